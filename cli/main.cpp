@@ -1,0 +1,20 @@
+// quarn: a grep-like search with the Quarn engine, and the host protocol (--host) through
+// which any program can call the engine's public functions.
+#include <iostream>
+#include <variant>
+
+#include "host.h"
+#include "options.h"
+#include "search.h"
+
+int main(int argc, char** argv) {
+  using namespace quarn::cli;
+  const std::variant<Options, int> parsed = ParseCommandLine(argc, argv);
+  if (const int* status = std::get_if<int>(&parsed)) return *status;
+  const Options& options = std::get<Options>(parsed);
+  if (options.host) {
+    std::ios::sync_with_stdio(false);
+    return RunHost(std::cin, stdout);
+  }
+  return RunSearch(options);
+}
