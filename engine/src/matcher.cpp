@@ -74,8 +74,9 @@ struct Step {
   ~Step() { builtUnits -= built.size(); }
 
   void Try(std::initializer_list<Shape> order) {
-    for (const Shape shape : order)
+    for (const Shape shape : order) {
       shapes[shapeCount++] = shape;
+    }
   }
 };
 

@@ -7,20 +7,6 @@
 namespace quarn::testing {
 namespace {
 
-struct Case {
-  std::u16string text;
-  std::u16string pattern;
-  Outcome expected;
-  int32_t flags = 0;
-};
-
-void ExpectAll(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    EXPECT_EQ(Search(c.text, c.pattern, c.flags), c.expected)
-        << "pattern " << U8(c.pattern) << " on \"" << U8(c.text) << "\"";
-  }
-}
-
 const std::string kDepth =
     "Error #20052: Error in Quarn.DoQuarn: Maximum number of iterations exceeded. Possibly an "
     "infinite loop.";

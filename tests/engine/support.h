@@ -2,6 +2,8 @@
 // collects everything the result calls say about its outcome.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <optional>
 #include <ostream>
 #include <string>
@@ -88,6 +90,21 @@ inline Outcome NoMatch() {
 }
 inline Outcome Reported(std::string report) {
   return Outcome{false, "", 0, {}, {std::move(report)}};
+}
+
+// One row of a table of searches.
+struct Case {
+  std::u16string text;
+  std::u16string pattern;
+  Outcome expected;
+  int32_t flags = 0;
+};
+
+inline void ExpectAll(const std::vector<Case>& cases) {
+  for (const Case& c : cases) {
+    EXPECT_EQ(Search(c.text, c.pattern, c.flags), c.expected)
+        << "pattern " << U8(c.pattern) << " on \"" << U8(c.text) << "\" with flags " << c.flags;
+  }
 }
 
 }  // namespace quarn::testing
