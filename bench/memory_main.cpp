@@ -140,11 +140,20 @@ std::string Bytes(size_t bytes) {
   return text;
 }
 
+// Besides the timed workloads, the deepest search the matcher allows: "a*" costs two levels
+// per character and the depth is capped at 1000, so 499 characters is as far as it goes.
+Workload Deepest() {
+  return {"limit", "depth", "\"a*\" on 499 \"a\", the deepest search",
+          u"a*",   0,       {std::u16string(499, u'a')}};
+}
+
 int Run() {
   std::printf("Peak memory of one Quarn search (the most demanding search of a workload):\n\n");
   std::printf("| workload | heap | allocations | stack |\n| --- | --- | --- | --- |\n");
+  std::vector<Workload> workloads = AllWorkloads(QUARN_BENCH_CORPUS);
+  workloads.push_back(Deepest());
   bool failed = false;
-  for (const Workload& workload : AllWorkloads(QUARN_BENCH_CORPUS)) {
+  for (const Workload& workload : workloads) {
     const Usage usage = Measure(workload);
     std::printf("| %s/%s %s | %s | %zu | %s |\n", workload.family.c_str(), workload.name.c_str(),
                 workload.caption.c_str(), Bytes(usage.heapBytes).c_str(), usage.allocations,
