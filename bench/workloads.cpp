@@ -7,63 +7,13 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "examples.h"
 #include "quarn/quarn.h"
+#include "quarn/utf.h"
 
 namespace quarn_bench {
 
 namespace {
-
-struct Example {
-  const char* name;
-  const char* caption;
-  std::u16string text;
-  std::u16string pattern;
-};
-
-// The examples of the demo window, in its order. Entries 1, 3 and 17 leave the texts to us.
-std::vector<Example> DemoExamples() {
-  return {
-      {"01_email", "Email address",
-       u"Write to the maintainers at bench.team@example.org for a copy of the results.",
-       uR"(([A-Za-z0-9_\.-]+)@([A-Za-z0-9_\.-]+[A-Za-z0-9_][A-Za-z0-9_]))"},
-      {"02_dollars", "Dollars", u"Make $50,000.00 fast with this no risk system!",
-       uR"(\$\d{1,3}(?:,\d{3})*(?:\.\d{2})?\b)"},
-      {"03_ip_address", "IP Address",
-       u"The build server answers at 192.168.10.254 on the office network.",
-       uR"([1-2]?[0-9]{1,2}\.[1-2]?[0-9]{1,2}\.[1-2]?[0-9]{1,2}\.[1-2]?[0-9]{1,2})"},
-      {"04_long_date", "Long date", u"It was 14 Dec 1997 when this program was being worked on",
-       uR"(([1-2][0-9]|[1-9]|3[01]) ([A-Z][a-z][a-z]+) ((?:19|20)?[0-9][0-9]))"},
-      {"05_float", "VB Floating point number", u"-10.23E-12",
-       uR"([+-]?([0-9]*\.[0-9]+|[0-9]+)([EeDd][+-]?[0-9]+)?)"},
-      {"06_vb_string", "VB String",
-       uR"vb(Print "VB means ""Visual Basic"", right?" & "And another string (doesn't match)")vb",
-       uR"("(?:[^"]|"")*(?:"|$))"},
-      {"07_vb_const", "VB #const statement", u"#const abc = 100",
-       u"^#[Cc][Oo][Nn][Ss][Tt]\\s+([A-Za-z_\u00C7\u00FF]\\w+)\\s*=\\s*(\\S.*)\\s*$"},
-      {"08_vb_if", "VB #if statement", u"#If abc Then",
-       uR"(^#[Ii][Ff]\s+(\S.*)\s+[Tt][Hh][Ee][Nn]$)"},
-      {"09_c_string", "C-style String",
-       uR"(puts("Let's have a C-style \"string\" with lots of \\escapes\\");)",
-       uR"re("((?:[^"\n\\]|\\.)*?)")re"},
-      {"10_greedy", "Greedy matching", u"The food is under the bar in the barn", u"foo.*bar"},
-      {"11_stingy", "Stingy / minimal  matching", u"The food is under the bar in the barn",
-       u"foo.*?bar"},
-      {"12_repeated_words", "Repeated words", u"This is is is issued", uR"(\b(\w+)(?:\s+\1)+\b)"},
-      {"13_caps_lock", "cAPS lOCK sYNDROME", u"There is SOMETHING Wrong with mY cAPS lOCK Button!",
-       uR"(\b[a-z][A-Z]+(?:[^A-Za-z]+[a-z][A-Z]+)*\b)"},
-      {"14_two_initials", "TWo BIg INitials", u"I really ENjoy WRiting LIke THIS",
-       uR"(\b[A-Z]{2}[a-z]+(?:[^A-Za-z]+[A-Z]{2}[a-z]+)*\b)"},
-      {"15_negative_lookahead", "Lookaheads: Negative assertion",
-       u"It took 11 years to buy 11 companies", uR"([0-9]+ (?!years)[a-zA-Z]+)"},
-      {"16_positive_lookahead", "Lookaheads: Positive assertion",
-       u"A foo without bar isn't enough, we need foobar", uR"(foo(?=bar))"},
-      // An invented surname; the pattern takes the whole run of spellings.
-      {"17_surname", "Ways to misspell Zelquo",
-       u"Zelquo Zellquo Zelkwo Zelquoh Selquo Zelqo Zelquow Zellkwo Zelcuo Xelquo Zelquoe "
-       u"Zhelquo Zelkuo",
-       uR"(((?:[ZSX]h?el(?:l?(?:qu?|kw?|c)u?o)[hwe]?) ?)+)"},
-  };
-}
 
 struct CorpusSearch {
   const char* name;
@@ -133,14 +83,33 @@ std::string Number(size_t n) {
   return text;
 }
 
+// A benchmark name for a demo example: its number and its caption in lower case, e.g.
+// "12_repeated_words".
+std::string DemoName(size_t index, std::u16string_view caption) {
+  std::string name = (index < 10 ? "0" : "") + Number(index) + "_";
+  for (const char16_t c : caption) {
+    if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')) {
+      name += static_cast<char>(c);
+    } else if (c >= u'A' && c <= u'Z') {
+      name += static_cast<char>(c - u'A' + 'a');
+    } else if (name.back() != '_') {
+      name += '_';
+    }
+  }
+  if (name.back() == '_') name.pop_back();
+  return name;
+}
+
+// The demo window's examples, in its order; entry 0 selects nothing.
 void AddDemo(std::vector<Workload>& out) {
-  for (Example& example : DemoExamples()) {
+  for (size_t i = 1; i < quarn::demo::kExamples.size(); ++i) {
+    const quarn::demo::Example& example = quarn::demo::kExamples[i];
     out.push_back({"demo",
-                   example.name,
-                   example.caption,
-                   std::move(example.pattern),
+                   DemoName(i, example.caption),
+                   quarn::Utf16ToUtf8(example.caption),
+                   std::u16string(example.pattern),
                    0,
-                   {std::move(example.text)}});
+                   {std::u16string(example.text)}});
   }
 }
 

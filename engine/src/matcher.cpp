@@ -297,8 +297,10 @@ void PlanUnquantified(Step& step) {
   if (matched) step.Try({Shape::kRest});  // the rest continues after what the atom took
 }
 
-// Decides what a call on this pattern will try, raising the pattern errors it meets.
-void Plan(Step& step, std::u16string_view remaining, std::u16string_view pattern) {
+// Decides what a call on this pattern will try, raising the pattern errors it meets. Kept
+// out of line, like NextAttempt, so that its locals do not widen DoQuarn's recursive frame.
+[[gnu::noinline]] void Plan(Step& step, std::u16string_view remaining,
+                            std::u16string_view pattern) {
   step.subject = remaining;
   if (SplitAlternatives(pattern, step.first, step.rest)) {
     return step.Try({Shape::kFirst, Shape::kRest});
@@ -334,7 +336,7 @@ bool NextAlternative(Step& step, std::u16string_view& pattern) {
 }
 
 // The pattern of the step's next attempt; false when every attempt has been made.
-bool NextAttempt(Step& step, std::u16string_view& pattern) {
+[[gnu::noinline]] bool NextAttempt(Step& step, std::u16string_view& pattern) {
   if (step.nextShape >= step.shapeCount) return false;
   switch (step.shapes[step.nextShape]) {
     case Shape::kRest:
