@@ -1,0 +1,42 @@
+// The example table. Patterns and texts are raw strings so that they read exactly as a user
+// would type them into the window; the "~(" delimiter lets them contain ")" and quotes.
+#include "examples.h"
+
+const std::array<Example, 18> Examples = {{
+    {u"(Select one)", u"", u""},
+    {u"Email address",
+     uR"~(Questions? Write to help.desk@example.org and we will answer within a week.)~",
+     uR"~(([A-Za-z0-9_\.-]+)@([A-Za-z0-9_\.-]+[A-Za-z0-9_][A-Za-z0-9_]))~"},
+    {u"Dollars", uR"~(Make $50,000.00 fast with this no risk system!)~",
+     uR"~(\$\d{1,3}(?:,\d{3})*(?:\.\d{2})?\b)~"},
+    {u"IP Address", uR"~(The test server answers at 192.168.10.254 on port 8080.)~",
+     uR"~([1-2]?[0-9]{1,2}\.[1-2]?[0-9]{1,2}\.[1-2]?[0-9]{1,2}\.[1-2]?[0-9]{1,2})~"},
+    {u"Long date", uR"~(It was 14 Dec 1997 when this program was being worked on)~",
+     uR"~(([1-2][0-9]|[1-9]|3[01]) ([A-Z][a-z][a-z]+) ((?:19|20)?[0-9][0-9]))~"},
+    {u"VB Floating point number", uR"~(-10.23E-12)~",
+     uR"~([+-]?([0-9]*\.[0-9]+|[0-9]+)([EeDd][+-]?[0-9]+)?)~"},
+    {u"VB String",
+     uR"~(Print "VB means ""Visual Basic"", right?" & "And another string (doesn't match)")~",
+     uR"~("(?:[^"]|"")*(?:"|$))~"},
+    // The two characters before the closing bracket of the first group are U+00C7 and U+00FF.
+    {u"VB #const statement", u"#const abc = 100",
+     u"^#[Cc][Oo][Nn][Ss][Tt]\\s+([A-Za-z_\u00C7\u00FF]\\w+)\\s*=\\s*(\\S.*)\\s*$"},
+    {u"VB #if statement", uR"~(#If abc Then)~", uR"~(^#[Ii][Ff]\s+(\S.*)\s+[Tt][Hh][Ee][Nn]$)~"},
+    {u"C-style String", uR"~(puts("Let's have a C-style \"string\" with lots of \\escapes\\");)~",
+     uR"~("((?:[^"\n\\]|\\.)*?)")~"},
+    {u"Greedy matching", uR"~(The food is under the bar in the barn)~", uR"~(foo.*bar)~"},
+    {u"Stingy / minimal  matching", uR"~(The food is under the bar in the barn)~",
+     uR"~(foo.*?bar)~"},
+    {u"Repeated words", uR"~(This is is is issued)~", uR"~(\b(\w+)(?:\s+\1)+\b)~"},
+    {u"cAPS lOCK sYNDROME", uR"~(There is SOMETHING Wrong with mY cAPS lOCK Button!)~",
+     uR"~(\b[a-z][A-Z]+(?:[^A-Za-z]+[a-z][A-Z]+)*\b)~"},
+    {u"TWo BIg INitials", uR"~(I really ENjoy WRiting LIke THIS)~",
+     uR"~(\b[A-Z]{2}[a-z]+(?:[^A-Za-z]+[A-Z]{2}[a-z]+)*\b)~"},
+    {u"Lookaheads: Negative assertion", uR"~(It took 11 years to buy 11 companies)~",
+     uR"~([0-9]+ (?!years)[a-zA-Z]+)~"},
+    {u"Lookaheads: Positive assertion", uR"~(A foo without bar isn't enough, we need foobar)~",
+     uR"~(foo(?=bar))~"},
+    {u"Thirteen ways to misspell Fenwax",
+     uR"~(Fenwax Fennwax Phenwax Venwax Fenvax Fenwaks Fenwacks Fenwachs Fenwacs Fenwaxe Phennwaks Venvacks Fennvaxe)~",
+     uR"~(((?:F|Ph|V)en{1,2}(?:w|v)a(?:x|c?ks|chs|cs)e?\s*)+)~"},
+}};
