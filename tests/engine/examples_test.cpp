@@ -11,9 +11,9 @@ namespace {
 TEST(Examples, EachFindsWhatItsPatternDescribes) {
   const std::vector<Outcome> expected = {
       Matched("", 1),
-      Matched("jane.doe@example.com", 10, {"jane.doe", "example.com"}),
+      Matched("help.desk@example.org", 21, {"help.desk", "example.org"}),
       Matched("$50,000.00", 6),
-      Matched("192.168.10.254", 23),
+      Matched("192.168.10.254", 28),
       Matched("14 Dec 1997", 8, {"14", "Dec", "1997"}),
       Matched("-10.23E-12", 1, {"10.23", "E-12"}),
       Matched("\"VB means \"\"Visual Basic\"\", right?\"", 7),
@@ -28,7 +28,7 @@ TEST(Examples, EachFindsWhatItsPatternDescribes) {
       Matched("ENjoy WRiting LIke", 10),
       Matched("11 companies", 25),
       Matched("foo", 41),
-      Matched(U8(demo::kExamples[17].text), 1, {"Tzorvek"}),
+      Matched(U8(demo::kExamples[17].text), 1, {"Fennvaxe"}),
   };
   ASSERT_EQ(expected.size(), demo::kExamples.size());
   for (size_t i = 1; i < expected.size(); ++i) {
