@@ -56,6 +56,22 @@ std::u16string Protected(char16_t c) {
   return {u'\\', c};
 }
 
+// The control character that "\t", "\f" (form feed), "\r", "\a" or "\e" names.
+char16_t NamedControl(char16_t letter) {
+  switch (letter) {
+    case u't':
+      return u'\t';
+    case u'f':
+      return u'\f';
+    case u'r':
+      return u'\r';
+    case u'a':
+      return u'\a';
+    default:
+      return u'\x1B';
+  }
+}
+
 struct Scan {
   std::u16string_view pattern;
   size_t next = 0;  // index of the next character to handle
@@ -148,19 +164,11 @@ void ExpandEscape(Scan& s) {
     case u'x':
       return ExpandHex(s);
     case u't':
-      s.out += Protected(u'\t');
-      break;
     case u'f':
-      s.out += Protected(u'\f');
-      break;
     case u'r':
-      s.out += Protected(u'\r');
-      break;
     case u'a':
-      s.out += Protected(u'\a');
-      break;
     case u'e':
-      s.out += Protected(u'\x1B');
+      s.out += Protected(NamedControl(e));
       break;
     case u'Q':
       s.literal = true;

@@ -6,6 +6,8 @@
 // Groups are numbered in the order of their opening parentheses, so a group gets its number
 // before the groups nested inside it. Checks run in the order of the text: a group's inside
 // is rewritten, and checked, before what follows it.
+#include <vector>
+
 #include "internal.h"
 
 namespace quarn {
@@ -16,63 +18,84 @@ namespace {
   RaiseEngineError(text, errSyntax, u"ProcessParentheses");
 }
 
-// Rewrites the group at the front of pattern onto result; `result` is what this level has
-// built so far, which the unclosed-group message shows.
-void ProcessGroup(std::u16string_view& pattern, std::u16string& result) {
-  const std::u16string_view unclosed = pattern;
-  const std::u16string_view group = GetParentheses(pattern);
+// One level of nesting being rewritten: the group's inside that is left to read, what has
+// been written of it so far, and what goes around it once it is done. The levels live on
+// the heap, so that however deeply a pattern nests its groups the stack does not grow.
+struct Level {
+  std::u16string_view pattern;
+  std::u16string result;
+  std::u16string_view prefix;  // "?=" or "?!" for a lookahead
+  std::u16string marker;       // the group number's character for a capturing group
+};
+
+// Reads the group at the front of the level's pattern: a comment is dropped, every other
+// group opens a new level for its inside.
+void OpenGroup(std::vector<Level>& levels) {
+  Level& level = levels.back();
+  const std::u16string_view unclosed = level.pattern;
+  const std::u16string_view group = GetParentheses(level.pattern);
   if (group.empty()) {
     RaiseGroupError(u"Invalid regular expression: A closing ) expected: " +
-                    StripGroupMarkers(result + std::u16string(unclosed)));
+                    StripGroupMarkers(level.result + std::u16string(unclosed)));
   }
   if (group.starts_with(u"(?#")) return;
 
-  std::u16string_view prefix;
-  std::u16string marker;
-  std::u16string_view inside;
+  Level inner;
   if (group.starts_with(u"(?:")) {
-    inside = group.substr(3, group.size() - 4);
+    inner.pattern = group.substr(3, group.size() - 4);
   } else if (group.starts_with(u"(?=") || group.starts_with(u"(?!")) {
-    prefix = group.substr(1, 2);
-    inside = group.substr(3, group.size() - 4);
+    inner.prefix = group.substr(1, 2);
+    inner.pattern = group.substr(3, group.size() - 4);
   } else if (group[1] != u'?') {
+    // The number is taken before the inside is read, so nested groups come after.
     CreateMatch();
-    marker = MakeGroupMarker(State.SubexpressionCount);
-    inside = group.substr(1, group.size() - 2);
+    inner.marker = MakeGroupMarker(State.SubexpressionCount);
+    inner.pattern = group.substr(1, group.size() - 2);
   } else {
     RaiseGroupError(u"Invalid extended regular expression syntax: " + std::u16string(group));
   }
-  ((((result += u'(') += prefix) += marker) += ProcessParentheses(inside)) += marker;
+  levels.push_back(std::move(inner));
+}
+
+// Writes a finished inner level, with its parentheses, prefix and markers, into its parent.
+void CloseGroup(std::vector<Level>& levels) {
+  const Level inner = std::move(levels.back());
+  levels.pop_back();
+  std::u16string& result = levels.back().result;
+  ((((result += u'(') += inner.prefix) += inner.marker) += inner.result) += inner.marker;
   result += u')';
+}
+
+// Copies what is not a group: an escaped pair, a whole bracket expression, one character.
+void CopyPlain(Level& level) {
+  std::u16string_view& pattern = level.pattern;
+  if (pattern[0] == u'[') {
+    const std::u16string_view brackets = GetSquareBrackets(pattern);
+    if (brackets.empty()) RaiseGroupError(u"Invalid regular expression: A closing ] expected.");
+    level.result += brackets;
+    return;
+  }
+  const std::u16string_view piece = pattern.substr(0, pattern[0] == u'\\' ? 2 : 1);
+  level.result += piece;
+  pattern.remove_prefix(piece.size());
 }
 
 }  // namespace
 
 std::u16string ProcessParentheses(std::u16string_view pattern) {
-  std::u16string result;
-  while (!pattern.empty()) {
-    switch (pattern[0]) {
-      case u'(':
-        ProcessGroup(pattern, result);
-        break;
-      case u'\\': {
-        const std::u16string_view pair = pattern.substr(0, 2);
-        result += pair;
-        pattern.remove_prefix(pair.size());
-        break;
-      }
-      case u'[': {
-        const std::u16string_view brackets = GetSquareBrackets(pattern);
-        if (brackets.empty()) RaiseGroupError(u"Invalid regular expression: A closing ] expected.");
-        result += brackets;
-        break;
-      }
-      default:
-        result += pattern[0];
-        pattern.remove_prefix(1);
+  std::vector<Level> levels(1);
+  levels[0].pattern = pattern;
+  while (levels.size() > 1 || !levels[0].pattern.empty()) {
+    Level& level = levels.back();
+    if (level.pattern.empty()) {
+      CloseGroup(levels);
+    } else if (level.pattern[0] == u'(') {
+      OpenGroup(levels);
+    } else {
+      CopyPlain(level);
     }
   }
-  return result;
+  return std::move(levels[0].result);
 }
 
 void CreateMatch() {

@@ -79,7 +79,6 @@ std::u16string StripGroupMarkers(std::u16string_view text);
 
 // Matcher (matcher.cpp).
 bool DoQuarn(std::u16string_view& remaining, std::u16string_view pattern);
-void ResetMatcher();  // called by Quarn before each search
 int16_t GetGroupMarker(std::u16string_view text);
 
 // Atoms and brackets (atoms.cpp, brackets.cpp).

@@ -12,6 +12,8 @@
 // The depth limit of 1000 nested calls is what stops a quantified group that matches the
 // empty text from rewriting itself for ever, and what bounds the recursion.
 #include <algorithm>
+#include <array>
+#include <memory>
 #include <vector>
 
 #include "internal.h"
@@ -26,37 +28,77 @@ namespace {
 size_t builtUnits = 0;
 constexpr size_t kMaxBuiltUnits = size_t{1} << 25;
 
-// A nested attempt with pattern p on a copy of the remaining subject; on success the remaining
-// subject becomes what the attempt left.
-bool Attempt(std::u16string_view& remaining, std::u16string_view p) {
-  std::u16string_view copy = remaining;
-  if (!DoQuarn(copy, p)) return false;
-  remaining = copy;
-  return true;
-}
+// How an attempt's pattern is made from the atom A and the rest R of the pattern.
+enum class Shape : uint8_t {
+  kRest,          // R alone
+  kFirst,         // the alternative before a top-level "|"
+  kRepeat,        // A A* R
+  kRepeatLazy,    // A A*? R
+  kOnce,          // A R
+  kBraces,        // the brace expansion of A, then R
+  kAlternatives,  // each alternative of a group between its markers, then R
+};
 
-// An attempt with a pattern of `size` units that `build` appends to an empty text.
+struct BraceCount {
+  int16_t lower = 0;
+  int16_t upper = 0;  // unused by the open form {n,}
+  bool open = false;
+  bool lazy = false;
+};
+
+// One matcher call: where its attempts start, the texts they are made of, and the
+// snapshot of the subexpression table. It lives on the heap, so that a level of the search
+// costs one small stack frame however much text the level builds: the depth limit, not the
+// stack, is what ends a runaway search.
+struct Step {
+  std::u16string_view subject;  // every attempt starts on a copy of this
+  std::u16string_view atom;
+  std::u16string_view rest;
+  std::u16string_view first;
+  std::u16string_view open;  // a group's markers (empty for a plain group)
+  std::u16string_view close;
+  std::u16string_view inner;  // what is left of a group's inside
+  bool lookahead = false;     // the atom is a lookahead, to be probed before the rest
+  bool innerDone = false;
+  std::array<Shape, 2> shapes{};
+  int shapeCount = 0;
+  int nextShape = 0;
+  BraceCount braces;
+  std::u16string built;  // the pattern text of the current attempt, when it had to be built
+  std::vector<SubexpressionRecord> snapshot;
+  bool tookSnapshot = false;
+
+  Step() = default;
+  Step(const Step&) = delete;
+  Step& operator=(const Step&) = delete;
+  ~Step() { builtUnits -= built.size(); }
+
+  void Try(std::initializer_list<Shape> order) {
+    for (const Shape shape : order) {
+      shapes[shapeCount++] = shape;
+    }
+  }
+};
+
+// Replaces the step's built text with a new one of `size` units that `build` appends.
 template <typename Build>
-bool AttemptRewrite(std::u16string_view& remaining, size_t size, Build build) {
+std::u16string_view Rebuild(Step& step, size_t size, Build build) {
+  builtUnits -= step.built.size();
+  step.built.clear();
   if (size > kMaxBuiltUnits - builtUnits) {
     RaiseEngineError(u"Out of memory", errOutOfMemory, u"DoQuarn");
   }
-  builtUnits += size;
-  std::u16string p;
-  p.reserve(size);
-  build(p);
-  const bool matched = Attempt(remaining, p);
-  builtUnits -= size;
-  return matched;
+  step.built.reserve(size);
+  build(step.built);
+  builtUnits += step.built.size();
+  return step.built;
 }
 
-// An attempt with the concatenation of parts.
-bool AttemptJoined(std::u16string_view& remaining,
-                   std::initializer_list<std::u16string_view> parts) {
+std::u16string_view Join(Step& step, std::initializer_list<std::u16string_view> parts) {
   size_t size = 0;
   for (const std::u16string_view part : parts)
     size += part.size();
-  return AttemptRewrite(remaining, size, [&](std::u16string& p) {
+  return Rebuild(step, size, [&](std::u16string& p) {
     for (const std::u16string_view part : parts)
       p += part;
   });
@@ -144,178 +186,216 @@ int16_t ReadBraceNumber(std::u16string_view text) {
   RaiseEngineError(std::u16string(text) + std::u16string(braces), errQuantifier, u"DoQuarn");
 }
 
-// A brace quantifier: "{n}", "{n,}", "{n,m}" and their lazy forms, rewritten into copies of
-// the atom: "x{2,}" is "xxx*", "x{2,4}" is "xx(x(x)?)?" and "x{2,4}?" is "xx(x(x)??)??".
-bool MatchBraces(std::u16string_view& remaining, std::u16string_view atom,
-                 std::u16string_view braces, std::u16string_view rest) {
-  const bool lazy = braces.ends_with(u'?');
-  if (lazy) braces.remove_suffix(1);
-  std::u16string_view inner = braces.substr(1, braces.size() - 2);
-
+// Reads and checks a brace quantifier: "{n}", "{n,}", "{n,m}" and their lazy forms.
+BraceCount ReadBraces(std::u16string_view braces) {
+  BraceCount count;
+  count.lazy = braces.ends_with(u'?');
+  if (count.lazy) braces.remove_suffix(1);
+  const std::u16string_view inner = braces.substr(1, braces.size() - 2);
+  const std::u16string_view negative = u"Count is less than zero in regular expression ";
   if (braces.ends_with(u",}")) {
-    const int16_t n = ReadBraceNumber(inner);
-    if (n < 0) RaiseBraceError(u"Count is less than zero in regular expression ", braces);
-    if (n == INT16_MAX) RaiseOverflow(u"DoQuarn");  // the copy loop would step past 32767
-    const std::u16string_view star = lazy ? u"*?" : u"*";
-    return AttemptRewrite(remaining, atom.size() * (n + 1) + star.size() + rest.size(),
-                          [&](std::u16string& p) {
-                            for (int k = 0; k <= n; ++k)
-                              p += atom;
-                            p += star;
-                            p += rest;
-                          });
-  }
-
-  int16_t lower;
-  int16_t upper;
-  if (const size_t comma = inner.find(u','); comma != std::u16string_view::npos) {
-    lower = ReadBraceNumber(inner.substr(0, comma));
-    upper = ReadBraceNumber(inner.substr(comma + 1));
-    if (lower > upper) {
+    count.open = true;
+    count.lower = ReadBraceNumber(inner);
+    if (count.lower < 0) RaiseBraceError(negative, braces);
+  } else if (const size_t comma = inner.find(u','); comma != std::u16string_view::npos) {
+    count.lower = ReadBraceNumber(inner.substr(0, comma));
+    count.upper = ReadBraceNumber(inner.substr(comma + 1));
+    if (count.lower > count.upper) {
       RaiseBraceError(u"Upper limit is less than lower limit in regular expression ", braces);
     }
-    if (lower < 0 || upper < 0) {
+    if (count.lower < 0 || count.upper < 0) {
       RaiseBraceError(u"Upper or lower limit is less than zero in regular expression ", braces);
     }
   } else {
-    lower = upper = ReadBraceNumber(inner);
-    if (lower < 0) RaiseBraceError(u"Count is less than zero in regular expression ", braces);
+    count.lower = count.upper = ReadBraceNumber(inner);
+    if (count.lower < 0) RaiseBraceError(negative, braces);
   }
-  // The optional copies are counted up to upper; that count cannot pass 32767.
-  if (upper == INT16_MAX) RaiseOverflow(u"DoQuarn");
+  // The copies are counted in 16 bits, and the count loop cannot step past 32767.
+  if ((count.open ? count.lower : count.upper) == INT16_MAX) RaiseOverflow(u"DoQuarn");
+  return count;
+}
 
-  // lower copies of the atom, then one nested optional group per further copy allowed.
-  // An upper bound of 0 leaves the rest alone: zero occurrences.
-  const std::u16string_view optional = lazy ? u"??" : u"?";
-  const size_t optionalCopies = static_cast<size_t>(upper - lower);
-  const size_t size = atom.size() * upper + (2 + optional.size()) * optionalCopies + rest.size();
-  return AttemptRewrite(remaining, size, [&](std::u16string& p) {
-    for (int k = 0; k < lower; ++k)
-      p += atom;
-    for (size_t k = 0; k < optionalCopies; ++k)
-      (p += u'(') += atom;
-    for (size_t k = 0; k < optionalCopies; ++k)
+// The brace rewrite: "x{2,}" is "xxx*", "x{2,4}" is "xx(x(x)?)?" and "x{2,4}?" is
+// "xx(x(x)??)??". An upper bound of 0 leaves the rest alone: zero occurrences.
+std::u16string_view ExpandBraces(Step& step) {
+  const std::u16string_view a = step.atom;
+  const std::u16string_view r = step.rest;
+  const BraceCount& count = step.braces;
+  if (count.open) {
+    const std::u16string_view star = count.lazy ? u"*?" : u"*";
+    return Rebuild(step, a.size() * (count.lower + 1) + star.size() + r.size(),
+                   [&](std::u16string& p) {
+                     for (int k = 0; k <= count.lower; ++k)
+                       p += a;
+                     (p += star) += r;
+                   });
+  }
+  const std::u16string_view optional = count.lazy ? u"??" : u"?";
+  const size_t copies = static_cast<size_t>(count.upper - count.lower);
+  const size_t size = a.size() * count.upper + (2 + optional.size()) * copies + r.size();
+  return Rebuild(step, size, [&](std::u16string& p) {
+    for (int k = 0; k < count.lower; ++k)
+      p += a;
+    for (size_t k = 0; k < copies; ++k)
+      (p += u'(') += a;
+    for (size_t k = 0; k < copies; ++k)
       (p += u')') += optional;
-    p += rest;
+    p += r;
   });
 }
 
-bool MatchQuantified(std::u16string_view& remaining, std::u16string_view atom,
-                     std::u16string_view quantifier, std::u16string_view rest,
-                     std::u16string_view pattern) {
-  if (quantifier == u"*") {
-    return AttemptJoined(remaining, {atom, atom, u"*", rest}) || Attempt(remaining, rest);
+void PlanQuantified(Step& step, std::u16string_view quantifier, std::u16string_view pattern) {
+  if (quantifier == u"*") return step.Try({Shape::kRepeat, Shape::kRest});
+  if (quantifier == u"*?") return step.Try({Shape::kRest, Shape::kRepeatLazy});
+  if (quantifier == u"+") return step.Try({Shape::kRepeat});
+  if (quantifier == u"+?") return step.Try({Shape::kRepeatLazy});
+  if (quantifier == u"?") return step.Try({Shape::kOnce, Shape::kRest});
+  if (quantifier == u"??") return step.Try({Shape::kRest, Shape::kOnce});
+  if (quantifier.starts_with(u'{')) {
+    step.braces = ReadBraces(quantifier);
+    return step.Try({Shape::kBraces});
   }
-  if (quantifier == u"*?") {
-    return Attempt(remaining, rest) || AttemptJoined(remaining, {atom, atom, u"*?", rest});
-  }
-  if (quantifier == u"+") return AttemptJoined(remaining, {atom, atom, u"*", rest});
-  if (quantifier == u"+?") return AttemptJoined(remaining, {atom, atom, u"*?", rest});
-  if (quantifier == u"?") {
-    return AttemptJoined(remaining, {atom, rest}) || Attempt(remaining, rest);
-  }
-  if (quantifier == u"??") {
-    return Attempt(remaining, rest) || AttemptJoined(remaining, {atom, rest});
-  }
-  if (quantifier.starts_with(u'{')) return MatchBraces(remaining, atom, quantifier, rest);
   std::u16string text = u"Internal error in function RegEx.DoQuarn(\"";
-  (((text += remaining) += u"\", \"") += pattern) += u"\")";
+  (((text += step.subject) += u"\", \"") += pattern) += u"\")";
   RaiseEngineError(text, errInternal, u"DoQuarn");
-}
-
-// A lookahead matches its inside on a copy and consumes nothing.
-bool MatchLookahead(std::u16string_view& remaining, std::u16string_view atom,
-                    std::u16string_view rest) {
-  std::u16string_view probe = remaining;
-  const bool found = DoQuarn(probe, atom.substr(3, atom.size() - 4));
-  if (found != (atom[2] == u'=')) return false;
-  return Attempt(remaining, rest);
 }
 
 // A group is spliced into the pattern with its markers, one alternative at a time, each
 // followed by the whole rest: the first alternative that leads to overall success wins.
-bool MatchGroup(std::u16string_view& remaining, std::u16string_view atom,
-                std::u16string_view rest) {
-  std::u16string_view inner = atom.substr(1, atom.size() - 2);
-  std::u16string_view open;
-  std::u16string_view close;
+void PlanGroup(Step& step) {
+  std::u16string_view inner = step.atom.substr(1, step.atom.size() - 2);
   if (inner.size() >= 2 && GetGroupMarker(inner) >= 1 &&
       GetGroupMarker(inner.substr(inner.size() - 1)) >= 1) {
-    open = inner.substr(0, 1);
-    close = inner.substr(inner.size() - 1);
+    step.open = inner.substr(0, 1);
+    step.close = inner.substr(inner.size() - 1);
     inner = inner.substr(1, inner.size() - 2);
   }
-  std::u16string_view alternative;
-  std::u16string_view others;
-  while (SplitAlternatives(inner, alternative, others)) {
-    if (AttemptJoined(remaining, {open, alternative, close, rest})) return true;
-    inner = others;
-  }
-  return AttemptJoined(remaining, {open, inner, close, rest});
+  step.inner = inner;
+  step.Try({Shape::kAlternatives});
 }
 
 // A group marker opens its group when it is not open and closes it when it is.
-bool PassGroupMarker(std::u16string_view& remaining, std::u16string_view atom,
-                     std::u16string_view rest) {
-  OpenSubexpression(remaining, atom, State.Depth);
-  CloseSubexpression(remaining, atom);
-  return Attempt(remaining, rest);
+void PassGroupMarker(Step& step) {
+  std::u16string_view marker = step.atom;
+  OpenSubexpression(step.subject, marker, State.Depth);
+  CloseSubexpression(step.subject, marker);
+  step.Try({Shape::kRest});
 }
 
-bool MatchUnquantified(std::u16string_view& remaining, std::u16string_view atom,
-                       std::u16string_view rest) {
+void PlanUnquantified(Step& step) {
+  const std::u16string_view atom = step.atom;
   const bool closedGroup = atom.starts_with(u'(') && atom.ends_with(u')');
   if (closedGroup && atom.size() >= 4 && (atom.starts_with(u"(?=") || atom.starts_with(u"(?!"))) {
-    return MatchLookahead(remaining, atom, rest);
+    step.lookahead = true;  // DoQuarn probes it, so that nesting costs no extra stack frames
+    return;
   }
-  if (closedGroup) return MatchGroup(remaining, atom, rest);
-  std::u16string_view copy = remaining;
-  if (atom.size() >= 2 && atom.starts_with(u'[') && atom.ends_with(u']')) {
-    if (!MatchSquareBrackets(copy, atom)) return false;
-  } else if (atom.size() == 1 && GetGroupMarker(atom) >= 1) {
-    return PassGroupMarker(remaining, atom, rest);
-  } else if (!MatchAtom(copy, atom)) {
-    return false;
+  if (closedGroup) return PlanGroup(step);
+  if (atom.size() == 1 && GetGroupMarker(atom) >= 1) return PassGroupMarker(step);
+  const bool matched = atom.size() >= 2 && atom.starts_with(u'[') && atom.ends_with(u']')
+                           ? MatchSquareBrackets(step.subject, atom)
+                           : MatchAtom(step.subject, atom);
+  if (matched) step.Try({Shape::kRest});  // the rest continues after what the atom took
+}
+
+// Decides what a call on this pattern will try, raising the pattern errors it meets. Kept
+// out of line, like NextAttempt, so that its locals do not widen DoQuarn's recursive frame.
+[[gnu::noinline]] void Plan(Step& step, std::u16string_view remaining,
+                            std::u16string_view pattern) {
+  step.subject = remaining;
+  if (SplitAlternatives(pattern, step.first, step.rest)) {
+    return step.Try({Shape::kFirst, Shape::kRest});
   }
-  if (!DoQuarn(copy, rest)) return false;
-  remaining = copy;
+  if (State.SubexpressionCount > 0) {
+    step.tookSnapshot = true;
+    step.snapshot.assign(State.Subexpressions.begin() + 1,
+                         State.Subexpressions.begin() + 1 + State.SubexpressionCount);
+  }
+  step.rest = pattern;
+  std::u16string_view quantifier;
+  step.atom = GetNextQuarn(step.rest, quantifier);
+  if (quantifier.empty()) {
+    PlanUnquantified(step);
+  } else {
+    PlanQuantified(step, quantifier, pattern);
+  }
+}
+
+// The next alternative of a group, between the group's markers and followed by the rest.
+bool NextAlternative(Step& step, std::u16string_view& pattern) {
+  if (step.innerDone) return false;
+  std::u16string_view alternative;
+  std::u16string_view others;
+  if (SplitAlternatives(step.inner, alternative, others)) {
+    step.inner = others;
+  } else {
+    alternative = step.inner;
+    step.innerDone = true;
+  }
+  pattern = Join(step, {step.open, alternative, step.close, step.rest});
+  return true;
+}
+
+// The pattern of the step's next attempt; false when every attempt has been made.
+[[gnu::noinline]] bool NextAttempt(Step& step, std::u16string_view& pattern) {
+  if (step.nextShape >= step.shapeCount) return false;
+  switch (step.shapes[step.nextShape]) {
+    case Shape::kRest:
+      pattern = step.rest;
+      break;
+    case Shape::kFirst:
+      pattern = step.first;
+      break;
+    case Shape::kRepeat:
+      pattern = Join(step, {step.atom, step.atom, u"*", step.rest});
+      break;
+    case Shape::kRepeatLazy:
+      pattern = Join(step, {step.atom, step.atom, u"*?", step.rest});
+      break;
+    case Shape::kOnce:
+      pattern = Join(step, {step.atom, step.rest});
+      break;
+    case Shape::kBraces:
+      pattern = ExpandBraces(step);
+      break;
+    case Shape::kAlternatives:
+      return NextAlternative(step, pattern);  // stays on this shape until the group is done
+  }
+  ++step.nextShape;
   return true;
 }
 
 }  // namespace
 
-void ResetMatcher() {
-  builtUnits = 0;
-}
-
 int16_t GetGroupMarker(std::u16string_view text) {
   return !text.empty() && text[0] >= 1 && text[0] <= 31 ? static_cast<int16_t>(text[0]) : 0;
 }
 
+// Each attempt starts on a fresh copy of the step's subject; the first that succeeds
+// decides, and its copy becomes the remaining subject.
 bool DoQuarn(std::u16string_view& remaining, std::u16string_view pattern) {
   if (pattern.empty()) return true;
   if (++State.Depth > kMaxDepth) {
     RaiseEngineError(u"Maximum number of iterations exceeded. Possibly an infinite loop.",
                      errSyntax, u"DoQuarn");
   }
-  bool matched;
-  std::u16string_view first;
-  std::u16string_view others;
-  if (SplitAlternatives(pattern, first, others)) {
-    matched = Attempt(remaining, first) || Attempt(remaining, others);
-  } else {
-    const int16_t count = State.SubexpressionCount;
-    std::vector<SubexpressionRecord> snapshot;
-    if (count > 0) {
-      snapshot.assign(State.Subexpressions.begin() + 1, State.Subexpressions.begin() + 1 + count);
+  const auto step = std::make_unique<Step>();
+  Plan(*step, remaining, pattern);
+  if (step->lookahead) {
+    // A lookahead matches its inside on a copy of the subject and consumes nothing.
+    const std::u16string_view atom = step->atom;
+    std::u16string_view probe = step->subject;
+    if (DoQuarn(probe, atom.substr(3, atom.size() - 4)) == (atom[2] == u'=')) {
+      step->Try({Shape::kRest});
     }
-    std::u16string_view rest = pattern;
-    std::u16string_view quantifier;
-    const std::u16string_view atom = GetNextQuarn(rest, quantifier);
-    matched = quantifier.empty() ? MatchUnquantified(remaining, atom, rest)
-                                 : MatchQuantified(remaining, atom, quantifier, rest, pattern);
-    if (!matched && count > 0) RestoreSubexpressions(snapshot);
   }
+  bool matched = false;
+  std::u16string_view next;
+  while (!matched && NextAttempt(*step, next)) {
+    std::u16string_view subject = step->subject;
+    matched = DoQuarn(subject, next);
+    if (matched) remaining = subject;
+  }
+  if (!matched && step->tookSnapshot) RestoreSubexpressions(step->snapshot);
   --State.Depth;
   return matched;
 }

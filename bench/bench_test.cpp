@@ -1,0 +1,152 @@
+// Tests of the benchmark harness: every engine adapter reports matches and subexpressions in
+// the same terms, the cross-check leaves out exactly the peers that differ by design, and the
+// report divides the right way round.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+
+#include "engines.h"
+#include "plan.h"
+#include "quarn/quarn.h"
+#include "report.h"
+#include "workloads.h"
+
+namespace quarn_bench {
+namespace {
+
+const std::vector<Workload>& RealWorkloads() {
+  static const std::vector<Workload> workloads = AllWorkloads(QUARN_BENCH_CORPUS);
+  return workloads;
+}
+
+Workload Single(std::u16string pattern, std::vector<std::u16string> subjects, int32_t flags = 0) {
+  return {"test", "case", "a test case", std::move(pattern), flags, std::move(subjects)};
+}
+
+// Each engine's answers on a workload that every engine supports.
+void ExpectEveryEngineAnswers(const Workload& workload, const std::vector<Outcome>& expected) {
+  for (const Engine& engine : AllEngines()) {
+    SCOPED_TRACE(engine.name);
+    std::string whyNot;
+    std::unique_ptr<Searcher> searcher = engine.prepare(workload, whyNot);
+    ASSERT_NE(searcher, nullptr) << whyNot;
+    const std::vector<Outcome> answers = Answers(workload, *searcher);
+    ASSERT_EQ(answers.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+      EXPECT_EQ(answers[i].matched, expected[i].matched) << "subject " << i;
+      EXPECT_FALSE(answers[i].failed) << "subject " << i;
+      EXPECT_EQ(answers[i].spans, expected[i].spans) << "subject " << i;
+    }
+  }
+}
+
+TEST(Engines, ReportLeftmostFirstMatchWithSubexpressions) {
+  // Group 1 takes "a" before "ab"; group 3 matches empty at the end of the match.
+  ExpectEveryEngineAnswers(Single(u"(a|ab)(c|bcd)(d*)", {u"xabcd", u"zzz"}),
+                           {{true, false, {{1, 4}, {1, 1}, {2, 3}, {5, 0}}}, {false, false, {}}});
+}
+
+TEST(Engines, ReportAGroupOutsideTheMatchAsUnset) {
+  ExpectEveryEngineAnswers(Single(u"(a)|(b)", {u"cb"}), {{true, false, {{1, 1}, {}, {1, 1}}}});
+}
+
+TEST(Engines, IgnoreCaseWhenTheWorkloadSaysSo) {
+  ExpectEveryEngineAnswers(
+      Single(u"license", {u"The LICENSE", u"The LICENCE"}, quarn::reIgnoreCase),
+      {{true, false, {{4, 7}}}, {false, false, {}}});
+}
+
+TEST(Engines, QuarnReportsAnErrorAsAFailedSearch) {
+  // "a*" can take at most 499 characters before the depth limit.
+  const Workload workload = Single(u"a*", {std::u16string(600, u'a')});
+  std::unique_ptr<Searcher> quarn = PrepareQuarn(workload);
+  Outcome outcome;
+  quarn->Search(0, outcome);
+  EXPECT_TRUE(outcome.failed);
+  EXPECT_NE(LastQuarnError().find("Maximum number of iterations"), std::string::npos);
+}
+
+TEST(Workloads, CoverTheDemoExamplesCorpusGrowthAndPathologicalCases) {
+  std::map<std::string, int> perFamily;
+  for (const Workload& workload : RealWorkloads())
+    ++perFamily[workload.family];
+  EXPECT_EQ(perFamily["demo"], 17);
+  EXPECT_EQ(perFamily["corpus"], 6);
+  EXPECT_EQ(perFamily["growth"], 4);
+  EXPECT_EQ(perFamily["pathological"], 4);
+  EXPECT_EQ(perFamily["pathological_cb"], 4);
+}
+
+TEST(Workloads, GrowthSubjectsHaveTheirLengthAndOneTarget) {
+  size_t expectedLength = 10;
+  for (const Workload& workload : RealWorkloads()) {
+    if (workload.family != "growth") continue;
+    ASSERT_EQ(workload.subjects.size(), 1u);
+    const std::u16string& subject = workload.subjects.front();
+    EXPECT_EQ(subject.size(), expectedLength);
+    EXPECT_TRUE(subject.ends_with(u"2007-06-29"));
+    EXPECT_EQ(std::count_if(subject.begin(), subject.end(),
+                            [](char16_t c) { return c >= u'0' && c <= u'9'; }),
+              8);
+    expectedLength *= 10;
+  }
+}
+
+// "family/name: engine" of every note.
+std::set<std::string> LeftOut(const Plan& plan) {
+  std::set<std::string> leftOut;
+  for (const std::string& note : plan.notes)
+    leftOut.insert(note.substr(0, note.find(" left out")));
+  return leftOut;
+}
+
+TEST(Plan, LeavesOutExactlyThePeersThatDifferByDesign) {
+  const Plan plan = MakePlan(RealWorkloads(), AllEngines());
+  EXPECT_TRUE(plan.unusable.empty()) << plan.unusable.front();
+  // RE2 has no back references and no lookahead; Boost gives up on the longest exponential
+  // searches. Every other peer must find exactly what Quarn finds.
+  const std::set<std::string> expected = {
+      "demo/12_repeated_words: RE2",
+      "demo/15_lookaheads_negative_assertion: RE2",
+      "demo/16_lookaheads_positive_assertion: RE2",
+      "corpus/backreference: RE2",
+      "corpus/lookahead: RE2",
+      "pathological/20: Boost",
+      "pathological_cb/20: Boost",
+  };
+  EXPECT_EQ(LeftOut(plan), expected);
+  EXPECT_EQ(plan.entries.size(), RealWorkloads().size() * AllEngines().size() - expected.size());
+}
+
+TEST(Plan, DescribesTheFirstDifference) {
+  const std::vector<Outcome> quarn = {{false, false, {}}, {true, false, {{0, 2}, {0, 1}}}};
+  std::vector<Outcome> peer = quarn;
+  EXPECT_EQ(FirstDifference(quarn, peer), "");
+  peer[1].spans[1] = {};
+  EXPECT_EQ(FirstDifference(quarn, peer),
+            "on subject 2 Quarn finds the match at 0 length 2, group 1 at 0 length 1 but the peer "
+            "finds the match at 0 length 2, group 1 unset");
+}
+
+TEST(Report, MedianOfOddAndEvenCounts) {
+  EXPECT_EQ(Median({3, 1, 2}), 2);
+  EXPECT_EQ(Median({4, 1, 3, 2}), 2.5);
+}
+
+TEST(Report, DividesQuarnsTimeByThePeersPerSearch) {
+  const Workload corpus = {"corpus", "word", "a word", u"x", 0, {u"a", u"b"}};
+  Plan plan;
+  plan.entries = {{&corpus, "Quarn", nullptr}, {&corpus, "PCRE2", nullptr}};
+  plan.matching["corpus/word"] = 1;
+  // Two searches per iteration: 8 µs and 2 µs per search.
+  const std::string report = Report(plan, {"Quarn", "PCRE2", "RE2"},
+                                    {{"corpus/word/Quarn", 16e-6}, {"corpus/word/PCRE2", 4e-6}});
+  EXPECT_NE(report.find("| corpus/word a word (2 lines, 1 matching) | 8 µs | 2 µs (×4) | — |"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("| corpus | ×4 (1) | — |"), std::string::npos) << report;
+}
+
+}  // namespace
+}  // namespace quarn_bench

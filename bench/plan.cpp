@@ -1,0 +1,106 @@
+// The cross-check that decides which peers do the same work as Quarn.
+#include "plan.h"
+
+#include <algorithm>
+#include <sstream>
+
+namespace quarn_bench {
+
+namespace {
+
+std::string Describe(const Outcome& outcome) {
+  if (outcome.failed) return "gives up";
+  if (!outcome.matched) return "finds no match";
+  std::ostringstream text;
+  text << "finds";
+  for (size_t n = 0; n < outcome.spans.size(); ++n) {
+    text << (n == 0 ? " the match " : ", group " + std::to_string(n) + " ");
+    const Span& span = outcome.spans[n];
+    if (span.start < 0) {
+      text << "unset";
+    } else {
+      text << "at " << span.start << " length " << span.length;
+    }
+  }
+  return text.str();
+}
+
+bool Same(const Outcome& a, const Outcome& b) {
+  return a.failed == b.failed && a.matched == b.matched && a.spans == b.spans;
+}
+
+// The first subject on which Quarn reported an error, as a note, or "".
+std::string QuarnError(const std::vector<Outcome>& answers) {
+  for (size_t i = 0; i < answers.size(); ++i) {
+    if (answers[i].failed) {
+      return "subject " + std::to_string(i + 1) + ": Quarn reports \"" + LastQuarnError() + "\"";
+    }
+  }
+  return "";
+}
+
+}  // namespace
+
+std::string WorkloadId(const Workload& workload) {
+  return workload.family + "/" + workload.name;
+}
+
+std::string BenchmarkName(const Entry& entry) {
+  return WorkloadId(*entry.workload) + "/" + entry.engine;
+}
+
+std::vector<Outcome> Answers(const Workload& workload, Searcher& searcher) {
+  std::vector<Outcome> answers(workload.subjects.size());
+  for (size_t i = 0; i < answers.size(); ++i)
+    searcher.Search(i, answers[i]);
+  return answers;
+}
+
+std::string FirstDifference(const std::vector<Outcome>& quarn, const std::vector<Outcome>& peer) {
+  for (size_t i = 0; i < quarn.size() && i < peer.size(); ++i) {
+    if (!Same(quarn[i], peer[i])) {
+      return "on subject " + std::to_string(i + 1) + " Quarn " + Describe(quarn[i]) +
+             " but the peer " + Describe(peer[i]);
+    }
+  }
+  return quarn.size() == peer.size() ? "" : "the peer answers a different number of subjects";
+}
+
+Plan MakePlan(const std::vector<Workload>& workloads, const std::vector<Engine>& engines) {
+  Plan plan;
+  for (const Workload& workload : workloads) {
+    const std::string id = WorkloadId(workload);
+    std::string whyNot;
+    std::shared_ptr<Searcher> quarn = engines.front().prepare(workload, whyNot);
+    const std::vector<Outcome> expected = Answers(workload, *quarn);
+    if (const std::string error = QuarnError(expected); !error.empty()) {
+      plan.unusable.push_back(id + ": " + error);
+      continue;
+    }
+    plan.matching[id] = static_cast<size_t>(std::count_if(
+        expected.begin(), expected.end(), [](const Outcome& o) { return o.matched; }));
+    std::vector<Entry> agreeing;
+    for (size_t e = 1; e < engines.size(); ++e) {
+      std::shared_ptr<Searcher> peer = engines[e].prepare(workload, whyNot);
+      if (!peer) {
+        plan.notes.push_back(id + ": " + engines[e].name + " left out, " + whyNot);
+        continue;
+      }
+      if (const std::string difference = FirstDifference(expected, Answers(workload, *peer));
+          !difference.empty()) {
+        plan.notes.push_back(id + ": " + engines[e].name + " left out, " + difference);
+        continue;
+      }
+      agreeing.push_back({&workload, engines[e].name, std::move(peer)});
+    }
+    if (agreeing.empty()) {
+      plan.unusable.push_back(id + ": no peer does the same work");
+      continue;
+    }
+    plan.entries.push_back({&workload, engines.front().name, std::move(quarn)});
+    plan.entries.insert(plan.entries.end(), agreeing.begin(), agreeing.end());
+  }
+  return plan;
+}
+
+}  // namespace quarn_bench

@@ -1,0 +1,46 @@
+// Which engine runs which workload. Before anything is timed, every peer's answers are checked
+// against Quarn's on every subject: a peer that finds another match or other subexpressions,
+// or gives up, does different work and is left out of that workload with a note.
+#pragma once
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engines.h"
+#include "workloads.h"
+
+namespace quarn_bench {
+
+// A workload prepared for one engine, ready to be timed.
+struct Entry {
+  const Workload* workload;
+  std::string engine;
+  std::shared_ptr<Searcher> searcher;
+};
+
+struct Plan {
+  std::vector<Entry> entries;      // per workload: Quarn, then the peers that agree with it
+  std::vector<std::string> notes;  // why a peer or a workload was left out
+  // Workloads that cannot be compared at all: Quarn reported an error, or no peer agreed.
+  std::vector<std::string> unusable;
+  // Workload id to the number of its subjects on which Quarn finds a match.
+  std::map<std::string, size_t> matching;
+};
+
+// An engine's answers on every subject of a workload, in order.
+std::vector<Outcome> Answers(const Workload& workload, Searcher& searcher);
+
+// The first difference between Quarn's answers and a peer's on a workload, as a sentence, or
+// "" when they agree on every subject.
+std::string FirstDifference(const std::vector<Outcome>& quarn, const std::vector<Outcome>& peer);
+
+// Checks every engine after the first (Quarn) against it on every workload.
+Plan MakePlan(const std::vector<Workload>& workloads, const std::vector<Engine>& engines);
+
+// "family/name", and the benchmark name "family/name/engine".
+std::string WorkloadId(const Workload& workload);
+std::string BenchmarkName(const Entry& entry);
+
+}  // namespace quarn_bench

@@ -1,0 +1,38 @@
+// Collects the benchmark timings and turns them into the report: time per search for each
+// workload and engine, with Quarn's ratio to each peer.
+#pragma once
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "plan.h"
+
+namespace quarn_bench {
+
+// The median of a non-empty list of values.
+double Median(std::vector<double> values);
+
+// Shows one line per benchmark (the median when there are repetitions) and keeps the CPU time
+// per iteration of every repetition.
+class CollectingReporter : public benchmark::ConsoleReporter {
+ public:
+  using ConsoleReporter::ConsoleReporter;
+  void ReportRuns(const std::vector<Run>& runs) override;
+
+  // Benchmark name to the median over repetitions of the CPU seconds per iteration.
+  std::map<std::string, double> SecondsPerIteration() const;
+
+ private:
+  std::map<std::string, std::vector<double>> seconds_;
+};
+
+// The report as Markdown tables: time per search and Quarn's ratio to each peer for every
+// workload; the geometric mean of those ratios per family; the time per character of the
+// growth workloads. Benchmarks missing from the timings are shown as not run.
+std::string Report(const Plan& plan, const std::vector<std::string>& engines,
+                   const std::map<std::string, double>& secondsPerIteration);
+
+}  // namespace quarn_bench

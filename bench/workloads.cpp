@@ -1,0 +1,169 @@
+// The workloads. Subjects and patterns are plain 16-bit text, as Quarn takes them; engines
+// that work on bytes convert them once, before anything is timed.
+#include "workloads.h"
+
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "examples.h"
+#include "quarn/quarn.h"
+#include "quarn/utf.h"
+
+namespace quarn_bench {
+
+namespace {
+
+struct CorpusSearch {
+  const char* name;
+  const char* caption;
+  std::u16string pattern;
+  int32_t flags;
+};
+
+// Typical searches over English text: each runs on every line and counts the lines that match.
+std::vector<CorpusSearch> CorpusSearches() {
+  return {
+      {"word", "a word", u"software", 0},
+      {"alternation", "words with alternation", u"(copyright|patent|trademark)", 0},
+      {"number", "numbers with quantifiers", uR"(\b(\d+)(?:\.(\d+))?\b)", 0},
+      {"backreference", "doubled word (back reference)", uR"(\b(\w+)\s+\1\b)", 0},
+      {"lookahead", "word before \"ing\" (lookahead)", uR"(\b\w+(?=ing\b))", 0},
+      {"ignore_case", "a word, ignoring case", u"license", quarn::reIgnoreCase},
+  };
+}
+
+// The pattern of the growth workloads and what it finds at the end of each subject. Every
+// start position is a fresh, shallow attempt, so the matcher's depth does not grow with the
+// subject.
+constexpr std::u16string_view kGrowthPattern = u"([0-9]{4})-([0-9]{2})-([0-9]{2})";
+constexpr std::u16string_view kGrowthTarget = u"2007-06-29";
+constexpr size_t kGrowthLengths[] = {10, 100, 1000, 10000};
+
+// "(a|aa)+b" never matches a run of "a": a backtracking matcher tries every way of cutting
+// the run into ones and twos, a number of ways that grows like the Fibonacci numbers. Some
+// engines first look for the "b" that every match needs; the second series ends the run with
+// "cb" so that this shortcut finds one and the backtracking has to be done.
+constexpr std::u16string_view kPathologicalPattern = u"(a|aa)+b";
+constexpr size_t kPathologicalLengths[] = {5, 10, 15, 20};
+constexpr std::u16string_view kRequiredLetterEnd = u"cb";
+
+std::string ReadFile(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw std::runtime_error("cannot read the corpus " + path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// The corpus is expected to be ASCII English; each byte becomes one character.
+std::vector<std::u16string> Lines(const std::string& text) {
+  std::vector<std::u16string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);)
+    lines.emplace_back(line.begin(), line.end());
+  return lines;
+}
+
+// The corpus as running text without digits, so that only the target at the end of a growth
+// subject can match.
+std::u16string Filler(const std::string& text) {
+  std::u16string filler;
+  for (const char c : text) {
+    if (c >= '0' && c <= '9') continue;
+    filler += c == '\n' ? u' ' : static_cast<char16_t>(static_cast<unsigned char>(c));
+  }
+  return filler;
+}
+
+std::string Number(size_t n) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%zu", n);
+  return text;
+}
+
+// A benchmark name for a demo example: its number and its caption in lower case, e.g.
+// "12_repeated_words".
+std::string DemoName(size_t index, std::u16string_view caption) {
+  std::string name = (index < 10 ? "0" : "") + Number(index) + "_";
+  for (const char16_t c : caption) {
+    if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')) {
+      name += static_cast<char>(c);
+    } else if (c >= u'A' && c <= u'Z') {
+      name += static_cast<char>(c - u'A' + 'a');
+    } else if (name.back() != '_') {
+      name += '_';
+    }
+  }
+  if (name.back() == '_') name.pop_back();
+  return name;
+}
+
+// The demo window's examples, in its order; entry 0 selects nothing.
+void AddDemo(std::vector<Workload>& out) {
+  for (size_t i = 1; i < quarn::demo::kExamples.size(); ++i) {
+    const quarn::demo::Example& example = quarn::demo::kExamples[i];
+    out.push_back({"demo",
+                   DemoName(i, example.caption),
+                   quarn::Utf16ToUtf8(example.caption),
+                   std::u16string(example.pattern),
+                   0,
+                   {std::u16string(example.text)}});
+  }
+}
+
+void AddCorpus(std::vector<Workload>& out, const std::string& text) {
+  const std::vector<std::u16string> lines = Lines(text);
+  for (CorpusSearch& search : CorpusSearches()) {
+    out.push_back(
+        {"corpus", search.name, search.caption, std::move(search.pattern), search.flags, lines});
+  }
+}
+
+void AddGrowth(std::vector<Workload>& out, const std::string& text) {
+  const std::u16string filler = Filler(text);
+  for (const size_t length : kGrowthLengths) {
+    const size_t lead = length - kGrowthTarget.size();
+    if (filler.size() < lead) throw std::runtime_error("the corpus is too short");
+    out.push_back({"growth",
+                   Number(length),
+                   Number(length) + " characters",
+                   std::u16string(kGrowthPattern),
+                   0,
+                   {filler.substr(0, lead) + std::u16string(kGrowthTarget)}});
+  }
+}
+
+void AddPathological(std::vector<Workload>& out) {
+  for (const size_t length : kPathologicalLengths) {
+    out.push_back({"pathological",
+                   Number(length),
+                   Number(length) + " \"a\"",
+                   std::u16string(kPathologicalPattern),
+                   0,
+                   {std::u16string(length, u'a')}});
+  }
+  for (const size_t length : kPathologicalLengths) {
+    out.push_back({"pathological_cb",
+                   Number(length),
+                   Number(length) + " \"a\", then \"cb\"",
+                   std::u16string(kPathologicalPattern),
+                   0,
+                   {std::u16string(length, u'a') + std::u16string(kRequiredLetterEnd)}});
+  }
+}
+
+}  // namespace
+
+std::vector<Workload> AllWorkloads(const std::string& corpusPath) {
+  const std::string text = ReadFile(corpusPath);
+  std::vector<Workload> workloads;
+  AddDemo(workloads);
+  AddCorpus(workloads, text);
+  AddGrowth(workloads, text);
+  AddPathological(workloads);
+  return workloads;
+}
+
+}  // namespace quarn_bench
