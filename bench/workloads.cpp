@@ -86,7 +86,9 @@ std::string Number(size_t n) {
 // A benchmark name for a demo example: its number and its caption in lower case, e.g.
 // "12_repeated_words".
 std::string DemoName(size_t index, std::u16string_view caption) {
-  std::string name = (index < 10 ? "0" : "") + Number(index) + "_";
+  char number[8];
+  std::snprintf(number, sizeof number, "%02zu_", index);
+  std::string name = number;
   for (const char16_t c : caption) {
     if ((c >= u'a' && c <= u'z') || (c >= u'0' && c <= u'9')) {
       name += static_cast<char>(c);

@@ -140,8 +140,9 @@ class Searcher {
         Warn(Utf16ToUtf8(report.text));
         throw PatternFault{};
       }
-      const std::string line = lineNumber > 0 ? ":" + std::to_string(lineNumber) : "";
-      Warn(name + line + ": " + Utf16ToUtf8(report.text));
+      std::string where = name;
+      if (lineNumber > 0) where += ':' + std::to_string(lineNumber);
+      Warn(where + ": " + Utf16ToUtf8(report.text));
       sawError_ = true;
     }
     return reports.empty();

@@ -79,6 +79,7 @@ std::u16string StripGroupMarkers(std::u16string_view text);
 
 // Matcher (matcher.cpp).
 bool DoQuarn(std::u16string_view& remaining, std::u16string_view pattern);
+void ResetMatcher();  // forgets what a search that ended in an error left behind
 int16_t GetGroupMarker(std::u16string_view text);
 
 // Atoms and brackets (atoms.cpp, brackets.cpp).

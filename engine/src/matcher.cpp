@@ -47,9 +47,10 @@ struct BraceCount {
 };
 
 // One matcher call: where its attempts start, the texts they are made of, and the
-// snapshot of the subexpression table. It lives on the heap, so that a level of the search
-// costs one small stack frame however much text the level builds: the depth limit, not the
-// stack, is what ends a runaway search.
+// snapshot of the subexpression table. Steps live on the heap, one per level of depth, so
+// that a level of the search costs one small stack frame however much text it builds (the
+// depth limit, not the stack, is what ends a runaway search), and they are reused from call
+// to call with the capacity of their buffers.
 struct Step {
   std::u16string_view subject;  // every attempt starts on a copy of this
   std::u16string_view atom;
@@ -68,10 +69,25 @@ struct Step {
   std::vector<SubexpressionRecord> snapshot;
   bool tookSnapshot = false;
 
-  Step() = default;
-  Step(const Step&) = delete;
-  Step& operator=(const Step&) = delete;
-  ~Step() { builtUnits -= built.size(); }
+  // Starts a new call on this step: every field as new, the buffers empty but kept.
+  void Begin() {
+    std::u16string keptBuilt = std::move(built);
+    std::vector<SubexpressionRecord> keptSnapshot = std::move(snapshot);
+    *this = Step();
+    keptBuilt.clear();
+    if (keptBuilt.capacity() > kKeptCapacity) keptBuilt.shrink_to_fit();
+    built = std::move(keptBuilt);
+    snapshot = std::move(keptSnapshot);
+    snapshot.clear();
+  }
+
+  // Ends the call: its built text no longer counts against the budget.
+  void End() {
+    builtUnits -= built.size();
+    built.clear();
+  }
+
+  static constexpr size_t kKeptCapacity = size_t{1} << 16;
 
   void Try(std::initializer_list<Shape> order) {
     for (const Shape shape : order) {
@@ -364,7 +380,22 @@ bool NextAlternative(Step& step, std::u16string_view& pattern) {
   return true;
 }
 
+// The step of each level of depth; levels nest strictly, so the depth is the index. Out of
+// line, so that the fresh Step it assigns does not take room in the recursive frame.
+std::vector<std::unique_ptr<Step>> steps;
+
+[[gnu::noinline]] Step* StepAt(int16_t depth) {
+  if (steps.size() <= static_cast<size_t>(depth)) steps.resize(depth + 1);
+  if (!steps[depth]) steps[depth] = std::make_unique<Step>();
+  steps[depth]->Begin();
+  return steps[depth].get();
+}
+
 }  // namespace
+
+void ResetMatcher() {
+  builtUnits = 0;
+}
 
 int16_t GetGroupMarker(std::u16string_view text) {
   return !text.empty() && text[0] >= 1 && text[0] <= 31 ? static_cast<int16_t>(text[0]) : 0;
@@ -378,7 +409,7 @@ bool DoQuarn(std::u16string_view& remaining, std::u16string_view pattern) {
     RaiseEngineError(u"Maximum number of iterations exceeded. Possibly an infinite loop.",
                      errSyntax, u"DoQuarn");
   }
-  const auto step = std::make_unique<Step>();
+  Step* const step = StepAt(State.Depth);
   Plan(*step, remaining, pattern);
   if (step->lookahead) {
     // A lookahead matches its inside on a copy of the subject and consumes nothing.
@@ -396,6 +427,7 @@ bool DoQuarn(std::u16string_view& remaining, std::u16string_view pattern) {
     if (matched) remaining = subject;
   }
   if (!matched && step->tookSnapshot) RestoreSubexpressions(step->snapshot);
+  step->End();
   --State.Depth;
   return matched;
 }

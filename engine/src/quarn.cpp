@@ -103,6 +103,7 @@ void ResetState(int32_t flags, std::u16string_view text) {
   State.Depth = 0;
   State.Options = flags;
   State.SubjectText.assign(text);
+  ResetMatcher();
 }
 
 // Tries the matcher at positions 1 to length + 1 of the subject; the first success wins.
