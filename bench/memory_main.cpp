@@ -4,8 +4,8 @@
 // subjects the figures are those of its most demanding search.
 //
 // Each workload is searched once before it is measured: Quarn keeps a copy of the last
-// subject, and the measured searches reuse that buffer, so the figures are what the matching
-// itself needs.
+// subject and a working record per level of depth reached, and the measured searches reuse
+// them, so the figures are what the matching itself needs.
 #include <malloc.h>
 #include <pthread.h>
 #include <sys/mman.h>

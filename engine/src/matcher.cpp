@@ -87,7 +87,7 @@ struct Step {
     built.clear();
   }
 
-  static constexpr size_t kKeptCapacity = size_t{1} << 16;
+  static constexpr size_t kKeptCapacity = 1024;  // at most 2 KiB kept per level
 
   void Try(std::initializer_list<Shape> order) {
     for (const Shape shape : order) {
