@@ -1,37 +1,16 @@
-// JSON string literals written unit by unit, so that a lone surrogate survives as \uXXXX.
+// JSON string literals of 16-bit text: well-formed runs go through the JSON library, and a
+// lone surrogate, which UTF-8 cannot carry, survives as a \uXXXX escape.
 #include "json_text.h"
 
 #include <nlohmann/json.hpp>
 
+#include <cstdio>
+
+#include "quarn/utf.h"
+
 namespace quarn::cli {
 
 namespace {
-
-constexpr char kHex[] = "0123456789abcdef";
-
-void AppendEscape(std::string& out, char16_t unit) {
-  out += "\\u";
-  for (int shift = 12; shift >= 0; shift -= 4)
-    out += kHex[(unit >> shift) & 0xF];
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-  if (c < 0x80) {
-    out += static_cast<char>(c);
-  } else if (c < 0x800) {
-    out += static_cast<char>(0xC0 | (c >> 6));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    out += static_cast<char>(0xE0 | (c >> 12));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (c >> 18));
-    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (c & 0x3F));
-  }
-}
 
 bool IsHigh(char16_t unit) {
   return unit >= 0xD800 && unit <= 0xDBFF;
@@ -40,48 +19,32 @@ bool IsLow(char16_t unit) {
   return unit >= 0xDC00 && unit <= 0xDFFF;
 }
 
+// A surrogate that is not half of a pair, which UTF-8 cannot carry.
+bool IsLoneSurrogate(std::u16string_view text, size_t i) {
+  if (IsHigh(text[i])) return i + 1 == text.size() || !IsLow(text[i + 1]);
+  return IsLow(text[i]) && (i == 0 || !IsHigh(text[i - 1]));
+}
+
+// The JSON escapes of a well-formed run, without the quotes around it.
+void AppendEscapedRun(std::string& out, std::u16string_view run) {
+  const std::string literal = nlohmann::json(Utf16ToUtf8(run)).dump();
+  out.append(literal, 1, literal.size() - 2);
+}
+
 }  // namespace
 
 void AppendJsonString(std::string& out, std::u16string_view text) {
   out += '"';
+  size_t runStart = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    const char16_t unit = text[i];
-    switch (unit) {
-      case u'"':
-        out += "\\\"";
-        continue;
-      case u'\\':
-        out += "\\\\";
-        continue;
-      case u'\b':
-        out += "\\b";
-        continue;
-      case u'\f':
-        out += "\\f";
-        continue;
-      case u'\n':
-        out += "\\n";
-        continue;
-      case u'\r':
-        out += "\\r";
-        continue;
-      case u'\t':
-        out += "\\t";
-        continue;
-      default:
-        break;
-    }
-    if (unit < 0x20) {
-      AppendEscape(out, unit);
-    } else if (IsHigh(unit) && i + 1 < text.size() && IsLow(text[i + 1])) {
-      AppendUtf8(out, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
-      ++i;
-    } else if (IsHigh(unit) || IsLow(unit)) {
-      AppendEscape(out, unit);
-    } else {
-      AppendUtf8(out, unit);
-    }
+    if (!IsLoneSurrogate(text, i)) continue;
+    AppendEscapedRun(out, text.substr(runStart, i - runStart));
+    char escape[8];
+    std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(text[i]));
+    out += escape;
+    runStart = i + 1;
   }
+  AppendEscapedRun(out, text.substr(runStart));
   out += '"';
 }
 
