@@ -1,143 +1,180 @@
-// Atom matching: whether one atom (an anchor, ".", a literal, or a backslash escape) matches
-// at the current position, and how many characters it consumes.
-//
-// An atom looks only at the characters it consumes and at the characters just before the
-// current position, which it reads from the stored subject: the remaining subject is always
-// a suffix of it. The one line break is CR LF; a lone CR or LF is an ordinary character.
-#include "internal.h"
+// Reading atoms and bracket lists into their tests. The reading follows the rules of the
+// pattern language exactly: members are read left to right, "\n" and "\N" stand for the line
+// break, a backslash that ends the list is itself, a range needs one character after its
+// "-", and under ignore case every member and range end is folded before it is used.
+#include "atoms.h"
+
+#include <algorithm>
+
+#include "scanner.h"
+#include "text.h"
 
 namespace quarn {
 
 namespace {
 
-bool IgnoreCase() {
-  return (State.Options & reIgnoreCase) != 0;
-}
-
-// Equal texts, compared by code, both lower-cased under reIgnoreCase.
-bool SameText(std::u16string_view a, std::u16string_view b) {
-  if (a.size() != b.size()) return false;
-  if (!IgnoreCase()) return a == b;
-  for (size_t i = 0; i < a.size(); ++i) {
-    if (LowerCase(a[i]) != LowerCase(b[i])) return false;
+// The member at list[i], moving i past it; lineBreak when it is "\n" or "\N".
+std::pair<char16_t, bool> ReadMember(std::u16string_view list, size_t& i, bool fold) {
+  char16_t c = list[i++];
+  if (c == u'\\' && i < list.size()) {
+    c = list[i++];
+    if (c == u'n' || c == u'N') return {u'\n', true};
   }
-  return true;
-}
-
-bool IsAtTextStart(std::u16string_view remaining) {
-  return remaining.size() == State.SubjectText.size();
-}
-
-// The count characters just before the current position, or "" when fewer precede it.
-std::u16string_view GetTextBefore(std::u16string_view remaining, uint8_t count) {
-  const size_t consumed = State.SubjectText.size() - remaining.size();
-  if (consumed == 0 || consumed < count) return {};
-  return std::u16string_view(State.SubjectText).substr(consumed - count, count);
-}
-
-std::u16string_view GetSubExprText(int n) {
-  const SubexpressionRecord& record = State.Subexpressions[n];
-  const int32_t length = record.EndPos - record.StartPos + 1;
-  if (record.StartPos < 1 || length <= 0) return {};
-  return std::u16string_view(State.SubjectText).substr(record.StartPos - 1, length);
-}
-
-bool MatchDot(std::u16string_view remaining) {
-  if (remaining.empty()) return false;
-  if (State.Options & reSingleLine) return true;
-  // Neither character of a CR LF pair is matched, wherever the match starts.
-  if (remaining.starts_with(kLineBreak)) return false;
-  return !(remaining[0] == u'\n' && GetTextBefore(remaining, 1) == u"\r");
-}
-
-// Consumes the text that group n captured, if the subject continues with it.
-bool MatchBackReference(std::u16string_view& remaining, std::u16string_view atom) {
-  const int n = atom[1] - u'0';
-  if (n > State.SubexpressionCount) {
-    RaiseEngineError(u"Not so many sub-expressions in this regular expression: " +
-                         std::u16string(atom.substr(0, 2)),
-                     errSyntax, u"MatchAtom");
-  }
-  if (!State.Subexpressions[n].Complete) return false;
-  const std::u16string_view captured = GetSubExprText(n);
-  if (remaining.size() < captured.size()) return false;
-  if (!SameText(remaining.substr(0, captured.size()), captured)) return false;
-  remaining.remove_prefix(captured.size());
-  return true;
-}
-
-// Word characters are the "\w" class of escape expansion, so "\b" agrees with "\w" and "\W".
-bool InClass(std::u16string_view character, std::u16string_view bracketText) {
-  return MatchSquareBrackets(character, bracketText);
-}
-
-bool IsWordBoundary(std::u16string_view remaining) {
-  static const std::u16string word = ExpandEspaces(u"\\w");
-  static const std::u16string nonWord = ExpandEspaces(u"\\W");
-  const std::u16string_view before = GetTextBefore(remaining, 1);
-  if (InClass(remaining.substr(0, 1), word)) {
-    return IsAtTextStart(remaining) || InClass(before, nonWord);
-  }
-  return InClass(before, word);
+  return {fold ? LowerCase(c) : c, false};
 }
 
 }  // namespace
 
-bool MatchAtom(std::u16string_view& remaining, std::u16string_view atom) {
-  const std::u16string_view c = remaining.substr(0, 1);
-  size_t consumed = 1;
-  bool matched;
-  if (atom == u"^") {
-    matched = IsAtTextStart(remaining) ||
-              ((State.Options & reMultiline) && GetTextBefore(remaining, 2) == kLineBreak);
-    consumed = 0;
-  } else if (atom == u"$") {
-    matched = c.empty() || ((State.Options & reMultiline) ? remaining.starts_with(kLineBreak)
-                                                          : remaining == kLineBreak);
-    consumed = 0;
-  } else if (atom == u".") {
-    matched = MatchDot(remaining);
-  } else if (atom.starts_with(u'\\')) {
-    switch (atom.size() > 1 ? atom[1] : u'\0') {
-      case u'1':
-      case u'2':
-      case u'3':
-      case u'4':
-      case u'5':
-      case u'6':
-      case u'7':
-      case u'8':
-      case u'9':
-        return MatchBackReference(remaining, atom);
-      case u'A':
-        matched = IsAtTextStart(remaining);
-        consumed = 0;
+BracketClass::BracketClass(std::u16string_view bracketText, bool ignoreCase)
+    : ignoreCase_(ignoreCase) {
+  std::u16string_view list = bracketText.substr(1, bracketText.size() - 2);
+  negated_ = list.starts_with(u'^');
+  if (negated_) list.remove_prefix(1);
+  for (size_t i = 0; i < list.size();) {
+    const auto [m, mBreak] = ReadMember(list, i, ignoreCase);
+    if (i + 1 < list.size() && list[i] == u'-') {
+      ++i;
+      const auto [e, eBreak] = ReadMember(list, i, ignoreCase);
+      if (mBreak || eBreak) {
+        error_ = MakeEngineError(
+            u"Range start or end longer than 1 character: [" + StripGroupMarkers(list) + u"]",
+            errQuantifier, u"MatchSquareBrackets");
         break;
-      case u'Z':
-        matched = c.empty() || remaining == kLineBreak;
-        consumed = 0;
+      }
+      if (m > e) {
+        error_ =
+            MakeEngineError(u"Invalid range in regular expression [" + std::u16string(list) + u"]",
+                            errQuantifier, u"MatchSquareBrackets");
         break;
-      case u'n':
-        matched = remaining.starts_with(kLineBreak);
-        consumed = 2;
-        break;
-      case u'b':
-        matched = IsWordBoundary(remaining);
-        consumed = 0;
-        break;
-      case u'B':
-        matched = !IsWordBoundary(remaining);
-        consumed = 0;
-        break;
-      default:
-        // An escaped literal; a lone backslash stands for "" and so matches only at the end.
-        matched = SameText(c, atom.substr(1, 1));
+      }
+      members_.push_back({m, e, false});
+    } else {
+      members_.push_back({m, m, mBreak});
     }
-  } else {
-    matched = SameText(c, atom);
   }
-  if (matched) remaining.remove_prefix(std::min(consumed, remaining.size()));
-  return matched;
+  for (const Member& m : members_) {
+    if (m.lineBreak) continue;
+    for (unsigned c = m.lo; c <= m.hi && c < 256; ++c)
+      low_[c >> 6] |= uint64_t{1} << (c & 63);
+  }
+}
+
+// Reads the list for the character c1: 1 or 2 characters taken by the first member that
+// matches, 0 when none does, or the error of the faulty range that the reading reaches.
+int BracketClass::Read(char16_t c1, bool atLineBreak) const {
+  if (c1 < 256 && c1 != u'\r') {
+    if (Member256(c1)) return 1;
+    return error_ ? kClassError : 0;
+  }
+  for (const Member& m : members_) {
+    if (m.lineBreak) {
+      if (atLineBreak) return 2;
+    } else if (m.lo <= c1 && c1 <= m.hi) {
+      return 1;
+    }
+  }
+  return error_ ? kClassError : 0;
+}
+
+int BracketClass::Match(const Subject& subject, size_t pos) const {
+  const std::u16string_view s = subject.text;
+  // At the end of the subject nothing matches, a negated list included.
+  if (pos >= s.size()) return kNoMatch;
+  const char16_t c1 = ignoreCase_ ? LowerCase(s[pos]) : s[pos];
+  const bool atLineBreak = s[pos] == u'\r' && pos + 1 < s.size() && s[pos + 1] == u'\n';
+  const int taken = Read(c1, atLineBreak);
+  if (taken == kClassError) return kClassError;
+  // A negated list that matches takes one character, even the CR of a CR LF.
+  if (negated_) return taken == 0 ? 1 : kNoMatch;
+  return taken == 0 ? kNoMatch : taken;
+}
+
+bool BracketClass::FirstCharacters(std::vector<std::pair<char16_t, char16_t>>& ranges) const {
+  if (error_) return false;
+  std::vector<std::pair<char16_t, char16_t>> in;
+  bool lineBreak = false;
+  for (const Member& m : members_) {
+    if (m.lineBreak) {
+      lineBreak = true;
+    } else {
+      in.emplace_back(m.lo, m.hi);
+    }
+  }
+  std::sort(in.begin(), in.end());
+  if (!negated_) {
+    ranges.insert(ranges.end(), in.begin(), in.end());
+  } else {
+    unsigned next = 0;  // the first character not yet known to be a member
+    for (const auto& [lo, hi] : in) {
+      if (lo > next)
+        ranges.emplace_back(static_cast<char16_t>(next), static_cast<char16_t>(lo - 1));
+      next = std::max<unsigned>(next, hi + 1u);
+    }
+    if (next <= 0xFFFF) ranges.emplace_back(static_cast<char16_t>(next), char16_t{0xFFFF});
+  }
+  // The line-break member needs a CR first; without the LF after it, the CR is a character
+  // that the member does not take, so a negated list takes it.
+  if (lineBreak) ranges.emplace_back(u'\r', u'\r');
+  return true;
+}
+
+AtomTest AtomTest::Read(std::u16string_view atom, bool ignoreCase, int16_t groupCount) {
+  AtomTest test;
+  auto literal = [&](char16_t c) {
+    test.kind = AtomKind::kLiteral;
+    test.literal = ignoreCase ? LowerCase(c) : c;
+    return test;
+  };
+  if (atom.empty()) {
+    test.kind = AtomKind::kEndOnly;
+    return test;
+  }
+  if (atom[0] != u'\\') {
+    if (atom == u"^") test.kind = AtomKind::kCaret;
+    if (atom == u"$") test.kind = AtomKind::kDollar;
+    if (atom == u".") test.kind = AtomKind::kDot;
+    return test.kind == AtomKind::kLiteral ? literal(atom[0]) : test;
+  }
+  if (atom.size() == 1) {
+    test.kind = AtomKind::kEndOnly;  // it stands for "", which only the end of the subject is
+    return test;
+  }
+  const char16_t e = atom[1];
+  if (e >= u'1' && e <= u'9') {
+    if (e - u'0' > groupCount) {
+      RaiseEngineError(u"Not so many sub-expressions in this regular expression: " +
+                           std::u16string(atom.substr(0, 2)),
+                       errSyntax, u"MatchAtom");
+    }
+    test.kind = AtomKind::kBackReference;
+    test.group = static_cast<uint8_t>(e - u'0');
+    return test;
+  }
+  switch (e) {
+    case u'A':
+      test.kind = AtomKind::kTextStart;
+      return test;
+    case u'Z':
+      test.kind = AtomKind::kTextEnd;
+      return test;
+    case u'n':
+      test.kind = AtomKind::kLineBreak;
+      return test;
+    case u'b':
+      test.kind = AtomKind::kWordBoundary;
+      return test;
+    case u'B':
+      test.kind = AtomKind::kNotWordBoundary;
+      return test;
+    default:
+      return literal(e);
+  }
+}
+
+bool IsWordCharacter(char16_t c, bool ignoreCase) {
+  const char16_t w = ignoreCase ? LowerCase(c) : c;
+  return (w >= u'a' && w <= u'z') || (w >= u'A' && w <= u'Z') || (w >= u'0' && w <= u'9') ||
+         w == u'_' || w == 0x80 || w == 0xFF;
 }
 
 }  // namespace quarn

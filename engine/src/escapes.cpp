@@ -8,7 +8,9 @@
 // of a letter or a digit: those always come out bare. After this stage the only bare
 // characters with codes 1 to 31 are those inside the "\s" lists, which group preprocessing
 // relies on: its markers are exactly such characters.
-#include "internal.h"
+#include "rewrite.h"
+#include "scanner.h"
+#include "text.h"
 
 namespace quarn {
 

@@ -8,7 +8,9 @@
 // is rewritten, and checked, before what follows it.
 #include <vector>
 
-#include "internal.h"
+#include "rewrite.h"
+#include "scanner.h"
+#include "text.h"
 
 namespace quarn {
 
@@ -30,7 +32,7 @@ struct Level {
 
 // Reads the group at the front of the level's pattern: a comment is dropped, every other
 // group opens a new level for its inside.
-void OpenGroup(std::vector<Level>& levels) {
+void OpenGroup(std::vector<Level>& levels, int16_t& count) {
   Level& level = levels.back();
   const std::u16string_view unclosed = level.pattern;
   const std::u16string_view group = GetParentheses(level.pattern);
@@ -48,8 +50,11 @@ void OpenGroup(std::vector<Level>& levels) {
     inner.pattern = group.substr(3, group.size() - 4);
   } else if (group[1] != u'?') {
     // The number is taken before the inside is read, so nested groups come after.
-    CreateMatch();
-    inner.marker = MakeGroupMarker(State.SubexpressionCount);
+    if (++count > kMaxSubexpressions) {
+      RaiseEngineError(u"Too many subexpressions in regular expression (max 31).", errSyntax,
+                       u"CreateMatch");
+    }
+    inner.marker = MakeGroupMarker(count);
     inner.pattern = group.substr(1, group.size() - 2);
   } else {
     RaiseGroupError(u"Invalid extended regular expression syntax: " + std::u16string(group));
@@ -82,7 +87,7 @@ void CopyPlain(Level& level) {
 
 }  // namespace
 
-std::u16string ProcessParentheses(std::u16string_view pattern) {
+std::u16string ProcessParentheses(std::u16string_view pattern, int16_t& count) {
   std::vector<Level> levels(1);
   levels[0].pattern = pattern;
   while (levels.size() > 1 || !levels[0].pattern.empty()) {
@@ -90,19 +95,12 @@ std::u16string ProcessParentheses(std::u16string_view pattern) {
     if (level.pattern.empty()) {
       CloseGroup(levels);
     } else if (level.pattern[0] == u'(') {
-      OpenGroup(levels);
+      OpenGroup(levels, count);
     } else {
       CopyPlain(level);
     }
   }
   return std::move(levels[0].result);
-}
-
-void CreateMatch() {
-  if (++State.SubexpressionCount > kMaxSubexpressions) {
-    RaiseEngineError(u"Too many subexpressions in regular expression (max 31).", errSyntax,
-                     u"CreateMatch");
-  }
 }
 
 std::u16string MakeGroupMarker(int16_t n) {

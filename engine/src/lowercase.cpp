@@ -2,7 +2,7 @@
 // the same on every machine and in every locale.
 #include <cstdint>
 
-#include "internal.h"
+#include "text.h"
 
 namespace quarn {
 

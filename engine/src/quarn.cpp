@@ -1,10 +1,16 @@
-// The public calls and the match state: Quarn runs a search and stores its outcome,
-// QuarnResult and QuarnIndex read it back, and every failure inside an engine call ends in
-// the error reporter instead of reaching the host.
+// The legacy calls: Quarn runs a search and stores its outcome in the one program-wide match
+// state, QuarnResult and QuarnIndex read it back, and every failure inside an engine call
+// ends in the error reporter instead of reaching the host.
 //
 // Quarn checks the options before it touches the state, so a refused call leaves the
-// previous match readable; after that it resets the state, rewrites the pattern (escapes,
-// then groups) and tries the matcher at each start position until one succeeds.
+// previous match readable. It then clears the state, takes the compiled pattern from a small
+// cache (a host that searches many subjects with one pattern compiles it once; a pattern
+// that does not compile keeps its error and reports it on every call) and searches.
+//
+// Thread safety: the stored match state is one for the program, as the calls define it; a
+// lock keeps concurrent calls from corrupting it, but a host that runs calls from several
+// threads still reads whichever search stored last. Covered by the public calls tests, the
+// differential test and the threads test.
 #include <unistd.h>
 
 #include <errno.h>
@@ -12,22 +18,30 @@
 #include <algorithm>
 #include <climits>
 #include <cstdio>
+#include <list>
+#include <memory>
+#include <mutex>
 #include <new>
 #include <string>
 
-#include "internal.h"
+#include "program.h"
 #include "quarn/utf.h"
+#include "search.h"
+#include "text.h"
 
 namespace quarn {
 
-ModuleState State;
-
 namespace {
 
-std::u16string Decimal(int64_t n) {
-  const std::string digits = std::to_string(n);
-  return std::u16string(digits.begin(), digits.end());
-}
+struct LegacyState {
+  bool LastResult = false;
+  int32_t MatchStart = 0;  // 1-based position of the first matched character
+  int32_t MatchEnd = 0;    // position of the last matched character
+  std::u16string SubjectText;
+  CaptureTable Subexpressions{};
+  int16_t SubexpressionCount = 0;
+  int32_t Options = 0;
+};
 
 // The running executable's file name without directory and extension.
 std::u16string ExecutableName() {
@@ -47,15 +61,46 @@ const std::u16string& ErrorSource() {
   return source;
 }
 
-ErrorReporter& CurrentReporter() {
-  static ErrorReporter reporter;
-  return reporter;
+// The recently used patterns, most recent first. A host's loop over many subjects with one
+// pattern, or a few patterns in turn, compiles each once.
+class ProgramCache {
+ public:
+  std::shared_ptr<const Program> Get(std::u16string_view pattern, int32_t flags) {
+    // Bits other than the three options do not change what a pattern means.
+    flags &= reIgnoreCase | reSingleLine | reMultiline;
+    for (auto it = entries_.begin(); it != entries_.end(); ++it) {
+      if ((*it)->Flags() == flags && (*it)->Pattern() == pattern) {
+        entries_.splice(entries_.begin(), entries_, it);
+        return entries_.front();
+      }
+    }
+    entries_.push_front(std::make_shared<const Program>(pattern, flags));
+    if (entries_.size() > kEntries) entries_.pop_back();
+    return entries_.front();
+  }
+
+ private:
+  static constexpr size_t kEntries = 16;
+  std::list<std::shared_ptr<const Program>> entries_;
+};
+
+struct Legacy {
+  std::recursive_mutex lock;  // a reporter may call the engine again
+  LegacyState state;
+  ProgramCache cache;
+  MatchState search;
+  ErrorReporter reporter;
+};
+
+Legacy& Calls() {
+  static Legacy legacy;
+  return legacy;
 }
 
 void Report(const EngineError& error) noexcept {
   try {
     const std::u16string text = u"Error #" + Decimal(error.Number) + u": " + error.Description;
-    if (const ErrorReporter& reporter = CurrentReporter()) {
+    if (const ErrorReporter& reporter = Calls().reporter) {
       reporter(error, text);
     } else {
       std::fprintf(stderr, "%s\n", Utf16ToUtf8(text).c_str());
@@ -88,49 +133,30 @@ void CheckOptions(int32_t flags) {
   }
 }
 
-void ClearSubexpressions() {
-  for (int n = std::min<int>(State.SubexpressionCount, kMaxSubexpressions); n >= 1; --n) {
-    State.Subexpressions[n] = {};
-  }
-  State.SubexpressionCount = 0;
+// Every call starts from a table with all 31 records cleared, so that nothing an earlier
+// search left behind can show through.
+void ResetState(LegacyState& state, int32_t flags, std::u16string_view text) {
+  state = LegacyState();
+  state.Options = flags;
+  state.SubjectText.assign(text);
 }
 
-void ResetState(int32_t flags, std::u16string_view text) {
-  State.LastResult = false;
-  State.MatchStart = 0;
-  State.MatchEnd = 0;
-  ClearSubexpressions();
-  State.Depth = 0;
-  State.Options = flags;
-  State.SubjectText.assign(text);
-  ResetMatcher();
+void Search(Legacy& calls, std::u16string_view pattern) {
+  LegacyState& state = calls.state;
+  const std::shared_ptr<const Program> program = calls.cache.Get(pattern, state.Options);
+  state.SubexpressionCount = program->GroupCount();
+  if (program->Error()) throw *program->Error();
+  SearchOutcome outcome = calls.search.Search(*program, state.SubjectText, 0, SearchLimits());
+  if (outcome.status == SearchStatus::kError) throw std::move(*outcome.error);
+  state.LastResult = outcome.status == SearchStatus::kMatched;
+  if (!state.LastResult) return;
+  state.MatchStart = static_cast<int32_t>(outcome.matchStart) + 1;
+  state.MatchEnd = static_cast<int32_t>(outcome.matchEnd);
+  state.Subexpressions = outcome.captures;
 }
 
-// Tries the matcher at positions 1 to length + 1 of the subject; the first success wins.
-// The position is a 16-bit counter: a subject of 32,767 characters or more cannot be
-// scanned at all, and one of 32,766 overflows when its last position fails too.
-bool FindFirstMatch(std::u16string_view pattern) {
-  const std::u16string_view text = State.SubjectText;
-  const int16_t last = Narrow16(int64_t{1} + static_cast<int64_t>(text.size()), u"FindFirstMatch");
-  for (int32_t i = 1; i <= last; ++i) {
-    std::u16string_view remaining = text.substr(i - 1);
-    if (DoQuarn(remaining, pattern)) {
-      State.MatchStart = i;
-      State.MatchEnd = static_cast<int32_t>(text.size() - remaining.size());
-      return true;
-    }
-  }
-  Narrow16(int64_t{last} + 1, u"FindFirstMatch");
-  return false;
-}
-
-void Search(std::u16string_view pattern) {
-  const std::u16string internal = ProcessParentheses(ExpandEspaces(pattern));
-  State.LastResult = FindFirstMatch(internal);
-}
-
-void RequireStoredMatch(std::u16string_view procedure) {
-  if (!State.LastResult) {
+void RequireStoredMatch(const LegacyState& state, std::u16string_view procedure) {
+  if (!state.LastResult) {
     RaiseEngineError(u"No match on last call to Quarn, or Quarn not called at all", errNoMatch,
                      procedure);
   }
@@ -141,25 +167,26 @@ struct Span {
   int32_t length;
 };
 
-Span IndexOf(int32_t type) {
-  RequireStoredMatch(u"QuarnIndex");
-  const int32_t count = State.SubexpressionCount;
+Span IndexOf(const LegacyState& state, int32_t type) {
+  RequireStoredMatch(state, u"QuarnIndex");
+  const int32_t count = state.SubexpressionCount;
   switch (type) {
     case reBeforeMatch:
-      return {1, State.MatchStart - 1};
+      return {1, state.MatchStart - 1};
     case reMatch:
-      return {State.MatchStart, State.MatchEnd - State.MatchStart + 1};
+      return {state.MatchStart, state.MatchEnd - state.MatchStart + 1};
     case reAfterMatch:
-      return {State.MatchEnd + 1, static_cast<int32_t>(State.SubjectText.size()) - State.MatchEnd};
+      return {state.MatchEnd + 1, static_cast<int32_t>(state.SubjectText.size()) - state.MatchEnd};
     case reSubexprCount:
       return {count, count};
     default:
       break;
   }
   if (type >= 1 && type <= count) {
-    const SubexpressionRecord& record = State.Subexpressions[type];
-    if (!record.Complete) return {0, 0};
-    return {record.StartPos, record.EndPos - record.StartPos + 1};
+    const Capture& record = state.Subexpressions[type];
+    if (!record.complete) return {0, 0};
+    return {static_cast<int32_t>(record.start) + 1,
+            static_cast<int32_t>(record.end - record.start)};
   }
   if (type >= 1 && type <= kMaxSubexpressions) {
     RaiseEngineError(u"No match stored for regular sub-expression #" + Decimal(type), errArgument,
@@ -177,10 +204,20 @@ Span IndexOf(int32_t type) {
 
 }  // namespace
 
+std::u16string Decimal(int64_t n) {
+  const std::string digits = std::to_string(n);
+  return std::u16string(digits.begin(), digits.end());
+}
+
+EngineError MakeEngineError(std::u16string_view text, int32_t number,
+                            std::u16string_view procedure) {
+  return EngineError{number, ErrorSource(),
+                     u"Error in Quarn." + std::u16string(procedure) + u": " + std::u16string(text)};
+}
+
 [[noreturn]] void RaiseEngineError(std::u16string_view text, int16_t number,
                                    std::u16string_view procedure) {
-  throw EngineError{number, ErrorSource(),
-                    u"Error in Quarn." + std::u16string(procedure) + u": " + std::u16string(text)};
+  throw MakeEngineError(text, number, procedure);
 }
 
 [[noreturn]] void RaiseOverflow(std::u16string_view procedure) {
@@ -188,57 +225,68 @@ Span IndexOf(int32_t type) {
 }
 
 ErrorReporter SetErrorReporter(ErrorReporter reporter) {
-  ErrorReporter previous = std::move(CurrentReporter());
-  CurrentReporter() = std::move(reporter);
+  Legacy& calls = Calls();
+  std::lock_guard lock(calls.lock);
+  ErrorReporter previous = std::move(calls.reporter);
+  calls.reporter = std::move(reporter);
   return previous;
 }
 
 bool Quarn(std::u16string_view text, std::u16string_view pattern, int32_t flags) noexcept {
+  Legacy& calls = Calls();
+  std::lock_guard lock(calls.lock);
   Guarded(u"Quarn", [&] {
     CheckOptions(flags);
     const std::u16string ownPattern(pattern);  // text or pattern may view the stored subject
-    ResetState(flags, text);
-    Search(ownPattern);
+    ResetState(calls.state, flags, text);
+    Search(calls, ownPattern);
   });
-  return State.LastResult;
+  return calls.state.LastResult;
 }
 
 bool Quarn(std::string_view text, std::string_view pattern, int32_t flags) noexcept {
+  Legacy& calls = Calls();
+  std::lock_guard lock(calls.lock);
   Guarded(u"Quarn", [&] {
     CheckOptions(flags);
     std::u16string text16;
     std::u16string pattern16;
     size_t offset = 0;
     const bool textDecodes = Utf8ToUtf16(text, text16, &offset);
-    ResetState(flags, textDecodes ? text16 : std::u16string());
+    ResetState(calls.state, flags, textDecodes ? text16 : std::u16string());
     if (!textDecodes) RaiseInvalidUtf8(u"text", offset);
     if (!Utf8ToUtf16(pattern, pattern16, &offset)) RaiseInvalidUtf8(u"regular expression", offset);
-    Search(pattern16);
+    Search(calls, pattern16);
   });
-  return State.LastResult;
+  return calls.state.LastResult;
 }
 
 void QuarnIndex(int32_t type, int32_t& start, int32_t& length) noexcept {
+  Legacy& calls = Calls();
+  std::lock_guard lock(calls.lock);
   Guarded(u"QuarnIndex", [&] {
-    const Span span = IndexOf(type);
+    const Span span = IndexOf(calls.state, type);
     start = span.start;
     length = span.length;
   });
 }
 
 ResultValue QuarnResult(int32_t type) noexcept {
+  Legacy& calls = Calls();
+  std::lock_guard lock(calls.lock);
   ResultValue value;
   Guarded(u"QuarnResult", [&] {
-    RequireStoredMatch(u"QuarnResult");
+    const LegacyState& state = calls.state;
+    RequireStoredMatch(state, u"QuarnResult");
     int32_t start = 0;
     int32_t length = 0;
     QuarnIndex(type, start, length);  // reports its own errors and then leaves start at 0
     if (start < 1) return;
     if (type == reSubexprCount) {
-      value = State.SubexpressionCount;
+      value = state.SubexpressionCount;
       return;
     }
-    const std::u16string_view subject = State.SubjectText;
+    const std::u16string_view subject = state.SubjectText;
     const size_t from = std::min<size_t>(start - 1, subject.size());
     value = std::u16string(subject.substr(from, std::max(length, 0)));
   });

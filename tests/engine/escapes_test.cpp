@@ -1,7 +1,7 @@
 // Escape expansion: the rewritten pattern for each kind of escape, and the errors it reports.
 #include <gtest/gtest.h>
 
-#include "internal.h"
+#include "rewrite.h"
 #include "support.h"
 
 namespace quarn::testing {

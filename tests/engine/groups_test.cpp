@@ -2,7 +2,7 @@
 // groups rewritten, and the four errors in the order of the text.
 #include <gtest/gtest.h>
 
-#include "internal.h"
+#include "rewrite.h"
 #include "support.h"
 
 namespace quarn::testing {
@@ -45,9 +45,9 @@ TEST(Groups, InternalFormNumbersGroupsByTheirOpeningParenthesis) {
       {u"((?:a|(b))|c)", "(<1>(a|(<2>b<2>))|c<1>)", 2},
   };
   for (const Rewrite& c : cases) {
-    State.SubexpressionCount = 0;
-    EXPECT_EQ(Readable(ProcessParentheses(c.pattern)), c.internal) << U8(c.pattern);
-    EXPECT_EQ(State.SubexpressionCount, c.count) << U8(c.pattern);
+    int16_t count = 0;
+    EXPECT_EQ(Readable(ProcessParentheses(c.pattern, count)), c.internal) << U8(c.pattern);
+    EXPECT_EQ(count, c.count) << U8(c.pattern);
   }
 }
 

@@ -2,7 +2,7 @@
 // expressions end, and the display form used in messages.
 #include <gtest/gtest.h>
 
-#include "internal.h"
+#include "scanner.h"
 #include "support.h"
 
 namespace quarn::testing {

@@ -16,9 +16,9 @@
 #include <memory>
 #include <vector>
 
-#include "internal.h"
+#include "reference_internal.h"
 
-namespace quarn {
+namespace quarn::reference {
 
 namespace {
 
@@ -37,13 +37,6 @@ enum class Shape : uint8_t {
   kOnce,          // A R
   kBraces,        // the brace expansion of A, then R
   kAlternatives,  // each alternative of a group between its markers, then R
-};
-
-struct BraceCount {
-  int16_t lower = 0;
-  int16_t upper = 0;  // unused by the open form {n,}
-  bool open = false;
-  bool lazy = false;
 };
 
 // One matcher call: where its attempts start, the texts they are made of, and the
@@ -120,34 +113,6 @@ std::u16string_view Join(Step& step, std::initializer_list<std::u16string_view> 
   });
 }
 
-// When the pattern has a "|" outside every group and bracket expression, cuts it there.
-bool SplitAlternatives(std::u16string_view pattern, std::u16string_view& before,
-                       std::u16string_view& after) {
-  if (pattern.find(u'|') == std::u16string_view::npos) return false;
-  for (size_t i = 0; i < pattern.size(); ++i) {
-    CheckPosition16(i + 1, u"SplitAlternatives");
-    std::u16string_view tail = pattern.substr(i);
-    switch (pattern[i]) {
-      case u'(':
-        i += std::max<size_t>(GetParentheses(tail).size(), 1) - 1;
-        break;
-      case u'[':
-        i += std::max<size_t>(GetSquareBrackets(tail).size(), 1) - 1;
-        break;
-      case u'\\':
-        ++i;
-        break;
-      case u'|':
-        before = pattern.substr(0, i);
-        after = pattern.substr(i + 1);
-        return true;
-      default:
-        break;
-    }
-  }
-  return false;
-}
-
 void RestoreSubexpressions(const std::vector<SubexpressionRecord>& snapshot) {
   std::copy(snapshot.begin(), snapshot.end(), State.Subexpressions.begin() + 1);
 }
@@ -172,63 +137,6 @@ void CloseSubexpression(std::u16string_view remaining, std::u16string_view& atom
     State.Subexpressions[n].EndPos = PositionOf(remaining) - 1;
     atom.remove_prefix(1);
   }
-}
-
-// Reads a brace number: blanks skipped, an optional sign, digits and an optional decimal
-// fraction, up to the first character that cannot continue it; no number at all reads as 0.
-// The value is rounded half to even and must fit 16 bits.
-int16_t ReadBraceNumber(std::u16string_view text) {
-  size_t i = text.find_first_not_of(u" \t");
-  if (i == std::u16string_view::npos) return 0;
-  const bool negative = text[i] == u'-';
-  if (text[i] == u'-' || text[i] == u'+') ++i;
-  auto isDigit = [&](size_t k) { return k < text.size() && text[k] >= u'0' && text[k] <= u'9'; };
-  int64_t whole = 0;
-  for (; isDigit(i); ++i)
-    whole = std::min<int64_t>(whole * 10 + (text[i] - u'0'), 1 << 20);
-  int halfCompare = -1;  // the fraction against one half: -1 below, 0 equal, 1 above
-  if (i < text.size() && text[i] == u'.' && isDigit(i + 1)) {
-    ++i;
-    halfCompare = text[i] < u'5' ? -1 : text[i] > u'5' ? 1 : 0;
-    for (++i; isDigit(i); ++i) {
-      if (halfCompare == 0 && text[i] != u'0') halfCompare = 1;
-    }
-  }
-  if (halfCompare > 0 || (halfCompare == 0 && whole % 2 == 1)) ++whole;
-  return Narrow16(negative ? -whole : whole, u"DoQuarn");
-}
-
-[[noreturn]] void RaiseBraceError(std::u16string_view text, std::u16string_view braces) {
-  RaiseEngineError(std::u16string(text) + std::u16string(braces), errQuantifier, u"DoQuarn");
-}
-
-// Reads and checks a brace quantifier: "{n}", "{n,}", "{n,m}" and their lazy forms.
-BraceCount ReadBraces(std::u16string_view braces) {
-  BraceCount count;
-  count.lazy = braces.ends_with(u'?');
-  if (count.lazy) braces.remove_suffix(1);
-  const std::u16string_view inner = braces.substr(1, braces.size() - 2);
-  const std::u16string_view negative = u"Count is less than zero in regular expression ";
-  if (braces.ends_with(u",}")) {
-    count.open = true;
-    count.lower = ReadBraceNumber(inner);
-    if (count.lower < 0) RaiseBraceError(negative, braces);
-  } else if (const size_t comma = inner.find(u','); comma != std::u16string_view::npos) {
-    count.lower = ReadBraceNumber(inner.substr(0, comma));
-    count.upper = ReadBraceNumber(inner.substr(comma + 1));
-    if (count.lower > count.upper) {
-      RaiseBraceError(u"Upper limit is less than lower limit in regular expression ", braces);
-    }
-    if (count.lower < 0 || count.upper < 0) {
-      RaiseBraceError(u"Upper or lower limit is less than zero in regular expression ", braces);
-    }
-  } else {
-    count.lower = count.upper = ReadBraceNumber(inner);
-    if (count.lower < 0) RaiseBraceError(negative, braces);
-  }
-  // The copies are counted in 16 bits, and the count loop cannot step past 32767.
-  if ((count.open ? count.lower : count.upper) == INT16_MAX) RaiseOverflow(u"DoQuarn");
-  return count;
 }
 
 // The brace rewrite: "x{2,}" is "xxx*", "x{2,4}" is "xx(x(x)?)?" and "x{2,4}?" is
@@ -397,14 +305,11 @@ void ResetMatcher() {
   builtUnits = 0;
 }
 
-int16_t GetGroupMarker(std::u16string_view text) {
-  return !text.empty() && text[0] >= 1 && text[0] <= 31 ? static_cast<int16_t>(text[0]) : 0;
-}
-
 // Each attempt starts on a fresh copy of the step's subject; the first that succeeds
 // decides, and its copy becomes the remaining subject.
 bool DoQuarn(std::u16string_view& remaining, std::u16string_view pattern) {
   if (pattern.empty()) return true;
+  CountCall();
   if (++State.Depth > kMaxDepth) {
     RaiseEngineError(u"Maximum number of iterations exceeded. Possibly an infinite loop.",
                      errSyntax, u"DoQuarn");
@@ -432,4 +337,4 @@ bool DoQuarn(std::u16string_view& remaining, std::u16string_view pattern) {
   return matched;
 }
 
-}  // namespace quarn
+}  // namespace quarn::reference

@@ -3,9 +3,9 @@
 //
 // The list is read afresh, left to right, on every call, and reading stops at the first
 // member that matches; so a faulty range is only reported when the reading reaches it.
-#include "internal.h"
+#include "reference_internal.h"
 
-namespace quarn {
+namespace quarn::reference {
 
 namespace {
 
@@ -75,4 +75,4 @@ bool MatchSquareBrackets(std::u16string_view& remaining, std::u16string_view bra
   return matched;
 }
 
-}  // namespace quarn
+}  // namespace quarn::reference

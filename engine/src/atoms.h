@@ -1,0 +1,98 @@
+// Atom tests: whether one atom (an anchor, ".", a literal, a backslash escape or a bracket
+// expression) matches at a position of the subject, and how many characters it takes.
+//
+// An atom's text is read once, when the planner first meets it, into an AtomTest; a bracket
+// expression's list into a BracketClass. Testing then costs a switch and a comparison. The
+// rules are those of reading the texts afresh on every test: a bracket list is read left to
+// right and stops at the first member that matches, so a faulty range is only reported for a
+// subject character that reaches it. Tested by the engine's atom and bracket tests and,
+// against the rewriting reference, by the differential test.
+//
+// Both types are immutable after construction and safe to share between threads.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "quarn/quarn.h"
+
+namespace quarn {
+
+// The subject of a search and its option flags, as every test sees them. Positions are
+// 0-based indices into text; the characters before a position are always at hand, so
+// anchors and word boundaries look at the whole subject even when a search starts later.
+struct Subject {
+  std::u16string_view text;
+  bool ignoreCase = false;
+  bool singleLine = false;
+  bool multiline = false;
+};
+
+// What a test answers: characters taken (0 or more), no match, or the class's error.
+inline constexpr int kNoMatch = -1;
+inline constexpr int kClassError = -2;
+
+class BracketClass {
+ public:
+  // bracketText is "[" + list + "]"; its first and last characters are not looked at.
+  BracketClass(std::u16string_view bracketText, bool ignoreCase);
+
+  int Match(const Subject& subject, size_t pos) const;
+
+  // The error that a character raises when the reading reaches the faulty range.
+  const EngineError& Error() const { return *error_; }
+
+  // Adds to ranges every character (folded under ignore case) that the class can take
+  // first; false when some character raises the class's error instead.
+  bool FirstCharacters(std::vector<std::pair<char16_t, char16_t>>& ranges) const;
+
+ private:
+  struct Member {
+    char16_t lo;
+    char16_t hi;
+    bool lineBreak;  // "\n" or "\N": the two characters CR LF
+  };
+  bool Member256(char16_t c) const { return (low_[c >> 6] >> (c & 63)) & 1; }
+  int Read(char16_t c1, bool atLineBreak) const;
+
+  bool negated_ = false;
+  bool ignoreCase_ = false;
+  std::vector<Member> members_;       // those read before the first faulty range
+  std::optional<EngineError> error_;  // raised by a character that no member before took
+  uint64_t low_[4] = {};              // members_ for characters below 256, as a bitmap
+};
+
+enum class AtomKind : uint8_t {
+  kLiteral,          // one character, compared folded under ignore case
+  kEndOnly,          // a lone backslash (or an atom that stands for nothing): only at the end
+  kCaret,            // "^"
+  kDollar,           // "$"
+  kDot,              // "."
+  kBackReference,    // "\1" to "\9"
+  kTextStart,        // "\A"
+  kTextEnd,          // "\Z"
+  kLineBreak,        // "\n": CR LF
+  kWordBoundary,     // "\b"
+  kNotWordBoundary,  // "\B"
+  kBracket,          // a bracket expression
+};
+
+struct AtomTest {
+  AtomKind kind = AtomKind::kLiteral;
+  char16_t literal = 0;                   // kLiteral, folded under ignore case
+  uint8_t group = 0;                      // kBackReference
+  const BracketClass* bracket = nullptr;  // kBracket
+
+  // Reads an atom's text as cut by the scanner. A back reference to a group the pattern does
+  // not have raises its error here, as the test would on first use.
+  static AtomTest Read(std::u16string_view atom, bool ignoreCase, int16_t groupCount);
+};
+
+// Word characters are those of the "\w" class: a-z, A-Z, 0-9, "_", U+0080 and U+00FF,
+// folded first under ignore case.
+bool IsWordCharacter(char16_t c, bool ignoreCase);
+
+}  // namespace quarn

@@ -1,0 +1,275 @@
+// Making nodes and plans. A plan is what one step of the rewriting matcher does with a text:
+//
+//   - a "|" outside every group and bracket expression: try the text before it, then the
+//     text after it;
+//   - an atom A with a quantifier Q and the rest R: try the rewrites in their order ("*":
+//     A A* R, then R; "*?": R, then A A*? R; "+": A A* R; "?": A R, then R; braces: their
+//     expansion, "x{2,4}" being "xx(x(x)?)?", then R);
+//   - a lookahead: search its inside alone, then R;
+//   - a group: each alternative between the group's markers, followed by R;
+//   - a group marker: open or close its group, then R;
+//   - any other atom: test it, then R after what it took.
+//
+// The cutting is done by the scanner's functions on the text's first characters, so every
+// error and overflow of a step is the scanner's own; an error becomes a plan that raises it
+// when a search reaches the step.
+#include "graph.h"
+
+#include <algorithm>
+
+#include "scanner.h"
+#include "text.h"
+
+namespace quarn {
+
+namespace {
+
+// Whether one of the sorted positions lies in the stretch of a periodic piece of length
+// period that starts at phase and is segment long.
+bool Covers(const std::vector<uint32_t>& positions, size_t period, uint64_t phase,
+            uint64_t segment) {
+  if (positions.empty()) return false;
+  if (segment >= period) return true;
+  auto any = [&](uint64_t lo, uint64_t hi) {
+    const auto it = std::lower_bound(positions.begin(), positions.end(), lo);
+    return it != positions.end() && *it < hi;
+  };
+  const uint64_t end = phase + segment;
+  if (end <= period) return any(phase, end);
+  return any(phase, period) || any(0, end - period);
+}
+
+}  // namespace
+
+size_t Graph::NodeKeyHash::operator()(const NodeKey& k) const {
+  uint64_t h = reinterpret_cast<uintptr_t>(k.piece);
+  h = h * 0x9E3779B97F4A7C15ULL ^ k.phase;
+  h = h * 0x9E3779B97F4A7C15ULL ^ k.segment;
+  h = h * 0x9E3779B97F4A7C15ULL ^ reinterpret_cast<uintptr_t>(k.next);
+  return static_cast<size_t>(h ^ (h >> 29));
+}
+
+Graph::Graph(std::u16string_view internal, bool ignoreCase, int16_t groupCount)
+    : ignoreCase_(ignoreCase), groupCount_(groupCount) {
+  root_ = Flat(internal);
+}
+
+size_t Graph::NodeCount() const {
+  std::lock_guard lock(mutex_);
+  return nodes_.size();
+}
+
+size_t Graph::ApproximateBytes() const {
+  std::lock_guard lock(mutex_);
+  size_t bytes = nodes_.size() * (sizeof(Node) + 2 * sizeof(void*) + sizeof(NodeKey));
+  for (const Piece& piece : pieces_) {
+    bytes += sizeof(Piece) + piece.text.size() * sizeof(char16_t) +
+             (piece.bars.size() + piece.escapes.size()) * sizeof(uint32_t);
+  }
+  for (const Plan& plan : plans_)
+    bytes += sizeof(Plan) + plan.attempts.size() * sizeof(void*);
+  return bytes + brackets_.size() * sizeof(BracketClass);
+}
+
+const Piece* Graph::InternPiece(std::u16string_view text) const {
+  if (const auto found = pieceIndex_.find(text); found != pieceIndex_.end()) return found->second;
+  Piece& piece = pieces_.emplace_back();
+  piece.text.assign(text);
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == u'|') piece.bars.push_back(static_cast<uint32_t>(i));
+    if (text[i] == u'\\' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
+      piece.escapes.push_back(static_cast<uint32_t>(i));
+    }
+  }
+  piece.endsWithBackslash = text.ends_with(u'\\');
+  pieceIndex_.emplace(piece.text, &piece);
+  return &piece;
+}
+
+// The node for segment characters of piece from phase on, followed by next (a text; the
+// empty text is allowed).
+const Node* Graph::Intern(const Piece* piece, uint64_t phase, uint64_t segment,
+                          const Node* next) const {
+  if (next != nullptr && next->length == 0) next = nullptr;
+  if (segment == 0) return next != nullptr ? next : &empty_;
+  const size_t period = piece->text.size();
+  const NodeKey key{piece, static_cast<uint32_t>(phase % period), segment, next};
+  if (const auto found = nodeIndex_.find(key); found != nodeIndex_.end()) return found->second;
+  Node& node = nodes_.emplace_back();
+  node.piece = piece;
+  node.phase = key.phase;
+  node.segment = segment;
+  node.next = next;
+  node.length = segment + (next != nullptr ? next->length : 0);
+  node.id = static_cast<uint32_t>(nodes_.size());
+  node.hasBar = Covers(piece->bars, period, node.phase, segment) || (next && next->hasBar);
+  // A backslash that ends the piece may pair with a digit after it: counted as a reference.
+  node.readsCaptures = Covers(piece->escapes, period, node.phase, segment) ||
+                       piece->endsWithBackslash || (next && next->readsCaptures);
+  nodeIndex_.emplace(key, &node);
+  return &node;
+}
+
+const Node* Graph::Repeat(const Piece* piece, uint64_t copies, const Node* next) const {
+  return Intern(piece, 0, copies * piece->text.size(), next);
+}
+
+const Node* Graph::Flat(std::u16string_view text) const {
+  if (text.empty()) return &empty_;
+  return Intern(InternPiece(text), 0, text.size(), nullptr);
+}
+
+const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
+  while (node != nullptr && node->length != 0 && offset >= node->segment) {
+    offset -= node->segment;
+    node = node->next;
+  }
+  if (node == nullptr || node->length == 0) return &empty_;
+  if (offset == 0) return node;
+  return Intern(node->piece, node->phase + offset, node->segment - offset, node->next);
+}
+
+std::u16string Graph::Window(const Node* node) const {
+  const size_t limit = static_cast<size_t>(std::min<uint64_t>(node->length, kPlanWindow));
+  std::u16string window;
+  window.reserve(limit);
+  for (const Node* n = node; n != nullptr && window.size() < limit; n = n->next) {
+    const std::u16string& text = n->piece->text;
+    uint64_t left = std::min<uint64_t>(n->segment, limit - window.size());
+    for (size_t i = n->phase; left > 0; i = 0) {
+      const size_t take = static_cast<size_t>(std::min<uint64_t>(left, text.size() - i));
+      window.append(text, i, take);
+      left -= take;
+    }
+  }
+  return window;
+}
+
+const Plan& Graph::MakePlan(const Node* node) const {
+  std::lock_guard lock(mutex_);
+  if (const Plan* plan = node->plan.load(std::memory_order_relaxed)) return *plan;
+  Plan plan;
+  try {
+    Build(node, plan);
+  } catch (const EngineError& error) {
+    plan = Plan();
+    plan.kind = PlanKind::kError;
+    plan.error = error;
+  }
+  const Plan& made = plans_.emplace_back(std::move(plan));
+  node->plan.store(&made, std::memory_order_release);
+  return made;
+}
+
+void Graph::Build(const Node* node, Plan& plan) const {
+  const std::u16string window = Window(node);
+  const std::u16string_view text = window;
+  if (node->hasBar) {
+    if (const size_t bar = FindTopLevelBar(text); bar != std::u16string_view::npos) {
+      plan.kind = PlanKind::kAttempts;
+      plan.attempts = {Flat(text.substr(0, bar)), Suffix(node, bar + 1)};
+      return;
+    }
+  }
+  std::u16string_view rest = text;
+  std::u16string_view quantifier;
+  const std::u16string_view atom = GetNextQuarn(rest, quantifier);
+  const Node* after = Suffix(node, text.size() - rest.size());
+  if (quantifier.empty()) return PlanUnquantified(atom, after, plan);
+  PlanQuantified(InternPiece(atom), quantifier, after, plan);
+}
+
+void Graph::PlanQuantified(const Piece* atom, std::u16string_view quantifier, const Node* rest,
+                           Plan& plan) const {
+  plan.kind = PlanKind::kAttempts;
+  // A star after copies of the atom, then the rest: "*" or, lazy, "*?".
+  auto loop = [&](uint64_t copies, bool lazy) {
+    const std::u16string_view star = lazy ? u"*?" : u"*";
+    return Repeat(atom, copies, Intern(InternPiece(star), 0, star.size(), rest));
+  };
+  const bool lazy = quantifier.size() == 2 && quantifier[1] == u'?';
+  switch (quantifier[0]) {
+    case u'*':
+      plan.attempts = lazy ? std::vector{rest, loop(2, true)} : std::vector{loop(2, false), rest};
+      return;
+    case u'+':
+      plan.attempts = {loop(2, lazy)};
+      return;
+    case u'?':
+      plan.attempts = lazy ? std::vector{rest, Repeat(atom, 1, rest)}
+                           : std::vector{Repeat(atom, 1, rest), rest};
+      return;
+    default:
+      break;
+  }
+  // "x{2,}" is "xxx*"; "x{2,4}" is "xx" + "(x(x" + ")?)?", its lazy form "xx(x(x)??)??".
+  const BraceCount count = ReadBraces(quantifier);
+  const std::u16string_view a = atom->text;
+  if (count.open) {
+    plan.attempts = {loop(uint64_t(count.lower) + 1, count.lazy)};
+    return;
+  }
+  const uint64_t copies = static_cast<uint64_t>(count.upper - count.lower);
+  const Piece* open = InternPiece(u"(" + std::u16string(a));
+  const Piece* close = InternPiece(count.lazy ? u")??" : u")?");
+  plan.attempts = {Repeat(atom, count.lower, Repeat(open, copies, Repeat(close, copies, rest)))};
+}
+
+void Graph::PlanGroup(std::u16string_view atom, const Node* rest, Plan& plan) const {
+  plan.kind = PlanKind::kAttempts;
+  std::u16string_view inner = atom.substr(1, atom.size() - 2);
+  std::u16string_view open;
+  std::u16string_view close;
+  if (inner.size() >= 2 && GetGroupMarker(inner) >= 1 &&
+      GetGroupMarker(inner.substr(inner.size() - 1)) >= 1) {
+    open = inner.substr(0, 1);
+    close = inner.substr(inner.size() - 1);
+    inner = inner.substr(1, inner.size() - 2);
+  }
+  // Each alternative is tried between the markers and followed by the whole rest; an
+  // alternative that cannot be cut raises its error only once those before it have failed.
+  try {
+    for (bool more = true; more;) {
+      std::u16string_view alternative;
+      std::u16string_view others;
+      more = SplitAlternatives(inner, alternative, others);
+      if (!more) alternative = inner;
+      std::u16string text(open);
+      (text += alternative) += close;
+      plan.attempts.push_back(text.empty() ? rest
+                                           : Intern(InternPiece(text), 0, text.size(), rest));
+      inner = others;
+    }
+  } catch (const EngineError& error) {
+    plan.error = error;
+  }
+}
+
+void Graph::PlanUnquantified(std::u16string_view atom, const Node* rest, Plan& plan) const {
+  plan.rest = rest;
+  const bool closedGroup = atom.starts_with(u'(') && atom.ends_with(u')');
+  if (closedGroup && atom.size() >= 4 && (atom.starts_with(u"(?=") || atom.starts_with(u"(?!"))) {
+    plan.kind = PlanKind::kLookahead;
+    plan.positive = atom[2] == u'=';
+    plan.probe = Flat(atom.substr(3, atom.size() - 4));
+    return;
+  }
+  if (closedGroup) return PlanGroup(atom, rest, plan);
+  if (atom.size() == 1 && GetGroupMarker(atom) >= 1) {
+    plan.kind = PlanKind::kMarker;
+    plan.marker = GetGroupMarker(atom);
+    return;
+  }
+  plan.kind = PlanKind::kAtom;
+  if (atom.size() >= 2 && atom.starts_with(u'[') && atom.ends_with(u']')) {
+    const Piece* piece = InternPiece(atom);
+    auto [found, added] = bracketIndex_.try_emplace(piece, nullptr);
+    if (added) found->second = &brackets_.emplace_back(atom, ignoreCase_);
+    plan.atom.kind = AtomKind::kBracket;
+    plan.atom.bracket = found->second;
+    return;
+  }
+  plan.atom = AtomTest::Read(atom, ignoreCase_, groupCount_);
+}
+
+}  // namespace quarn

@@ -1,0 +1,148 @@
+// The pattern graph: every pattern text that the matcher reaches, cut once.
+//
+// The matcher's meaning is defined by rewriting: at each step it cuts the next atom and its
+// quantifier off the pattern text, and tries new texts made of copies of the atom and the
+// rest ("a*" tries "aa*" before ""). This graph keeps those texts without building them: a
+// text is a chain of segments, each a stretch of a piece (an atom, a group's alternative, the
+// internal pattern) repeated as often as the segment needs, followed by the text after it.
+// A rewrite adds a segment or two in front of the rest, so it costs no copying, and texts
+// with the same segments are the same node. Each node's plan (what a matcher step on that
+// text does) is worked out once, by the scanner's own functions on the text's first
+// characters, and then shared by every step, start position and search that reaches it.
+//
+// Planning never looks further than the 16-bit positions allow: every walk of the scanner
+// raises its overflow before it passes position 32767 of the text it walks, so the first
+// kPlanWindow characters of a text decide its plan however long the text is.
+//
+// Thread safety: a Graph is shared by every search of its pattern. Nodes are immutable once
+// made; a node's plan is published once through an atomic pointer, and everything that makes
+// nodes and plans runs under the graph's mutex. Covered by the engine tests, the
+// differential test against the rewriting reference, and the threads test.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "atoms.h"
+
+namespace quarn {
+
+struct Plan;
+
+// A text that a rewrite copies: an atom, an alternative between its group's markers, the
+// internal pattern, or a fixed text such as "*". Pieces with the same characters are one.
+struct Piece {
+  std::u16string text;
+  std::vector<uint32_t> bars;      // where "|" stands
+  std::vector<uint32_t> escapes;   // where a backslash before a digit 1 to 9 stands
+  bool endsWithBackslash = false;  // its last backslash may pair with what follows
+};
+
+// A pattern text: segment characters of piece (repeated, starting at index phase), then the
+// text of next. The empty text is the node whose length is 0.
+struct Node {
+  const Piece* piece = nullptr;
+  uint32_t phase = 0;
+  uint64_t segment = 0;
+  const Node* next = nullptr;
+  uint64_t length = 0;
+  uint32_t id = 0;
+  bool hasBar = false;  // a "|" stands somewhere in the text
+  // A back reference may stand in the text: searching it may read the capture table, so
+  // its failures depend on more than the node and the position.
+  bool readsCaptures = false;
+  mutable std::atomic<const Plan*> plan{nullptr};
+};
+
+enum class PlanKind : uint8_t {
+  kAttempts,   // try each text of attempts at the same position; the first success wins
+  kAtom,       // test the atom; on success continue with rest after what it took
+  kMarker,     // open or close the group of marker, then continue with rest
+  kLookahead,  // search probe alone; continue with rest if its success is what is wanted
+  kError,      // the step raises error
+};
+
+struct Plan {
+  PlanKind kind = PlanKind::kError;
+  bool positive = false;  // kLookahead: "(?=" rather than "(?!"
+  int16_t marker = 0;
+  AtomTest atom;
+  const Node* rest = nullptr;
+  const Node* probe = nullptr;
+  std::vector<const Node*> attempts;
+  // kError: raised on entry. kAttempts: raised after every attempt failed, for a group whose
+  // later alternatives cannot be cut.
+  std::optional<EngineError> error;
+};
+
+class Graph {
+ public:
+  // internal is the pattern in the internal form; ignoreCase and groupCount are what its
+  // atom tests need.
+  Graph(std::u16string_view internal, bool ignoreCase, int16_t groupCount);
+  Graph(const Graph&) = delete;
+  Graph& operator=(const Graph&) = delete;
+
+  const Node* Root() const { return root_; }
+
+  const Plan& PlanOf(const Node* node) const {
+    if (const Plan* plan = node->plan.load(std::memory_order_acquire)) return *plan;
+    return MakePlan(node);
+  }
+
+  // Nodes made so far, for memory accounting.
+  size_t NodeCount() const;
+  size_t ApproximateBytes() const;
+
+  // The characters that a plan may look at: see the note at the top.
+  static constexpr size_t kPlanWindow = size_t{4} << 15;
+
+ private:
+  struct NodeKey {
+    const Piece* piece;
+    uint32_t phase;
+    uint64_t segment;
+    const Node* next;
+    bool operator==(const NodeKey&) const = default;
+  };
+  struct NodeKeyHash {
+    size_t operator()(const NodeKey& k) const;
+  };
+
+  const Plan& MakePlan(const Node* node) const;
+  void Build(const Node* node, Plan& plan) const;
+  void PlanQuantified(const Piece* atom, std::u16string_view quantifier, const Node* rest,
+                      Plan& plan) const;
+  void PlanGroup(std::u16string_view atom, const Node* rest, Plan& plan) const;
+  void PlanUnquantified(std::u16string_view atom, const Node* rest, Plan& plan) const;
+
+  const Piece* InternPiece(std::u16string_view text) const;
+  const Node* Intern(const Piece* piece, uint64_t phase, uint64_t segment, const Node* next) const;
+  const Node* Repeat(const Piece* piece, uint64_t copies, const Node* next) const;
+  const Node* Flat(std::u16string_view text) const;
+  const Node* Suffix(const Node* node, uint64_t offset) const;
+  std::u16string Window(const Node* node) const;
+
+  bool ignoreCase_;
+  int16_t groupCount_;
+  mutable std::mutex mutex_;
+  mutable std::deque<Piece> pieces_;
+  mutable std::unordered_map<std::u16string_view, const Piece*> pieceIndex_;
+  mutable std::deque<Node> nodes_;
+  mutable std::unordered_map<NodeKey, const Node*, NodeKeyHash> nodeIndex_;
+  mutable std::deque<Plan> plans_;
+  mutable std::deque<BracketClass> brackets_;
+  mutable std::unordered_map<const Piece*, const BracketClass*> bracketIndex_;
+  Node empty_;
+  const Node* root_ = nullptr;
+};
+
+}  // namespace quarn

@@ -1,0 +1,83 @@
+// A compiled pattern: the option flags, the pattern rewritten once into the internal form
+// (escape expansion, then group preprocessing), its group count, the graph of pattern texts
+// that searches share, and the start filter.
+//
+// A pattern that fails to compile keeps its error, so every search of it reports the same
+// error in the same place as a fresh rewriting would.
+//
+// Thread safety: immutable after construction (the graph grows behind its own lock), so one
+// Program may serve any number of searches at once. Covered by the engine and threads tests.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "graph.h"
+#include "text.h"
+
+namespace quarn {
+
+// Where a match can begin. A position whose character is not admitted is skipped without a
+// search, which is exact only because every search from such a position would fail at its
+// first character without a report and without leaving anything in the capture table: the
+// filter is made only when the pattern's first steps prove that (no error, lookahead, back
+// reference or "." among them, and no way to match the empty text).
+class StartFilter {
+ public:
+  bool Active() const { return active_; }
+  // The deepest step the proof looked at: the filter holds for depth limits at least that.
+  uint32_t Levels() const { return levels_; }
+
+  bool Admits(char16_t c) const {
+    if (folded_) c = LowerCase(c);
+    if (c < 256) return (low_[c >> 6] >> (c & 63)) & 1;
+    for (const auto& [lo, hi] : high_) {
+      if (c >= lo && c <= hi) return true;
+    }
+    return false;
+  }
+
+  // The first position at or after from whose character is admitted, or text.size().
+  size_t Next(std::u16string_view text, size_t from) const;
+
+  static StartFilter For(const Graph& graph, bool folded);
+
+ private:
+  bool active_ = false;
+  bool folded_ = false;
+  uint32_t levels_ = 0;
+  uint64_t low_[4] = {};
+  std::vector<std::pair<char16_t, char16_t>> high_;
+};
+
+class Program {
+ public:
+  Program(std::u16string_view pattern, int32_t flags);
+
+  std::u16string_view Pattern() const { return pattern_; }
+  int32_t Flags() const { return flags_; }
+  bool IgnoreCase() const { return (flags_ & reIgnoreCase) != 0; }
+  bool SingleLine() const { return (flags_ & reSingleLine) != 0; }
+  bool Multiline() const { return (flags_ & reMultiline) != 0; }
+
+  // The error of the rewriting, raised by every search of this pattern.
+  const std::optional<EngineError>& Error() const { return error_; }
+  int16_t GroupCount() const { return groupCount_; }
+  const Graph& Nodes() const { return *graph_; }
+  const StartFilter& Filter() const { return filter_; }
+
+ private:
+  std::u16string pattern_;
+  int32_t flags_;
+  std::optional<EngineError> error_;
+  int16_t groupCount_ = 0;
+  std::unique_ptr<Graph> graph_;
+  StartFilter filter_;
+};
+
+}  // namespace quarn

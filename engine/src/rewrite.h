@@ -1,0 +1,21 @@
+// The two rewritings that prepare a pattern before any matching: escape expansion, then
+// group preprocessing into the internal form (each capturing group n written as
+// "(" + M + inside + M + ")", M the character of code n). Both are pure functions of the
+// pattern and raise EngineError for the pattern's syntax errors.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace quarn {
+
+std::u16string ExpandEspaces(std::u16string_view pattern);
+std::u16string EscapeCharCode(uint8_t code);
+
+// Rewrites pattern into the internal form. count is advanced once per capturing group (the
+// caller sets it to 0 first); past 31 it raises the too-many error.
+std::u16string ProcessParentheses(std::u16string_view pattern, int16_t& count);
+std::u16string MakeGroupMarker(int16_t n);
+
+}  // namespace quarn

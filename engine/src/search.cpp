@@ -1,0 +1,366 @@
+#include "search.h"
+
+#include <algorithm>
+
+#include "text.h"
+
+namespace quarn {
+
+namespace {
+
+constexpr size_t kMemoSlots = size_t{1} << 21;  // 24 MiB at most
+constexpr uint64_t kCheckEvery = 1024;          // steps between looks at the cancel flag
+
+bool LineBreakAt(std::u16string_view s, uint64_t pos) {
+  return pos + 1 < s.size() && s[pos] == u'\r' && s[pos + 1] == u'\n';
+}
+
+size_t Slot(uint64_t key) {
+  key ^= key >> 31;
+  key *= 0x9E3779B97F4A7C15ULL;
+  return static_cast<size_t>(key >> 20);
+}
+
+}  // namespace
+
+EngineError DepthLimitError() {
+  return MakeEngineError(u"Maximum number of iterations exceeded. Possibly an infinite loop.",
+                         errSyntax, u"DoQuarn");
+}
+
+void MatchState::FailureMemo::Reset() {
+  if (used_ == 0) return;
+  std::fill(keys_.begin(), keys_.end(), 0);
+  used_ = 0;
+}
+
+const uint32_t* MatchState::FailureMemo::Find(uint64_t key) const {
+  if (keys_.empty()) return nullptr;
+  for (size_t i = Slot(key) & (keys_.size() - 1);; i = (i + 1) & (keys_.size() - 1)) {
+    if (keys_[i] == key) return &below_[i];
+    if (keys_[i] == 0) return nullptr;
+  }
+}
+
+void MatchState::FailureMemo::Insert(uint64_t key, uint32_t below) {
+  if (keys_.empty()) {
+    keys_.assign(size_t{1} << 12, 0);
+    below_.assign(keys_.size(), 0);
+  }
+  if (2 * (used_ + 1) > keys_.size()) {
+    if (keys_.size() >= kMemoSlots) return;  // full: forgetting costs time, never exactness
+    std::vector<uint64_t> keys(keys_.size() * 2, 0);
+    std::vector<uint32_t> below(keys.size(), 0);
+    for (size_t i = 0; i < keys_.size(); ++i) {
+      if (keys_[i] == 0) continue;
+      size_t j = Slot(keys_[i]) & (keys.size() - 1);
+      while (keys[j] != 0)
+        j = (j + 1) & (keys.size() - 1);
+      keys[j] = keys_[i];
+      below[j] = below_[i];
+    }
+    keys_.swap(keys);
+    below_.swap(below);
+  }
+  size_t i = Slot(key) & (keys_.size() - 1);
+  while (keys_[i] != 0 && keys_[i] != key)
+    i = (i + 1) & (keys_.size() - 1);
+  if (keys_[i] == 0) ++used_;
+  keys_[i] = key;
+  below_[i] = below;
+}
+
+SearchOutcome MatchState::Search(const Program& program, std::u16string_view text, uint64_t from,
+                                 const SearchLimits& limits) {
+  SearchOutcome outcome;
+  graph_ = &program.Nodes();
+  subject_ = {text, program.IgnoreCase(), program.SingleLine(), program.Multiline()};
+  limits_ = limits;
+  groupCount_ = program.GroupCount();
+  table_ = {};
+  trail_.clear();
+  memo_.Reset();
+  remember_ = false;
+  steps_ = 0;
+  deepest_ = 0;
+  error_.reset();
+  auto finish = [&](SearchStatus status) {
+    outcome.status = status;
+    outcome.deepest = deepest_;
+    outcome.steps = steps_;
+    outcome.error = std::move(error_);
+    return outcome;
+  };
+
+  if (text.size() > limits.subjectLength) {
+    error_ = MakeEngineError(u"Overflow", errOverflow, u"FindFirstMatch");
+    return finish(SearchStatus::kError);
+  }
+  const StartFilter& filter = program.Filter();
+  const bool skip = filter.Active() && filter.Levels() <= limits.depth;
+  for (uint64_t start = from; start <= text.size(); ++start) {
+    if (skip) start = filter.Next(text, start);
+    // Backtracking that does far more steps than there are positions is worth remembering.
+    rememberAfter_ = steps_ + 4096 + 16 * (start - from);
+    nextCheck_ = NextCheck();
+    const SearchStatus status = Explore(graph_->Root(), start);
+    if (status == SearchStatus::kNoMatch) continue;
+    if (status == SearchStatus::kMatched) {
+      outcome.matchStart = start;
+      outcome.matchEnd = matchEnd_;
+      outcome.captures = table_;
+    }
+    return finish(status);
+  }
+  if (limits.subjectLength <= kDefaultSubjectLimit && text.size() == kDefaultSubjectLimit) {
+    error_ = MakeEngineError(u"Overflow", errOverflow, u"FindFirstMatch");
+    return finish(SearchStatus::kError);
+  }
+  return finish(SearchStatus::kNoMatch);
+}
+
+SearchStatus MatchState::Fail(EngineError error) {
+  error_ = std::move(error);
+  return Stop();
+}
+
+SearchStatus MatchState::Stop() {
+  stack_.clear();
+  return SearchStatus::kError;
+}
+
+// The step at which the search next looks at its budget, the cancel flag and whether to
+// start remembering failures.
+uint64_t MatchState::NextCheck() const {
+  uint64_t next = steps_ + kCheckEvery;
+  if (!remember_) next = std::min(next, rememberAfter_);
+  if (limits_.steps != 0) next = std::min(next, limits_.steps);
+  return std::max(next, steps_);
+}
+
+bool MatchState::Interrupted() {
+  if (limits_.steps != 0 && steps_ > limits_.steps) {
+    error_ = MakeEngineError(u"Step budget exhausted", errStepLimit, u"DoQuarn");
+    return true;
+  }
+  if (limits_.cancel != nullptr && limits_.cancel->load(std::memory_order_relaxed)) {
+    error_ = MakeEngineError(u"Search cancelled", errCancelled, u"DoQuarn");
+    return true;
+  }
+  return false;
+}
+
+int MatchState::TestAtom(const AtomTest& atom, uint64_t pos) const {
+  const std::u16string_view s = subject_.text;
+  const bool fold = subject_.ignoreCase;
+  switch (atom.kind) {
+    case AtomKind::kLiteral:
+      if (pos >= s.size()) return kNoMatch;
+      return (fold ? LowerCase(s[pos]) : s[pos]) == atom.literal ? 1 : kNoMatch;
+    case AtomKind::kEndOnly:
+      return pos == s.size() ? 0 : kNoMatch;
+    case AtomKind::kCaret:
+      return pos == 0 || (subject_.multiline && pos >= 2 && LineBreakAt(s, pos - 2)) ? 0 : kNoMatch;
+    case AtomKind::kDollar:
+      if (pos == s.size()) return 0;
+      if (subject_.multiline) return LineBreakAt(s, pos) ? 0 : kNoMatch;
+      return s.size() - pos == 2 && LineBreakAt(s, pos) ? 0 : kNoMatch;
+    case AtomKind::kDot:
+      if (pos >= s.size()) return kNoMatch;
+      if (subject_.singleLine) return 1;
+      // Neither character of a CR LF pair is matched, wherever the match starts.
+      if (LineBreakAt(s, pos)) return kNoMatch;
+      return s[pos] == u'\n' && pos > 0 && s[pos - 1] == u'\r' ? kNoMatch : 1;
+    case AtomKind::kBackReference: {
+      const Capture& c = table_[atom.group];
+      if (!c.complete) return kNoMatch;
+      const int64_t length = std::max<int64_t>(c.end - c.start, 0);
+      if (static_cast<uint64_t>(length) > s.size() - pos) return kNoMatch;
+      for (int64_t k = 0; k < length; ++k) {
+        const char16_t a = s[pos + k];
+        const char16_t b = s[c.start + k];
+        if (a != b && (!fold || LowerCase(a) != LowerCase(b))) return kNoMatch;
+      }
+      return static_cast<int>(length);
+    }
+    case AtomKind::kTextStart:
+      return pos == 0 ? 0 : kNoMatch;
+    case AtomKind::kTextEnd:
+      return pos == s.size() || (s.size() - pos == 2 && LineBreakAt(s, pos)) ? 0 : kNoMatch;
+    case AtomKind::kLineBreak:
+      return LineBreakAt(s, pos) ? 2 : kNoMatch;
+    case AtomKind::kWordBoundary:
+    case AtomKind::kNotWordBoundary: {
+      const bool before = pos > 0 && IsWordCharacter(s[pos - 1], fold);
+      const bool here = pos < s.size() && IsWordCharacter(s[pos], fold);
+      const bool boundary = here ? pos == 0 || !before : before;
+      return boundary == (atom.kind == AtomKind::kWordBoundary) ? 0 : kNoMatch;
+    }
+    case AtomKind::kBracket:
+      return atom.bracket->Match(subject_, pos);
+  }
+  return kNoMatch;
+}
+
+// A marker opens its group when the group is not open and closes it when it is. A marker
+// beyond the pattern's groups (a stray control character) changes a record that nothing
+// reads, so it is not kept at all.
+void MatchState::PassMarker(int16_t group, uint64_t pos) {
+  if (group > groupCount_) return;
+  Capture& c = table_[group];
+  trail_.push_back({static_cast<uint8_t>(group), c});
+  if (!c.opened || c.complete) {
+    c.opened = true;
+    c.complete = false;
+    c.start = static_cast<int64_t>(pos);
+  } else {
+    c.complete = true;
+    c.end = static_cast<int64_t>(pos);
+  }
+}
+
+void MatchState::Undo(uint32_t mark) {
+  while (trail_.size() > mark) {
+    table_[trail_.back().group] = trail_.back().before;
+    trail_.pop_back();
+  }
+}
+
+// The depth-first exploration from one start position: each loop turn handles one event
+// of the top step, so the stack holds exactly the steps that the rewriting would have on
+// its call stack.
+SearchStatus MatchState::Explore(const Node* root, uint64_t start) {
+  enum class Event { kEnter, kNextAttempt, kFailed, kChildFailed, kSucceeded };
+  stack_.clear();
+  const Node* target = root;  // the text to enter, at position at
+  uint64_t at = start;
+  Event event = Event::kEnter;
+  for (;;) {
+    switch (event) {
+      case Event::kEnter: {
+        if (target->length == 0) {
+          event = Event::kSucceeded;  // an empty text matches at once, taking no step
+          break;
+        }
+        const uint32_t depth = static_cast<uint32_t>(stack_.size()) + 1;
+        if (depth > limits_.depth) return Fail(DepthLimitError());
+        deepest_ = std::max(deepest_, depth);
+        if (++steps_ > nextCheck_) {
+          if (Interrupted()) return Stop();
+          remember_ = remember_ || steps_ > rememberAfter_;
+          nextCheck_ = NextCheck();
+        }
+        if (remember_ && !target->readsCaptures && at < (uint64_t{1} << 32)) {
+          if (const uint32_t* below = memo_.Find((uint64_t{target->id} << 32) | at)) {
+            // This text failed here before and fails again, unless the depth runs out first.
+            if (depth + *below > limits_.depth) return Fail(DepthLimitError());
+            if (stack_.empty()) return SearchStatus::kNoMatch;
+            stack_.back().deepest = std::max(stack_.back().deepest, depth + *below);
+            event = Event::kChildFailed;
+            break;
+          }
+        }
+        const Plan& plan = graph_->PlanOf(target);
+        stack_.push_back(
+            {target, &plan, at, 0, static_cast<uint32_t>(trail_.size()), depth, false});
+        switch (plan.kind) {
+          case PlanKind::kError:
+            return Fail(*plan.error);
+          case PlanKind::kAtom: {
+            const int taken = TestAtom(plan.atom, at);
+            if (taken == kClassError) return Fail(plan.atom.bracket->Error());
+            if (taken == kNoMatch) {
+              event = Event::kFailed;
+              break;
+            }
+            target = plan.rest;
+            at += static_cast<uint64_t>(taken);
+            break;
+          }
+          case PlanKind::kMarker:
+            PassMarker(plan.marker, at);
+            target = plan.rest;
+            break;
+          case PlanKind::kLookahead:
+            stack_.back().probing = true;
+            target = plan.probe;
+            break;
+          case PlanKind::kAttempts:
+            event = Event::kNextAttempt;
+            break;
+        }
+        break;
+      }
+      case Event::kNextAttempt: {
+        Frame& f = stack_.back();
+        if (f.next < f.plan->attempts.size()) {
+          target = f.plan->attempts[f.next++];
+          at = f.pos;
+          event = Event::kEnter;
+        } else if (f.plan->error) {
+          return Fail(*f.plan->error);
+        } else {
+          event = Event::kFailed;
+        }
+        break;
+      }
+      case Event::kFailed: {
+        const Frame f = stack_.back();
+        stack_.pop_back();
+        Undo(f.trail);
+        const uint32_t depth = static_cast<uint32_t>(stack_.size()) + 1;
+        if (remember_ && f.deepest > depth && !f.node->readsCaptures &&
+            f.pos < (uint64_t{1} << 32)) {
+          memo_.Insert((uint64_t{f.node->id} << 32) | f.pos, f.deepest - depth);
+        }
+        if (stack_.empty()) return SearchStatus::kNoMatch;
+        stack_.back().deepest = std::max(stack_.back().deepest, f.deepest);
+        event = Event::kChildFailed;
+        break;
+      }
+      case Event::kChildFailed: {
+        Frame& f = stack_.back();
+        if (f.plan->kind == PlanKind::kAttempts) {
+          event = Event::kNextAttempt;
+        } else if (f.plan->kind == PlanKind::kLookahead && f.probing) {
+          f.probing = false;
+          if (f.plan->positive) {
+            event = Event::kFailed;
+          } else {
+            target = f.plan->rest;
+            at = f.pos;
+            event = Event::kEnter;
+          }
+        } else {
+          event = Event::kFailed;  // the one continuation of an atom or marker failed
+        }
+        break;
+      }
+      case Event::kSucceeded: {
+        // Success returns through every step up to a lookahead waiting for its inside (whose
+        // captures stay) or to the start position.
+        while (!stack_.empty() && !stack_.back().probing) {
+          const uint32_t deepest = stack_.back().deepest;
+          stack_.pop_back();
+          if (!stack_.empty()) stack_.back().deepest = std::max(stack_.back().deepest, deepest);
+        }
+        if (stack_.empty()) {
+          matchEnd_ = at;
+          return SearchStatus::kMatched;
+        }
+        Frame& f = stack_.back();
+        f.probing = false;
+        if (f.plan->positive) {
+          target = f.plan->rest;
+          at = f.pos;
+          event = Event::kEnter;
+        } else {
+          event = Event::kFailed;
+        }
+        break;
+      }
+    }
+  }
+}
+
+}  // namespace quarn

@@ -1,0 +1,133 @@
+// The backtracking search over a compiled pattern.
+//
+// A search tries the pattern at each start position, leftmost first, and at a position
+// explores the pattern graph depth first, exactly in the order of the rewriting matcher:
+// every step (an atom taken, a group marker passed, a quantifier rewritten, an alternative
+// or a group entered) is one level of depth, and a step that would pass the depth limit ends
+// the search with the limit's error at the same point the rewriting would. The steps are
+// frames on an explicit stack, so the depth limit, not the C++ stack, bounds a search.
+//
+// Captures live in one table; a failed step undoes what it changed through a trail, which is
+// what the rewriting's per-step snapshots amount to. When a search turns out to backtrack
+// a lot, it starts to remember the (node, position) pairs that failed, with the depth their
+// exploration needed: a later visit at a depth where that exploration fits fails at once,
+// one where it does not raises the depth limit at once. Nodes that may read the capture
+// table (back references) are never remembered.
+//
+// Thread safety: a MatchState is one search's scratch; use one per thread. Covered by the
+// engine tests, the differential test against the rewriting reference and the threads test.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "program.h"
+
+namespace quarn {
+
+inline constexpr uint32_t kDefaultDepthLimit = 1000;
+// The start scan counts positions in 16 bits: positions 1 to 32767.
+inline constexpr uint64_t kDefaultSubjectLimit = 32766;
+
+struct SearchLimits {
+  uint32_t depth = kDefaultDepthLimit;
+  // Longer subjects end the search with an overflow. At the default, the scan's 16-bit
+  // counter also overflows when it would step past the last position of a subject exactly
+  // this long.
+  uint64_t subjectLength = kDefaultSubjectLimit;
+  uint64_t steps = 0;  // 0: no budget
+  const std::atomic<bool>* cancel = nullptr;
+};
+
+// One capture record. start is the index of the first character inside the group, end the
+// index after its last; a group closed at a place before where it opened has end < start.
+struct Capture {
+  bool complete = false;  // the closing marker was passed on the current path
+  bool opened = false;    // opened since the table was cleared
+  int64_t start = 0;
+  int64_t end = 0;
+};
+
+using CaptureTable = std::array<Capture, kMaxSubexpressions + 1>;  // 1 to 31 used
+
+enum class SearchStatus : uint8_t { kMatched, kNoMatch, kError };
+
+struct SearchOutcome {
+  SearchStatus status = SearchStatus::kNoMatch;
+  uint64_t matchStart = 0;  // the match is [matchStart, matchEnd)
+  uint64_t matchEnd = 0;
+  CaptureTable captures{};
+  std::optional<EngineError> error;
+  uint32_t deepest = 0;  // the greatest depth a step of the search reached
+  uint64_t steps = 0;
+};
+
+class MatchState {
+ public:
+  // Searches text for the leftmost match of program at or after index from.
+  SearchOutcome Search(const Program& program, std::u16string_view text, uint64_t from,
+                       const SearchLimits& limits);
+
+ private:
+  struct Frame {
+    const Node* node;
+    const Plan* plan;
+    uint64_t pos;
+    uint32_t next;     // the attempt to make next
+    uint32_t trail;    // the trail's size when the step began
+    uint32_t deepest;  // the greatest depth reached by this step and those below it
+    bool probing;      // a lookahead whose inside is being searched
+  };
+  struct Change {
+    uint8_t group;
+    Capture before;
+  };
+
+  // Remembered failures: (node, position) -> the depth their exploration needed below the
+  // step. Open addressing; it stops growing at a fixed size.
+  class FailureMemo {
+   public:
+    void Reset();
+    const uint32_t* Find(uint64_t key) const;
+    void Insert(uint64_t key, uint32_t below);
+
+   private:
+    std::vector<uint64_t> keys_;
+    std::vector<uint32_t> below_;
+    size_t used_ = 0;
+  };
+
+  SearchStatus Explore(const Node* root, uint64_t start);
+  int TestAtom(const AtomTest& atom, uint64_t pos) const;
+  void PassMarker(int16_t group, uint64_t pos);
+  void Undo(uint32_t mark);
+  bool Interrupted();
+  SearchStatus Fail(EngineError error);
+  SearchStatus Stop();
+  uint64_t NextCheck() const;
+
+  const Graph* graph_ = nullptr;
+  Subject subject_;
+  SearchLimits limits_;
+  int16_t groupCount_ = 0;
+  CaptureTable table_{};
+  std::vector<Frame> stack_;
+  std::vector<Change> trail_;
+  FailureMemo memo_;
+  bool remember_ = false;
+  uint64_t steps_ = 0;
+  uint64_t rememberAfter_ = 0;
+  uint64_t nextCheck_ = 0;
+  uint64_t matchEnd_ = 0;
+  uint32_t deepest_ = 0;
+  std::optional<EngineError> error_;
+};
+
+// The error of the depth limit.
+EngineError DepthLimitError();
+
+}  // namespace quarn

@@ -1,0 +1,49 @@
+// What every stage of the engine shares: the 16-bit limits, case folding, the one line break
+// and the error raiser.
+//
+// Counters and positions inside patterns are 16-bit in this engine. Every place that could
+// pass that limit goes through Narrow16, which fails with an overflow error (number 6)
+// naming the procedure, instead of wrapping around.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "quarn/quarn.h"
+
+namespace quarn {
+
+inline constexpr int kMaxSubexpressions = 31;
+
+// Errors of the search limits that a caller can set; the legacy calls never set them.
+inline constexpr int32_t errStepLimit = 20056;
+inline constexpr int32_t errCancelled = 20057;
+
+// The engine's one line break; a lone CR or LF is an ordinary character.
+inline constexpr std::u16string_view kLineBreak = u"\r\n";
+
+[[noreturn]] void RaiseOverflow(std::u16string_view procedure);
+
+inline int16_t Narrow16(int64_t value, std::u16string_view procedure) {
+  if (value < INT16_MIN || value > INT16_MAX) RaiseOverflow(procedure);
+  return static_cast<int16_t>(value);
+}
+
+// A scan over a text with a 16-bit position may look at positions 1 to 32767 only; needing a
+// later position is an overflow.
+inline void CheckPosition16(int64_t position, std::u16string_view procedure) {
+  Narrow16(position, procedure);
+}
+
+// Builds the structured error of a failed engine call; RaiseEngineError throws it.
+EngineError MakeEngineError(std::u16string_view text, int32_t number,
+                            std::u16string_view procedure);
+
+// Unicode simple lowercase mapping of one 16-bit unit, independent of locale.
+char16_t LowerCase(char16_t c);
+std::u16string LowerCase(std::u16string_view text);
+
+std::u16string Decimal(int64_t n);
+
+}  // namespace quarn

@@ -1,0 +1,167 @@
+// The engine against the rewriting reference, call by call, on generated cases over the
+// whole pattern language: well-formed and malformed patterns, every brace form, markers,
+// lookaheads, back references, CR LF, all options and their conflict, state carried from one
+// call to the next, and subjects near the depth and length limits. Every answer and every
+// report must be the same; a case where the reference runs out of memory or of its call
+// budget gives no verdict. Failing cases found by fuzzing are kept in the regression file.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+
+#include "compare.h"
+#include "quarn/utf.h"
+
+namespace quarn::testing {
+namespace {
+
+using reference::Call;
+using reference::Verdict;
+
+constexpr uint64_t kCallBudget = 200000;
+
+class Generator {
+ public:
+  explicit Generator(uint32_t seed) : random_(seed) {}
+
+  std::vector<Call> Case() {
+    std::vector<Call> calls(Chance(4) ? 2 + Pick(2) : 1);
+    for (Call& call : calls) {
+      call.pattern = Chance(5) ? Soup() : Pattern(0);
+      call.text = Subject();
+      call.flags = Flags();
+      if (!calls.empty() && Chance(4)) call.pattern = calls[0].pattern;
+    }
+    return calls;
+  }
+
+ private:
+  size_t Pick(size_t n) { return std::uniform_int_distribution<size_t>(0, n - 1)(random_); }
+  bool Chance(size_t oneIn) { return Pick(oneIn) == 0; }
+  template <typename T>
+  const T& OneOf(const std::vector<T>& items) {
+    return items[Pick(items.size())];
+  }
+
+  int32_t Flags() {
+    if (Chance(20)) return 6;                     // refused: the previous state stays
+    if (Chance(20)) return 8 + int32_t(Pick(4));  // bits without a meaning
+    return OneOf<int32_t>({0, 0, 0, 1, 2, 4, 5, 3});
+  }
+
+  std::u16string Subject() {
+    const size_t kind = Pick(40);
+    if (kind == 0) return std::u16string(495 + Pick(10), u'a');   // around the depth limit
+    if (kind == 1) return std::u16string(32764 + Pick(4), u'a');  // around the length limit
+    if (kind == 2) {
+      std::u16string repeated;
+      for (size_t i = 0, n = 1 + Pick(40); i < n; ++i)
+        repeated += OneOf<std::u16string>({u"ab", u"a", u"\r\n", u"aab"});
+      return repeated;
+    }
+    static const std::u16string alphabet = u"aabbcAB1_- .\r\n\r\n\t\u00E9\u00FF\u0178x";
+    std::u16string text(Pick(kind < 10 ? 40 : 12), u' ');
+    for (char16_t& c : text)
+      c = alphabet[Pick(alphabet.size())];
+    return text;
+  }
+
+  // Characters that mean something somewhere in the language, in any order.
+  std::u16string Soup() {
+    static const std::u16string alphabet =
+        u"ab()[]{}|*+?.^$\\-,0123wWdDsSbBnNAZQEcx:=!#\r\n\t\u00E9";
+    std::u16string pattern(Pick(14), u' ');
+    for (char16_t& c : pattern)
+      c = alphabet[Pick(alphabet.size())];
+    return pattern;
+  }
+
+  std::u16string Pattern(int depth) {
+    std::u16string pattern = Sequence(depth);
+    while (Chance(5))
+      pattern += u"|" + Sequence(depth);
+    return pattern;
+  }
+
+  std::u16string Sequence(int depth) {
+    std::u16string sequence;
+    for (size_t i = 0, n = Pick(5); i < n; ++i)
+      sequence += Atom(depth) + (Chance(3) ? Quantifier() : u"");
+    return sequence;
+  }
+
+  std::u16string Quantifier() {
+    static const std::vector<std::u16string> quantifiers = {
+        u"*",     u"+",      u"?",      u"*?",      u"+?",      u"??",    u"{2}",   u"{0}",
+        u"{1,3}", u"{,2}",   u"{2,}",   u"{0,}",    u"{3,1}",   u"{-1}",  u"{x}",   u"{}",
+        u"{2.5}", u"{1,2}?", u"{2}?",   u"{0,0}",   u"**",      u"{2}*",  u"{",     u"{ 2 }",
+        u"{,}",   u"{-1,}",  u"{1,-2}", u"{40000}", u"{32767}", u"{498}", u"{999,}"};
+    return OneOf(quantifiers);
+  }
+
+  std::u16string Atom(int depth) {
+    static const std::vector<std::u16string> simple = {
+        u"a",     u"b",    u"a",      u"c",         u"A",      u".",    u"^",    u"$",
+        u"\\w",   u"\\W",  u"\\d",    u"\\D",       u"\\s",    u"\\S",  u"\\b",  u"\\B",
+        u"\\A",   u"\\Z",  u"\\n",    u"\\t",       u"\\r",    u"\\.",  u"\\\\", u"\\x41",
+        u"\\x4g", u"\\xg", u"\\0101", u"\\08",      u"\\0400", u"\\cA", u"\\c?", u"\\c",
+        u"\\1",   u"\\2",  u"\\3",    u"\\Qa.b\\E", u"\\Q(",   u"\r",   u"\n",   u")",
+        u"]",     u"}",    u"\u00E9", u"\\f",       u"\\e",    u"\\N",  u"\\",   u"x{[}\\s]"};
+    const size_t kind = Pick(depth < 3 ? 10 : 6);
+    if (kind <= 4) return OneOf(simple);
+    if (kind == 5) return Bracket();
+    static const std::vector<std::u16string> opens = {u"(",   u"(",   u"(?:", u"(?=",
+                                                      u"(?!", u"(?#", u"(?i", u"(?:"};
+    std::u16string group = OneOf(opens) + Pattern(depth + 1);
+    return Chance(15) ? group : group + u")";  // sometimes never closed
+  }
+
+  std::u16string Bracket() {
+    static const std::vector<std::u16string> members = {
+        u"a",   u"b",   u"a-c", u"z-a", u"\\n", u"\\N", u"\\]", u"-",   u"^",      u"\\d",   u"\\w",
+        u"\\s", u"\\b", u"\r",  u"\\r", u"A-Z", u"(",   u")",   u"\\-", u"\u00E9", u"\\n-z", u"]"};
+    std::u16string bracket = Chance(3) ? u"[^" : u"[";
+    for (size_t i = 0, n = Pick(4); i < n; ++i)
+      bracket += OneOf(members);
+    return Chance(20) ? bracket : bracket + u"]";
+  }
+
+  std::mt19937 random_;
+};
+
+// The calls, then both transcripts from a few lines before their first difference.
+std::string Failure(const std::vector<Call>& calls, const reference::Comparison& c) {
+  std::string message = "calls:";
+  for (const Call& call : calls)
+    message += "\n  " + reference::Describe(call);
+  size_t same = 0;
+  for (size_t i = 0; i < std::min(c.engine.size(), c.reference.size()); ++i) {
+    if (c.engine[i] != c.reference[i]) break;
+    if (c.engine[i] == '\n') same = i + 1;
+  }
+  const size_t from = c.engine.rfind('\n', same >= 2 ? same - 2 : 0);
+  const size_t start = from == std::string::npos ? 0 : from + 1;
+  auto excerpt = [&](const std::string& t) { return t.substr(start, 600); };
+  return message + "\nengine:\n" + excerpt(c.engine) + "\nreference:\n" + excerpt(c.reference);
+}
+
+TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
+  Generator generator(20261208);
+  int compared = 0;
+  int noVerdict = 0;
+  for (int i = 0; i < 20000; ++i) {
+    const std::vector<Call> calls = generator.Case();
+    const reference::Comparison c = reference::Compare(calls, kCallBudget);
+    if (c.verdict == Verdict::kNoVerdict) {
+      ++noVerdict;
+      continue;
+    }
+    ++compared;
+    ASSERT_EQ(c.verdict, Verdict::kSame) << Failure(calls, c);
+  }
+  // The comparison means something only when nearly every case got a verdict.
+  EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
+}
+
+}  // namespace
+}  // namespace quarn::testing

@@ -1,0 +1,107 @@
+#include "compare.h"
+
+#include <algorithm>
+#include <functional>
+#include <variant>
+
+#include "quarn/quarn.h"
+#include "quarn/utf.h"
+#include "reference.h"
+
+namespace quarn::reference {
+
+namespace {
+
+// Writes every code unit visibly, so that two transcripts differ where their texts differ.
+std::string Visible(std::u16string_view text) {
+  std::string shown;
+  for (const char16_t c : text) {
+    if (c >= 32 && c < 127 && c != '\\') {
+      shown += static_cast<char>(c);
+    } else {
+      char buffer[16];
+      std::snprintf(buffer, sizeof buffer, "\\u%04X", static_cast<unsigned>(c));
+      shown += buffer;
+    }
+  }
+  return shown;
+}
+
+struct Api {
+  std::function<bool(std::u16string_view, std::u16string_view, int32_t)> quarn;
+  std::function<ResultValue(int32_t)> result;
+  std::function<void(int32_t, int32_t&, int32_t&)> index;
+  std::function<ErrorReporter(ErrorReporter)> setReporter;
+};
+
+// The transcript of the calls through one implementation; no verdict when it gave up.
+std::string Transcribe(const Api& api, const std::vector<Call>& calls, bool& gaveUp) {
+  std::string out;
+  gaveUp = false;
+  const ErrorReporter previous =
+      api.setReporter([&](const EngineError& error, std::u16string_view text) {
+        if (error.Number == errAbandoned || error.Number == errOutOfMemory) gaveUp = true;
+        out += "  report " + Visible(text) + "\n";
+      });
+  for (const Call& call : calls) {
+    out += std::string("Quarn -> ") +
+           (api.quarn(call.text, call.pattern, call.flags) ? "true" : "false") + "\n";
+    // Every selector that can answer differently: the fixed ones, each group, the first
+    // number past the groups, and the two ends of the range.
+    int32_t count = 0;
+    int32_t unused = 0;
+    api.index(reSubexprCount, count, unused);
+    std::vector<int32_t> types = {-4, -3, -2, -1, 0, 31, 32};
+    for (int32_t type = 1; type <= std::min(count + 1, 30); ++type)
+      types.push_back(type);
+    for (const int32_t type : types) {
+      int32_t start = -77;
+      int32_t length = -77;
+      api.index(type, start, length);
+      out += "QuarnIndex(" + std::to_string(type) + ") -> " + std::to_string(start) + " " +
+             std::to_string(length) + "\n";
+      const ResultValue value = api.result(type);
+      out += "QuarnResult(" + std::to_string(type) + ") -> ";
+      if (const auto* n = std::get_if<int16_t>(&value)) out += "int " + std::to_string(*n);
+      if (const auto* t = std::get_if<std::u16string>(&value)) out += "\"" + Visible(*t) + "\"";
+      out += "\n";
+    }
+  }
+  api.setReporter(previous);
+  return out;
+}
+
+}  // namespace
+
+Comparison Compare(const std::vector<Call>& calls, uint64_t callBudget) {
+  const Api engine{
+      [](std::u16string_view t, std::u16string_view p, int32_t f) { return quarn::Quarn(t, p, f); },
+      [](int32_t type) { return quarn::QuarnResult(type); },
+      [](int32_t type, int32_t& s, int32_t& l) { quarn::QuarnIndex(type, s, l); },
+      [](ErrorReporter r) { return quarn::SetErrorReporter(std::move(r)); }};
+  const Api oracle{[](std::u16string_view t, std::u16string_view p, int32_t f) {
+                     return reference::Quarn(t, p, f);
+                   },
+                   [](int32_t type) { return reference::QuarnResult(type); },
+                   [](int32_t type, int32_t& s, int32_t& l) { reference::QuarnIndex(type, s, l); },
+                   [](ErrorReporter r) { return reference::SetErrorReporter(std::move(r)); }};
+  Comparison comparison;
+  bool engineGaveUp = false;
+  bool referenceGaveUp = false;
+  SetCallBudget(callBudget);
+  comparison.reference = Transcribe(oracle, calls, referenceGaveUp);
+  comparison.engine = Transcribe(engine, calls, engineGaveUp);
+  if (referenceGaveUp) {
+    comparison.verdict = Verdict::kNoVerdict;
+  } else if (comparison.engine != comparison.reference) {
+    comparison.verdict = Verdict::kDifferent;
+  }
+  return comparison;
+}
+
+std::string Describe(const Call& call) {
+  return "Quarn(u\"" + Visible(call.text) + "\", u\"" + Visible(call.pattern) + "\", " +
+         std::to_string(call.flags) + ")";
+}
+
+}  // namespace quarn::reference

@@ -1,0 +1,36 @@
+// Runs the same calls through the engine and through the rewriting reference and compares
+// everything a host can observe: each Quarn result, every QuarnIndex and QuarnResult answer
+// for every selector, and every report in order. The differential test and the fuzz target
+// are built on it.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace quarn::reference {
+
+struct Call {
+  std::u16string text;
+  std::u16string pattern;
+  int32_t flags = 0;
+};
+
+enum class Verdict { kSame, kDifferent, kNoVerdict };
+
+struct Comparison {
+  Verdict verdict = Verdict::kSame;
+  std::string engine;     // what the engine did, one line per answer
+  std::string reference;  // what the reference did
+};
+
+// Runs the calls in order through both, each call followed by the result calls for every
+// selector. The reference running out of memory or out of its call budget (callBudget; 0:
+// none) gives no verdict.
+Comparison Compare(const std::vector<Call>& calls, uint64_t callBudget);
+
+// A readable rendering of a call for failure messages, and C++ source for a regression table.
+std::string Describe(const Call& call);
+
+}  // namespace quarn::reference
