@@ -1,6 +1,10 @@
 // Compiling a pattern, and proving where its matches can begin.
 #include "program.h"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 
 #include "rewrite.h"
@@ -8,6 +12,20 @@
 namespace quarn {
 
 namespace {
+
+// Every code unit whose lower case differs from it, with that lower case: what folding
+// makes of the subject, read backwards.
+const std::vector<std::pair<char16_t, char16_t>>& Folded() {
+  static const std::vector<std::pair<char16_t, char16_t>> folded = [] {
+    std::vector<std::pair<char16_t, char16_t>> pairs;
+    for (unsigned c = 0; c < 0x10000; ++c) {
+      const char16_t lower = LowerCase(static_cast<char16_t>(c));
+      if (lower != c) pairs.emplace_back(static_cast<char16_t>(c), lower);
+    }
+    return pairs;
+  }();
+  return folded;
+}
 
 // Looking further than this many steps or nodes is not worth it for a start filter.
 constexpr uint32_t kFilterLevels = 64;
@@ -88,13 +106,55 @@ StartFilter StartFilter::For(const Graph& graph, bool folded) {
       filter.high_.emplace_back(from, hi);
     }
   }
+  // The code units of the subject that the filter admits, when they are few: those in the
+  // ranges or, folded, those whose lower case is.
+  std::vector<char16_t> units;
+  for (const auto& [lo, hi] : first.ranges) {
+    for (unsigned c = lo; c <= hi && units.size() <= 3; ++c) {
+      if (std::find(units.begin(), units.end(), c) == units.end()) {
+        units.push_back(static_cast<char16_t>(c));
+      }
+    }
+  }
+  if (folded && units.size() <= 3) {
+    std::vector<char16_t> subjects;
+    for (const char16_t c : units) {
+      if (LowerCase(c) == c) subjects.push_back(c);
+      for (const auto& [from, lower] : Folded()) {
+        if (lower == c) subjects.push_back(from);
+      }
+    }
+    units = std::move(subjects);
+  }
+  std::sort(units.begin(), units.end());
+  units.erase(std::unique(units.begin(), units.end()), units.end());
+  if (!units.empty() && units.size() <= 3) {
+    filter.needleCount_ = static_cast<int>(units.size());
+    std::copy(units.begin(), units.end(), filter.needles_);
+  }
   return filter;
 }
 
-size_t StartFilter::Next(std::u16string_view text, size_t from) const {
-  while (from < text.size() && !Admits(text[from]))
-    ++from;
-  return from;
+size_t StartFilter::FindNeedle(std::u16string_view text, size_t from) const {
+  const char16_t* p = text.data();
+  const size_t n = text.size();
+#ifdef __SSE2__
+  const __m128i a = _mm_set1_epi16(static_cast<short>(needles_[0]));
+  const __m128i b = _mm_set1_epi16(static_cast<short>(needles_[needleCount_ > 1 ? 1 : 0]));
+  const __m128i c = _mm_set1_epi16(static_cast<short>(needles_[needleCount_ - 1]));
+  for (; from + 8 <= n; from += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi16(v, a), _mm_cmpeq_epi16(v, b)),
+                                     _mm_cmpeq_epi16(v, c));
+    if (const int mask = _mm_movemask_epi8(hit)) return from + __builtin_ctz(mask) / 2;
+  }
+#endif
+  for (; from < n; ++from) {
+    for (int k = 0; k < needleCount_; ++k) {
+      if (p[from] == needles_[k]) return from;
+    }
+  }
+  return n;
 }
 
 Program::Program(std::u16string_view pattern, int32_t flags) : pattern_(pattern), flags_(flags) {

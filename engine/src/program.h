@@ -43,16 +43,26 @@ class StartFilter {
   }
 
   // The first position at or after from whose character is admitted, or text.size().
-  size_t Next(std::u16string_view text, size_t from) const;
+  size_t Next(std::u16string_view text, size_t from) const {
+    if (needleCount_ > 0) return FindNeedle(text, from);
+    while (from < text.size() && !Admits(text[from]))
+      ++from;
+    return from;
+  }
 
   static StartFilter For(const Graph& graph, bool folded);
 
  private:
+  size_t FindNeedle(std::u16string_view text, size_t from) const;
+
   bool active_ = false;
   bool folded_ = false;
   uint32_t levels_ = 0;
   uint64_t low_[4] = {};
   std::vector<std::pair<char16_t, char16_t>> high_;
+  // When at most three code units are admitted, they are searched for directly.
+  int needleCount_ = 0;
+  char16_t needles_[3] = {};
 };
 
 class Program {

@@ -38,7 +38,7 @@ struct LegacyState {
   int32_t MatchStart = 0;  // 1-based position of the first matched character
   int32_t MatchEnd = 0;    // position of the last matched character
   std::u16string SubjectText;
-  CaptureTable Subexpressions{};
+  std::array<Capture, kMaxSubexpressions + 1> Subexpressions{};  // 1 to 31 used
   int16_t SubexpressionCount = 0;
   int32_t Options = 0;
 };
@@ -133,10 +133,14 @@ void CheckOptions(int32_t flags) {
   }
 }
 
-// Every call starts from a table with all 31 records cleared, so that nothing an earlier
-// search left behind can show through.
+// Every call starts from a clean state, so that nothing an earlier search left behind can
+// show through: the records a search fills are copied whole, and the others are never read
+// (a selector past the group count is refused).
 void ResetState(LegacyState& state, int32_t flags, std::u16string_view text) {
-  state = LegacyState();
+  state.LastResult = false;
+  state.MatchStart = 0;
+  state.MatchEnd = 0;
+  state.SubexpressionCount = 0;
   state.Options = flags;
   state.SubjectText.assign(text);
 }
@@ -152,7 +156,8 @@ void Search(Legacy& calls, std::u16string_view pattern) {
   if (!state.LastResult) return;
   state.MatchStart = static_cast<int32_t>(outcome.matchStart) + 1;
   state.MatchEnd = static_cast<int32_t>(outcome.matchEnd);
-  state.Subexpressions = outcome.captures;
+  for (int n = 1; n <= state.SubexpressionCount; ++n)
+    state.Subexpressions[n] = calls.search.Group(n);
 }
 
 void RequireStoredMatch(const LegacyState& state, std::u16string_view procedure) {

@@ -77,7 +77,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   subject_ = {text, program.IgnoreCase(), program.SingleLine(), program.Multiline()};
   limits_ = limits;
   groupCount_ = program.GroupCount();
-  table_ = {};
+  std::fill_n(table_.begin() + 1, groupCount_, Capture());
   trail_.clear();
   memo_.Reset();
   remember_ = false;
@@ -108,7 +108,6 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
     if (status == SearchStatus::kMatched) {
       outcome.matchStart = start;
       outcome.matchEnd = matchEnd_;
-      outcome.captures = table_;
     }
     return finish(status);
   }
@@ -226,141 +225,158 @@ void MatchState::Undo(uint32_t mark) {
   }
 }
 
-// The depth-first exploration from one start position: each loop turn handles one event
-// of the top step, so the stack holds exactly the steps that the rewriting would have on
-// its call stack.
+// The depth-first exploration from one start position, in the order of the rewriting
+// matcher. depth is the depth of the text being entered; a step that takes an atom or passes
+// a marker has nothing left to try when what follows fails, so it needs no frame, and
+// neither does the last attempt of a step (unless failures are being remembered, which
+// needs the frame to record). A frame keeps the deepest depth reached below it, so that a
+// remembered failure knows how much depth its exploration needs.
 SearchStatus MatchState::Explore(const Node* root, uint64_t start) {
-  enum class Event { kEnter, kNextAttempt, kFailed, kChildFailed, kSucceeded };
   stack_.clear();
-  const Node* target = root;  // the text to enter, at position at
+  const std::u16string_view s = subject_.text;
+  const bool fold = subject_.ignoreCase;
+  const uint32_t limit = limits_.depth;
+  const Node* target = root;
   uint64_t at = start;
-  Event event = Event::kEnter;
+  uint32_t depth = 1;
+  uint32_t reached = 0;  // the deepest depth of a step on the path that just ended
+
+enter:
   for (;;) {
-    switch (event) {
-      case Event::kEnter: {
-        if (target->length == 0) {
-          event = Event::kSucceeded;  // an empty text matches at once, taking no step
-          break;
-        }
-        const uint32_t depth = static_cast<uint32_t>(stack_.size()) + 1;
-        if (depth > limits_.depth) return Fail(DepthLimitError());
-        deepest_ = std::max(deepest_, depth);
-        if (++steps_ > nextCheck_) {
-          if (Interrupted()) return Stop();
-          remember_ = remember_ || steps_ > rememberAfter_;
-          nextCheck_ = NextCheck();
-        }
-        if (remember_ && !target->readsCaptures && at < (uint64_t{1} << 32)) {
-          if (const uint32_t* below = memo_.Find((uint64_t{target->id} << 32) | at)) {
-            // This text failed here before and fails again, unless the depth runs out first.
-            if (depth + *below > limits_.depth) return Fail(DepthLimitError());
-            if (stack_.empty()) return SearchStatus::kNoMatch;
-            stack_.back().deepest = std::max(stack_.back().deepest, depth + *below);
-            event = Event::kChildFailed;
-            break;
-          }
-        }
-        const Plan& plan = graph_->PlanOf(target);
-        stack_.push_back(
-            {target, &plan, at, 0, static_cast<uint32_t>(trail_.size()), depth, false});
-        switch (plan.kind) {
-          case PlanKind::kError:
-            return Fail(*plan.error);
-          case PlanKind::kAtom: {
-            const int taken = TestAtom(plan.atom, at);
-            if (taken == kClassError) return Fail(plan.atom.bracket->Error());
-            if (taken == kNoMatch) {
-              event = Event::kFailed;
-              break;
-            }
-            target = plan.rest;
-            at += static_cast<uint64_t>(taken);
-            break;
-          }
-          case PlanKind::kMarker:
-            PassMarker(plan.marker, at);
-            target = plan.rest;
-            break;
-          case PlanKind::kLookahead:
-            stack_.back().probing = true;
-            target = plan.probe;
-            break;
-          case PlanKind::kAttempts:
-            event = Event::kNextAttempt;
-            break;
-        }
-        break;
-      }
-      case Event::kNextAttempt: {
-        Frame& f = stack_.back();
-        if (f.next < f.plan->attempts.size()) {
-          target = f.plan->attempts[f.next++];
-          at = f.pos;
-          event = Event::kEnter;
-        } else if (f.plan->error) {
-          return Fail(*f.plan->error);
+    if (target->length == 0) goto succeeded;  // an empty text matches at once, taking no step
+    if (depth > limit) return Fail(DepthLimitError());
+    if (++steps_ > nextCheck_) {
+      if (Interrupted()) return Stop();
+      remember_ = remember_ || steps_ > rememberAfter_;
+      nextCheck_ = NextCheck();
+    }
+    deepest_ = std::max(deepest_, depth);
+    const Plan& plan = graph_->PlanOf(target);
+    switch (plan.kind) {
+      case PlanKind::kAtom: {
+        int taken;
+        const AtomTest& atom = plan.atom;
+        if (atom.kind == AtomKind::kLiteral) {
+          taken = at < s.size() && (fold ? LowerCase(s[at]) : s[at]) == atom.literal ? 1 : kNoMatch;
+        } else if (atom.kind == AtomKind::kBracket) {
+          taken = atom.bracket->Match(subject_, at);
+          if (taken == kClassError) return Fail(atom.bracket->Error());
         } else {
-          event = Event::kFailed;
+          taken = TestAtom(atom, at);
         }
-        break;
+        if (taken < 0) {
+          reached = depth;
+          goto failed;
+        }
+        at += static_cast<uint64_t>(taken);
+        target = plan.rest;
+        ++depth;
+        continue;
       }
-      case Event::kFailed: {
-        const Frame f = stack_.back();
-        stack_.pop_back();
-        Undo(f.trail);
-        const uint32_t depth = static_cast<uint32_t>(stack_.size()) + 1;
-        if (remember_ && f.deepest > depth && !f.node->readsCaptures &&
-            f.pos < (uint64_t{1} << 32)) {
-          memo_.Insert((uint64_t{f.node->id} << 32) | f.pos, f.deepest - depth);
-        }
-        if (stack_.empty()) return SearchStatus::kNoMatch;
-        stack_.back().deepest = std::max(stack_.back().deepest, f.deepest);
-        event = Event::kChildFailed;
+      case PlanKind::kMarker:
+        PassMarker(plan.marker, at);
+        target = plan.rest;
+        ++depth;
+        continue;
+      case PlanKind::kAttempts:
+      case PlanKind::kLookahead:
         break;
-      }
-      case Event::kChildFailed: {
-        Frame& f = stack_.back();
-        if (f.plan->kind == PlanKind::kAttempts) {
-          event = Event::kNextAttempt;
-        } else if (f.plan->kind == PlanKind::kLookahead && f.probing) {
-          f.probing = false;
-          if (f.plan->positive) {
-            event = Event::kFailed;
-          } else {
-            target = f.plan->rest;
-            at = f.pos;
-            event = Event::kEnter;
-          }
-        } else {
-          event = Event::kFailed;  // the one continuation of an atom or marker failed
-        }
-        break;
-      }
-      case Event::kSucceeded: {
-        // Success returns through every step up to a lookahead waiting for its inside (whose
-        // captures stay) or to the start position.
-        while (!stack_.empty() && !stack_.back().probing) {
-          const uint32_t deepest = stack_.back().deepest;
-          stack_.pop_back();
-          if (!stack_.empty()) stack_.back().deepest = std::max(stack_.back().deepest, deepest);
-        }
-        if (stack_.empty()) {
-          matchEnd_ = at;
-          return SearchStatus::kMatched;
-        }
-        Frame& f = stack_.back();
-        f.probing = false;
-        if (f.plan->positive) {
-          target = f.plan->rest;
-          at = f.pos;
-          event = Event::kEnter;
-        } else {
-          event = Event::kFailed;
-        }
-        break;
+      case PlanKind::kError:
+        return Fail(*plan.error);
+    }
+    if (remember_ && !target->readsCaptures && at < (uint64_t{1} << 32)) {
+      if (const uint32_t* below = memo_.Find((uint64_t{target->id} << 32) | at)) {
+        // This text failed here before and fails again, unless the depth runs out first.
+        if (depth + *below > limit) return Fail(DepthLimitError());
+        reached = depth + *below;
+        goto failed;
       }
     }
+    if (plan.kind == PlanKind::kLookahead) {
+      stack_.push_back({&plan, target, at, depth, depth, static_cast<uint32_t>(trail_.size()), 0});
+      target = plan.probe;
+      ++depth;
+      continue;
+    }
+    if (plan.attempts.empty()) {
+      if (plan.error) return Fail(*plan.error);
+      reached = depth;
+      goto failed;
+    }
+    if (plan.attempts.size() > 1 || remember_) {
+      stack_.push_back({&plan, target, at, depth, depth, static_cast<uint32_t>(trail_.size()), 1});
+    }
+    target = plan.attempts[0];
+    ++depth;
   }
+
+failed:
+  // The attempt that the top frame made has failed, having reached depth reached.
+  for (;;) {
+    if (stack_.empty()) {
+      Undo(0);  // the start position failed: the table is as clean as before it
+      return SearchStatus::kNoMatch;
+    }
+    Frame& f = stack_.back();
+    f.deepest = std::max(f.deepest, reached);
+    Undo(f.trail);
+    const Plan& plan = *f.plan;
+    if (plan.kind == PlanKind::kAttempts) {
+      if (f.next < plan.attempts.size()) {
+        target = plan.attempts[f.next++];
+        at = f.pos;
+        depth = f.depth + 1;
+        if (f.next == plan.attempts.size() && !plan.error && !remember_) PopInto();
+        goto enter;
+      }
+      if (plan.error) return Fail(*plan.error);
+    } else if (f.next == 0 && !plan.positive) {
+      f.next = 1;  // the inside of a negative lookahead failed: go on with the rest
+      target = plan.rest;
+      at = f.pos;
+      depth = f.depth + 1;
+      if (!remember_) PopInto();
+      goto enter;
+    }
+    // Every attempt of the frame has failed.
+    reached = f.deepest;
+    if (remember_ && !f.node->readsCaptures && f.pos < (uint64_t{1} << 32)) {
+      memo_.Insert((uint64_t{f.node->id} << 32) | f.pos, f.deepest - f.depth);
+    }
+    stack_.pop_back();
+  }
+
+succeeded:
+  // Success returns through every frame up to a lookahead waiting for its inside (whose
+  // captures stay) or to the start position.
+  reached = depth - 1;
+  for (;;) {
+    if (stack_.empty()) {
+      matchEnd_ = at;
+      return SearchStatus::kMatched;
+    }
+    Frame& f = stack_.back();
+    f.deepest = std::max(f.deepest, reached);
+    if (f.plan->kind == PlanKind::kLookahead && f.next == 0) {
+      f.next = 1;
+      if (!f.plan->positive) goto failed;  // reached already counts the inside
+      target = f.plan->rest;
+      at = f.pos;
+      depth = f.depth + 1;
+      if (!remember_) PopInto();
+      goto enter;
+    }
+    reached = f.deepest;
+    stack_.pop_back();
+  }
+}
+
+// Drops the top frame, which has nothing left to try but what it is about to enter; the
+// frame below keeps the depth it reached.
+void MatchState::PopInto() {
+  const uint32_t deepest = stack_.back().deepest;
+  stack_.pop_back();
+  if (!stack_.empty()) stack_.back().deepest = std::max(stack_.back().deepest, deepest);
 }
 
 }  // namespace quarn

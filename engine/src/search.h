@@ -52,15 +52,12 @@ struct Capture {
   int64_t end = 0;
 };
 
-using CaptureTable = std::array<Capture, kMaxSubexpressions + 1>;  // 1 to 31 used
-
 enum class SearchStatus : uint8_t { kMatched, kNoMatch, kError };
 
 struct SearchOutcome {
   SearchStatus status = SearchStatus::kNoMatch;
   uint64_t matchStart = 0;  // the match is [matchStart, matchEnd)
   uint64_t matchEnd = 0;
-  CaptureTable captures{};
   std::optional<EngineError> error;
   uint32_t deepest = 0;  // the greatest depth a step of the search reached
   uint64_t steps = 0;
@@ -72,15 +69,18 @@ class MatchState {
   SearchOutcome Search(const Program& program, std::u16string_view text, uint64_t from,
                        const SearchLimits& limits);
 
+  // Capture record n (1 to the pattern's group count) of the last search that matched.
+  const Capture& Group(int n) const { return table_[n]; }
+
  private:
   struct Frame {
-    const Node* node;
     const Plan* plan;
+    const Node* node;
     uint64_t pos;
-    uint32_t next;     // the attempt to make next
-    uint32_t trail;    // the trail's size when the step began
+    uint32_t depth;    // the depth of this step
     uint32_t deepest;  // the greatest depth reached by this step and those below it
-    bool probing;      // a lookahead whose inside is being searched
+    uint32_t trail;    // the trail's size when the step began
+    uint32_t next;     // the attempt to make next; for a lookahead, 0 while its inside runs
   };
   struct Change {
     uint8_t group;
@@ -105,6 +105,7 @@ class MatchState {
   int TestAtom(const AtomTest& atom, uint64_t pos) const;
   void PassMarker(int16_t group, uint64_t pos);
   void Undo(uint32_t mark);
+  void PopInto();
   bool Interrupted();
   SearchStatus Fail(EngineError error);
   SearchStatus Stop();
@@ -114,7 +115,7 @@ class MatchState {
   Subject subject_;
   SearchLimits limits_;
   int16_t groupCount_ = 0;
-  CaptureTable table_{};
+  std::array<Capture, kMaxSubexpressions + 1> table_{};
   std::vector<Frame> stack_;
   std::vector<Change> trail_;
   FailureMemo memo_;
