@@ -93,16 +93,14 @@ struct Scan {
 // "\c" and a character X: the control character of (upper-cased X) - 64.
 void ExpandControl(Scan& s) {
   if (s.Left() < 3) {
-    RaiseEngineError(
-        u"Control character missing in regular expression: " + StripGroupMarkers(s.pattern),
-        errSyntax, u"ExpandEspaces");
+    RaiseAt(u"Control character missing in regular expression: " + StripGroupMarkers(s.pattern),
+            errSyntax, u"ExpandEspaces", s.next);
   }
   char16_t x = s.At(2);
   if (x >= u'a' && x <= u'z') x -= u'a' - u'A';
   if (x < 64 || x > 64 + 31) {
-    RaiseEngineError(
-        u"Invalid control character in regular expression: " + StripGroupMarkers(s.pattern),
-        errSyntax, u"ExpandEspaces");
+    RaiseAt(u"Invalid control character in regular expression: " + StripGroupMarkers(s.pattern),
+            errSyntax, u"ExpandEspaces", s.next);
   }
   s.out += Protected(static_cast<char16_t>(x - 64));
   s.Use(3);
@@ -119,9 +117,9 @@ void ExpandOctal(Scan& s) {
   for (size_t k = 0; k < digits; ++k)
     value = value * 8 + (s.At(2 + k) - u'0');
   if (value > 255) {
-    RaiseEngineError(u"Invalid octal value in regular expression \\0" +
-                         std::u16string(s.pattern.substr(s.next + 2, digits)),
-                     errSyntax, u"ExpandEspaces");
+    RaiseAt(u"Invalid octal value in regular expression \\0" +
+                std::u16string(s.pattern.substr(s.next + 2, digits)),
+            errSyntax, u"ExpandEspaces", s.next);
   }
   s.out += EscapeCharCode(static_cast<uint8_t>(value));
   s.Use(2 + digits);
@@ -222,16 +220,18 @@ std::u16string EscapeCharCode(uint8_t code) {
   return Protected(c);
 }
 
-std::u16string ExpandEspaces(std::u16string_view pattern) {
+std::u16string ExpandEspaces(std::u16string_view pattern, std::vector<uint32_t>* origin) {
   Scan s;
   s.pattern = pattern;
   while (s.Left() > 0) {
     CheckPosition16(s.next + 1, u"ExpandEspaces");
+    const uint32_t at = static_cast<uint32_t>(s.next);
     if (s.literal) {
       ExpandLiteral(s);
     } else {
       ExpandNormal(s);
     }
+    if (origin != nullptr) origin->resize(s.out.size(), at);
   }
   return std::move(s.out);
 }

@@ -54,6 +54,11 @@ Graph::Graph(std::u16string_view internal, bool ignoreCase, int16_t groupCount)
   root_ = Flat(internal);
 }
 
+std::optional<size_t> Graph::InternalPosition(const Node* node, uint64_t offset) const {
+  if (node->piece != root_->piece || offset >= node->segment) return std::nullopt;
+  return node->phase + offset;
+}
+
 size_t Graph::NodeCount() const {
   std::lock_guard lock(mutex_);
   return nodes_.size();
@@ -151,6 +156,11 @@ const Plan& Graph::MakePlan(const Node* node) const {
   Plan plan;
   try {
     Build(node, plan);
+  } catch (const PatternError& error) {
+    plan = Plan();
+    plan.kind = PlanKind::kError;
+    plan.error = error;
+    plan.errorAt = static_cast<uint32_t>(error.position);
   } catch (const EngineError& error) {
     plan = Plan();
     plan.kind = PlanKind::kError;
@@ -203,7 +213,12 @@ void Graph::PlanQuantified(const Piece* atom, std::u16string_view quantifier, co
       break;
   }
   // "x{2,}" is "xxx*"; "x{2,4}" is "xx" + "(x(x" + ")?)?", its lazy form "xx(x(x)??)??".
-  const BraceCount count = ReadBraces(quantifier);
+  BraceCount count;
+  try {
+    count = ReadBraces(quantifier);
+  } catch (const EngineError& error) {
+    throw PatternError{error, atom->text.size()};
+  }
   const std::u16string_view a = atom->text;
   if (count.open) {
     plan.attempts = {loop(uint64_t(count.lower) + 1, count.lazy)};
@@ -269,7 +284,11 @@ void Graph::PlanUnquantified(std::u16string_view atom, const Node* rest, Plan& p
     plan.atom.bracket = found->second;
     return;
   }
-  plan.atom = AtomTest::Read(atom, ignoreCase_, groupCount_);
+  try {
+    plan.atom = AtomTest::Read(atom, ignoreCase_, groupCount_);
+  } catch (const EngineError& error) {
+    throw PatternError{error, 0};
+  }
 }
 
 }  // namespace quarn

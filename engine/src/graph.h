@@ -81,6 +81,7 @@ struct Plan {
   // kError: raised on entry. kAttempts: raised after every attempt failed, for a group whose
   // later alternatives cannot be cut.
   std::optional<EngineError> error;
+  std::optional<uint32_t> errorAt;  // where in the node's text the faulty construct begins
 };
 
 class Graph {
@@ -92,6 +93,10 @@ class Graph {
   Graph& operator=(const Graph&) = delete;
 
   const Node* Root() const { return root_; }
+
+  // Where offset of node's text stands in the internal pattern, when the node is a stretch
+  // of it (and not a rewritten text).
+  std::optional<size_t> InternalPosition(const Node* node, uint64_t offset) const;
 
   const Plan& PlanOf(const Node* node) const {
     if (const Plan* plan = node->plan.load(std::memory_order_acquire)) return *plan;

@@ -5,7 +5,8 @@
 //
 // Groups are numbered in the order of their opening parentheses, so a group gets its number
 // before the groups nested inside it. Checks run in the order of the text: a group's inside
-// is rewritten, and checked, before what follows it.
+// is rewritten, and checked, before what follows it. Each error says where in the pattern
+// it arose, and each character written says where it came from.
 #include <vector>
 
 #include "rewrite.h"
@@ -16,91 +17,129 @@ namespace quarn {
 
 namespace {
 
-[[noreturn]] void RaiseGroupError(std::u16string_view text) {
-  RaiseEngineError(text, errSyntax, u"ProcessParentheses");
-}
-
 // One level of nesting being rewritten: the group's inside that is left to read, what has
-// been written of it so far, and what goes around it once it is done. The levels live on
-// the heap, so that however deeply a pattern nests its groups the stack does not grow.
+// been written of it so far (and where each character came from), and what goes around it
+// once it is done. The levels live on the heap, so that however deeply a pattern nests its
+// groups the stack does not grow.
 struct Level {
   std::u16string_view pattern;
   std::u16string result;
+  std::vector<uint32_t> origin;
   std::u16string_view prefix;  // "?=" or "?!" for a lookahead
   std::u16string marker;       // the group number's character for a capturing group
+  uint32_t open = 0;           // where the group's "(" and ")" stand
+  uint32_t close = 0;
 };
 
-// Reads the group at the front of the level's pattern: a comment is dropped, every other
-// group opens a new level for its inside.
-void OpenGroup(std::vector<Level>& levels, int16_t& count) {
-  Level& level = levels.back();
-  const std::u16string_view unclosed = level.pattern;
-  const std::u16string_view group = GetParentheses(level.pattern);
-  if (group.empty()) {
-    RaiseGroupError(u"Invalid regular expression: A closing ) expected: " +
-                    StripGroupMarkers(level.result + std::u16string(unclosed)));
+class Rewriter {
+ public:
+  explicit Rewriter(std::u16string_view pattern) : base_(pattern.data()) {
+    levels_.emplace_back().pattern = pattern;
   }
-  if (group.starts_with(u"(?#")) return;
 
-  Level inner;
-  if (group.starts_with(u"(?:")) {
-    inner.pattern = group.substr(3, group.size() - 4);
-  } else if (group.starts_with(u"(?=") || group.starts_with(u"(?!")) {
-    inner.prefix = group.substr(1, 2);
-    inner.pattern = group.substr(3, group.size() - 4);
-  } else if (group[1] != u'?') {
-    // The number is taken before the inside is read, so nested groups come after.
-    if (++count > kMaxSubexpressions) {
-      RaiseEngineError(u"Too many subexpressions in regular expression (max 31).", errSyntax,
-                       u"CreateMatch");
+  Level Run(int16_t& count) {
+    while (levels_.size() > 1 || !levels_[0].pattern.empty()) {
+      Level& level = levels_.back();
+      if (level.pattern.empty()) {
+        CloseGroup();
+      } else if (level.pattern[0] == u'(') {
+        OpenGroup(count);
+      } else {
+        CopyPlain(level);
+      }
     }
-    inner.marker = MakeGroupMarker(count);
-    inner.pattern = group.substr(1, group.size() - 2);
-  } else {
-    RaiseGroupError(u"Invalid extended regular expression syntax: " + std::u16string(group));
+    return std::move(levels_[0]);
   }
-  levels.push_back(std::move(inner));
-}
 
-// Writes a finished inner level, with its parentheses, prefix and markers, into its parent.
-void CloseGroup(std::vector<Level>& levels) {
-  const Level inner = std::move(levels.back());
-  levels.pop_back();
-  std::u16string& result = levels.back().result;
-  ((((result += u'(') += inner.prefix) += inner.marker) += inner.result) += inner.marker;
-  result += u')';
-}
-
-// Copies what is not a group: an escaped pair, a whole bracket expression, one character.
-void CopyPlain(Level& level) {
-  std::u16string_view& pattern = level.pattern;
-  if (pattern[0] == u'[') {
-    const std::u16string_view brackets = GetSquareBrackets(pattern);
-    if (brackets.empty()) RaiseGroupError(u"Invalid regular expression: A closing ] expected.");
-    level.result += brackets;
-    return;
+ private:
+  uint32_t At(std::u16string_view piece) const {
+    return static_cast<uint32_t>(piece.data() - base_);
   }
-  const std::u16string_view piece = pattern.substr(0, pattern[0] == u'\\' ? 2 : 1);
-  level.result += piece;
-  pattern.remove_prefix(piece.size());
-}
+
+  void Append(Level& level, std::u16string_view piece, uint32_t from) {
+    level.result += piece;
+    for (size_t k = 0; k < piece.size(); ++k)
+      level.origin.push_back(from + static_cast<uint32_t>(k));
+  }
+
+  // Reads the group at the front of the level's pattern: a comment is dropped, every other
+  // group opens a new level for its inside.
+  void OpenGroup(int16_t& count) {
+    Level& level = levels_.back();
+    const std::u16string_view unclosed = level.pattern;
+    const std::u16string_view group = GetParentheses(level.pattern);
+    if (group.empty()) {
+      RaiseAt(u"Invalid regular expression: A closing ) expected: " +
+                  StripGroupMarkers(level.result + std::u16string(unclosed)),
+              errSyntax, u"ProcessParentheses", At(unclosed));
+    }
+    if (group.starts_with(u"(?#")) return;
+
+    Level inner;
+    inner.open = At(group);
+    inner.close = inner.open + static_cast<uint32_t>(group.size()) - 1;
+    if (group.starts_with(u"(?:")) {
+      inner.pattern = group.substr(3, group.size() - 4);
+    } else if (group.starts_with(u"(?=") || group.starts_with(u"(?!")) {
+      inner.prefix = group.substr(1, 2);
+      inner.pattern = group.substr(3, group.size() - 4);
+    } else if (group[1] != u'?') {
+      // The number is taken before the inside is read, so nested groups come after.
+      if (++count > kMaxSubexpressions) {
+        RaiseAt(u"Too many subexpressions in regular expression (max 31).", errSyntax,
+                u"CreateMatch", inner.open);
+      }
+      inner.marker = MakeGroupMarker(count);
+      inner.pattern = group.substr(1, group.size() - 2);
+    } else {
+      RaiseAt(u"Invalid extended regular expression syntax: " + std::u16string(group), errSyntax,
+              u"ProcessParentheses", inner.open);
+    }
+    levels_.push_back(std::move(inner));
+  }
+
+  // Writes a finished inner level, with its parentheses, prefix and markers, into its parent.
+  void CloseGroup() {
+    const Level inner = std::move(levels_.back());
+    levels_.pop_back();
+    Level& parent = levels_.back();
+    Append(parent, u"(", inner.open);
+    Append(parent, inner.prefix, inner.open + 1);
+    Append(parent, inner.marker, inner.open);
+    parent.result += inner.result;
+    parent.origin.insert(parent.origin.end(), inner.origin.begin(), inner.origin.end());
+    Append(parent, inner.marker, inner.close);
+    Append(parent, u")", inner.close);
+  }
+
+  // Copies what is not a group: an escaped pair, a whole bracket expression, one character.
+  void CopyPlain(Level& level) {
+    std::u16string_view& pattern = level.pattern;
+    if (pattern[0] == u'[') {
+      const uint32_t at = At(pattern);
+      const std::u16string_view brackets = GetSquareBrackets(pattern);
+      if (brackets.empty()) {
+        RaiseAt(u"Invalid regular expression: A closing ] expected.", errSyntax,
+                u"ProcessParentheses", at);
+      }
+      return Append(level, brackets, at);
+    }
+    const std::u16string_view piece = pattern.substr(0, pattern[0] == u'\\' ? 2 : 1);
+    Append(level, piece, At(piece));
+    pattern.remove_prefix(piece.size());
+  }
+
+  const char16_t* base_;
+  std::vector<Level> levels_;
+};
 
 }  // namespace
 
-std::u16string ProcessParentheses(std::u16string_view pattern, int16_t& count) {
-  std::vector<Level> levels(1);
-  levels[0].pattern = pattern;
-  while (levels.size() > 1 || !levels[0].pattern.empty()) {
-    Level& level = levels.back();
-    if (level.pattern.empty()) {
-      CloseGroup(levels);
-    } else if (level.pattern[0] == u'(') {
-      OpenGroup(levels, count);
-    } else {
-      CopyPlain(level);
-    }
-  }
-  return std::move(levels[0].result);
+std::u16string ProcessParentheses(std::u16string_view pattern, int16_t& count,
+                                  std::vector<uint32_t>* origin) {
+  Level result = Rewriter(pattern).Run(count);
+  if (origin != nullptr) *origin = std::move(result.origin);
+  return std::move(result.result);
 }
 
 std::u16string MakeGroupMarker(int16_t n) {

@@ -158,15 +158,36 @@ size_t StartFilter::FindNeedle(std::u16string_view text, size_t from) const {
 }
 
 Program::Program(std::u16string_view pattern, int32_t flags) : pattern_(pattern), flags_(flags) {
+  std::vector<uint32_t> expandedOrigin;
   std::u16string internal;
   try {
-    internal = ProcessParentheses(ExpandEspaces(pattern_), groupCount_);
+    const std::u16string expanded = ExpandEspaces(pattern_, &expandedOrigin);
+    try {
+      internal = ProcessParentheses(expanded, groupCount_, &origin_);
+    } catch (const PatternError& error) {
+      // Its position is in the expanded text; every character there came from the pattern.
+      throw PatternError{error, error.position < expandedOrigin.size()
+                                    ? expandedOrigin[error.position]
+                                    : pattern_.size()};
+    }
+  } catch (const PatternError& error) {
+    error_ = error;
+    errorPosition_ = error.position;
+    return;
   } catch (const EngineError& error) {
     error_ = error;
     return;
   }
+  for (uint32_t& at : origin_)
+    at = expandedOrigin[at];
   graph_ = std::make_unique<Graph>(internal, IgnoreCase(), groupCount_);
   filter_ = StartFilter::For(*graph_, IgnoreCase());
+}
+
+std::optional<size_t> Program::PatternPosition(const Node* node, uint64_t offset) const {
+  const std::optional<size_t> internal = graph_->InternalPosition(node, offset);
+  if (!internal || *internal >= origin_.size()) return std::nullopt;
+  return origin_[*internal];
 }
 
 }  // namespace quarn

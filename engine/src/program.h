@@ -75,8 +75,14 @@ class Program {
   bool SingleLine() const { return (flags_ & reSingleLine) != 0; }
   bool Multiline() const { return (flags_ & reMultiline) != 0; }
 
-  // The error of the rewriting, raised by every search of this pattern.
+  // The error of the rewriting, raised by every search of this pattern, and where in the
+  // pattern it arose when that is known.
   const std::optional<EngineError>& Error() const { return error_; }
+  std::optional<size_t> ErrorPosition() const { return errorPosition_; }
+
+  // Where the character at offset of a node's text came from in the pattern, when the node is
+  // a stretch of the pattern as written (and not a text that a rewrite made).
+  std::optional<size_t> PatternPosition(const Node* node, uint64_t offset) const;
   int16_t GroupCount() const { return groupCount_; }
   const Graph& Nodes() const { return *graph_; }
   const StartFilter& Filter() const { return filter_; }
@@ -85,6 +91,8 @@ class Program {
   std::u16string pattern_;
   int32_t flags_;
   std::optional<EngineError> error_;
+  std::optional<size_t> errorPosition_;
+  std::vector<uint32_t> origin_;  // for each character of the internal form, its source
   int16_t groupCount_ = 0;
   std::unique_ptr<Graph> graph_;
   StartFilter filter_;

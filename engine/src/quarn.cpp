@@ -225,6 +225,11 @@ EngineError MakeEngineError(std::u16string_view text, int32_t number,
   throw MakeEngineError(text, number, procedure);
 }
 
+[[noreturn]] void RaiseAt(std::u16string_view text, int32_t number, std::u16string_view procedure,
+                          size_t position) {
+  throw PatternError{MakeEngineError(text, number, procedure), position};
+}
+
 [[noreturn]] void RaiseOverflow(std::u16string_view procedure) {
   RaiseEngineError(u"Overflow", errOverflow, procedure);
 }

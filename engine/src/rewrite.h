@@ -7,15 +7,19 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quarn {
 
-std::u16string ExpandEspaces(std::u16string_view pattern);
+// origin, when given, receives for each character of the result the index in pattern of the
+// character it stands for.
+std::u16string ExpandEspaces(std::u16string_view pattern, std::vector<uint32_t>* origin = nullptr);
 std::u16string EscapeCharCode(uint8_t code);
 
 // Rewrites pattern into the internal form. count is advanced once per capturing group (the
-// caller sets it to 0 first); past 31 it raises the too-many error.
-std::u16string ProcessParentheses(std::u16string_view pattern, int16_t& count);
+// caller sets it to 0 first); past 31 it raises the too-many error. origin as above.
+std::u16string ProcessParentheses(std::u16string_view pattern, int16_t& count,
+                                  std::vector<uint32_t>* origin = nullptr);
 std::u16string MakeGroupMarker(int16_t n);
 
 }  // namespace quarn

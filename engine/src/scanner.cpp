@@ -29,6 +29,7 @@ std::u16string_view Cut(std::u16string_view& text, size_t n) {
 }  // namespace
 
 std::u16string_view GetNextQuarn(std::u16string_view& pattern, std::u16string_view& quantifier) {
+  const size_t size = pattern.size();
   std::u16string_view atom;
   switch (pattern.empty() ? u'\0' : pattern.front()) {
     case u'\\':
@@ -48,7 +49,8 @@ std::u16string_view GetNextQuarn(std::u16string_view& pattern, std::u16string_vi
     quantifier = GetQuantifier(pattern);
     // Only one quantifier may follow an atom; "a**" or "a{2}?*" is a pattern error.
     if (StartsWithQuantifier(pattern)) {
-      RaiseEngineError(u"Nested +?*{} in regular expression.", errSyntax, u"GetNextQuarn");
+      RaiseAt(u"Nested +?*{} in regular expression.", errSyntax, u"GetNextQuarn",
+              size - pattern.size());
     }
   }
   return atom;

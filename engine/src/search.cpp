@@ -73,6 +73,7 @@ void MatchState::FailureMemo::Insert(uint64_t key, uint32_t below) {
 SearchOutcome MatchState::Search(const Program& program, std::u16string_view text, uint64_t from,
                                  const SearchLimits& limits) {
   SearchOutcome outcome;
+  program_ = &program;
   graph_ = &program.Nodes();
   subject_ = {text, program.IgnoreCase(), program.SingleLine(), program.Multiline()};
   limits_ = limits;
@@ -84,11 +85,13 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   steps_ = 0;
   deepest_ = 0;
   error_.reset();
+  errorPosition_.reset();
   auto finish = [&](SearchStatus status) {
     outcome.status = status;
     outcome.deepest = deepest_;
     outcome.steps = steps_;
     outcome.error = std::move(error_);
+    outcome.errorPosition = errorPosition_;
     return outcome;
   };
 
@@ -121,6 +124,12 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
 SearchStatus MatchState::Fail(EngineError error) {
   error_ = std::move(error);
   return Stop();
+}
+
+SearchStatus MatchState::FailAt(EngineError error, const Node* node,
+                                std::optional<uint32_t> offset) {
+  if (offset) errorPosition_ = program_->PatternPosition(node, *offset);
+  return Fail(std::move(error));
 }
 
 SearchStatus MatchState::Stop() {
@@ -260,7 +269,7 @@ enter:
           taken = at < s.size() && (fold ? LowerCase(s[at]) : s[at]) == atom.literal ? 1 : kNoMatch;
         } else if (atom.kind == AtomKind::kBracket) {
           taken = atom.bracket->Match(subject_, at);
-          if (taken == kClassError) return Fail(atom.bracket->Error());
+          if (taken == kClassError) return FailAt(atom.bracket->Error(), target, 0);
         } else {
           taken = TestAtom(atom, at);
         }
@@ -282,7 +291,7 @@ enter:
       case PlanKind::kLookahead:
         break;
       case PlanKind::kError:
-        return Fail(*plan.error);
+        return FailAt(*plan.error, target, plan.errorAt);
     }
     if (remember_ && !target->readsCaptures && at < (uint64_t{1} << 32)) {
       if (const uint32_t* below = memo_.Find((uint64_t{target->id} << 32) | at)) {

@@ -59,7 +59,8 @@ struct SearchOutcome {
   uint64_t matchStart = 0;  // the match is [matchStart, matchEnd)
   uint64_t matchEnd = 0;
   std::optional<EngineError> error;
-  uint32_t deepest = 0;  // the greatest depth a step of the search reached
+  std::optional<size_t> errorPosition;  // where in the pattern the error's construct stands
+  uint32_t deepest = 0;                 // the greatest depth a step of the search reached
   uint64_t steps = 0;
 };
 
@@ -108,6 +109,7 @@ class MatchState {
   void PopInto();
   bool Interrupted();
   SearchStatus Fail(EngineError error);
+  SearchStatus FailAt(EngineError error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();
   uint64_t NextCheck() const;
 
@@ -126,6 +128,8 @@ class MatchState {
   uint64_t matchEnd_ = 0;
   uint32_t deepest_ = 0;
   std::optional<EngineError> error_;
+  std::optional<size_t> errorPosition_;
+  const Program* program_ = nullptr;
 };
 
 // The error of the depth limit.

@@ -10,15 +10,12 @@
 #include <string>
 #include <string_view>
 
+#include "quarn/pattern.h"
 #include "quarn/quarn.h"
 
 namespace quarn {
 
 inline constexpr int kMaxSubexpressions = 31;
-
-// Errors of the search limits that a caller can set; the legacy calls never set them.
-inline constexpr int32_t errStepLimit = 20056;
-inline constexpr int32_t errCancelled = 20057;
 
 // The engine's one line break; a lone CR or LF is an ordinary character.
 inline constexpr std::u16string_view kLineBreak = u"\r\n";
@@ -39,6 +36,13 @@ inline void CheckPosition16(int64_t position, std::u16string_view procedure) {
 // Builds the structured error of a failed engine call; RaiseEngineError throws it.
 EngineError MakeEngineError(std::u16string_view text, int32_t number,
                             std::u16string_view procedure);
+
+// An engine error that knows where in the text being read it arose (0-based).
+struct PatternError : EngineError {
+  size_t position = 0;
+};
+[[noreturn]] void RaiseAt(std::u16string_view text, int32_t number, std::u16string_view procedure,
+                          size_t position);
 
 // Unicode simple lowercase mapping of one 16-bit unit, independent of locale.
 char16_t LowerCase(char16_t c);

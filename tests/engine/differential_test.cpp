@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
 #include <random>
 
 #include "compare.h"
@@ -143,6 +144,33 @@ std::string Failure(const std::vector<Call>& calls, const reference::Comparison&
   const size_t start = from == std::string::npos ? 0 : from + 1;
   auto excerpt = [&](const std::string& t) { return t.substr(start, 600); };
   return message + "\nengine:\n" + excerpt(c.engine) + "\nreference:\n" + excerpt(c.reference);
+}
+
+// Cases that once answered differently, from fuzzing and from reports: one call a line,
+// cases separated by blank lines.
+std::vector<std::vector<Call>> RegressionCases() {
+  std::ifstream file(QUARN_DIFFERENTIAL_REGRESSIONS);
+  std::vector<std::vector<Call>> cases(1);
+  for (std::string line; std::getline(file, line);) {
+    if (line.empty()) {
+      if (!cases.back().empty()) cases.emplace_back();
+    } else if (line[0] != '#') {
+      const std::optional<Call> call = reference::ParseRegressionLine(line);
+      EXPECT_TRUE(call) << "unreadable line: " << line;
+      if (call) cases.back().push_back(*call);
+    }
+  }
+  if (cases.back().empty()) cases.pop_back();
+  return cases;
+}
+
+TEST(Differential, RegressionCasesAnswerLikeTheReference) {
+  const std::vector<std::vector<Call>> cases = RegressionCases();
+  ASSERT_FALSE(cases.empty());
+  for (const std::vector<Call>& calls : cases) {
+    const reference::Comparison c = reference::Compare(calls, 0);
+    EXPECT_EQ(c.verdict, Verdict::kSame) << Failure(calls, c);
+  }
 }
 
 TEST(Differential, GeneratedCasesAnswerLikeTheReference) {

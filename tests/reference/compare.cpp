@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <string>
 #include <variant>
 
 #include "quarn/quarn.h"
@@ -16,7 +17,7 @@ namespace {
 std::string Visible(std::u16string_view text) {
   std::string shown;
   for (const char16_t c : text) {
-    if (c >= 32 && c < 127 && c != '\\') {
+    if (c > 32 && c < 127 && c != '\\') {
       shown += static_cast<char>(c);
     } else {
       char buffer[16];
@@ -25,6 +26,20 @@ std::string Visible(std::u16string_view text) {
     }
   }
   return shown;
+}
+
+std::optional<std::u16string> Unescape(std::string_view text) {
+  std::u16string units;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\\') {
+      units += static_cast<char16_t>(static_cast<unsigned char>(text[i]));
+      continue;
+    }
+    if (i + 6 > text.size() || text[i + 1] != 'u') return std::nullopt;
+    units += static_cast<char16_t>(std::stoul(std::string(text.substr(i + 2, 4)), nullptr, 16));
+    i += 5;
+  }
+  return units;
 }
 
 struct Api {
@@ -97,6 +112,20 @@ Comparison Compare(const std::vector<Call>& calls, uint64_t callBudget) {
     comparison.verdict = Verdict::kDifferent;
   }
   return comparison;
+}
+
+std::string RegressionLine(const Call& call) {
+  return std::to_string(call.flags) + "\t" + Visible(call.pattern) + "\t" + Visible(call.text);
+}
+
+std::optional<Call> ParseRegressionLine(std::string_view line) {
+  const size_t first = line.find('\t');
+  const size_t second = first == std::string_view::npos ? first : line.find('\t', first + 1);
+  if (second == std::string_view::npos) return std::nullopt;
+  const auto pattern = Unescape(line.substr(first + 1, second - first - 1));
+  const auto text = Unescape(line.substr(second + 1));
+  if (!pattern || !text) return std::nullopt;
+  return Call{*text, *pattern, std::stoi(std::string(line.substr(0, first)))};
 }
 
 std::string Describe(const Call& call) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quarn::reference {
@@ -30,7 +31,12 @@ struct Comparison {
 // none) gives no verdict.
 Comparison Compare(const std::vector<Call>& calls, uint64_t callBudget);
 
-// A readable rendering of a call for failure messages, and C++ source for a regression table.
+// A readable rendering of a call for failure messages.
 std::string Describe(const Call& call);
+
+// One call as a line of the regression file: flags, pattern and text separated by TABs, each
+// code unit that is not printable ASCII (and every backslash) written as \uXXXX.
+std::string RegressionLine(const Call& call);
+std::optional<Call> ParseRegressionLine(std::string_view line);
 
 }  // namespace quarn::reference

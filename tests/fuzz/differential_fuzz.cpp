@@ -1,0 +1,55 @@
+// libFuzzer target: arbitrary bytes become one or two engine calls, run through the engine
+// and the rewriting reference; any difference in an answer or a report is a crash. Run it
+// with scripts/fuzz. Inputs it finds go into tests/engine/differential_regressions.txt.
+//
+// Bytes: the first selects the flags of each call (low nibble, high nibble); then come
+// pattern, text, pattern, text, separated by 0xFF bytes. Every other byte is one code unit
+// (Latin-1), except 0xFE, which stands for U+0178, and a text that begins with 0xFD byte c,
+// which stands for 495 + (c % 12) copies of "a" (the depth limit's neighbourhood).
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+
+#include "compare.h"
+
+namespace {
+
+std::u16string Unit(uint8_t byte) {
+  return std::u16string(1, byte == 0xFE ? char16_t{0x178} : char16_t{byte});
+}
+
+std::vector<quarn::reference::Call> Decode(const uint8_t* data, size_t size) {
+  if (size == 0) return {};
+  const uint8_t flags = data[0];
+  std::vector<std::u16string> fields(1);
+  for (size_t i = 1; i < size && fields.size() <= 4; ++i) {
+    if (data[i] == 0xFF) {
+      fields.emplace_back();
+    } else if (data[i] == 0xFD && fields.size() % 2 == 0 && fields.back().empty() && i + 1 < size) {
+      fields.back() = std::u16string(495 + data[++i] % 12, u'a');
+    } else {
+      fields.back() += Unit(data[i]);
+    }
+  }
+  std::vector<quarn::reference::Call> calls;
+  for (size_t k = 0; k < fields.size(); k += 2) {
+    const std::u16string text = k + 1 < fields.size() ? fields[k + 1] : u"";
+    calls.push_back({text, fields[k], k == 0 ? flags & 0x0F : flags >> 4});
+  }
+  return calls;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::vector<quarn::reference::Call> calls = Decode(data, size);
+  if (calls.empty()) return 0;
+  const quarn::reference::Comparison c = quarn::reference::Compare(calls, 100000);
+  if (c.verdict != quarn::reference::Verdict::kDifferent) return 0;
+  std::fprintf(stderr, "The engine and the reference differ on:\n");
+  for (const auto& call : calls)
+    std::fprintf(stderr, "%s\n", quarn::reference::RegressionLine(call).c_str());
+  std::fprintf(stderr, "engine:\n%s\nreference:\n%s\n", c.engine.c_str(), c.reference.c_str());
+  std::abort();
+}
