@@ -195,15 +195,25 @@ void Matches::Advance() {
   }
 }
 
-Pattern::Pattern(std::u16string_view pattern, int32_t flags)
-    : program_(std::make_shared<const Program>(pattern, flags)) {
-  if (program_->Error()) error_ = ToError(*program_->Error(), program_->ErrorPosition());
+// The option check of the legacy calls, as an error of the pattern.
+std::optional<Error> CheckOptions(int32_t flags) {
+  if (!(flags & reSingleLine) || !(flags & reMultiline)) return std::nullopt;
+  return ToError(
+      MakeEngineError(u"Cannot specify both reSingleLine and reMultiline at the same time.",
+                      errArgument, u"Quarn"));
 }
 
-Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) {
+Pattern::Pattern(std::u16string_view pattern, int32_t flags)
+    : program_(std::make_shared<const Program>(pattern, flags)), error_(CheckOptions(flags)) {
+  if (!error_ && program_->Error()) {
+    error_ = ToError(*program_->Error(), program_->ErrorPosition());
+  }
+}
+
+Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) : error_(CheckOptions(flags)) {
   std::u16string pattern;
   size_t bad = 0;
-  if (!Utf8ToUtf16(utf8Pattern, pattern, &bad)) {
+  if (!error_ && !Utf8ToUtf16(utf8Pattern, pattern, &bad)) {
     error_ = ToError(
         MakeEngineError(u"Invalid UTF-8 in the regular expression at byte " + Decimal(int64_t(bad)),
                         errInvalidUtf8, u"Quarn"));

@@ -126,33 +126,5 @@ TEST(Escapes, EscapeCharCodeKeepsLettersDigitsAndHighCodesBare) {
   EXPECT_EQ(EscapeCharCode(0), (std::u16string{u'\\', u'\0'}));
 }
 
-TEST(Escapes, ErrorsAndWhatMatchesEndToEnd) {
-  const std::string prefix = "Error #20052: Error in Quarn.ExpandEspaces: ";
-  EXPECT_EQ(Search(u"x", u"\\c?"),
-            Reported(prefix + "Invalid control character in regular expression: \\c?"));
-  EXPECT_EQ(Search(u"x", u"\\c`"),
-            Reported(prefix + "Invalid control character in regular expression: \\c`"));
-  EXPECT_EQ(Search(u"x", u"ab\\c"),
-            Reported(prefix + "Control character missing in regular expression: ab\\c"));
-  // The message shows the pattern without bare control characters.
-  EXPECT_EQ(Search(u"x", u"a\x01\\c?"),
-            Reported(prefix + "Invalid control character in regular expression: a\\c?"));
-  EXPECT_EQ(Search(u"x", u"(?#\\c)"),
-            Reported(prefix + "Invalid control character in regular expression: (?#\\c)"));
-  EXPECT_EQ(Search(u"x", u"\\0400"),
-            Reported(prefix + "Invalid octal value in regular expression \\0400"));
-  EXPECT_EQ(Search(u"x", u"\\0777"),
-            Reported(prefix + "Invalid octal value in regular expression \\0777"));
-
-  EXPECT_EQ(Search(u"a\fb", u"a\\fb"), Matched("a\fb", 1));
-  EXPECT_EQ(Search(u"a\nb", u"a\\fb"), NoMatch());
-  EXPECT_EQ(Search(u"x\ty", u"\\cI"), Matched("\t", 2));
-  EXPECT_EQ(Search(u"a.b*", u"\\Q.b*\\E"), Matched(".b*", 2));
-  EXPECT_EQ(Search(u"12ab", u"\\d+\\w"), Matched("12a", 1));
-  EXPECT_EQ(Search(u"\u0080\u0081", u"\\w+"), Matched("\u0080", 1));
-  EXPECT_EQ(Search(u"a b\tc", u"\\S\\s\\S\\s\\S"), Matched("a b\tc", 1));
-  EXPECT_EQ(Search(u"*A", u"\\x2a\\x41"), Matched("*A", 1));
-}
-
 }  // namespace
 }  // namespace quarn::testing

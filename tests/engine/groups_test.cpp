@@ -51,34 +51,6 @@ TEST(Groups, InternalFormNumbersGroupsByTheirOpeningParenthesis) {
   }
 }
 
-TEST(Groups, ErrorsInTheOrderOfTheText) {
-  const std::string prefix = "Error #20052: Error in Quarn.ProcessParentheses: ";
-  const std::string extended = prefix + "Invalid extended regular expression syntax: ";
-  const std::string unclosed = prefix + "Invalid regular expression: A closing ) expected: ";
-  const std::string bracket = prefix + "Invalid regular expression: A closing ] expected.";
-  const std::vector<std::pair<std::u16string, std::string>> cases = {
-      {u"(?)", extended + "(?)"},
-      {u"(?i)abc", extended + "(?i)"},
-      {u"(?<x>a)", extended + "(?<x>a)"},
-      {u"(a(?P<n>b))", extended + "(?P<n>b)"},
-      {u"(ab", unclosed + "(ab"},
-      {u"(a)(b", unclosed + "(a)(b"},
-      {u"(?:a)(b", unclosed + "(a)(b"},
-      {u"(?#x)(b", unclosed + "(b"},
-      {u"x(a(b)", unclosed + "x(a(b)"},
-      {u"(x(a(b)", unclosed + "(x(a(b)"},
-      {u"[ab", bracket},
-      {u"[]", bracket},
-      {u"([](])", unclosed + "([](])"},
-      {u"(a[b)", unclosed + "(a[b)"},
-      {u"(?i)[x", extended + "(?i)"},
-      {u"[x(?i)", bracket},
-  };
-  for (const auto& [pattern, report] : cases) {
-    EXPECT_EQ(Search(u"abc", pattern), Reported(report)) << U8(pattern);
-  }
-}
-
 TEST(Groups, TooManyGroups) {
   std::u16string pattern;
   for (int i = 0; i < 31; ++i)
@@ -88,15 +60,6 @@ TEST(Groups, TooManyGroups) {
   EXPECT_EQ(Search(u"x", u"(?:" + pattern + u"|(y))"),
             Reported("Error #20052: Error in Quarn.CreateMatch: Too many subexpressions in "
                      "regular expression (max 31)."));
-}
-
-TEST(Groups, CapturesEndToEnd) {
-  EXPECT_EQ(Search(u"abc", u"(a(b))(c)"), Matched("abc", 1, {"ab", "b", "c"}));
-  EXPECT_EQ(Search(u"xy", u"x(?=(y))"), Matched("x", 1, {"y"}));
-  EXPECT_EQ(Search(u"ab", u"(?:a(b))"), Matched("ab", 1, {"b"}));
-  EXPECT_EQ(Search(u"ab", u"a(?#b)b"), Matched("ab", 1));
-  EXPECT_EQ(Search(u"a)b", u"a)b"), Matched("a)b", 1));
-  EXPECT_EQ(Search(u"(a)", u"\\(a\\)"), Matched("(a)", 1));
 }
 
 }  // namespace

@@ -45,18 +45,6 @@ TEST(Scanner, AtomsAndTheirQuantifiers) {
   }
 }
 
-TEST(Scanner, OnlyOneQuantifierMayFollowAnAtom) {
-  for (const std::u16string pattern :
-       {u"***", u"a**", u"a???", u"a+*", u"a*{2}", u"a{2}*", u"a{2}{3}", u"a{2}??"}) {
-    EXPECT_EQ(Search(u"a", pattern),
-              Reported("Error #20052: Error in Quarn.GetNextQuarn: Nested +?*{} in regular "
-                       "expression."))
-        << U8(pattern);
-  }
-  // The check runs only when the matcher takes the atom.
-  EXPECT_EQ(Search(u"xyz", u"ba**"), NoMatch());
-}
-
 TEST(Scanner, FindersAgreeOnWhereThingsEnd) {
   std::u16string_view group = u"([]))";
   EXPECT_EQ(GetParentheses(group), u"([])");

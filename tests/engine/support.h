@@ -92,19 +92,4 @@ inline Outcome Reported(std::string report) {
   return Outcome{false, "", 0, {}, {std::move(report)}};
 }
 
-// One row of a table of searches.
-struct Case {
-  std::u16string text;
-  std::u16string pattern;
-  Outcome expected;
-  int32_t flags = 0;
-};
-
-inline void ExpectAll(const std::vector<Case>& cases) {
-  for (const Case& c : cases) {
-    EXPECT_EQ(Search(c.text, c.pattern, c.flags), c.expected)
-        << "pattern " << U8(c.pattern) << " on \"" << U8(c.text) << "\" with flags " << c.flags;
-  }
-}
-
 }  // namespace quarn::testing

@@ -1,0 +1,98 @@
+/* The C interface of Quarn: compiled patterns as opaque handles, searches into buffers that
+ * the caller owns, and errors as codes and texts. Nothing is ever thrown across it, and a
+ * failed call leaves every handle usable.
+ *
+ *   quarn_error error;
+ *   quarn_pattern* date = quarn_compile("(\\d{4})-(\\d\\d)", (size_t)-1, 0, &error);
+ *   quarn_span spans[3];
+ *   if (quarn_search(date, "on 2026-12", (size_t)-1, 0, NULL, spans, 3, &error) == QUARN_MATCH)
+ *     printf("year at byte %lld\n", (long long)spans[1].start);
+ *   quarn_free(date);
+ *
+ * The pattern language and the answers are those of the C++ API (quarn/pattern.h).
+ * Positions are 0-based and spans half-open: bytes for UTF-8 texts, 16-bit units for UTF-16.
+ *
+ * Thread safety: a pattern may be searched by any number of threads at once; a cancel token
+ * may be set from any thread. */
+#ifndef QUARN_QUARN_C_H
+#define QUARN_QUARN_C_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Option flags, as in quarn/quarn.h. */
+#define QUARN_IGNORE_CASE 1
+#define QUARN_SINGLE_LINE 2
+#define QUARN_MULTILINE 4
+
+/* What quarn_search answers. */
+#define QUARN_MATCH 1
+#define QUARN_NO_MATCH 0
+#define QUARN_ERROR (-1)            /* the engine's error: see the quarn_error */
+#define QUARN_INVALID_ARGUMENT (-2) /* a null handle or buffer, a start out of range */
+
+/* Pass as a length to read a NUL-terminated text. */
+#define QUARN_NUL_TERMINATED ((size_t)-1)
+
+typedef struct quarn_pattern quarn_pattern;
+typedef struct quarn_cancel quarn_cancel;
+
+typedef struct quarn_span {
+  int64_t start; /* -1 for a group that took no part in the match */
+  int64_t end;
+} quarn_span;
+
+/* What one search may spend; a zero field keeps its default (depth 1000, subject length
+ * 32766, no step budget). */
+typedef struct quarn_limits {
+  uint32_t depth;
+  uint64_t subject_length;
+  uint64_t steps;
+  const quarn_cancel* cancel; /* NULL: none */
+} quarn_limits;
+
+typedef struct quarn_error {
+  int32_t number;    /* 0 when there was none; the engine's numbers otherwise */
+  int64_t position;  /* in the pattern (bytes or units, as it was given), -1 when unknown */
+  size_t length;     /* the full length of the message in bytes; above 255 it was cut */
+  char message[256]; /* "Error #" + number + ": " + description, UTF-8, NUL-terminated */
+} quarn_error;
+
+/* Compiles a UTF-8 or UTF-16 pattern. Returns NULL when it does not compile or memory runs
+ * out; error (may be NULL) then says why. */
+quarn_pattern* quarn_compile(const char* pattern, size_t length, int32_t flags, quarn_error* error);
+quarn_pattern* quarn_compile16(const uint16_t* pattern, size_t length, int32_t flags,
+                               quarn_error* error);
+void quarn_free(quarn_pattern* pattern); /* NULL is allowed */
+
+/* The number of capturing groups, or QUARN_INVALID_ARGUMENT for a null handle. */
+int quarn_group_count(const quarn_pattern* pattern);
+
+/* Searches text for the leftmost match that starts at or after start. spans receives the
+ * match and then each group, as many as span_count allows (the group count + 1 is enough).
+ * limits may be NULL for the defaults, error NULL when not wanted. */
+int quarn_search(const quarn_pattern* pattern, const char* text, size_t length, size_t start,
+                 const quarn_limits* limits, quarn_span* spans, size_t span_count,
+                 quarn_error* error);
+int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length, size_t start,
+                   const quarn_limits* limits, quarn_span* spans, size_t span_count,
+                   quarn_error* error);
+
+/* A flag that ends the searches given it (with error 20057) once it is set. */
+quarn_cancel* quarn_cancel_new(void);
+void quarn_cancel_set(quarn_cancel* cancel);
+void quarn_cancel_reset(quarn_cancel* cancel);
+void quarn_cancel_free(quarn_cancel* cancel);
+
+/* The library's version, e.g. "1.1.0". */
+const char* quarn_version(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* QUARN_QUARN_C_H */

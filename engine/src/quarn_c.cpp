@@ -1,0 +1,207 @@
+// The C interface: handles over the C++ API, every call guarded so that no exception ever
+// crosses into C.
+#include "quarn/quarn_c.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+
+#include "quarn/pattern.h"
+#include "quarn/utf.h"
+
+struct quarn_pattern {
+  quarn::Pattern pattern;
+  bool utf8;  // positions in errors are then given in bytes
+};
+
+struct quarn_cancel {
+  std::atomic<bool> flag{false};
+};
+
+namespace {
+
+void Clear(quarn_error* error) {
+  if (error == nullptr) return;
+  error->number = 0;
+  error->position = -1;
+  error->length = 0;
+  error->message[0] = '\0';
+}
+
+void Set(quarn_error* error, int32_t number, const std::string& message, int64_t position) {
+  if (error == nullptr) return;
+  error->number = number;
+  error->position = position;
+  error->length = message.size();
+  const size_t kept = std::min(message.size(), sizeof error->message - 1);
+  std::memcpy(error->message, message.data(), kept);
+  error->message[kept] = '\0';
+}
+
+// A position in units as the caller counts it: in bytes of the UTF-8 pattern when it gave one.
+int64_t Position(const quarn_pattern* p, const std::optional<size_t>& units) {
+  if (!units) return -1;
+  if (p == nullptr || !p->utf8) return static_cast<int64_t>(*units);
+  return static_cast<int64_t>(quarn::Utf16ToUtf8(p->pattern.pattern().substr(0, *units)).size());
+}
+
+void Set(quarn_error* error, const quarn::Error& e, const quarn_pattern* p) {
+  Set(error, e.number, e.report(), Position(p, e.position));
+}
+
+// Runs a call's body; memory running out (or anything else thrown) becomes an error value.
+template <typename Result, typename Body>
+Result Guarded(quarn_error* error, Result failed, Body body) noexcept {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    Set(error, quarn::errOutOfMemory, "Error #7: Out of memory", -1);
+  } catch (...) {
+    Set(error, quarn::errInternal, "Error #20054: Internal error", -1);
+  }
+  return failed;
+}
+
+quarn::Limits ToLimits(const quarn_limits* limits) {
+  quarn::Limits out;
+  if (limits == nullptr) return out;
+  if (limits->depth != 0) out.depth = limits->depth;
+  if (limits->subject_length != 0) out.subjectLength = limits->subject_length;
+  out.steps = limits->steps;
+  if (limits->cancel != nullptr) out.cancel = &limits->cancel->flag;
+  return out;
+}
+
+template <typename Char>
+size_t Length(const Char* text, size_t length) {
+  if (length != QUARN_NUL_TERMINATED) return length;
+  size_t n = 0;
+  while (text[n] != 0)
+    ++n;
+  return n;
+}
+
+quarn_pattern* Compile(quarn::Pattern pattern, bool utf8, quarn_error* error) {
+  auto* compiled = new quarn_pattern{std::move(pattern), utf8};
+  if (!compiled->pattern.error()) return compiled;
+  Set(error, *compiled->pattern.error(), compiled);
+  delete compiled;
+  return nullptr;
+}
+
+int Answer(const quarn_pattern* p, const quarn::SearchResult& result, bool bytes, quarn_span* spans,
+           size_t spanCount, quarn_error* error) {
+  if (result.error()) {
+    Set(error, *result.error(), p);
+    return QUARN_ERROR;
+  }
+  if (!result.matched()) return QUARN_NO_MATCH;
+  const quarn::Match& m = result.match();
+  for (size_t n = 0; n < spanCount && n <= static_cast<size_t>(m.groupCount()); ++n) {
+    const int g = static_cast<int>(n);
+    if (!m.matched(g)) {
+      spans[n] = {-1, -1};
+    } else if (bytes) {
+      spans[n] = {static_cast<int64_t>(m.byteStart(g)), static_cast<int64_t>(m.byteEnd(g))};
+    } else {
+      spans[n] = {static_cast<int64_t>(m.span(g)->start), static_cast<int64_t>(m.span(g)->end)};
+    }
+  }
+  return QUARN_MATCH;
+}
+
+int Invalid(quarn_error* error, const char* what) {
+  Set(error, quarn::errArgument, std::string("Error #20053: ") + what, -1);
+  return QUARN_INVALID_ARGUMENT;
+}
+
+}  // namespace
+
+extern "C" {
+
+quarn_pattern* quarn_compile(const char* pattern, size_t length, int32_t flags,
+                             quarn_error* error) {
+  Clear(error);
+  if (pattern == nullptr) return Invalid(error, "No pattern"), nullptr;
+  return Guarded(error, static_cast<quarn_pattern*>(nullptr), [&] {
+    return Compile(quarn::Pattern(std::string_view(pattern, Length(pattern, length)), flags), true,
+                   error);
+  });
+}
+
+quarn_pattern* quarn_compile16(const uint16_t* pattern, size_t length, int32_t flags,
+                               quarn_error* error) {
+  Clear(error);
+  if (pattern == nullptr) return Invalid(error, "No pattern"), nullptr;
+  return Guarded(error, static_cast<quarn_pattern*>(nullptr), [&] {
+    const auto* units = reinterpret_cast<const char16_t*>(pattern);
+    return Compile(quarn::Pattern(std::u16string_view(units, Length(pattern, length)), flags),
+                   false, error);
+  });
+}
+
+void quarn_free(quarn_pattern* pattern) {
+  delete pattern;
+}
+
+int quarn_group_count(const quarn_pattern* pattern) {
+  return pattern == nullptr ? QUARN_INVALID_ARGUMENT : pattern->pattern.groupCount();
+}
+
+int quarn_search(const quarn_pattern* pattern, const char* text, size_t length, size_t start,
+                 const quarn_limits* limits, quarn_span* spans, size_t span_count,
+                 quarn_error* error) {
+  Clear(error);
+  if (pattern == nullptr) return Invalid(error, "No pattern");
+  if (text == nullptr) return Invalid(error, "No text");
+  if (spans == nullptr && span_count != 0) return Invalid(error, "No spans for the match");
+  const size_t n = Length(text, length);
+  if (start > n) return Invalid(error, "The start lies past the end of the text");
+  return Guarded(error, QUARN_ERROR, [&] {
+    const quarn::SearchResult r =
+        pattern->pattern.search(std::string_view(text, n), start, ToLimits(limits));
+    return Answer(pattern, r, true, spans, span_count, error);
+  });
+}
+
+int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length, size_t start,
+                   const quarn_limits* limits, quarn_span* spans, size_t span_count,
+                   quarn_error* error) {
+  Clear(error);
+  if (pattern == nullptr) return Invalid(error, "No pattern");
+  if (text == nullptr) return Invalid(error, "No text");
+  if (spans == nullptr && span_count != 0) return Invalid(error, "No spans for the match");
+  const size_t n = Length(text, length);
+  if (start > n) return Invalid(error, "The start lies past the end of the text");
+  return Guarded(error, QUARN_ERROR, [&] {
+    const auto* units = reinterpret_cast<const char16_t*>(text);
+    const quarn::SearchResult r =
+        pattern->pattern.search(std::u16string_view(units, n), start, ToLimits(limits));
+    return Answer(pattern, r, false, spans, span_count, error);
+  });
+}
+
+quarn_cancel* quarn_cancel_new(void) {
+  return new (std::nothrow) quarn_cancel;
+}
+
+void quarn_cancel_set(quarn_cancel* cancel) {
+  if (cancel != nullptr) cancel->flag.store(true);
+}
+
+void quarn_cancel_reset(quarn_cancel* cancel) {
+  if (cancel != nullptr) cancel->flag.store(false);
+}
+
+void quarn_cancel_free(quarn_cancel* cancel) {
+  delete cancel;
+}
+
+const char* quarn_version(void) {
+  return QUARN_VERSION;
+}
+
+}  // extern "C"

@@ -1,0 +1,235 @@
+// The engine's case table, engine_cases.jsonl, through every C and C++ entry point: the legacy
+// calls with UTF-16 and with UTF-8 text, the Pattern API with both, and the C interface with
+// both. The Python module runs the same file (tests/python). A case gives a pattern, a text,
+// flags, and either the match with its groups (0-based spans in UTF-16 units) or the report
+// of the error that ends the search.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "quarn/pattern.h"
+#include "quarn/quarn.h"
+#include "quarn/quarn_c.h"
+#include "quarn/utf.h"
+
+namespace {
+
+using Span = std::optional<std::pair<int64_t, int64_t>>;
+
+// What an entry point answered, in the terms of the table.
+struct Answer {
+  bool matched = false;
+  std::vector<Span> spans;  // the match, then each group
+  std::string error;
+
+  bool operator==(const Answer&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Answer& a) {
+  if (!a.error.empty()) return out << a.error;
+  if (!a.matched) return out << "no match";
+  for (const Span& s : a.spans)
+    out << (s ? "[" + std::to_string(s->first) + "," + std::to_string(s->second) + ")" : "-")
+        << " ";
+  return out;
+}
+
+struct Case {
+  std::string group;
+  std::string pattern;  // UTF-8
+  std::string text;
+  int32_t flags = 0;
+  Answer expected;
+};
+
+// A text is a string, or {"repeat": s, "times": n, "then": rest} for long ones.
+std::string TextOf(const nlohmann::json& j) {
+  if (j.is_string()) return j.get<std::string>();
+  std::string text;
+  for (int i = 0; i < j.at("times").get<int>(); ++i)
+    text += j.at("repeat").get<std::string>();
+  return text + j.value("then", "");
+}
+
+Span SpanOf(const nlohmann::json& j) {
+  if (j.is_null()) return std::nullopt;
+  return std::make_pair(j[0].get<int64_t>(), j[1].get<int64_t>());
+}
+
+std::vector<Case> Cases() {
+  std::vector<Case> cases;
+  std::ifstream file(QUARN_ENGINE_CASES);
+  for (std::string line; std::getline(file, line);) {
+    const nlohmann::json j = nlohmann::json::parse(line);
+    Case c{j.at("group"), TextOf(j.at("pattern")), TextOf(j.at("text")), j.value("flags", 0), {}};
+    c.expected.error = j.value("error", "");
+    if (j.contains("match") && !j.at("match").is_null()) {
+      c.expected.matched = true;
+      c.expected.spans.push_back(SpanOf(j.at("match")));
+      for (const nlohmann::json& g : j.value("groups", nlohmann::json::array()))
+        c.expected.spans.push_back(SpanOf(g));
+    }
+    cases.push_back(std::move(c));
+  }
+  return cases;
+}
+
+std::u16string U16(const std::string& text) {
+  std::u16string units;
+  quarn::Utf8ToUtf16(text, units);
+  return units;
+}
+
+// Byte offsets of UTF-16 positions in text, to turn expected spans into those of UTF-8 calls.
+Answer InBytes(Answer a, const std::string& text) {
+  const std::u16string units = U16(text);
+  for (Span& s : a.spans) {
+    if (!s) continue;
+    s->first = static_cast<int64_t>(quarn::Utf16ToUtf8(units.substr(0, s->first)).size());
+    s->second = static_cast<int64_t>(quarn::Utf16ToUtf8(units.substr(0, s->second)).size());
+  }
+  return a;
+}
+
+// The legacy calls leave their answer in the stored state and the reporter.
+template <typename Call>
+Answer Legacy(Call call) {
+  Answer a;
+  const quarn::ErrorReporter previous =
+      quarn::SetErrorReporter([&](const quarn::EngineError&, std::u16string_view text) {
+        a.error = quarn::Utf16ToUtf8(text);
+      });
+  a.matched = call();
+  if (a.matched) {
+    int32_t start = 0, length = 0, count = 0;
+    quarn::QuarnIndex(quarn::reMatch, start, length);
+    a.spans.push_back(std::make_pair(start - 1, start - 1 + length));
+    quarn::QuarnIndex(quarn::reSubexprCount, count, length);
+    for (int n = 1; n <= count; ++n) {
+      quarn::QuarnIndex(n, start, length);
+      a.spans.push_back(start == 0 ? Span() : std::make_pair(start - 1, start - 1 + length));
+    }
+  }
+  quarn::SetErrorReporter(previous);
+  return a;
+}
+
+Answer Api(const quarn::SearchResult& r, bool bytes) {
+  Answer a;
+  if (r.error()) a.error = r.error()->report();
+  a.matched = r.matched();
+  if (!a.matched) return a;
+  const quarn::Match& m = r.match();
+  for (int n = 0; n <= m.groupCount(); ++n) {
+    if (!m.matched(n)) {
+      a.spans.emplace_back();
+    } else if (bytes) {
+      a.spans.push_back(std::make_pair<int64_t, int64_t>(m.byteStart(n), m.byteEnd(n)));
+    } else {
+      a.spans.push_back(std::make_pair<int64_t, int64_t>(m.span(n)->start, m.span(n)->end));
+    }
+  }
+  return a;
+}
+
+Answer C(quarn_pattern* p, const quarn_error& compileError,
+         const std::function<int(quarn_pattern*, quarn_span*, size_t, quarn_error*)>& search) {
+  Answer a;
+  if (p == nullptr) {
+    a.error = compileError.message;
+    return a;
+  }
+  std::vector<quarn_span> spans(quarn_group_count(p) + 1);
+  quarn_error error;
+  const int result = search(p, spans.data(), spans.size(), &error);
+  quarn_free(p);
+  if (result == QUARN_ERROR) a.error = error.message;
+  a.matched = result == QUARN_MATCH;
+  if (!a.matched) return a;
+  for (const quarn_span& s : spans)
+    a.spans.push_back(s.start < 0 ? Span() : std::make_pair(s.start, s.end));
+  return a;
+}
+
+class EveryEntryPoint : public ::testing::Test {
+ protected:
+  template <typename Run>
+  void Expect(Run run, bool bytes) {
+    for (const Case& c : cases_) {
+      const Answer expected = bytes ? InBytes(c.expected, c.text) : c.expected;
+      EXPECT_EQ(run(c), expected) << c.group << ": /" << c.pattern << "/ on \"" << c.text
+                                  << "\" with flags " << c.flags;
+    }
+  }
+  const std::vector<Case> cases_ = Cases();
+};
+
+TEST_F(EveryEntryPoint, LegacyCallWithUtf16) {
+  Expect(
+      [](const Case& c) {
+        return Legacy([&] { return quarn::Quarn(U16(c.text), U16(c.pattern), c.flags); });
+      },
+      false);
+}
+
+TEST_F(EveryEntryPoint, LegacyCallWithUtf8) {
+  Expect(
+      [](const Case& c) {
+        return Legacy([&] {
+          return quarn::Quarn(std::string_view(c.text), std::string_view(c.pattern), c.flags);
+        });
+      },
+      false);
+}
+
+TEST_F(EveryEntryPoint, PatternWithUtf16) {
+  Expect(
+      [](const Case& c) {
+        return Api(quarn::Pattern(U16(c.pattern), c.flags).search(U16(c.text)), false);
+      },
+      false);
+}
+
+TEST_F(EveryEntryPoint, PatternWithUtf8) {
+  Expect(
+      [](const Case& c) {
+        return Api(
+            quarn::Pattern(std::string_view(c.pattern), c.flags).search(std::string_view(c.text)),
+            true);
+      },
+      true);
+}
+
+TEST_F(EveryEntryPoint, CInterfaceWithUtf16) {
+  Expect(
+      [](const Case& c) {
+        const std::u16string pattern = U16(c.pattern);
+        const std::u16string text = U16(c.text);
+        quarn_error error;
+        quarn_pattern* p = quarn_compile16(reinterpret_cast<const uint16_t*>(pattern.data()),
+                                           pattern.size(), c.flags, &error);
+        return C(p, error, [&](quarn_pattern* q, quarn_span* spans, size_t n, quarn_error* e) {
+          return quarn_search16(q, reinterpret_cast<const uint16_t*>(text.data()), text.size(), 0,
+                                nullptr, spans, n, e);
+        });
+      },
+      false);
+}
+
+TEST_F(EveryEntryPoint, CInterfaceWithUtf8) {
+  Expect(
+      [](const Case& c) {
+        quarn_error error;
+        quarn_pattern* p = quarn_compile(c.pattern.data(), c.pattern.size(), c.flags, &error);
+        return C(p, error, [&](quarn_pattern* q, quarn_span* spans, size_t n, quarn_error* e) {
+          return quarn_search(q, c.text.data(), c.text.size(), 0, nullptr, spans, n, e);
+        });
+      },
+      true);
+}
+
+}  // namespace
