@@ -81,7 +81,7 @@ bool FileWalker::Directory(const std::string& path,
   }
   const std::pair<dev_t, ino_t> id(status.st_dev, status.st_ino);
   if (std::find(ancestors.begin(), ancestors.end(), id) != ancestors.end()) {
-    warn_(path + ": recursive directory loop");
+    warn_(path, "recursive directory loop");
     return true;
   }
   DIR* directory = opendir(opened);

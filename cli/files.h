@@ -27,10 +27,10 @@ class FileWalker {
  public:
   // visit gets each file to search ("-" for standard input), and whether it was found in a
   // directory, and returns false to end the walk; fail gets a name that cannot be searched
-  // with its errno; warn gets a warning.
+  // with its errno; warn gets a name and a warning about it.
   using Visit = std::function<bool(const std::string& name, bool inDirectory)>;
   using Fail = std::function<void(const std::string& name, int error)>;
-  using Warn = std::function<void(const std::string& message)>;
+  using Warn = std::function<void(const std::string& name, const std::string& warning)>;
 
   FileWalker(const WalkOptions& options, Visit visit, Fail fail, Warn warn);
 

@@ -135,8 +135,8 @@ class Searcher {
           return SearchFile(name, showName);
         },
         [&](const std::string& name, int error) { FileError(name, error); },
-        [&](const std::string& warning) {
-          if (!options_.noMessages) messages_.Say("warning: " + warning);
+        [&](const std::string& name, const std::string& warning) {
+          if (!options_.noMessages) messages_.Say(name + ": warning: " + warning);
         });
     if (options_.files.empty()) {
       walker.Walk(options_.walk.recursive ? "" : "-");
