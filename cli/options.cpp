@@ -74,7 +74,8 @@ constexpr OptionEntry kOptionTable[] = {
     {'n', "line-number", no_argument, nullptr, "Print line numbers"},
     {'H', "with-filename", no_argument, nullptr, "Print the file name with each line"},
     {'h', "no-filename", no_argument, nullptr, "Never print file names"},
-    {kColor, "color", optional_argument, "WHEN", "Highlight matches: auto, always or never"},
+    {kColor, "color", optional_argument, "WHEN",
+     "Highlight matches: auto (default), always, never"},
     {kColour, "colour", optional_argument, "WHEN", nullptr},
     {kJson, "json", no_argument, nullptr, "One JSON object per matching subject"},
     {0, nullptr, 0, nullptr, "Context:"},
@@ -252,7 +253,7 @@ class Parser {
   Options o_;
   std::vector<int> given_;  // the ids of the options given, in order
   bool patternsGiven_ = false;
-  std::string color_ = "never";
+  std::string color_ = "auto";
 
   std::optional<Exit> Apply(int id, const char* value);
   std::optional<Exit> Check(const std::vector<std::string>& operands);

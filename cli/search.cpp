@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cerrno>
 #include <cstring>
 #include <memory>
 #include <string>
@@ -79,10 +80,12 @@ class Searcher {
       messages_.ShowPatternPosition(options_.patterns[fault.pattern], fault.position);
       return 2;
     }
+    errno = 0;
     std::fflush(out_);
     if (stopped_) return 0;
     if (std::ferror(out_)) {
-      messages_.Say("cannot write the output");
+      messages_.Say(std::string("write error") +
+                    (errno ? std::string(": ") + std::strerror(errno) : ""));
       return 2;
     }
     if (sawError_) return 2;
@@ -163,6 +166,7 @@ class Searcher {
     }
     if (stopped_) return false;
     if (input.Error() != 0) FileError(name, input.Error());
+    if (input.SawNul() && !options_.text) notes.invalid = {};  // binary data is not text anyway
     if (options_.fileList == FileList::Matching && selected > 0) printer_.FileName();
     if (options_.fileList == FileList::NotMatching && selected == 0) printer_.FileName();
     if (options_.count && options_.fileList == FileList::None) printer_.Count(selected);
