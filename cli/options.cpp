@@ -129,8 +129,9 @@ Output:
   tried in turn, a line that any of them matches is selected once, and the
   matches are shown in order, an overlapping later one left out. -g prints
   after each match one line per subexpression: "Subexpr #" + n + ": " + its
-  text (empty when it took no part). -w and -x take a match only where the
-  characters before and after it are not \w ones, or the ends of the subject.
+  text (empty when it took no part). -w takes a match only where the
+  characters around it are not \w ones (or are the ends of the subject), -x
+  only a match of the whole subject.
   --json prints one object per matching subject, for its first match:
     {"file":S,"line":N,"start":N,"length":N,"match":S,"before":S,"after":S,
      "groups":[{"start":N,"length":N,"text":S} or null, ...]}
