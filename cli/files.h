@@ -39,18 +39,17 @@ class FileWalker {
   // in byte order of their names. Returns false when a visit ended the walk.
   bool Walk(const std::string& operand);
 
-  // Whether a file is left out by --include and --exclude: the last glob that matches
-  // decides, and a file that none matches is searched unless the first glob is --include.
-  // An operand matches by any suffix of its name that follows a "/", a file found in a
-  // directory by its base name.
-  bool Excluded(const std::string& name, bool operand) const;
-
  private:
   const WalkOptions& options_;
   Visit visit_;
   Fail fail_;
   Warn warn_;
 
+  // Whether a file is left out by --include and --exclude: the last glob that matches
+  // decides, and a file that none matches is searched unless the first glob is --include.
+  // An operand matches by any suffix of its name that follows a "/", a file found in a
+  // directory by its base name.
+  bool Excluded(const std::string& name, bool operand) const;
   bool ExcludedDir(const std::string& name, bool operand) const;
   bool Directory(const std::string& path, std::vector<std::pair<dev_t, ino_t>>& ancestors);
 };
