@@ -26,7 +26,6 @@ namespace {
 // Options without a letter have these ids; the others are their letter.
 enum LongOnly : int {
   kColor = 256,
-  kColour,
   kInclude,
   kExclude,
   kExcludeDir,
@@ -39,7 +38,6 @@ enum LongOnly : int {
   kHost,
   kHelp,
   kVersion,
-  kSilent,
 };
 
 struct OptionEntry {
@@ -47,7 +45,7 @@ struct OptionEntry {
   const char* name;
   int argument;       // no_argument, required_argument or optional_argument
   const char* value;  // the argument's placeholder
-  const char* help;   // the heading; nullptr for an alias that the help leaves out
+  const char* help;   // the heading; nullptr for another name of the option before
 };
 
 constexpr OptionEntry kOptionTable[] = {
@@ -67,7 +65,7 @@ constexpr OptionEntry kOptionTable[] = {
      "Print only names of files with a selected line"},
     {'L', "files-without-match", no_argument, nullptr, "Print only names of files without one"},
     {'q', "quiet", no_argument, nullptr, "Print nothing; exit at the first selected line"},
-    {kSilent, "silent", no_argument, nullptr, nullptr},
+    {'q', "silent", no_argument, nullptr, nullptr},
     {'s', "no-messages", no_argument, nullptr, "No messages about missing or unreadable files"},
     {'o', "only-matching", no_argument, nullptr, "Print only the matches"},
     {'g', "groups", no_argument, nullptr, "After each match print its subexpressions"},
@@ -76,7 +74,7 @@ constexpr OptionEntry kOptionTable[] = {
     {'h', "no-filename", no_argument, nullptr, "Never print file names"},
     {kColor, "color", optional_argument, "WHEN",
      "Highlight matches: auto (default), always, never"},
-    {kColour, "colour", optional_argument, "WHEN", nullptr},
+    {kColor, "colour", optional_argument, "WHEN", nullptr},
     {kJson, "json", no_argument, nullptr, "One JSON object per matching subject"},
     {0, nullptr, 0, nullptr, "Context:"},
     {'A', "after-context", required_argument, "NUM", "Print NUM lines after a selected line"},
@@ -314,7 +312,6 @@ std::optional<Exit> Parser::Apply(int id, const char* value) {
       o_.fileList = FileList::NotMatching;
       break;
     case 'q':
-    case kSilent:
       o_.quiet = true;
       break;
     case 's':
@@ -336,7 +333,6 @@ std::optional<Exit> Parser::Apply(int id, const char* value) {
       o_.fileNames = FileNames::Without;
       break;
     case kColor:
-    case kColour:
       color_ = value ? value : "auto";
       break;
     case kJson:
@@ -436,7 +432,7 @@ std::variant<Options, Exit> Parser::Parse(int argc, char** argv) {
   std::vector<option> longs;
   for (const OptionEntry& entry : kOptionTable) {
     if (entry.id == 0) continue;
-    if (entry.id < 256) {
+    if (entry.id < 256 && entry.help) {
       letters += static_cast<char>(entry.id);
       if (entry.argument == required_argument) letters += ':';
     }

@@ -72,6 +72,7 @@ TEST(CommandLine, UsageErrorsNameTheOptionsAsSpelt) {
       {{"--bogus", "a"}, "unknown option --bogus"},
       {{"-k", "a"}, "unknown option -k"},
       {{"--co", "a"}, "option --co is ambiguous: --count, --color, --colour, --context"},
+      {{"--colo", "a", "--in"}, "option --in is ambiguous: --invert-match, --include"},
       {{"--color=sometimes", "a"}, "invalid --color value 'sometimes' (always, never or auto)"},
   };
   for (const UsageCase& usage : cases) {
