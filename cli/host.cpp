@@ -2,6 +2,10 @@
 // {"call":"QuarnIndex","type":N,"start":N,"length":N}; flags, start and length default to 0.
 // Answers: {"result":...,"reports":[...]} or {"start":N,"length":N,"reports":[...]}, and
 // {"error":S} for a line that is not one of these calls (the engine is not called then).
+//
+// A line is read with the JSON library's event parser rather than into a document: a call is
+// one flat object, so any nesting is refused at once (a line of a million "[" costs nothing),
+// and no number, however large, can make the library throw.
 #include "host.h"
 
 #include <quarn/quarn.h>
@@ -11,6 +15,8 @@
 
 #include <cstdint>
 #include <limits>
+#include <map>
+#include <new>
 #include <optional>
 #include <set>
 #include <variant>
@@ -44,43 +50,131 @@ struct IndexCall {
 };
 using Call = std::variant<QuarnCall, ResultCall, IndexCall>;
 
-const json* Member(const json& object, const char* name) {
-  const auto it = object.find(name);
-  return it == object.end() ? nullptr : &*it;
+// A member's value as the line gives it: a string, a number that fits the engine's 32-bit
+// arguments, or anything else (another number, true, false, null).
+using Value = std::variant<std::string, int32_t, std::monostate>;
+
+bool IsStringMember(const std::string& name) {
+  return name == "call" || name == "text" || name == "pattern";
 }
 
-std::u16string StringMember(const json& object, const char* name) {
-  const json* value = Member(object, name);
+std::string MustBeString(const std::string& name) {
+  return "member \"" + name + "\" must be a string";
+}
+
+std::string MustBeInteger(const std::string& name) {
+  return "member \"" + name + "\" must be an integer from -2147483648 to 2147483647";
+}
+
+bool IsIntegerMember(const std::string& name) {
+  return name == "flags" || name == "type" || name == "start" || name == "length";
+}
+
+std::string WrongType(const std::string& name) {
+  if (IsStringMember(name)) return MustBeString(name);
+  if (IsIntegerMember(name)) return MustBeInteger(name);
+  return "unknown member \"" + name + "\"";
+}
+
+// Receives the parser's events for one line and keeps the members of its top-level object.
+// Any event that cannot belong to a call stops the parser with a message of our own.
+class CallReader {
+ public:
+  std::map<std::string, Value>& members() { return members_; }
+  const std::optional<std::string>& error() const { return error_; }
+
+  bool null() { return Scalar(std::monostate()); }
+  bool boolean(bool) { return Scalar(std::monostate()); }
+  bool number_integer(json::number_integer_t n) { return Integer(n >= kMin && n <= kMax, n); }
+  bool number_unsigned(json::number_unsigned_t n) {
+    return Integer(n <= static_cast<uint64_t>(kMax), static_cast<int64_t>(n));
+  }
+  bool number_float(json::number_float_t, const json::string_t&) {
+    return Scalar(std::monostate());
+  }
+  bool string(json::string_t& text) { return Scalar(std::move(text)); }
+  bool binary(json::binary_t&) { return Fail("a call must be a JSON object"); }
+  bool start_object(std::size_t) {
+    if (inObject_) return Fail(WrongType(key_));
+    inObject_ = true;
+    return true;
+  }
+  bool key(json::string_t& name) {
+    if (members_.contains(name)) return Fail("member \"" + name + "\" is given twice");
+    key_ = std::move(name);
+    return true;
+  }
+  bool end_object() { return true; }
+  bool start_array(std::size_t) {
+    return Fail(inObject_ ? WrongType(key_) : "a call must be a JSON object");
+  }
+  bool end_array() { return true; }
+  bool parse_error(std::size_t position, const std::string&,
+                   const nlohmann::detail::exception& error) {
+    // Valid JSON too, but a number beyond what a double can hold.
+    constexpr int kNumberOverflow = 406;
+    if (error.id == kNumberOverflow) {
+      return Fail(inObject_ ? WrongType(key_) : "a call must be a JSON object");
+    }
+    return Fail("not valid JSON (at byte " + std::to_string(position) + ")");
+  }
+
+ private:
+  static constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
+  static constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
+
+  std::map<std::string, Value> members_;
+  std::string key_;
+  bool inObject_ = false;
+  std::optional<std::string> error_;
+
+  bool Fail(std::string message) {
+    if (!error_) error_ = std::move(message);
+    return false;
+  }
+  bool Scalar(Value value) {
+    if (!inObject_) return Fail("a call must be a JSON object");
+    members_[key_] = std::move(value);
+    return true;
+  }
+  bool Integer(bool fits, int64_t n) {
+    return fits ? Scalar(static_cast<int32_t>(n)) : Scalar(std::monostate());
+  }
+};
+
+const Value* Member(const std::map<std::string, Value>& members, const char* name) {
+  const auto it = members.find(name);
+  return it == members.end() ? nullptr : &it->second;
+}
+
+std::u16string StringMember(const std::map<std::string, Value>& members, const char* name) {
+  const Value* value = Member(members, name);
   if (!value) throw BadCall{std::string("missing member \"") + name + "\""};
-  if (!value->is_string()) throw BadCall{std::string("member \"") + name + "\" must be a string"};
+  const auto* utf8 = std::get_if<std::string>(value);
+  if (!utf8) throw BadCall{MustBeString(name)};
   std::u16string text;
-  Utf8ToUtf16(value->get_ref<const std::string&>(), text);  // the parser admits only valid UTF-8
+  Utf8ToUtf16(*utf8, text);  // the parser admits only valid UTF-8
   return text;
 }
 
-int32_t IntegerMember(const json& object, const char* name, std::optional<int32_t> fallback) {
-  const json* value = Member(object, name);
+int32_t IntegerMember(const std::map<std::string, Value>& members, const char* name,
+                      std::optional<int32_t> fallback) {
+  const Value* value = Member(members, name);
   if (!value) {
     if (fallback) return *fallback;
     throw BadCall{std::string("missing member \"") + name + "\""};
   }
-  constexpr int64_t kMin = std::numeric_limits<int32_t>::min();
-  constexpr int64_t kMax = std::numeric_limits<int32_t>::max();
-  if (value->is_number_unsigned() && value->get<uint64_t>() <= static_cast<uint64_t>(kMax)) {
-    return static_cast<int32_t>(value->get<uint64_t>());
-  }
-  if (value->is_number_integer() && !value->is_number_unsigned()) {
-    const int64_t n = value->get<int64_t>();
-    if (n >= kMin && n <= kMax) return static_cast<int32_t>(n);
-  }
-  throw BadCall{std::string("member \"") + name + "\" must be a 32-bit integer"};
+  const auto* n = std::get_if<int32_t>(value);
+  if (!n) throw BadCall{MustBeInteger(name)};
+  return *n;
 }
 
 // An unknown member is refused rather than ignored: a misspelt "flags" would otherwise run
 // the search with flags 0 and look like an engine fault.
-void CheckMembers(const json& object, const std::string& call, std::set<std::string> allowed) {
+void CheckMembers(const std::map<std::string, Value>& members, const std::string& call,
+                  std::set<std::string> allowed) {
   allowed.insert("call");
-  for (const auto& [key, value] : object.items()) {
+  for (const auto& [key, value] : members) {
     if (!allowed.contains(key)) {
       throw BadCall{"unknown member \"" + key + "\" in a " + call + " call"};
     }
@@ -88,31 +182,29 @@ void CheckMembers(const json& object, const std::string& call, std::set<std::str
 }
 
 Call ParseCall(const std::string& line) {
-  json object;
-  try {
-    object = json::parse(line);
-  } catch (const json::parse_error& error) {
-    throw BadCall{std::string("invalid JSON: ") + error.what()};
+  CallReader reader;
+  if (!json::sax_parse(line, &reader) || reader.error()) {
+    throw BadCall{reader.error().value_or("not valid JSON")};
   }
-  if (!object.is_object()) throw BadCall{"a call must be a JSON object"};
-  const json* name = Member(object, "call");
-  if (!name || !name->is_string()) throw BadCall{"missing member \"call\" (a string)"};
-  const std::string& call = name->get_ref<const std::string&>();
-  if (call == "Quarn") {
-    CheckMembers(object, call, {"text", "pattern", "flags"});
-    return QuarnCall{StringMember(object, "text"), StringMember(object, "pattern"),
-                     IntegerMember(object, "flags", 0)};
+  const std::map<std::string, Value>& members = reader.members();
+  const Value* name = Member(members, "call");
+  const auto* call = name ? std::get_if<std::string>(name) : nullptr;
+  if (!call) throw BadCall{"missing member \"call\" (a string)"};
+  if (*call == "Quarn") {
+    CheckMembers(members, *call, {"text", "pattern", "flags"});
+    return QuarnCall{StringMember(members, "text"), StringMember(members, "pattern"),
+                     IntegerMember(members, "flags", 0)};
   }
-  if (call == "QuarnResult") {
-    CheckMembers(object, call, {"type"});
-    return ResultCall{IntegerMember(object, "type", std::nullopt)};
+  if (*call == "QuarnResult") {
+    CheckMembers(members, *call, {"type"});
+    return ResultCall{IntegerMember(members, "type", std::nullopt)};
   }
-  if (call == "QuarnIndex") {
-    CheckMembers(object, call, {"type", "start", "length"});
-    return IndexCall{IntegerMember(object, "type", std::nullopt), IntegerMember(object, "start", 0),
-                     IntegerMember(object, "length", 0)};
+  if (*call == "QuarnIndex") {
+    CheckMembers(members, *call, {"type", "start", "length"});
+    return IndexCall{IntegerMember(members, "type", std::nullopt),
+                     IntegerMember(members, "start", 0), IntegerMember(members, "length", 0)};
   }
-  throw BadCall{"unknown call \"" + call + "\" (Quarn, QuarnResult or QuarnIndex)"};
+  throw BadCall{"unknown call \"" + *call + "\" (Quarn, QuarnResult or QuarnIndex)"};
 }
 
 std::string ReportList(std::vector<Report> reports) {
@@ -159,6 +251,8 @@ std::string AnswerHostLine(const std::string& line) {
     call = ParseCall(line);
   } catch (const BadCall& bad) {
     return JsonObject().Key("error").StringUtf8(bad.message).Finish();
+  } catch (const std::bad_alloc&) {
+    return JsonObject().Key("error").StringUtf8("the line is too large to read").Finish();
   }
   ReportCollector collector;
   return Answer(call, collector);

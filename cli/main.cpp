@@ -1,5 +1,6 @@
 // quarn: a grep-like search with the Quarn engine, and the host protocol (--host) through
 // which any program can call the engine's public functions.
+#include <cstdio>
 #include <iostream>
 #include <variant>
 
@@ -9,12 +10,15 @@
 
 int main(int argc, char** argv) {
   using namespace quarn::cli;
-  const std::variant<Options, int> parsed = ParseCommandLine(argc, argv);
-  if (const int* status = std::get_if<int>(&parsed)) return *status;
+  const std::variant<Options, Exit> parsed = ParseCommandLine(argc, argv);
+  if (const Exit* exit = std::get_if<Exit>(&parsed)) {
+    std::fputs(exit->text.c_str(), exit->status == 0 ? stdout : stderr);
+    return exit->status;
+  }
   const Options& options = std::get<Options>(parsed);
   if (options.host) {
     std::ios::sync_with_stdio(false);
     return RunHost(std::cin, stdout);
   }
-  return RunSearch(options);
+  return RunSearch(options, stdout, stderr);
 }

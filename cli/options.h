@@ -1,20 +1,28 @@
-// The command line of quarn: the search options of the grep-like mode, or --host.
+// The command line of quarn: grep's options and meanings, Quarn's own (-S, -M, -g, --whole,
+// --crlf, --json, --latin1), or --host.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 #include <variant>
 #include <vector>
 
+#include "files.h"
+
 namespace quarn::cli {
 
 enum class FileNames { Default, With, Without };
+enum class FileList { None, Matching, NotMatching };  // -l, -L
 
 struct Options {
   bool host = false;
 
-  std::string pattern;             // as given, UTF-8
-  std::vector<std::string> files;  // empty or "-": standard input
-  int flags = 0;                   // the engine's option flags
+  std::vector<std::string> patterns;  // UTF-8, in the order given
+  std::vector<std::string> files;     // none: standard input, or "." for -r
+  int flags = 0;                      // the engine's option flags
+  bool wordRegexp = false;
+  bool lineRegexp = false;
 
   bool onlyMatching = false;
   bool lineNumber = false;
@@ -26,11 +34,27 @@ struct Options {
   bool json = false;
   bool latin1 = false;
   bool color = false;  // --color resolved against the terminal
+  bool quiet = false;
+  bool noMessages = false;
+  bool text = false;  // -a
   FileNames fileNames = FileNames::Default;
+  FileList fileList = FileList::None;
+  std::optional<int64_t> before;  // context lines, when asked for (even 0)
+  std::optional<int64_t> after;
+  std::optional<int64_t> maxCount;
+  std::optional<std::string> groupSeparator = "--";
+  WalkOptions walk;
 };
 
-// Parses the command line. Returns the options, or the exit status when the program is done
-// already (--help and --version: 0; a usage error, reported on stderr: 2).
-std::variant<Options, int> ParseCommandLine(int argc, char** argv);
+// How the run ends without a search: the text for standard output (status 0: --help,
+// --version) or for standard error (status 2: a usage error, which names the options as
+// they are spelt on the command line).
+struct Exit {
+  int status = 0;
+  std::string text;
+};
+
+// Parses the command line (argv may be reordered, as getopt does) and reads -f files.
+std::variant<Options, Exit> ParseCommandLine(int argc, char** argv);
 
 }  // namespace quarn::cli

@@ -1,4 +1,4 @@
-// The engine's reporter while quarn runs, and which reports depend on the subject.
+// The engine's reporter while quarn runs.
 #include "reports.h"
 
 #include <utility>
@@ -17,13 +17,6 @@ ReportCollector::~ReportCollector() {
 
 std::vector<Report> ReportCollector::Take() {
   return std::exchange(reports_, {});
-}
-
-bool IsSubjectDependent(const Report& report) {
-  static constexpr std::u16string_view kDepthLimit =
-      u"Maximum number of iterations exceeded. Possibly an infinite loop.";
-  if (report.number == errOverflow || report.number == errOutOfMemory) return true;
-  return report.number == errSyntax && report.description.ends_with(kDepthLimit);
 }
 
 }  // namespace quarn::cli

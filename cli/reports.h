@@ -33,9 +33,4 @@ class ReportCollector {
   ErrorReporter previous_;
 };
 
-// True for a report that depends on the subject rather than the pattern: the matcher's
-// depth limit, an overflow of a 16-bit counter (a long subject) or running out of memory.
-// Every other report is a fault of the pattern or of the options, the same on every subject.
-bool IsSubjectDependent(const Report& report);
-
 }  // namespace quarn::cli

@@ -1,433 +1,319 @@
-// The grep-like search: reads each input, hands every line (or whole file) to Quarn, and
-// prints the selected subjects. A fault of the pattern ends the run; anything that depends
-// on one subject or one file is reported and the search goes on, as grep does.
+// The search: walks the files, hands each subject to the line matcher, and passes what it
+// selects to the printer. A fault of a pattern ends the run; anything that depends on one
+// subject or one file is noted and the search goes on, as grep does.
 #include "search.h"
 
-#include <quarn/quarn.h>
 #include <quarn/utf.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
-#include <optional>
+#include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "json_text.h"
-#include "reports.h"
+#include "files.h"
+#include "input.h"
+#include "line_matcher.h"
+#include "messages.h"
+#include "output.h"
 
 namespace quarn::cli {
 
 namespace {
 
-// grep's colours: match bold red, file name magenta, line number green, separator cyan.
-constexpr std::string_view kMatchColor = "\33[01;31m\33[K";
-constexpr std::string_view kFileColor = "\33[35m\33[K";
-constexpr std::string_view kLineColor = "\33[32m\33[K";
-constexpr std::string_view kSeparatorColor = "\33[36m\33[K";
-constexpr std::string_view kColorEnd = "\33[m\33[K";
-
 constexpr const char* kStandardInput = "(standard input)";
 
-// Ends the run: a fault of the pattern (or options), the same on every subject.
-struct PatternFault {};
+// What the search of one file met that is said once, when the file is done.
+struct FileNotes {
+  struct Tally {
+    int64_t subjects = 0;
+    int64_t first = 0;  // the line of the first
+  };
+  std::array<Tally, 3> limits;  // indexed by Limit
+  Tally invalid;                // subjects that are not valid UTF-8
+  size_t firstInvalidByte = 0;  // in the first of them
+};
 
-// The text the engine sees, and what --crlf inserted into it.
-struct Subject {
-  std::u16string text;
-  std::vector<size_t> inserted;  // indices in text of the CRs that --crlf added, ascending
-
-  // How many units of the file's own text come before index i of text.
-  size_t Original(size_t i) const {
-    size_t added = 0;
-    while (added < inserted.size() && inserted[added] < i)
-      ++added;
-    return i - added;
+PrintSettings PrintSettingsOf(const Options& options) {
+  PrintSettings settings;
+  settings.lineNumbers = options.lineNumber;
+  settings.onlyMatching = options.onlyMatching;
+  settings.groups = options.groups;
+  settings.color = options.color;
+  if (!options.whole) {  // a whole file has no lines around it
+    settings.before = options.before;
+    settings.after = options.after;
   }
-
-  // text[from, to) as the file holds it, without the inserted CRs.
-  std::u16string Slice(size_t from, size_t to) const {
-    std::u16string slice;
-    slice.reserve(to - from);
-    auto next = inserted.begin();
-    for (size_t i = from; i < to; ++i) {
-      while (next != inserted.end() && *next < i)
-        ++next;
-      if (next != inserted.end() && *next == i) continue;
-      slice += text[i];
-    }
-    return slice;
-  }
-};
-
-struct Span {
-  size_t from = 0;  // 0-based index in Subject::text
-  size_t to = 0;
-};
-
-// What the engine found in one subject.
-struct Match {
-  Span whole;
-  std::vector<std::optional<Span>> groups;  // nullopt: the group took no part
-};
+  settings.groupSeparator = options.groupSeparator;
+  return settings;
+}
 
 class Searcher {
  public:
-  explicit Searcher(const Options& options) : options_(options) {}
+  Searcher(const Options& options, std::FILE* out, std::FILE* err)
+      : options_(options),
+        out_(out),
+        messages_(out, err),
+        printer_(PrintSettingsOf(options), out),
+        printsLines_(!options.count && options.fileList == FileList::None && !options.quiet),
+        wantsEvery_(printsLines_ &&
+                    (options.onlyMatching || options.color || options.groups || options.json)) {}
 
   int Run() {
     try {
-      if (!DecodePattern() || !CheckPattern()) return 2;
-      showNames_ = options_.fileNames == FileNames::With ||
-                   (options_.fileNames == FileNames::Default && options_.files.size() > 1);
-      if (options_.files.empty()) {
-        SearchFile("-");
-      } else {
-        for (const std::string& file : options_.files)
-          SearchFile(file);
+      MatchSettings settings;
+      if (!DecodePatterns(settings.patterns)) return 2;
+      settings.flags = options_.flags;
+      if (options_.wordRegexp) settings.anchoring = Anchoring::Word;
+      if (options_.lineRegexp) settings.anchoring = Anchoring::Whole;
+      matcher_ = MakeLineMatcher(settings);
+      // As grep: when no line can be selected, no file is read, unless -L lists them all.
+      if ((options_.maxCount == 0 || (settings.patterns.empty() && !options_.invert)) &&
+          options_.fileList != FileList::NotMatching) {
+        return 1;
       }
-    } catch (const PatternFault&) {
+      Walk();
+    } catch (const PatternFault& fault) {
+      messages_.Say(fault.report);
+      messages_.ShowPatternPosition(options_.patterns[fault.pattern], fault.position);
       return 2;
     }
-    std::fflush(stdout);
-    if (sawError_ || std::ferror(stdout)) return 2;
+    errno = 0;
+    std::fflush(out_);
+    if (stopped_) return 0;
+    if (std::ferror(out_)) {
+      messages_.Say(std::string("write error") +
+                    (errno ? std::string(": ") + std::strerror(errno) : ""));
+      return 2;
+    }
+    if (sawError_) return 2;
     return anySelected_ ? 0 : 1;
   }
 
  private:
   const Options& options_;
-  ReportCollector collector_;
-  std::u16string pattern_;
-  bool showNames_ = false;
+  std::FILE* out_;
+  Messages messages_;
+  Printer printer_;
+  const bool printsLines_;  // not only counts, file names or nothing
+  const bool wantsEvery_;   // the output shows the matches, not only the lines
+  std::unique_ptr<LineMatcher> matcher_;
+  Subject subject_;
   bool anySelected_ = false;
   bool sawError_ = false;
+  bool stopped_ = false;  // -q has seen a selected line
 
-  static void Warn(std::string_view message) {
-    std::fflush(stdout);
-    std::fprintf(stderr, "quarn: %.*s\n", static_cast<int>(message.size()), message.data());
-  }
-
-  bool DecodePattern() {
-    size_t offset = 0;
-    if (Utf8ToUtf16(options_.pattern, pattern_, &offset)) return true;
-    Warn("the pattern is not valid UTF-8 (byte " + std::to_string(offset + 1) + ")");
-    return false;
-  }
-
-  // One call on an empty subject shows the faults that the option check and the rewriting of
-  // the pattern find, before any input is read.
-  bool CheckPattern() {
-    Quarn(std::u16string_view(), pattern_, options_.flags);
-    for (const Report& report : collector_.Take()) {
-      if (!IsSubjectDependent(report)) {
-        Warn(Utf16ToUtf8(report.text));
+  bool DecodePatterns(std::vector<std::u16string>& patterns) {
+    for (size_t i = 0; i < options_.patterns.size(); ++i) {
+      size_t offset = 0;
+      std::u16string pattern;
+      if (!Utf8ToUtf16(options_.patterns[i], pattern, &offset)) {
+        const std::string which =
+            options_.patterns.size() == 1 ? "the pattern" : "pattern " + std::to_string(i + 1);
+        messages_.Say(which + " is not valid UTF-8 (byte " + std::to_string(offset + 1) + ")");
         return false;
       }
+      patterns.push_back(std::move(pattern));
     }
     return true;
   }
 
-  // Hands the reports of the last engine call on: a fault of the pattern ends the run, a
-  // report that depends on the subject names it (file and line; lineNumber 0 for a whole
-  // file). Returns false when there were any.
-  bool HandleReports(const std::string& name, int64_t lineNumber) {
-    const std::vector<Report> reports = collector_.Take();
-    for (const Report& report : reports) {
-      if (!IsSubjectDependent(report)) {
-        Warn(Utf16ToUtf8(report.text));
-        throw PatternFault{};
-      }
-      std::string where = name;
-      if (lineNumber > 0) where += ':' + std::to_string(lineNumber);
-      Warn(where + ": " + Utf16ToUtf8(report.text));
-      sawError_ = true;
-    }
-    return reports.empty();
+  void FileError(const std::string& name, int error) {
+    sawError_ = true;
+    if (!options_.noMessages) messages_.Say(name + ": " + std::strerror(error));
   }
 
-  // ---- Input ----
-
-  // An open input and its read buffer, released however the search of it ends.
-  class Input {
-   public:
-    explicit Input(const std::string& file)
-        : stream_(file == "-" ? stdin : std::fopen(file.c_str(), "rb")) {}
-    ~Input() {
-      std::free(line_);
-      if (stream_ && stream_ != stdin) std::fclose(stream_);
-    }
-    Input(const Input&) = delete;
-    Input& operator=(const Input&) = delete;
-
-    bool IsOpen() const { return stream_ != nullptr; }
-    int Error() const { return error_; }  // errno of a failed read, or 0
-
-    // The next line without its LF or CR LF terminator; false at the end or on an error.
-    bool ReadLine(std::string_view& line) {
-      errno = 0;
-      const ssize_t read = getline(&line_, &capacity_, stream_);
-      if (read < 0) {
-        if (std::ferror(stream_)) error_ = errno;
-        return false;
-      }
-      line = std::string_view(line_, static_cast<size_t>(read));
-      if (line.ends_with('\n')) line.remove_suffix(1);
-      if (line.ends_with('\r')) line.remove_suffix(1);
-      return true;
-    }
-
-    std::string ReadAll() {
-      std::string bytes;
-      char chunk[65536];
-      errno = 0;
-      for (size_t read; (read = std::fread(chunk, 1, sizeof chunk, stream_)) > 0;) {
-        bytes.append(chunk, read);
-      }
-      if (std::ferror(stream_)) error_ = errno;
-      return bytes;
-    }
-
-   private:
-    std::FILE* stream_;
-    char* line_ = nullptr;
-    size_t capacity_ = 0;
-    int error_ = 0;
-  };
-
-  void SearchFile(const std::string& file) {
-    const std::string name = file == "-" ? kStandardInput : file;
-    Input input(file);
-    if (!input.IsOpen()) {
-      Warn(file + ": " + std::strerror(errno));
-      sawError_ = true;
+  void Walk() {
+    // As grep: names are shown for several operands, or for the files of a directory that a
+    // single operand names.
+    const bool severalOperands = options_.files.size() > 1;
+    FileWalker walker(
+        options_.walk,
+        [&](const std::string& name, bool inDirectory) {
+          const bool showName =
+              options_.fileNames == FileNames::With ||
+              (options_.fileNames == FileNames::Default && (severalOperands || inDirectory));
+          return SearchFile(name, showName);
+        },
+        [&](const std::string& name, int error) { FileError(name, error); },
+        [&](const std::string& name, const std::string& warning) {
+          if (!options_.noMessages) messages_.Say(name + ": warning: " + warning);
+        });
+    if (options_.files.empty()) {
+      walker.Walk(options_.walk.recursive ? "" : "-");
       return;
     }
-    const int64_t selected = options_.whole ? SearchWhole(input, name) : SearchLines(input, name);
-    if (input.Error() != 0) {
-      Warn(name + ": " + std::strerror(input.Error()));
-      sawError_ = true;
-    }
-    if (options_.count) {
-      if (showNames_) WriteFileName(name, ":");
-      WriteBytes(std::to_string(selected) + "\n");
+    for (const std::string& file : options_.files) {
+      if (!walker.Walk(file)) return;
     }
   }
 
-  bool Decode(std::string_view bytes, std::u16string& text, size_t& errorOffset) const {
-    if (options_.latin1) {
-      text = Latin1ToUtf16(bytes);
+  // Returns false when the whole search is over (-q).
+  bool SearchFile(const std::string& path, bool showName) {
+    const std::string name = path == "-" ? kStandardInput : path;
+    InputFile input(path);
+    if (!input.IsOpen()) {
+      FileError(name, input.Error());
       return true;
     }
-    return Utf8ToUtf16(bytes, text, &errorOffset);
+    printer_.StartFile(name, showName);
+    FileNotes notes;
+    int64_t selected = 0;
+    if (options_.maxCount != 0) {  // -L -m 0 lists every file
+      selected = options_.whole ? SearchWhole(input, name, notes) : SearchLines(input, name, notes);
+    }
+    if (stopped_) return false;
+    if (input.Error() != 0) FileError(name, input.Error());
+    if (input.SawNul() && !options_.text) notes.invalid = {};  // binary data is not text anyway
+    if (options_.fileList == FileList::Matching && selected > 0) printer_.FileName();
+    if (options_.fileList == FileList::NotMatching && selected == 0) printer_.FileName();
+    if (options_.count && options_.fileList == FileList::None) printer_.Count(selected);
+    SayNotes(name, notes);
+    return true;
   }
 
-  int64_t SearchLines(Input& input, const std::string& name) {
+  void Note(FileNotes::Tally& tally, int64_t line) {
+    if (tally.subjects++ == 0) tally.first = line;
+  }
+
+  // Notes what the matcher met; returns whether the subject can be selected or passed over
+  // (not when a limit cut its search short before any match).
+  bool Searched(const LineMatches& found, FileNotes& notes, int64_t line) {
+    if (subject_.InvalidBytes() > 0) {
+      if (notes.invalid.subjects == 0) notes.firstInvalidByte = subject_.FirstInvalid();
+      Note(notes.invalid, line);
+    }
+    if (!found.limit) return true;
+    Note(notes.limits[static_cast<size_t>(*found.limit)], line);
+    return !found.matches.empty();
+  }
+
+  std::vector<ByteMatch> InBytes(const std::vector<Match>& matches) const {
+    std::vector<ByteMatch> bytes;
+    const auto inBytes = [&](Span span) {
+      return ByteSpan{subject_.ByteOf(span.from), subject_.ByteOf(span.to)};
+    };
+    for (const Match& match : matches) {
+      ByteMatch& byteMatch = bytes.emplace_back();
+      byteMatch.whole = inBytes(match.whole);
+      for (const std::optional<Span>& group : match.groups)
+        byteMatch.groups.push_back(group ? std::optional(inBytes(*group)) : std::nullopt);
+    }
+    return bytes;
+  }
+
+  // line: the number of the subject's first line.
+  JsonMatch Json(const std::string& name, int64_t line, const Match& match) const {
+    const auto stretch = [this](Span span) {
+      const size_t from = subject_.Original(span.from);
+      return JsonMatch::Stretch{static_cast<int64_t>(from) + 1,
+                                static_cast<int64_t>(subject_.Original(span.to) - from),
+                                subject_.Slice(span.from, span.to)};
+    };
+    JsonMatch json;
+    json.file = name;
+    const std::string_view before = subject_.bytes().substr(0, subject_.ByteOf(match.whole.from));
+    json.line = line + std::count(before.begin(), before.end(), '\n');
+    json.match = stretch(match.whole);
+    json.before = subject_.Slice(0, match.whole.from);
+    json.after = subject_.Slice(match.whole.to, subject_.text().size());
+    for (const std::optional<Span>& group : match.groups)
+      json.groups.push_back(group ? std::optional(stretch(*group)) : std::nullopt);
+    return json;
+  }
+
+  // A selected subject: whether its file goes on being read.
+  bool Select(InputFile& input, const std::string& name, const Record& record,
+              const LineMatches& found) {
+    anySelected_ = true;
+    if (options_.quiet) {
+      stopped_ = true;
+      return false;
+    }
+    if (!printsLines_) return options_.count;  // -l and -L know enough
+    if (input.SawNul() && !options_.text) {
+      messages_.Say(name + ": binary file matches");
+      return false;
+    }
+    if (options_.json) {
+      printer_.Json(Json(name, record.number, found.matches.front()));
+    } else {
+      printer_.Selected(record);
+    }
+    return true;
+  }
+
+  int64_t SearchLines(InputFile& input, const std::string& name, FileNotes& notes) {
     int64_t selected = 0;
-    Subject subject;
-    int64_t lineNumber = 0;
-    for (std::string_view line; input.ReadLine(line);) {
-      ++lineNumber;
-      size_t offset = 0;
-      if (!Decode(line, subject.text, offset)) {
-        Warn(name + ":" + std::to_string(lineNumber) + ": invalid UTF-8 at byte " +
-             std::to_string(offset + 1) + " of the line; line skipped");
-        sawError_ = true;
+    bool ending = false;  // -m is reached: only the context after the last selected line is left
+    Line line;
+    for (int64_t number = 1; input.NextLine(line); ++number) {
+      if (ending && !printer_.WantsAfterContext()) break;
+      subject_.Decode(line.text, options_.latin1, false);
+      const LineMatches found = matcher_->Find(subject_.text(), wantsEvery_);
+      const bool decided = Searched(found, notes, number);
+      Record record;
+      if (printsLines_) record = {line.text, line.end, number, InBytes(found.matches)};
+      if (ending || !decided || found.matches.empty() != options_.invert) {
+        if (printsLines_) printer_.Unselected(record);
         continue;
       }
-      if (SearchSubject(subject, name, lineNumber)) ++selected;
+      ++selected;
+      if (!Select(input, name, record, found)) break;
+      if (options_.maxCount && selected >= *options_.maxCount) {
+        if (!printsLines_) break;
+        ending = true;
+      }
     }
     return selected;
   }
 
-  int64_t SearchWhole(Input& input, const std::string& name) {
-    const std::string bytes = input.ReadAll();
+  int64_t SearchWhole(InputFile& input, const std::string& name, FileNotes& notes) {
+    const std::string_view bytes = input.ReadAll();
     if (input.Error() != 0) return 0;
-    Subject subject;
-    std::u16string text;
-    size_t offset = 0;
-    if (!Decode(bytes, text, offset)) {
-      const auto line = 1 + std::count(bytes.begin(), bytes.begin() + offset, '\n');
-      Warn(name + ":" + std::to_string(line) + ": invalid UTF-8 at byte " +
-           std::to_string(offset + 1) + " of the file; file skipped");
+    subject_.Decode(bytes, options_.latin1, options_.crlf);
+    const LineMatches found = matcher_->Find(subject_.text(), wantsEvery_);
+    if (!Searched(found, notes, 1)) return 0;
+    if (found.matches.empty() != options_.invert) return 0;
+    Select(input, name, {bytes, {}, 1, InBytes(found.matches)}, found);
+    return 1;
+  }
+
+  void SayNotes(const std::string& name, const FileNotes& notes) {
+    if (notes.invalid.subjects > 0) {
+      std::string where;
+      const std::string byte = "byte " + std::to_string(notes.firstInvalidByte + 1);
+      if (options_.whole) {
+        const std::string_view before = subject_.bytes().substr(0, notes.firstInvalidByte);
+        where = "not valid UTF-8 from " + byte + " (line " +
+                std::to_string(1 + std::count(before.begin(), before.end(), '\n')) + ")";
+      } else if (notes.invalid.subjects == 1) {
+        where =
+            "line " + std::to_string(notes.invalid.first) + " is not valid UTF-8 (" + byte + ")";
+      } else {
+        where = std::to_string(notes.invalid.subjects) +
+                " lines are not valid UTF-8 (the first: line " +
+                std::to_string(notes.invalid.first) + ", " + byte + ")";
+      }
+      messages_.Say(name + ": " + where +
+                    "; each such byte was searched as a character of its own (see --latin1)");
+    }
+    for (size_t limit = 0; limit < notes.limits.size(); ++limit) {
+      const FileNotes::Tally& tally = notes.limits[limit];
+      if (tally.subjects == 0) continue;
       sawError_ = true;
-      return 0;
+      messages_.Say(LimitNotice(name, static_cast<Limit>(limit), tally.subjects, tally.first,
+                                options_.whole));
     }
-    if (options_.crlf) {
-      subject.text.reserve(text.size());
-      for (size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r')) {
-          subject.inserted.push_back(subject.text.size());
-          subject.text += u'\r';
-        }
-        subject.text += text[i];
-      }
-    } else {
-      subject.text = std::move(text);
-    }
-    return SearchSubject(subject, name, 0) ? 1 : 0;
-  }
-
-  // ---- Matching ----
-
-  // Searches one subject and prints it as selected. lineNumber is 0 for a whole file.
-  // Returns whether the subject was selected.
-  bool SearchSubject(const Subject& subject, const std::string& name, int64_t lineNumber) {
-    const bool matched = Quarn(subject.text, pattern_, options_.flags);
-    if (!HandleReports(name, lineNumber)) return false;
-    std::optional<Match> match;
-    if (matched) {
-      match = ReadMatch();
-      if (!HandleReports(name, lineNumber)) return false;
-    }
-    if (matched == options_.invert) return false;
-    anySelected_ = true;
-    if (options_.count) return true;
-    if (lineNumber == 0) {
-      const size_t end = match ? match->whole.from : 0;
-      lineNumber = 1 + std::count(subject.text.begin(), subject.text.begin() + end, u'\n');
-    }
-    if (options_.json) {
-      WriteJson(subject, *match, name, lineNumber);
-    } else {
-      WriteSelected(subject, match, name, lineNumber);
-    }
-    return true;
-  }
-
-  static Span ToSpan(int32_t start, int32_t length) {
-    const size_t from = static_cast<size_t>(start - 1);
-    return {from, from + static_cast<size_t>(length)};
-  }
-
-  static Match ReadMatch() {
-    Match match;
-    int32_t start = 0, length = 0;
-    QuarnIndex(reMatch, start, length);
-    match.whole = ToSpan(start, length);
-    int32_t count = 0, unused = 0;
-    QuarnIndex(reSubexprCount, count, unused);
-    for (int32_t n = 1; n <= count; ++n) {
-      start = length = 0;
-      QuarnIndex(n, start, length);
-      match.groups.push_back(start > 0 ? std::optional(ToSpan(start, length)) : std::nullopt);
-    }
-    return match;
-  }
-
-  // ---- Output ----
-
-  void WriteBytes(std::string_view bytes) { std::fwrite(bytes.data(), 1, bytes.size(), stdout); }
-
-  void WriteText(std::u16string_view text) {
-    if (!options_.latin1) {
-      WriteBytes(Utf16ToUtf8(text));
-      return;
-    }
-    std::string bytes(text.size(), '\0');
-    for (size_t i = 0; i < text.size(); ++i)
-      bytes[i] = static_cast<char>(text[i]);  // <= 0xFF
-    WriteBytes(bytes);
-  }
-
-  void WriteColored(std::string_view color, std::string_view bytes) {
-    if (options_.color) WriteBytes(color);
-    WriteBytes(bytes);
-    if (options_.color) WriteBytes(kColorEnd);
-  }
-
-  void WriteFileName(const std::string& name, std::string_view separator) {
-    WriteColored(kFileColor, name);
-    WriteColored(kSeparatorColor, separator);
-  }
-
-  void WritePrefix(const std::string& name, int64_t lineNumber) {
-    if (showNames_) WriteFileName(name, ":");
-    if (options_.lineNumber) {
-      WriteColored(kLineColor, std::to_string(lineNumber));
-      WriteColored(kSeparatorColor, ":");
-    }
-  }
-
-  // Ends the output of a text that does not end with a line break already (--whole).
-  void EndLine(std::u16string_view text) {
-    if (!text.ends_with(u'\n')) WriteBytes("\n");
-  }
-
-  void WriteSelected(const Subject& subject, const std::optional<Match>& match,
-                     const std::string& name, int64_t lineNumber) {
-    const size_t size = subject.text.size();
-    if (options_.onlyMatching) {
-      if (!match) return;
-      const std::u16string text = subject.Slice(match->whole.from, match->whole.to);
-      if (text.empty()) return;  // an empty match, or only a CR that --crlf inserted
-      WritePrefix(name, lineNumber);
-      if (options_.color) WriteBytes(kMatchColor);
-      WriteText(text);
-      if (options_.color) WriteBytes(kColorEnd);
-      EndLine(text);
-    } else {
-      WritePrefix(name, lineNumber);
-      if (match && options_.color && match->whole.from < match->whole.to) {
-        WriteText(subject.Slice(0, match->whole.from));
-        WriteBytes(kMatchColor);
-        WriteText(subject.Slice(match->whole.from, match->whole.to));
-        WriteBytes(kColorEnd);
-        WriteText(subject.Slice(match->whole.to, size));
-      } else {
-        WriteText(subject.Slice(0, size));
-      }
-      EndLine(subject.text);  // an inserted CR is always followed by its LF
-    }
-    if (options_.groups && match) {
-      for (size_t n = 0; n < match->groups.size(); ++n) {
-        WriteBytes("Subexpr #" + std::to_string(n + 1) + ": ");
-        const std::u16string text =
-            match->groups[n] ? subject.Slice(match->groups[n]->from, match->groups[n]->to)
-                             : std::u16string();
-        WriteText(text);
-        WriteBytes("\n");
-      }
-    }
-  }
-
-  void WriteJson(const Subject& subject, const Match& match, const std::string& name,
-                 int64_t lineNumber) {
-    const auto addSpan = [&subject](JsonObject& object, Span span, const char* textKey) {
-      const size_t from = subject.Original(span.from);
-      object.Key("start").Number(static_cast<int64_t>(from) + 1);
-      object.Key("length").Number(static_cast<int64_t>(subject.Original(span.to) - from));
-      object.Key(textKey).String(subject.Slice(span.from, span.to));
-    };
-    std::u16string file;
-    if (!Utf8ToUtf16(name, file)) file = Latin1ToUtf16(name);
-    JsonObject object;
-    object.Key("file").String(file).Key("line").Number(lineNumber);
-    addSpan(object, match.whole, "match");
-    object.Key("before").String(subject.Slice(0, match.whole.from));
-    object.Key("after").String(subject.Slice(match.whole.to, subject.text.size()));
-    std::string groups = "[";
-    for (size_t n = 0; n < match.groups.size(); ++n) {
-      if (n > 0) groups += ',';
-      if (match.groups[n]) {
-        JsonObject group;
-        addSpan(group, *match.groups[n], "text");
-        groups += group.Finish();
-      } else {
-        groups += "null";
-      }
-    }
-    object.Key("groups").Raw(groups + "]");
-    WriteBytes(object.Finish() + "\n");
   }
 };
 
 }  // namespace
 
-int RunSearch(const Options& options) {
-  return Searcher(options).Run();
+int RunSearch(const Options& options, std::FILE* out, std::FILE* err) {
+  return Searcher(options, out, err).Run();
 }
 
 }  // namespace quarn::cli

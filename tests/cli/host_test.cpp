@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "host.h"
 #include "run_quarn.h"
 
 namespace quarn::cli_test {
@@ -185,8 +186,60 @@ TEST(QuarnHost, ABadLineGetsAnErrorAndChangesNothing) {
     EXPECT_EQ(answer.size(), 1u) << bad[i];
     EXPECT_TRUE(answer.contains("error") && answer["error"].is_string()) << bad[i];
   }
-  EXPECT_THAT(answers[1], ::testing::StartsWith(R"({"error":"invalid JSON: )"));
+  EXPECT_EQ(answers[1], R"j({"error":"not valid JSON (at byte 2)"})j");
   EXPECT_EQ(answers.back(), R"({"result":"b","reports":[]})");
+}
+
+// Every fault of a line is answered in our own words, in process, so that an exception that
+// escaped would fail the test rather than abort a child.
+struct LineFault {
+  std::string line;
+  std::string error;
+};
+
+const std::string kTypeRange =
+    R"(member \"type\" must be an integer from -2147483648 to 2147483647)";
+
+TEST(QuarnHost, EveryFaultOfALineIsAnsweredInOurWords) {
+  const std::vector<LineFault> faults = {
+      {R"({"call":"QuarnIndex","type":1e400})", kTypeRange},
+      {R"({"call":"QuarnIndex","type":-1e400})", kTypeRange},
+      {R"({"call":"QuarnIndex","type":123456789012345678901234567890})", kTypeRange},
+      {R"({"call":"QuarnIndex","type":18446744073709551615})", kTypeRange},
+      {R"({"call":"QuarnIndex","type":-2147483649})", kTypeRange},
+      {R"({"call":"QuarnIndex","type":-3.0})", kTypeRange},
+      {R"({"call":"QuarnIndex","type":[-3]})", kTypeRange},
+      {R"({"call":"QuarnIndex","type":-3,"start":{}})",
+       R"(member \"start\" must be an integer from -2147483648 to 2147483647)"},
+      {R"({"call":"Quarn","text":["a"],"pattern":"a"})", R"(member \"text\" must be a string)"},
+      {R"({"call":"Quarn","text":"a","pattern":null})", R"(member \"pattern\" must be a string)"},
+      {R"({"call":"Quarn","text":"a"})", R"(missing member \"pattern\")"},
+      {R"({"call":"QuarnResult"})", R"(missing member \"type\")"},
+      {R"({"call":"Quarn","text":"a","text":"b","pattern":"a"})",
+       R"(member \"text\" is given twice)"},
+      {R"({"call":"Quarn","text":"a","pattern":"a","extra":{"deep":[]}})",
+       R"(unknown member \"extra\")"},
+      {R"({"call":"Quarn","text":"a","pattern":"a","extra":1})",
+       R"(unknown member \"extra\" in a Quarn call)"},
+      {R"({"call":true})", R"(missing member \"call\" (a string))"},
+      {R"({"call":"quarn"})", R"(unknown call \"quarn\" (Quarn, QuarnResult or QuarnIndex))"},
+      {"1e400", "a call must be a JSON object"},
+      {std::string(1000000, '['), "a call must be a JSON object"},
+      {R"({"call":"Quarn",)", "not valid JSON (at byte 17)"},
+      {R"({"call":"Quarn"}})", "not valid JSON (at byte 17)"},
+      {"{\"call\":\"Quarn\",\"text\":\"\xC0\xAF\"}", "not valid JSON (at byte 25)"},
+  };
+  for (const LineFault& fault : faults) {
+    const std::string answer = cli::AnswerHostLine(fault.line);
+    EXPECT_EQ(answer, R"({"error":")" + fault.error + R"("})") << fault.line.substr(0, 80);
+  }
+}
+
+TEST(QuarnHost, AHundredMegabyteLineIsAnswered) {
+  const std::string text(100'000'000, 'a');
+  EXPECT_EQ(cli::AnswerHostLine(R"({"call":"Quarn","pattern":"b","text":")" + text + R"("})"),
+            R"({"result":false,"reports":["Error #6: Error in Quarn.FindFirstMatch: Overflow"]})");
+  EXPECT_EQ(cli::AnswerHostLine(text), R"j({"error":"not valid JSON (at byte 1)"})j");
 }
 
 TEST(QuarnHost, BlankLinesGetNoAnswer) {

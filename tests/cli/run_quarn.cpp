@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -19,9 +20,11 @@ namespace quarn::cli_test {
 
 namespace {
 
-std::vector<char*> Argv(const std::vector<std::string>& args) {
+// argv[0] is the program's file name, as a shell gives it: programs name themselves by it.
+std::vector<char*> Argv(const std::vector<std::string>& args, const char* program = QUARN_EXE) {
   std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(QUARN_EXE));
+  const char* slash = std::strrchr(program, '/');
+  argv.push_back(const_cast<char*>(slash ? slash + 1 : program));
   for (const std::string& arg : args)
     argv.push_back(const_cast<char*>(arg.c_str()));
   argv.push_back(nullptr);
@@ -49,11 +52,16 @@ int WaitFor(int pid) {
 
 RunResult RunQuarn(const std::vector<std::string>& args, const std::string& input,
                    const std::string& cwd) {
+  return RunProgram(QUARN_EXE, args, input, cwd);
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& input, const std::string& cwd) {
   const ScratchDir scratch;
   const std::string in = scratch.Write("stdin", input);
   const std::string out = scratch.path() + "/stdout";
   const std::string err = scratch.path() + "/stderr";
-  std::vector<char*> argv = Argv(args);
+  std::vector<char*> argv = Argv(args, program.c_str());
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_addopen(&actions, 0, in.c_str(), O_RDONLY, 0);
@@ -61,9 +69,9 @@ RunResult RunQuarn(const std::vector<std::string>& args, const std::string& inpu
   posix_spawn_file_actions_addopen(&actions, 2, err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
   pid_t pid = -1;
-  const int failed = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+  const int failed = posix_spawn(&pid, program.c_str(), &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
-  if (failed != 0) throw std::runtime_error("cannot start " QUARN_EXE);
+  if (failed != 0) throw std::runtime_error("cannot start " + program);
   RunResult result;
   result.status = WaitFor(pid);
   result.out = ReadFile(out);
@@ -81,7 +89,7 @@ QuarnProcess::QuarnProcess(const std::vector<std::string>& args) {
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);
   posix_spawn_file_actions_adddup2(&actions, fromChild[1], 1);
-  const int failed = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
+  const int failed = posix_spawn(&pid_, QUARN_EXE, &actions, nullptr, argv.data(), environ);
   posix_spawn_file_actions_destroy(&actions);
   if (failed != 0) throw std::runtime_error("cannot start " QUARN_EXE);
   close(toChild[0]);

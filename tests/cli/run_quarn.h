@@ -13,6 +13,11 @@ struct RunResult {
   std::string err;
 };
 
+// Runs program with args in directory cwd, with input as its standard input, and waits for
+// it to end.
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& input, const std::string& cwd);
+
 // Runs quarn with args in directory cwd (the fixture directory unless given), with input as
 // its standard input, and waits for it to end.
 RunResult RunQuarn(const std::vector<std::string>& args, const std::string& input = "",

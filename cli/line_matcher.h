@@ -1,0 +1,66 @@
+// The one place where the search meets the engine: a LineMatcher finds the matches of the
+// patterns in one subject (a line, or with --whole a file). Nothing else in the search calls
+// the engine, so that another engine can take its place behind this interface.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quarn::cli {
+
+// A stretch of a subject in UTF-16 code units, [from, to).
+struct Span {
+  size_t from = 0;
+  size_t to = 0;
+};
+
+struct Match {
+  Span whole;
+  std::vector<std::optional<Span>> groups;  // nullopt: the group was not used in the match
+};
+
+// A limit of the engine that ended the search of a subject before its end.
+enum class Limit { Depth, Length, Memory };
+
+struct LineMatches {
+  std::vector<Match> matches;  // ascending and not overlapping
+  std::optional<Limit> limit;  // set when a pattern's search of the subject was cut short
+};
+
+// Where a match has to sit in the subject: anywhere, as a whole word (-w), or as the whole
+// subject (-x).
+enum class Anchoring { Anywhere, Word, Whole };
+
+struct MatchSettings {
+  std::vector<std::u16string> patterns;  // tried in this order
+  int32_t flags = 0;                     // the engine's option flags
+  Anchoring anchoring = Anchoring::Anywhere;
+};
+
+// A fault of a pattern: the same on every subject, so the run ends with it.
+struct PatternFault {
+  std::string report;              // the engine's report (or our words), UTF-8
+  size_t pattern = 0;              // its index in MatchSettings::patterns
+  std::optional<size_t> position;  // where in the pattern, when it is known
+};
+
+class LineMatcher {
+ public:
+  virtual ~LineMatcher() = default;
+
+  // The matches of the patterns in subject. With every false, the search may stop at the
+  // first match, which is enough to select the subject. Throws PatternFault.
+  virtual LineMatches Find(std::u16string_view subject, bool every) = 0;
+};
+
+// A matcher on the engine's public calls, which find the leftmost match of one pattern: each
+// pattern gives at most one match per subject. Every pattern is checked first; throws
+// PatternFault.
+std::unique_ptr<LineMatcher> MakeLineMatcher(const MatchSettings& settings);
+
+}  // namespace quarn::cli

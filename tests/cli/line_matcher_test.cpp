@@ -1,0 +1,128 @@
+// The line matcher on the engine's calls, in process: several patterns, -w and -x on
+// patterns whose text the wrapping must not break, the limits, and the faults of a pattern.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "line_matcher.h"
+
+namespace quarn::cli {
+namespace {
+
+struct MatcherCase {
+  const char* name;
+  std::vector<std::u16string> patterns;
+  Anchoring anchoring;
+  std::u16string subject;
+  std::vector<std::pair<size_t, size_t>> spans;  // [from, to) of each match
+  std::optional<Limit> limit = std::nullopt;
+};
+
+void PrintTo(const MatcherCase& matcherCase, std::ostream* out) {
+  *out << matcherCase.name;
+}
+
+const std::u16string kDeep(1500, u'a');
+
+const MatcherCase kCases[] = {
+    {"LeftmostMatchOfEachPattern", {u"b+", u"a"}, Anchoring::Anywhere, u"abba", {{0, 1}, {1, 3}}},
+    {"OverlapGoesToTheEarlierPattern", {u"ab", u"abc"}, Anchoring::Anywhere, u"abc", {{0, 2}}},
+    {"OverlapGoesToTheEarlierStart", {u"bc", u"ab"}, Anchoring::Anywhere, u"abc", {{0, 2}}},
+    {"WordNotInsideAWord", {u"cat"}, Anchoring::Word, u"concat cat", {{7, 10}}},
+    {"WordAtTheStart", {u"cat"}, Anchoring::Word, u"cat!", {{0, 3}}},
+    {"WordAfterANonWordStart", {u"foo"}, Anchoring::Word, u"-foo", {{1, 4}}},
+    {"WordThatBeginsWithANonWord", {u"\\W?foo"}, Anchoring::Word, u" foo", {{0, 4}}},
+    {"WordBacktracksToAShorterMatch", {u"a+"}, Anchoring::Word, u"aaab aa", {{5, 7}}},
+    {"NoWord", {u"foo"}, Anchoring::Word, u"x@foo_", {}},
+    {"WholeAlternation", {u"a|ab"}, Anchoring::Whole, u"ab", {{0, 2}}},
+    {"WholeWithALiteralCloseParen", {u"f\\(x)"}, Anchoring::Whole, u"f(x)", {{0, 4}}},
+    {"WholeWithAnOpenQuote", {u"\\Qa.b"}, Anchoring::Whole, u"a.b", {{0, 3}}},
+    {"WholeQuoteIsLiteral", {u"\\Qa.b"}, Anchoring::Whole, u"axb", {}},
+    {"WholeWithABracket", {u"[]a]+"}, Anchoring::Whole, u"]a", {{0, 2}}},
+    {"WholeWithAComment", {u"a(?#x)b"}, Anchoring::Whole, u"ab", {{0, 2}}},
+    {"WholeNotPartOfTheLine", {u"b"}, Anchoring::Whole, u"ab", {}},
+    {"DepthLimit", {u"a*b"}, Anchoring::Anywhere, kDeep, {}, Limit::Depth},
+    {"LengthLimit", {u"b"}, Anchoring::Anywhere, std::u16string(40000, u'x'), {}, Limit::Length},
+    {"MatchBesideALimit", {u"a*b", u"a"}, Anchoring::Anywhere, kDeep, {{0, 1}}, Limit::Depth},
+};
+
+class MatcherTable : public ::testing::TestWithParam<MatcherCase> {};
+
+TEST_P(MatcherTable, FindsEveryMatch) {
+  const MatcherCase& matcherCase = GetParam();
+  const auto matcher = MakeLineMatcher({matcherCase.patterns, 0, matcherCase.anchoring});
+  const LineMatches found = matcher->Find(matcherCase.subject, true);
+  std::vector<std::pair<size_t, size_t>> spans;
+  for (const Match& match : found.matches)
+    spans.emplace_back(match.whole.from, match.whole.to);
+  EXPECT_EQ(spans, matcherCase.spans);
+  EXPECT_EQ(found.limit, matcherCase.limit);
+}
+
+INSTANTIATE_TEST_SUITE_P(Legacy, MatcherTable, ::testing::ValuesIn(kCases),
+                         [](const auto& info) { return std::string(info.param.name); });
+
+TEST(LineMatcher, AWordKeepsTheNumbersOfItsGroups) {
+  const LineMatches found = MakeLineMatcher({{u"(a)\\1"}, 0, Anchoring::Word})->Find(u"b aa", true);
+  ASSERT_EQ(found.matches.size(), 1u);
+  ASSERT_EQ(found.matches[0].groups.size(), 1u);
+  EXPECT_EQ(found.matches[0].groups[0]->from, 2u);
+  EXPECT_EQ(found.matches[0].groups[0]->to, 3u);
+}
+
+TEST(LineMatcher, WithoutEveryTheFirstMatchingPatternIsEnough) {
+  const LineMatches found =
+      MakeLineMatcher({{u"c", u"a"}, 0, Anchoring::Anywhere})->Find(u"ac", false);
+  ASSERT_EQ(found.matches.size(), 1u);
+  EXPECT_EQ(found.matches[0].whole.from, 1u);
+}
+
+struct FaultCase {
+  MatchSettings settings;
+  std::u16string subject;  // searched once the patterns pass their check
+  std::string report;
+  size_t pattern;
+};
+
+TEST(LineMatcher, AFaultOfAPatternNamesIt) {
+  const std::vector<FaultCase> faults = {
+      {{{u"x{32767}"}, 0, Anchoring::Anywhere},
+       u"",
+       "Error #6: Error in Quarn.DoQuarn: Overflow",
+       0},
+      {{{u"a", u"(b"}, 0, Anchoring::Anywhere},
+       u"",
+       "Error #20052: Error in Quarn.ProcessParentheses: Invalid regular expression: A closing ) "
+       "expected: (b",
+       1},
+      {{{u"a|n\\2"}, 0, Anchoring::Anywhere},
+       u"n",
+       "Error #20052: Error in Quarn.MatchAtom: Not so many sub-expressions in this regular "
+       "expression: \\2",
+       0},
+      {{{u"a\\"}, 0, Anchoring::Whole},
+       u"",
+       "-x/--line-regexp cannot be used with the pattern 'a\\'",
+       0},
+      // The engine cannot read this bracket expression inside a group.
+      {{{u"[])(]"}, 0, Anchoring::Word},
+       u"",
+       "-w/--word-regexp cannot be used with the pattern '[])(]'",
+       0},
+  };
+  for (const FaultCase& fault : faults) {
+    try {
+      MakeLineMatcher(fault.settings)->Find(fault.subject, true);
+      ADD_FAILURE() << fault.report;
+    } catch (const PatternFault& caught) {
+      EXPECT_EQ(caught.report, fault.report);
+      EXPECT_EQ(caught.pattern, fault.pattern);
+      EXPECT_EQ(caught.position, std::nullopt);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quarn::cli
