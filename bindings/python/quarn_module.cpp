@@ -117,9 +117,9 @@ py::object errorType;
 [[noreturn]] void Raise(const quarn::Error& error, const Text* pattern) {
   py::object e = errorType(error.report());
   e.attr("number") = error.number;
-  e.attr("position") =
-      error.position ? py::cast(pattern ? pattern->Outside(*error.position) : *error.position)
-                     : py::none();
+  e.attr("position") = error.position
+                           ? py::cast(pattern ? pattern->Outside(*error.position) : *error.position)
+                           : py::none();
   PyErr_SetObject(errorType.ptr(), e.ptr());
   throw py::error_already_set();
 }
@@ -189,13 +189,15 @@ class PyMatch {
 class PyPattern {
  public:
   PyPattern(py::object pattern, int32_t flags)
-      : source_(pattern), text_(std::make_shared<Text>(pattern)),
+      : source_(pattern),
+        text_(std::make_shared<Text>(pattern)),
         compiled_(std::u16string_view(text_->Units()), flags) {
     if (compiled_.error()) Raise(*compiled_.error(), text_.get());
   }
 
   // The first match at or after pos, searched without the GIL.
-  std::optional<quarn::Match> Find(const Text& subject, size_t unit, const quarn::Limits& limits) const {
+  std::optional<quarn::Match> Find(const Text& subject, size_t unit,
+                                   const quarn::Limits& limits) const {
     quarn::SearchResult result;
     {
       py::gil_scoped_release unlocked;
@@ -206,7 +208,8 @@ class PyPattern {
     return result.match();
   }
 
-  py::object Search(py::object self, py::object string, size_t pos, const quarn::Limits& limits) const {
+  py::object Search(py::object self, py::object string, size_t pos,
+                    const quarn::Limits& limits) const {
     auto subject = std::make_shared<const Text>(string);
     const auto match = Find(*subject, subject->Inside(pos), limits);
     if (!match) return py::none();
@@ -248,11 +251,13 @@ class PyPattern {
       copied = static_cast<size_t>(end);
     }
     pieces.append(subject->Slice(subject->Inside(copied), subject->Units().size()));
-    const py::object empty = subject->IsBytes() ? py::object(py::bytes("")) : py::object(py::str(""));
+    const py::object empty =
+        subject->IsBytes() ? py::object(py::bytes("")) : py::object(py::str(""));
     return empty.attr("join")(pieces);
   }
 
-  py::list Split(py::object self, py::object string, size_t maxsplit, const quarn::Limits& limits) const {
+  py::list Split(py::object self, py::object string, size_t maxsplit,
+                 const quarn::Limits& limits) const {
     auto subject = std::make_shared<const Text>(string);
     py::list pieces;
     size_t copied = 0;
@@ -278,7 +283,8 @@ class PyPattern {
     py::list parts;
     std::u16string plain;
     for (size_t i = 0; i < r.size(); ++i) {
-      if (r[i] == u'$' && i + 1 < r.size() && (r[i + 1] == u'$' || (r[i + 1] >= u'0' && r[i + 1] <= u'9'))) {
+      if (r[i] == u'$' && i + 1 < r.size() &&
+          (r[i + 1] == u'$' || (r[i + 1] >= u'0' && r[i + 1] <= u'9'))) {
         if (r[i + 1] == u'$') {
           plain += u'$';
         } else if (static_cast<size_t>(r[i + 1] - u'0') <= m.Count()) {
@@ -293,7 +299,8 @@ class PyPattern {
       plain += r[i];
     }
     parts.append(subject.Make(plain));
-    const py::object empty = subject.IsBytes() ? py::object(py::bytes("")) : py::object(py::str(""));
+    const py::object empty =
+        subject.IsBytes() ? py::object(py::bytes("")) : py::object(py::str(""));
     return empty.attr("join")(parts);
   }
 
@@ -323,10 +330,9 @@ PYBIND11_MODULE(quarn, m) {
                                 "error; number and position (in the pattern) say which and where.",
                                 nullptr, nullptr));
   m.add_object("error", errorType);
-  for (const auto& [name, shortName, flag] :
-       {std::tuple{"IGNORECASE", "I", quarn::reIgnoreCase},
-        std::tuple{"SINGLELINE", "S", quarn::reSingleLine},
-        std::tuple{"MULTILINE", "M", quarn::reMultiline}}) {
+  for (const auto& [name, shortName, flag] : {std::tuple{"IGNORECASE", "I", quarn::reIgnoreCase},
+                                              std::tuple{"SINGLELINE", "S", quarn::reSingleLine},
+                                              std::tuple{"MULTILINE", "M", quarn::reMultiline}}) {
     m.attr(name) = flag;
     m.attr(shortName) = flag;
   }
@@ -337,8 +343,12 @@ PYBIND11_MODULE(quarn, m) {
       .def("__getitem__", &PyMatch::Group)
       .def("groups", &PyMatch::Groups, py::arg("default") = py::none())
       .def("span", &PyMatch::Span, py::arg("group") = 0)
-      .def("start", [](const PyMatch& self, int n) { return self.Span(n).first; }, py::arg("group") = 0)
-      .def("end", [](const PyMatch& self, int n) { return self.Span(n).second; }, py::arg("group") = 0)
+      .def(
+          "start", [](const PyMatch& self, int n) { return self.Span(n).first; },
+          py::arg("group") = 0)
+      .def(
+          "end", [](const PyMatch& self, int n) { return self.Span(n).second; },
+          py::arg("group") = 0)
       .def_property_readonly("string", &PyMatch::Subject)
       .def_property_readonly("re", &PyMatch::Pattern)
       .def("__repr__", &PyMatch::Repr);
@@ -391,9 +401,7 @@ PYBIND11_MODULE(quarn, m) {
            })
       .def(py::pickle(
           [](const PyPattern& self) { return py::make_tuple(self.Source(), self.Flags()); },
-          [](const py::tuple& state) {
-            return PyPattern(state[0], state[1].cast<int32_t>());
-          }));
+          [](const py::tuple& state) { return PyPattern(state[0], state[1].cast<int32_t>()); }));
 
   m.def("compile", &Compile, py::arg("pattern"), py::arg("flags") = 0);
   m.def(

@@ -23,6 +23,7 @@
 #include <string_view>
 #include <vector>
 
+#include "quarn/export.h"
 #include "quarn/quarn.h"
 
 namespace quarn {
@@ -52,7 +53,7 @@ struct Limits {
   const std::atomic<bool>* cancel = nullptr;
 };
 
-struct Error {
+struct QUARN_API Error {
   int32_t number = 0;
   std::u16string description;  // "Error in Quarn." + procedure + ": " + text, as reported
   // Where in the pattern (0-based, UTF-16 units) the faulty construct stands, when the engine
@@ -66,7 +67,7 @@ struct Error {
 
 // A match and its groups. Group 0 is the whole match; a group that took no part in the match
 // has no span. For a UTF-8 subject, byteStart and byteEnd give the same places in bytes.
-class Match {
+class QUARN_API Match {
  public:
   struct Span {
     size_t start = 0;
@@ -95,7 +96,7 @@ class Match {
 };
 
 // A match, no match, or the error that ended the search (never mistaken for no match).
-class SearchResult {
+class QUARN_API SearchResult {
  public:
   bool matched() const { return match_.has_value(); }
   explicit operator bool() const { return matched(); }
@@ -117,7 +118,7 @@ class SearchResult {
 // where it ended, and after an empty match one character later (a surrogate pair counts as
 // one). Searches run as the iteration goes; one that ends in an error ends the iteration, and
 // error() then tells which. Limits apply to each search.
-class Matches {
+class QUARN_API Matches {
  public:
   class iterator {
    public:
@@ -168,7 +169,7 @@ struct Split {
   std::optional<Error> error;
 };
 
-class Pattern {
+class QUARN_API Pattern {
  public:
   // Compiles pattern with the option flags of quarn/quarn.h (reIgnoreCase, reSingleLine,
   // reMultiline). A pattern that does not compile gives a Pattern whose error() says why;

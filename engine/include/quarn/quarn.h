@@ -15,6 +15,8 @@
 #include <string_view>
 #include <variant>
 
+#include "quarn/export.h"
+
 namespace quarn {
 
 // Option flags, the third argument of Quarn(). Bits may be combined, except that
@@ -51,33 +53,33 @@ struct EngineError {
 using ErrorReporter = std::function<void(const EngineError& error, std::u16string_view text)>;
 
 // Installs a reporter and returns the one it replaces; an empty function restores the default.
-ErrorReporter SetErrorReporter(ErrorReporter reporter);
+QUARN_API ErrorReporter SetErrorReporter(ErrorReporter reporter);
 
 // Searches text for the leftmost match of pattern. True when it matches.
-bool Quarn(std::u16string_view text, std::u16string_view pattern, int32_t flags) noexcept;
+QUARN_API bool Quarn(std::u16string_view text, std::u16string_view pattern, int32_t flags) noexcept;
 
 // The same for UTF-8 arguments, decoded to UTF-16 first. Invalid UTF-8 is reported with
 // errInvalidUtf8 after the option check, like any other error of the search.
-bool Quarn(std::string_view text, std::string_view pattern, int32_t flags) noexcept;
+QUARN_API bool Quarn(std::string_view text, std::string_view pattern, int32_t flags) noexcept;
 
 // What QuarnResult() answers: the empty value, a 16-bit integer (the subexpression count),
 // or a text.
 using ResultValue = std::variant<std::monostate, int16_t, std::u16string>;
 using ResultValueUtf8 = std::variant<std::monostate, int16_t, std::string>;
 
-ResultValue QuarnResult(int32_t type) noexcept;
+QUARN_API ResultValue QuarnResult(int32_t type) noexcept;
 
 // QuarnResult() with the text encoded as UTF-8. A match may split a surrogate pair; a lone
 // surrogate comes out as U+FFFD, so hosts that need every code unit use QuarnResult().
-ResultValueUtf8 QuarnResultUtf8(int32_t type) noexcept;
+QUARN_API ResultValueUtf8 QuarnResultUtf8(int32_t type) noexcept;
 
 // Writes the 1-based start and the length of what type selects. On any error, start and
 // length are left as the caller passed them.
-void QuarnIndex(int32_t type, int32_t& start, int32_t& length) noexcept;
+QUARN_API void QuarnIndex(int32_t type, int32_t& start, int32_t& length) noexcept;
 
 // Fails the engine call in progress with an EngineError; never returns. The public calls
 // catch it and hand it to the reporter.
-[[noreturn]] void RaiseEngineError(std::u16string_view text, int16_t number,
-                                   std::u16string_view procedure);
+[[noreturn]] QUARN_API void RaiseEngineError(std::u16string_view text, int16_t number,
+                                             std::u16string_view procedure);
 
 }  // namespace quarn

@@ -20,6 +20,12 @@
 #include <stddef.h>
 #include <stdint.h>
 
+#if defined(__GNUC__)
+#define QUARN_C_API __attribute__((visibility("default")))
+#else
+#define QUARN_C_API
+#endif
+
 #ifdef __cplusplus
 extern "C" {
 #endif
@@ -64,32 +70,33 @@ typedef struct quarn_error {
 
 /* Compiles a UTF-8 or UTF-16 pattern. Returns NULL when it does not compile or memory runs
  * out; error (may be NULL) then says why. */
-quarn_pattern* quarn_compile(const char* pattern, size_t length, int32_t flags, quarn_error* error);
-quarn_pattern* quarn_compile16(const uint16_t* pattern, size_t length, int32_t flags,
-                               quarn_error* error);
-void quarn_free(quarn_pattern* pattern); /* NULL is allowed */
+QUARN_C_API quarn_pattern* quarn_compile(const char* pattern, size_t length, int32_t flags,
+                                         quarn_error* error);
+QUARN_C_API quarn_pattern* quarn_compile16(const uint16_t* pattern, size_t length, int32_t flags,
+                                           quarn_error* error);
+QUARN_C_API void quarn_free(quarn_pattern* pattern); /* NULL is allowed */
 
 /* The number of capturing groups, or QUARN_INVALID_ARGUMENT for a null handle. */
-int quarn_group_count(const quarn_pattern* pattern);
+QUARN_C_API int quarn_group_count(const quarn_pattern* pattern);
 
 /* Searches text for the leftmost match that starts at or after start. spans receives the
  * match and then each group, as many as span_count allows (the group count + 1 is enough).
  * limits may be NULL for the defaults, error NULL when not wanted. */
-int quarn_search(const quarn_pattern* pattern, const char* text, size_t length, size_t start,
-                 const quarn_limits* limits, quarn_span* spans, size_t span_count,
-                 quarn_error* error);
-int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length, size_t start,
-                   const quarn_limits* limits, quarn_span* spans, size_t span_count,
-                   quarn_error* error);
+QUARN_C_API int quarn_search(const quarn_pattern* pattern, const char* text, size_t length,
+                             size_t start, const quarn_limits* limits, quarn_span* spans,
+                             size_t span_count, quarn_error* error);
+QUARN_C_API int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length,
+                               size_t start, const quarn_limits* limits, quarn_span* spans,
+                               size_t span_count, quarn_error* error);
 
 /* A flag that ends the searches given it (with error 20057) once it is set. */
-quarn_cancel* quarn_cancel_new(void);
-void quarn_cancel_set(quarn_cancel* cancel);
-void quarn_cancel_reset(quarn_cancel* cancel);
-void quarn_cancel_free(quarn_cancel* cancel);
+QUARN_C_API quarn_cancel* quarn_cancel_new(void);
+QUARN_C_API void quarn_cancel_set(quarn_cancel* cancel);
+QUARN_C_API void quarn_cancel_reset(quarn_cancel* cancel);
+QUARN_C_API void quarn_cancel_free(quarn_cancel* cancel);
 
 /* The library's version, e.g. "1.1.0". */
-const char* quarn_version(void);
+QUARN_C_API const char* quarn_version(void);
 
 #ifdef __cplusplus
 }

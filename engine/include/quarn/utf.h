@@ -6,17 +6,20 @@
 #include <string>
 #include <string_view>
 
+#include "quarn/export.h"
+
 namespace quarn {
 
 // Decodes UTF-8 into UTF-16 code units. Returns false on the first ill-formed sequence
 // (overlong forms, surrogates and values above U+10FFFF included), leaving in errorOffset,
 // when given, the byte offset at which it begins. Nothing is ever replaced silently.
-bool Utf8ToUtf16(std::string_view in, std::u16string& out, std::size_t* errorOffset = nullptr);
+QUARN_API bool Utf8ToUtf16(std::string_view in, std::u16string& out,
+                           std::size_t* errorOffset = nullptr);
 
 // Encodes UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
-std::string Utf16ToUtf8(std::u16string_view in);
+QUARN_API std::string Utf16ToUtf8(std::u16string_view in);
 
 // Each byte is one character U+0000..U+00FF.
-std::u16string Latin1ToUtf16(std::string_view in);
+QUARN_API std::u16string Latin1ToUtf16(std::string_view in);
 
 }  // namespace quarn
