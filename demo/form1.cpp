@@ -69,8 +69,10 @@ QComboBox* MakeComboBox(const QString& name, bool editable, QWidget* parent) {
   return combo;
 }
 
+// Unlike QString::fromUtf16(), keeps a U+FEFF at the start: the engine's texts are shown as
+// they are.
 QString ToQString(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
 }
 
 std::u16string ToEngine(const QString& text) {
@@ -81,9 +83,7 @@ std::u16string ToEngine(const QString& text) {
 // nothing and the subexpression count as its digits.
 QString ResultText(int32_t type) {
   const quarn::ResultValue value = quarn::QuarnResult(type);
-  if (const auto* text = std::get_if<std::u16string>(&value)) {
-    return QString::fromStdU16String(*text);
-  }
+  if (const auto* text = std::get_if<std::u16string>(&value)) return ToQString(*text);
   if (const auto* number = std::get_if<int16_t>(&value)) return QString::number(*number);
   return {};
 }

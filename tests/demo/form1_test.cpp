@@ -284,6 +284,10 @@ void Form1Test::output_data() {
           SubexprLines({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"}));
   QTest::newRow("text that looks like markup") << "<b>bold</b> &amp;"
                                                << "<b>" << QStringList{"«<b>»bold</b> &amp;"};
+  QTest::newRow("pieces that start with U+FEFF")
+      << QStringLiteral("\uFEFFa\uFEFFb\uFEFFc") << QStringLiteral("(\uFEFFb)")
+      << QStringList{QStringLiteral("\uFEFFa«\uFEFFb»\uFEFFc"),
+                     QStringLiteral("Subexpr #1: \uFEFFb")};
 }
 
 void Form1Test::output() {
