@@ -398,9 +398,7 @@ void Form1::ShowMessage(QMessageBox::Icon icon, const QString& text) {
 
 void Form1::ShowHelp() {
   if (help_ == nullptr) help_ = new HelpWindow(this);
-  help_->show();
-  help_->raise();
-  help_->activateWindow();
+  help_->Open(this);
 }
 
 int Form1::PixelsX(int twips) const {

@@ -4,10 +4,13 @@
 #include "helpwindow.h"
 
 #include <QFile>
+#include <QMargins>
+#include <QScreen>
 #include <QStringList>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <span>
 
 #include "escapes.h"
@@ -130,6 +133,19 @@ QString HelpHtml() {
                TableRows(quarn::demo::kBracketEscapes));
 }
 
+// The window frame around window, as far as the window system has told it.
+QMargins FrameMargins(const QWidget* window) {
+  const QRect outer = window->frameGeometry();
+  const QRect inner = window->geometry();
+  return {inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+          outer.bottom() - inner.bottom()};
+}
+
+// value brought into first to last; first when that range is empty.
+int Clamp(int value, int first, int last) {
+  return std::clamp(value, first, std::max(first, last));
+}
+
 }  // namespace
 
 HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -142,4 +158,22 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser);
   resize(640, 560);
+}
+
+void HelpWindow::Open(const QWidget* owner) {
+  if (!isVisible()) {
+    const QWidget* ownerWindow = owner->window();
+    const QRect available = ownerWindow->screen()->availableGeometry();
+    // Before its first showing this window's frame is not known; the owner's is alike.
+    const QMargins frame = FrameMargins(ownerWindow);
+    resize(size().boundedTo(available.size().shrunkBy(frame)));
+    QRect outer = QRect(QPoint(), size()).marginsAdded(frame);
+    outer.moveCenter(ownerWindow->frameGeometry().center());
+    outer.moveTo(Clamp(outer.left(), available.left(), available.right() + 1 - outer.width()),
+                 Clamp(outer.top(), available.top(), available.bottom() + 1 - outer.height()));
+    move(outer.topLeft());  // a window's position is that of its frame
+    show();
+  }
+  raise();
+  activateWindow();
 }

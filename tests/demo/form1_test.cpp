@@ -263,6 +263,8 @@ class Form1Test : public QObject {
   void focusAfterSearch();
   void errorBoxBeforeVerdict();
   void closedAndDeletedWhileSearching();
+  void helpOpensOnScreen_data();
+  void helpOpensOnScreen();
 };
 
 // Each row is what the example's pattern must match in its text: the text before, the match
@@ -746,6 +748,50 @@ void Form1Test::closedAndDeletedWhileSearching() {
 
   QVERIFY(alive.isNull());
   QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void Form1Test::helpOpensOnScreen_data() {
+  // Where the window is: 0 puts its frame at the left or top of the screen's available area,
+  // 1 at the right or bottom.
+  QTest::addColumn<QPointF>("where");
+  QTest::addColumn<QSize>("helpSize");  // as the user left the help window
+  QTest::addColumn<bool>("centred");    // whether the help has room to be centred on it
+
+  const QSize usual(640, 560);
+  QTest::newRow("in the middle") << QPointF(0.5, 0.5) << usual << true;
+  QTest::newRow("at the top left") << QPointF(0, 0) << usual << false;
+  QTest::newRow("at the bottom right") << QPointF(1, 1) << usual << false;
+  QTest::newRow("partly off the top left") << QPointF(-0.5, -0.5) << usual << false;
+  QTest::newRow("partly off the bottom right") << QPointF(1.5, 1.5) << usual << false;
+  QTest::newRow("help larger than the screen") << QPointF(0.5, 0.5) << QSize(4000, 4000) << false;
+}
+
+// F1 opens the help centred on the window, moved as little as it takes, and shrunk if need
+// be, to lie within the screen's available area, title bar included; each time it opens.
+void Form1Test::helpOpensOnScreen() {
+  QFETCH(QPointF, where);
+  QFETCH(QSize, helpSize);
+  QFETCH(bool, centred);
+  Window window;
+  window.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+  QTest::keyClick(&window.form, Qt::Key_F1);
+  auto* help = window.form.findChild<QWidget*>(QStringLiteral("Help"));
+  QVERIFY(help != nullptr);
+  help->close();
+  help->resize(helpSize);
+  const QRect available = window.form.screen()->availableGeometry();
+  const QSize room = available.size() - window.form.frameGeometry().size();
+  const QPoint placed = available.topLeft() +
+                        QPoint(qRound(where.x() * room.width()), qRound(where.y() * room.height()));
+  window.form.move(placed);
+  QTRY_COMPARE(window.form.frameGeometry().topLeft(), placed);
+
+  QTest::keyClick(&window.form, Qt::Key_F1);
+
+  QVERIFY(QTest::qWaitForWindowExposed(help));
+  QVERIFY(available.contains(help->frameGeometry()));
+  if (centred) QCOMPARE(help->frameGeometry().center(), window.form.frameGeometry().center());
 }
 
 QTEST_MAIN(Form1Test)
