@@ -82,7 +82,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   std::fill_n(table_.begin() + 1, groupCount_, Capture());
   trail_.clear();
   memo_.Reset();
-  remember_ = false;
+  remember_ = limits.rememberAtOnce;
   steps_ = 0;
   deepest_ = 0;
   error_.reset();

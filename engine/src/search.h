@@ -42,6 +42,9 @@ struct SearchLimits {
   uint64_t subjectLength = kDefaultSubjectLimit;
   uint64_t steps = 0;  // 0: no budget
   const std::atomic<bool>* cancel = nullptr;
+  // Remember failures from the first step instead of once the search backtracks a lot: the
+  // answers are the same, which the tests check.
+  bool rememberAtOnce = false;
 };
 
 // One capture record. start is the index of the first character inside the group, end the

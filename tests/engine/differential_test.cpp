@@ -191,5 +191,30 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
 }
 
+// Nested quantifiers backtrack exponentially in the reference; the engine remembers failures
+// and must still answer alike, the depth limit included. A lowered limit lets small subjects
+// meet it, on every path: deep greedy ones and the shallower ones found by backtracking.
+TEST(Differential, NestedQuantifiersMeetTheDepthLimitLikeTheReference) {
+  const std::vector<std::u16string> patterns = {
+      u"(a|aa)+b", u"(a+)+b",   u"(a*)*b",     u"(?:a|aa)*c",   u"((a|b)+)+c",
+      u"(.*)*x",   u"(a|aa)+$", u"(x+x+)+y",   u"(\\w+\\s?)+$", u"(a?){6}a{6}",
+      u"^(a+)+$",  u"(a|a?)+b", u"(?=(a+))+b", u"(aa|a)+?b",    u"(a|aa)*(?!a)b"};
+  int compared = 0;
+  for (const std::u16string& pattern : patterns) {
+    for (int n = 0; n <= 18; n += 3) {
+      for (const std::u16string_view tail : {u"", u"b", u"!"}) {
+        for (const uint32_t depth : {1000u, 30u, 47u, 64u}) {
+          const Call call{std::u16string(n, u'a') + std::u16string(tail), pattern, 0};
+          const reference::Comparison c = reference::CompareSearch(call, depth, 300000);
+          if (c.verdict == Verdict::kNoVerdict) continue;
+          ++compared;
+          EXPECT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 1000);
+}
+
 }  // namespace
 }  // namespace quarn::testing
