@@ -142,11 +142,18 @@ std::u16string Graph::Window(const Node* node) const {
   window.reserve(limit);
   for (const Node* n = node; n != nullptr && window.size() < limit; n = n->next) {
     const std::u16string& text = n->piece->text;
-    uint64_t left = std::min<uint64_t>(n->segment, limit - window.size());
-    for (size_t i = n->phase; left > 0; i = 0) {
-      const size_t take = static_cast<size_t>(std::min<uint64_t>(left, text.size() - i));
-      window.append(text, i, take);
-      left -= take;
+    const size_t segment =
+        static_cast<size_t>(std::min<uint64_t>(n->segment, limit - window.size()));
+    const size_t from = window.size();
+    // One period from the phase on, then the copies doubled: a long repetition of a short
+    // piece costs a few copies, not one per character.
+    window.append(text, n->phase, std::min(segment, text.size() - n->phase));
+    if (window.size() - from < segment) {
+      window.append(text, 0, std::min(segment - (window.size() - from), size_t{n->phase}));
+    }
+    while (window.size() - from < segment) {
+      const size_t have = window.size() - from;
+      window.append(window, from, std::min(have, segment - have));
     }
   }
   return window;

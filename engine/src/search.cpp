@@ -269,7 +269,7 @@ SearchStatus MatchState::Explore(const Node* root, uint64_t start) {
 enter:
   for (;;) {
     if (target->length == 0) goto succeeded;  // an empty text matches at once, taking no step
-    if (depth > limit) return FailDeep(depth);
+    if (depth > limit) return FailDeep();
     if (++steps_ > nextCheck_) {
       if (Interrupted()) return Stop();
       remember_ = remember_ || steps_ > rememberAfter_;
@@ -297,7 +297,7 @@ enter:
       case PlanKind::kLoop:
       case PlanKind::kLookahead:
         if (remember_ && Remembered(target, at, depth, reached)) {
-          if (reached > limit) return FailDeep(reached);
+          if (reached > limit) return FailDeep();
           goto failed;
         }
         if (plan.kind == PlanKind::kLoop) {
@@ -423,8 +423,9 @@ bool MatchState::Remembered(const Node* node, uint64_t pos, uint32_t depth,
   return true;
 }
 
-SearchStatus MatchState::FailDeep(uint32_t depth) {
-  deepest_ = std::max(deepest_, depth);
+// The depth limit's error, met by a step one level past the limit.
+SearchStatus MatchState::FailDeep() {
+  deepest_ = std::max(deepest_, limits_.depth + 1);
   return Fail(DepthLimitError());
 }
 
@@ -442,7 +443,7 @@ void MatchState::PopInto() {
 // atom, which may raise its bracket's error. True when it took the character.
 bool MatchState::LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, SearchStatus& status) {
   if (depth > limits_.depth) {
-    status = Fail(DepthLimitError());
+    status = FailDeep();
     return false;
   }
   ++steps_;
@@ -469,10 +470,10 @@ SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t&
   uint64_t j = 0;
   int taken = 0;
   for (;;) {
-    if (base + 2 * j + 1 > limit) return FailDeep(limits_.depth + 1);  // "XX*R"
+    if (base + 2 * j + 1 > limit) return FailDeep();  // "XX*R"
     taken = Take(loop.atom, start + j);
     if (taken <= 0) break;
-    if (base + 2 * j + 2 > limit) return FailDeep(limits_.depth + 1);  // the next "X*R"
+    if (base + 2 * j + 2 > limit) return FailDeep();  // the next "X*R"
     ++j;
     if ((j & 0xFFFF) == 0 && Interrupted()) return Stop();
   }
@@ -531,7 +532,7 @@ SearchStatus MatchState::TakeOneMore(Frame& f) {
   if (!LoopTakes(loop, f.pos + f.next, f.depth + 2 * f.next + 1, status)) {
     return status == SearchStatus::kError ? status : SearchStatus::kNoMatch;
   }
-  if (f.depth + 2 * f.next + 2 > limits_.depth) return FailDeep(limits_.depth + 1);
+  if (f.depth + 2 * f.next + 2 > limits_.depth) return FailDeep();
   ++steps_;
   ++f.next;
   f.deepest = std::max(f.deepest, f.depth + 2 * f.next);

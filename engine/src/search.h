@@ -143,7 +143,7 @@ class MatchState {
   uint32_t DropFailedFrame();
   bool Interrupted();
   SearchStatus Fail(EngineError error);
-  SearchStatus FailDeep(uint32_t depth);
+  SearchStatus FailDeep();
   bool Remembered(const Node* node, uint64_t pos, uint32_t depth, uint32_t& reached) const;
   SearchStatus FailAt(EngineError error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();
