@@ -191,6 +191,43 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
 }
 
+// Texts near the 16-bit limits: patterns whose rewritten texts pass 32,767 characters, finders
+// that must look past it, subjects around the start scan's limit.
+TEST(Differential, SixteenBitLimitsLikeTheReference) {
+  auto times = [](std::u16string_view piece, size_t n) {
+    std::u16string text;
+    for (size_t i = 0; i < n; ++i)
+      text += piece;
+    return text;
+  };
+  const std::vector<Call> calls = {
+      {u"abcd", u"(?:ab|cd){5000}", 0},
+      {times(u"ab", 10), u"(?:ab|cd){4000}", 0},
+      {u"b", times(u"a", 32766) + u"|b", 0},
+      {u"b", times(u"a", 32767) + u"|b", 0},
+      {u"a", u"[" + times(u"a", 33000) + u"]", 0},
+      {u"x", times(u"\\w", 3000) + u"|x", 0},
+      {u"x", times(u"\\w", 2000) + u"|x", 0},
+      {u"xy", u"x(" + times(u"y", 33000) + u")|x", 0},
+      {u"aaa", u"a{32767}", 0},
+      {u"aaa", u"a{32766}", 0},
+      {u"aaa", u"a{32766,}", 0},
+      {times(u"a", 1000), u"(?:a{200}){200}", 0},
+      {times(u"a", 32764) + u"b", u"b", 0},
+      {times(u"a", 32765) + u"b", u"b", 0},
+      {times(u"a", 32766), u"a$", 0},
+      {times(u"a", 32766), u"b", 0},
+      {times(u"a", 32767), u"", 0},
+      {times(u"a", 32765), u"(?:x|y)", 0},
+      {u"ab", u"a{" + times(u"9", 40) + u"}", 0},
+      {u"ab", u"a{1," + times(u" ", 33000) + u"}", 0},
+  };
+  for (const Call& call : calls) {
+    const reference::Comparison c = reference::Compare({call}, kCallBudget);
+    EXPECT_EQ(c.verdict, Verdict::kSame) << Failure({call}, c);
+  }
+}
+
 // Nested quantifiers backtrack exponentially in the reference; the engine remembers failures
 // and must still answer alike, the depth limit included. A lowered limit lets small subjects
 // meet it, on every path: deep greedy ones and the shallower ones found by backtracking.
