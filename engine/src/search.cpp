@@ -96,6 +96,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
     return outcome;
   };
 
+  if (limits.cancel != nullptr && Interrupted()) return finish(SearchStatus::kError);
   if (text.size() > limits.subjectLength) {
     error_ = MakeEngineError(u"Overflow", errOverflow, u"FindFirstMatch");
     return finish(SearchStatus::kError);
