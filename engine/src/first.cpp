@@ -1,3 +1,5 @@
+// The proof of what a search of a pattern text takes first, by walking its first steps in
+// the pattern graph (see first.h).
 #include "first.h"
 
 #include <algorithm>

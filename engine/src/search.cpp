@@ -1,3 +1,5 @@
+// The search: the start scan with its filter, the depth-first exploration of the pattern
+// graph, loops over one character, and remembered failures (see search.h).
 #include "search.h"
 
 #include <algorithm>

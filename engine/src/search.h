@@ -7,6 +7,11 @@
 // the search with the limit's error at the same point the rewriting would. The steps are
 // frames on an explicit stack, so the depth limit, not the C++ stack, bounds a search.
 //
+// Some steps are taken without being walked one by one, where that provably changes no
+// answer: start positions whose character cannot begin a match are skipped; a loop over one
+// character ("[a-z]*", ".*?") takes its characters in one go, at the depths the rewriting
+// would reach; and its rest is not tried at positions where it provably fails at once.
+//
 // Captures live in one table; a failed step undoes what it changed through a trail, which is
 // what the rewriting's per-step snapshots amount to. When a search turns out to backtrack
 // a lot, it starts to remember the (node, position) pairs that failed, with the depth their
