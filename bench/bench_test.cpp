@@ -36,6 +36,7 @@ void ExpectEveryEngineAnswers(const Workload& workload, const std::vector<Outcom
     for (size_t i = 0; i < expected.size(); ++i) {
       EXPECT_EQ(answers[i].matched, expected[i].matched) << "subject " << i;
       EXPECT_FALSE(answers[i].failed) << "subject " << i;
+      EXPECT_EQ(answers[i].error, 0) << "subject " << i;
       EXPECT_EQ(answers[i].spans, expected[i].spans) << "subject " << i;
     }
   }
@@ -57,14 +58,31 @@ TEST(Engines, IgnoreCaseWhenTheWorkloadSaysSo) {
       {{true, false, {{4, 7}}}, {false, false, {}}});
 }
 
-TEST(Engines, QuarnReportsAnErrorAsAFailedSearch) {
+TEST(Engines, QuarnAndItsLegacyCallReportTheDepthLimit) {
   // "a*" can take at most 499 characters before the depth limit.
   const Workload workload = Single(u"a*", {std::u16string(600, u'a')});
-  std::unique_ptr<Searcher> quarn = PrepareQuarn(workload);
-  Outcome outcome;
-  quarn->Search(0, outcome);
-  EXPECT_TRUE(outcome.failed);
-  EXPECT_NE(LastQuarnError().find("Maximum number of iterations"), std::string::npos);
+  for (const Engine& engine : AllEngines()) {
+    if (engine.name != kQuarn && engine.name != kQuarnLegacy) continue;
+    SCOPED_TRACE(engine.name);
+    std::string whyNot;
+    std::unique_ptr<Searcher> quarn = engine.prepare(workload, whyNot);
+    Outcome outcome;
+    quarn->Search(0, outcome);
+    EXPECT_TRUE(outcome.failed);
+    EXPECT_FALSE(outcome.matched);
+    EXPECT_EQ(outcome.error, quarn::errSyntax);
+    EXPECT_NE(quarn->ErrorText().find("Maximum number of iterations"), std::string::npos);
+  }
+}
+
+TEST(Engines, Pcre2RefusesAPatternItCannotCompileBeforeAnySearch) {
+  const Workload workload = Single(u"(a", {u"a"});
+  for (const Engine& engine : AllEngines()) {
+    if (engine.name != kPcre2 && engine.name != kPcre2Compile) continue;
+    std::string whyNot;
+    EXPECT_EQ(engine.prepare(workload, whyNot), nullptr) << engine.name;
+    EXPECT_TRUE(whyNot.starts_with("cannot compile the pattern")) << whyNot;
+  }
 }
 
 TEST(Workloads, CoverTheDemoExamplesCorpusGrowthAndPathologicalCases) {
@@ -119,6 +137,15 @@ TEST(Plan, LeavesOutExactlyThePeersThatDifferByDesign) {
   EXPECT_EQ(plan.entries.size(), RealWorkloads().size() * AllEngines().size() - expected.size());
 }
 
+TEST(Plan, AQuarnErrorMakesAWorkloadUnusable) {
+  const Plan plan = MakePlan({Single(u"a*", {u"", std::u16string(600, u'a')})}, AllEngines());
+  ASSERT_EQ(plan.unusable.size(), 1u);
+  EXPECT_NE(plan.unusable.front().find("subject 2: Quarn reports \"Error #20052"),
+            std::string::npos)
+      << plan.unusable.front();
+  EXPECT_TRUE(plan.entries.empty());
+}
+
 TEST(Plan, DescribesTheFirstDifference) {
   const std::vector<Outcome> quarn = {{false, false, {}}, {true, false, {{0, 2}, {0, 1}}}};
   std::vector<Outcome> peer = quarn;
@@ -137,15 +164,25 @@ TEST(Report, MedianOfOddAndEvenCounts) {
 TEST(Report, DividesQuarnsTimeByThePeersPerSearch) {
   const Workload corpus = {"corpus", "word", "a word", u"x", 0, {u"a", u"b"}};
   Plan plan;
-  plan.entries = {{&corpus, "Quarn", nullptr}, {&corpus, "PCRE2", nullptr}};
+  plan.entries = {{&corpus, kQuarn, nullptr},
+                  {&corpus, kQuarnLegacy, nullptr},
+                  {&corpus, kPcre2, nullptr},
+                  {&corpus, kPcre2Compile, nullptr}};
   plan.matching["corpus/word"] = 1;
-  // Two searches per iteration: 8 µs and 2 µs per search.
-  const std::string report = Report(plan, {"Quarn", "PCRE2", "RE2"},
-                                    {{"corpus/word/Quarn", 16e-6}, {"corpus/word/PCRE2", 4e-6}});
-  EXPECT_NE(report.find("| corpus/word a word (2 lines, 1 matching) | 8 µs | 2 µs (×4) | — |"),
+  // Two searches per iteration: 8 µs, 32 µs, 2 µs and 16 µs per search.
+  const std::string report = Report(plan, {kQuarn, kQuarnLegacy, kPcre2, kPcre2Compile, "RE2"},
+                                    {{"corpus/word/Quarn", 16e-6},
+                                     {"corpus/word/Quarn-legacy", 64e-6},
+                                     {"corpus/word/PCRE2", 4e-6},
+                                     {"corpus/word/PCRE2-compile", 32e-6}});
+  EXPECT_NE(report.find("| corpus/word a word (2 lines, 1 matching) | 8 µs | 32 µs (×0.25) | "
+                        "2 µs (×4) | 16 µs (×0.5) | — |"),
             std::string::npos)
       << report;
-  EXPECT_NE(report.find("| corpus | ×4 (1) | — |"), std::string::npos) << report;
+  EXPECT_NE(report.find("| corpus | ×0.25 (1) | ×4 (1) | ×0.5 (1) | — |"), std::string::npos)
+      << report;
+  // Quarn-legacy against PCRE2 compiling on every search, interpreting and JIT-compiled.
+  EXPECT_NE(report.find("| corpus | ×2 (1) | ×16 (1) | — |"), std::string::npos) << report;
 }
 
 }  // namespace

@@ -1,11 +1,12 @@
 // The engines. Each searcher compiles its pattern and converts the subjects once, when it is
 // prepared, so that Search() does only what a program that reuses a compiled pattern does:
-// find the leftmost match and read back its subexpressions. Quarn has no compiled form; its
-// every search starts from the pattern text.
+// find the leftmost match and read back its subexpressions. Two searchers stand for programs
+// that keep no compiled pattern: Quarn-legacy calls quarn::Quarn, which finds the pattern in
+// its cache of recent ones, and PCRE2-compile compiles, matches and frees on every search.
 //
-// PCRE2 takes the 16-bit text as it is. RE2, Boost.Regex and std::regex get one byte per
-// character (Latin-1), which keeps every position equal to Quarn's, since all the workloads
-// stay below U+0100.
+// Quarn and PCRE2 take the 16-bit text as it is. RE2, Boost.Regex and std::regex get one
+// byte per character (Latin-1), which keeps every position equal to Quarn's, since all the
+// workloads stay below U+0100.
 #define PCRE2_CODE_UNIT_WIDTH 16
 
 #include "engines.h"
@@ -18,6 +19,7 @@
 #include <regex>
 #include <stdexcept>
 
+#include "quarn/pattern.h"
 #include "quarn/quarn.h"
 #include "quarn/utf.h"
 
@@ -25,30 +27,66 @@ namespace quarn_bench {
 
 namespace {
 
-uint64_t quarnErrors = 0;
-std::string lastQuarnError;
-
-void InstallCountingReporter() {
-  quarn::SetErrorReporter([](const quarn::EngineError&, std::u16string_view text) {
-    ++quarnErrors;
-    lastQuarnError = quarn::Utf16ToUtf8(text);
-  });
-}
-
 bool IgnoreCase(const Workload& workload) {
   return (workload.flags & quarn::reIgnoreCase) != 0;
 }
 
 class QuarnSearcher final : public Searcher {
  public:
-  explicit QuarnSearcher(const Workload& workload) : workload_(workload) {
+  explicit QuarnSearcher(const Workload& workload)
+      : workload_(workload), pattern_(workload.pattern, workload.flags) {}
+
+  void Search(size_t subject, Outcome& outcome) override {
+    result_ = pattern_.search(workload_.subjects[subject]);
+    outcome.matched = result_.matched();
+    outcome.failed = result_.error().has_value();
+    outcome.error = outcome.failed ? result_.error()->number : 0;
+    outcome.spans.clear();
+    if (!outcome.matched) return;
+    const quarn::Match& match = result_.match();
+    for (int n = 0; n <= match.groupCount(); ++n) {
+      const std::optional<quarn::Match::Span>& span = match.span(n);
+      outcome.spans.push_back(span ? Span{static_cast<int32_t>(span->start),
+                                          static_cast<int32_t>(span->end - span->start)}
+                                   : Span{});
+    }
+  }
+
+  std::string ErrorText() const override {
+    return result_.error() ? result_.error()->report() : "";
+  }
+
+ private:
+  const Workload& workload_;
+  const quarn::Pattern pattern_;
+  quarn::SearchResult result_;
+};
+
+// The legacy calls report errors to a process-wide reporter; this one keeps the last instead
+// of printing it.
+int32_t legacyErrors = 0;
+int32_t lastLegacyError = 0;
+std::string lastLegacyErrorText;
+
+void InstallCountingReporter() {
+  quarn::SetErrorReporter([](const quarn::EngineError& error, std::u16string_view text) {
+    ++legacyErrors;
+    lastLegacyError = error.Number;
+    lastLegacyErrorText = quarn::Utf16ToUtf8(text);
+  });
+}
+
+class QuarnLegacySearcher final : public Searcher {
+ public:
+  explicit QuarnLegacySearcher(const Workload& workload) : workload_(workload) {
     InstallCountingReporter();
   }
 
   void Search(size_t subject, Outcome& outcome) override {
-    const uint64_t errorsBefore = quarnErrors;
+    const int32_t errorsBefore = legacyErrors;
     outcome.matched = quarn::Quarn(workload_.subjects[subject], workload_.pattern, workload_.flags);
-    outcome.failed = quarnErrors != errorsBefore;
+    outcome.failed = legacyErrors != errorsBefore;
+    outcome.error = outcome.failed ? lastLegacyError : 0;
     outcome.spans.clear();
     if (!outcome.matched) return;
     int32_t count = 0;
@@ -58,6 +96,8 @@ class QuarnSearcher final : public Searcher {
     for (int32_t n = 1; n <= count; ++n)
       outcome.spans.push_back(SpanOf(n));
   }
+
+  std::string ErrorText() const override { return lastLegacyErrorText; }
 
  private:
   static Span SpanOf(int32_t type) {
@@ -70,48 +110,66 @@ class QuarnSearcher final : public Searcher {
   const Workload& workload_;
 };
 
+struct FreeCode {
+  void operator()(pcre2_code* code) const { pcre2_code_free(code); }
+};
+struct FreeData {
+  void operator()(pcre2_match_data* data) const { pcre2_match_data_free(data); }
+};
+using Pcre2Code = std::unique_ptr<pcre2_code, FreeCode>;
+using Pcre2Data = std::unique_ptr<pcre2_match_data, FreeData>;
+
+std::string Pcre2Message(int error) {
+  PCRE2_UCHAR buffer[256];
+  const int length = pcre2_get_error_message(error, buffer, 256);
+  return quarn::Utf16ToUtf8(
+      std::u16string_view(reinterpret_cast<const char16_t*>(buffer), length > 0 ? length : 0));
+}
+
+Pcre2Code Pcre2Compile(const Workload& workload, std::string* whyNot) {
+  int error = 0;
+  PCRE2_SIZE offset = 0;
+  Pcre2Code code(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(workload.pattern.data()),
+                               workload.pattern.size(), IgnoreCase(workload) ? PCRE2_CASELESS : 0,
+                               &error, &offset, nullptr));
+  if (!code && whyNot) *whyNot = "cannot compile the pattern: " + Pcre2Message(error);
+  return code;
+}
+
+// Matches text and reads the match and every group back into outcome.
+void Pcre2Match(const pcre2_code* code, pcre2_match_data* data, const std::u16string& text,
+                Outcome& outcome) {
+  const int rc = pcre2_match(code, reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(), 0, 0,
+                             data, nullptr);
+  outcome.matched = rc >= 0;
+  outcome.failed = rc < 0 && rc != PCRE2_ERROR_NOMATCH;
+  outcome.error = outcome.failed ? rc : 0;
+  outcome.spans.clear();
+  if (!outcome.matched) return;
+  const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data);
+  const uint32_t pairs = pcre2_get_ovector_count(data);
+  for (uint32_t n = 0; n < pairs; ++n) {
+    const bool set = static_cast<int>(n) < rc && ovector[2 * n] != PCRE2_UNSET;
+    outcome.spans.push_back(set ? Span{static_cast<int32_t>(ovector[2 * n]),
+                                       static_cast<int32_t>(ovector[2 * n + 1] - ovector[2 * n])}
+                                : Span{});
+  }
+}
+
 class Pcre2Searcher final : public Searcher {
  public:
   Pcre2Searcher(const Workload& workload, bool jit, std::string& whyNot) : workload_(workload) {
-    int error = 0;
-    PCRE2_SIZE offset = 0;
-    const uint32_t options = IgnoreCase(workload) ? PCRE2_CASELESS : 0;
-    code_.reset(pcre2_compile(reinterpret_cast<PCRE2_SPTR>(workload.pattern.data()),
-                              workload.pattern.size(), options, &error, &offset, nullptr));
-    if (!code_) {
-      whyNot = "cannot compile the pattern: " + Message(error);
-      return;
-    }
+    code_ = Pcre2Compile(workload, &whyNot);
+    if (!code_) return;
     if (jit && !JitCompile(whyNot)) return;
-    pcre2_pattern_info(code_.get(), PCRE2_INFO_CAPTURECOUNT, &groups_);
     data_.reset(pcre2_match_data_create_from_pattern(code_.get(), nullptr));
   }
 
   void Search(size_t subject, Outcome& outcome) override {
-    const std::u16string& text = workload_.subjects[subject];
-    const int rc = pcre2_match(code_.get(), reinterpret_cast<PCRE2_SPTR>(text.data()), text.size(),
-                               0, 0, data_.get(), nullptr);
-    outcome.matched = rc >= 0;
-    outcome.failed = rc < 0 && rc != PCRE2_ERROR_NOMATCH;
-    outcome.spans.clear();
-    if (!outcome.matched) return;
-    const PCRE2_SIZE* ovector = pcre2_get_ovector_pointer(data_.get());
-    for (uint32_t n = 0; n <= groups_; ++n) {
-      const bool set = static_cast<int>(n) < rc && ovector[2 * n] != PCRE2_UNSET;
-      outcome.spans.push_back(set ? Span{static_cast<int32_t>(ovector[2 * n]),
-                                         static_cast<int32_t>(ovector[2 * n + 1] - ovector[2 * n])}
-                                  : Span{});
-    }
+    Pcre2Match(code_.get(), data_.get(), workload_.subjects[subject], outcome);
   }
 
  private:
-  static std::string Message(int error) {
-    PCRE2_UCHAR buffer[256];
-    const int length = pcre2_get_error_message(error, buffer, 256);
-    return quarn::Utf16ToUtf8(
-        std::u16string_view(reinterpret_cast<const char16_t*>(buffer), length > 0 ? length : 0));
-  }
-
   bool JitCompile(std::string& whyNot) {
     uint32_t available = 0;
     pcre2_config(PCRE2_CONFIG_JIT, &available);
@@ -120,23 +178,34 @@ class Pcre2Searcher final : public Searcher {
       return false;
     }
     if (const int error = pcre2_jit_compile(code_.get(), PCRE2_JIT_COMPLETE); error != 0) {
-      whyNot = "JIT compilation failed: " + Message(error);
+      whyNot = "JIT compilation failed: " + Pcre2Message(error);
       return false;
     }
     return true;
   }
 
-  struct FreeCode {
-    void operator()(pcre2_code* code) const { pcre2_code_free(code); }
-  };
-  struct FreeData {
-    void operator()(pcre2_match_data* data) const { pcre2_match_data_free(data); }
-  };
-
   const Workload& workload_;
-  std::unique_ptr<pcre2_code, FreeCode> code_;
-  std::unique_ptr<pcre2_match_data, FreeData> data_;
-  uint32_t groups_ = 0;
+  Pcre2Code code_;
+  Pcre2Data data_;
+};
+
+// A program that keeps no compiled pattern: every search compiles the pattern, makes its
+// match data, matches and frees both.
+class Pcre2CompilingSearcher final : public Searcher {
+ public:
+  // Compiles once only to tell whether the pattern compiles at all.
+  Pcre2CompilingSearcher(const Workload& workload, std::string& whyNot) : workload_(workload) {
+    Pcre2Compile(workload, &whyNot);
+  }
+
+  void Search(size_t subject, Outcome& outcome) override {
+    const Pcre2Code code = Pcre2Compile(workload_, nullptr);
+    const Pcre2Data data(pcre2_match_data_create_from_pattern(code.get(), nullptr));
+    Pcre2Match(code.get(), data.get(), workload_.subjects[subject], outcome);
+  }
+
+ private:
+  const Workload& workload_;
 };
 
 // Latin-1 bytes for the engines that work on char; nothing when a character does not fit.
@@ -315,15 +384,16 @@ std::unique_ptr<Searcher> PrepareQuarn(const Workload& workload) {
   return std::make_unique<QuarnSearcher>(workload);
 }
 
-std::string LastQuarnError() {
-  return lastQuarnError;
-}
-
 std::vector<Engine> AllEngines() {
   return {
-      {"Quarn", [](const Workload& workload, std::string&) { return PrepareQuarn(workload); }},
-      {"PCRE2", Pcre2(false)},
-      {"PCRE2-JIT", Pcre2(true)},
+      {kQuarn, [](const Workload& workload, std::string&) { return PrepareQuarn(workload); }},
+      {kQuarnLegacy, [](const Workload& workload,
+                        std::string&) { return std::make_unique<QuarnLegacySearcher>(workload); }},
+      {kPcre2, Pcre2(false)},
+      {kPcre2Compile, Checked([](const Workload& workload, std::string& whyNot) {
+         return std::make_unique<Pcre2CompilingSearcher>(workload, whyNot);
+       })},
+      {kPcre2Jit, Pcre2(true)},
       {"RE2", ByteEngine<Re2Searcher>()},
       {"Boost", ByteEngine<BoostSearcher>()},
       {"std::regex", ByteEngine<StdSearcher>()},

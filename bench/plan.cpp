@@ -9,7 +9,8 @@ namespace quarn_bench {
 namespace {
 
 std::string Describe(const Outcome& outcome) {
-  if (outcome.failed) return "gives up";
+  if (outcome.failed)
+    return outcome.error != 0 ? "ends in error " + std::to_string(outcome.error) : "gives up";
   if (!outcome.matched) return "finds no match";
   std::ostringstream text;
   text << "finds";
@@ -26,17 +27,27 @@ std::string Describe(const Outcome& outcome) {
 }
 
 bool Same(const Outcome& a, const Outcome& b) {
-  return a.failed == b.failed && a.matched == b.matched && a.spans == b.spans;
+  return a.failed == b.failed && a.error == b.error && a.matched == b.matched && a.spans == b.spans;
 }
 
-// The first subject on which Quarn reported an error, as a note, or "".
-std::string QuarnError(const std::vector<Outcome>& answers) {
-  for (size_t i = 0; i < answers.size(); ++i) {
-    if (answers[i].failed) {
-      return "subject " + std::to_string(i + 1) + ": Quarn reports \"" + LastQuarnError() + "\"";
+// Quarn's answers, and the first of its errors as the subject's number and the error's text.
+struct QuarnAnswers {
+  std::vector<Outcome> outcomes;
+  size_t failedSubject = 0;  // 1-based; 0 when no search failed
+  std::string errorText;
+};
+
+QuarnAnswers AnswersOfQuarn(const Workload& workload, Searcher& quarn) {
+  QuarnAnswers answers;
+  answers.outcomes.resize(workload.subjects.size());
+  for (size_t i = 0; i < workload.subjects.size(); ++i) {
+    quarn.Search(i, answers.outcomes[i]);
+    if (answers.outcomes[i].failed && answers.failedSubject == 0) {
+      answers.failedSubject = i + 1;
+      answers.errorText = quarn.ErrorText();
     }
   }
-  return "";
+  return answers;
 }
 
 }  // namespace
@@ -72,9 +83,11 @@ Plan MakePlan(const std::vector<Workload>& workloads, const std::vector<Engine>&
     const std::string id = WorkloadId(workload);
     std::string whyNot;
     std::shared_ptr<Searcher> quarn = engines.front().prepare(workload, whyNot);
-    const std::vector<Outcome> expected = Answers(workload, *quarn);
-    if (const std::string error = QuarnError(expected); !error.empty()) {
-      plan.unusable.push_back(id + ": " + error);
+    const QuarnAnswers answers = AnswersOfQuarn(workload, *quarn);
+    const std::vector<Outcome>& expected = answers.outcomes;
+    if (answers.failedSubject != 0) {
+      plan.unusable.push_back(id + ": subject " + std::to_string(answers.failedSubject) +
+                              ": Quarn reports \"" + answers.errorText + "\"");
       continue;
     }
     plan.matching[id] = static_cast<size_t>(std::count_if(

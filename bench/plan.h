@@ -22,7 +22,7 @@ struct Entry {
 
 struct Plan {
   std::vector<Entry> entries;      // per workload: Quarn, then the peers that agree with it
-  std::vector<std::string> notes;  // why a peer or a workload was left out
+  std::vector<std::string> notes;  // why a peer was left out
   // Workloads that cannot be compared at all: Quarn reported an error, or no peer agreed.
   std::vector<std::string> unusable;
   // Workload id to the number of its subjects on which Quarn finds a match.

@@ -98,11 +98,11 @@ std::string TimeTable(const Plan& plan, const std::vector<WorkloadTimes>& rows,
   return table;
 }
 
-// The geometric mean of Quarn's ratio to each peer over the workloads of each family.
-std::string SummaryTable(const std::vector<WorkloadTimes>& rows,
-                         const std::vector<std::string>& engines) {
+// The geometric mean of engine's ratio to each of peers over the workloads of each family.
+std::string SummaryTable(const std::vector<WorkloadTimes>& rows, const std::string& engine,
+                         const std::vector<std::string>& peers) {
   std::vector<std::string> header = {"family"};
-  header.insert(header.end(), engines.begin() + 1, engines.end());
+  header.insert(header.end(), peers.begin(), peers.end());
   std::string table = Header(header);
   std::vector<std::string> families;
   for (const WorkloadTimes& row : rows) {
@@ -112,16 +112,17 @@ std::string SummaryTable(const std::vector<WorkloadTimes>& rows,
   }
   for (const std::string& family : families) {
     std::vector<std::string> cells = {family};
-    for (size_t e = 1; e < engines.size(); ++e) {
+    for (const std::string& peer : peers) {
       double logSum = 0;
       int count = 0;
       for (const WorkloadTimes& row : rows) {
-        const auto quarn = row.times.find(engines.front());
-        const auto peer = row.times.find(engines[e]);
-        if (row.workload->family != family || quarn == row.times.end() || peer == row.times.end()) {
+        const auto mine = row.times.find(engine);
+        const auto theirs = row.times.find(peer);
+        if (row.workload->family != family || mine == row.times.end() ||
+            theirs == row.times.end()) {
           continue;
         }
-        logSum += std::log(quarn->second / peer->second);
+        logSum += std::log(mine->second / theirs->second);
         ++count;
       }
       cells.push_back(
@@ -186,16 +187,25 @@ std::string Report(const Plan& plan, const std::vector<std::string>& engines,
                    const std::map<std::string, double>& secondsPerIteration) {
   const std::vector<WorkloadTimes> rows = Collect(plan, secondsPerIteration);
   if (rows.empty()) return "No benchmark was run.\n";
+  const auto any = [&rows](const auto& predicate) {
+    return std::any_of(rows.begin(), rows.end(), predicate);
+  };
   std::ostringstream report;
-  report << "Time per search (CPU time, median of the repetitions) and, in parentheses, Quarn's "
-            "time divided by the peer's:\n\n"
-         << TimeTable(plan, rows, engines)
-         << "\nQuarn's ratio to each peer, geometric mean per family (number of workloads):\n\n"
-         << SummaryTable(rows, engines);
-  const bool growth = std::any_of(rows.begin(), rows.end(), [](const WorkloadTimes& row) {
-    return row.workload->family == "growth";
-  });
-  if (growth) {
+  report << "Time per search (CPU time, median of the repetitions) and, in parentheses, "
+         << engines.front() << "'s time divided by the other engine's:\n\n"
+         << TimeTable(plan, rows, engines) << "\n"
+         << engines.front()
+         << "'s ratio to each other engine, geometric mean per family (number of workloads):\n\n"
+         << SummaryTable(rows, engines.front(),
+                         std::vector<std::string>(engines.begin() + 1, engines.end()));
+  if (any([](const WorkloadTimes& row) { return row.times.contains(kQuarnLegacy); })) {
+    report << "\n"
+           << kQuarnLegacy
+           << "'s ratio to PCRE2 compiling on every search, interpreting and JIT-compiled, "
+              "geometric mean per family (number of workloads):\n\n"
+           << SummaryTable(rows, kQuarnLegacy, {kPcre2Compile, kPcre2, kPcre2Jit});
+  }
+  if (any([](const WorkloadTimes& row) { return row.workload->family == "growth"; })) {
     report << "\nGrowth workloads, time per character of the subject:\n\n"
            << PerCharacterTable(rows, engines);
   }

@@ -1,5 +1,5 @@
 // Collects the benchmark timings and turns them into the report: time per search for each
-// workload and engine, with Quarn's ratio to each peer.
+// workload and engine, with Quarn's ratio to each other engine.
 #pragma once
 
 #include <benchmark/benchmark.h>
@@ -29,9 +29,11 @@ class CollectingReporter : public benchmark::ConsoleReporter {
   std::map<std::string, std::vector<double>> seconds_;
 };
 
-// The report as Markdown tables: time per search and Quarn's ratio to each peer for every
-// workload; the geometric mean of those ratios per family; the time per character of the
-// growth workloads. Benchmarks missing from the timings are shown as not run.
+// The report as Markdown tables: time per search and the first engine's (Quarn's) ratio to
+// each other engine for every workload; the geometric mean of those ratios per
+// family, and of Quarn-legacy's ratios to PCRE2 compiling on every search, interpreting and
+// JIT-compiled; and the time per character of the growth workloads. Benchmarks missing from
+// the timings are shown as not run.
 std::string Report(const Plan& plan, const std::vector<std::string>& engines,
                    const std::map<std::string, double>& secondsPerIteration);
 
