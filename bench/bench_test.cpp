@@ -1,6 +1,7 @@
 // Tests of the benchmark harness: every engine adapter reports matches and subexpressions in
-// the same terms, the cross-check leaves out exactly the peers that differ by design, and the
-// report divides the right way round.
+// the same terms, the cross-check leaves out exactly the peers that differ by design and takes
+// Quarn's depth limit as its answer where it runs alone, and the report divides the right way
+// round.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -85,7 +86,7 @@ TEST(Engines, Pcre2RefusesAPatternItCannotCompileBeforeAnySearch) {
   }
 }
 
-TEST(Workloads, CoverTheDemoExamplesCorpusGrowthAndPathologicalCases) {
+TEST(Workloads, CoverTheDemoExamplesCorpusGrowthPathologicalAndNestedCases) {
   std::map<std::string, int> perFamily;
   for (const Workload& workload : RealWorkloads())
     ++perFamily[workload.family];
@@ -94,6 +95,7 @@ TEST(Workloads, CoverTheDemoExamplesCorpusGrowthAndPathologicalCases) {
   EXPECT_EQ(perFamily["growth"], 4);
   EXPECT_EQ(perFamily["pathological"], 4);
   EXPECT_EQ(perFamily["pathological_cb"], 4);
+  EXPECT_EQ(perFamily["nested"], 10);
 }
 
 TEST(Workloads, GrowthSubjectsHaveTheirLengthAndOneTarget) {
@@ -111,6 +113,23 @@ TEST(Workloads, GrowthSubjectsHaveTheirLengthAndOneTarget) {
   }
 }
 
+TEST(Workloads, NestedOnesAreRunsOfAForQuarnAloneAndPcre2) {
+  std::vector<std::pair<std::u16string, size_t>> seen;
+  for (const Workload& workload : RealWorkloads()) {
+    if (workload.family != "nested") continue;
+    EXPECT_TRUE(workload.quarnAlone);
+    EXPECT_EQ(workload.peers, std::vector<std::string>{kPcre2});
+    ASSERT_EQ(workload.subjects.size(), 1u);
+    EXPECT_EQ(workload.subjects.front(), std::u16string(workload.subjects.front().size(), u'a'));
+    seen.emplace_back(workload.pattern, workload.subjects.front().size());
+  }
+  const std::vector<std::pair<std::u16string, size_t>> expected = {
+      {u"(a|aa)+b", 25},  {u"(a|aa)+b", 50}, {u"(a|aa)+b", 100}, {u"(a|aa)+b", 199},
+      {u"(a|aa)+b", 400}, {u"(a+)+b", 25},   {u"(a+)+b", 50},    {u"(a+)+b", 100},
+      {u"(a+)+b", 199},   {u"(a+)+b", 400}};
+  EXPECT_EQ(seen, expected);
+}
+
 // "family/name: engine" of every note.
 std::set<std::string> LeftOut(const Plan& plan) {
   std::set<std::string> leftOut;
@@ -123,7 +142,8 @@ TEST(Plan, LeavesOutExactlyThePeersThatDifferByDesign) {
   const Plan plan = MakePlan(RealWorkloads(), AllEngines());
   EXPECT_TRUE(plan.unusable.empty()) << plan.unusable.front();
   // RE2 has no back references and no lookahead; Boost gives up on the longest exponential
-  // searches. Every other peer must find exactly what Quarn finds.
+  // searches; PCRE2 answers "no match" where Quarn reaches its depth limit. Every other peer
+  // must find exactly what Quarn finds.
   const std::set<std::string> expected = {
       "demo/12_repeated_words: RE2",
       "demo/15_lookaheads_negative_assertion: RE2",
@@ -132,18 +152,37 @@ TEST(Plan, LeavesOutExactlyThePeersThatDifferByDesign) {
       "corpus/lookahead: RE2",
       "pathological/20: Boost",
       "pathological_cb/20: Boost",
+      "nested/alternation_400: PCRE2",
+      "nested/plus_199: PCRE2",
+      "nested/plus_400: PCRE2",
   };
   EXPECT_EQ(LeftOut(plan), expected);
-  EXPECT_EQ(plan.entries.size(), RealWorkloads().size() * AllEngines().size() - expected.size());
+  // Every engine on the compared workloads but the seven left out; on the ten nested ones
+  // Quarn, and PCRE2 on the seven where it agrees.
+  EXPECT_EQ(plan.entries.size(), (RealWorkloads().size() - 10) * AllEngines().size() - 7 + 10 + 7);
 }
 
-TEST(Plan, AQuarnErrorMakesAWorkloadUnusable) {
-  const Plan plan = MakePlan({Single(u"a*", {u"", std::u16string(600, u'a')})}, AllEngines());
+TEST(Plan, TakesQuarnsErrorAsItsAnswerOnlyWhereItRunsAlone) {
+  Workload deep = Single(u"a*", {u"", std::u16string(600, u'a')});
+  Plan plan = MakePlan({deep}, AllEngines());
   ASSERT_EQ(plan.unusable.size(), 1u);
   EXPECT_NE(plan.unusable.front().find("subject 2: Quarn reports \"Error #20052"),
             std::string::npos)
       << plan.unusable.front();
   EXPECT_TRUE(plan.entries.empty());
+
+  deep.quarnAlone = true;
+  deep.peers = {kPcre2};
+  plan = MakePlan({deep}, AllEngines());
+  EXPECT_TRUE(plan.unusable.empty());
+  ASSERT_EQ(plan.entries.size(), 1u);
+  EXPECT_EQ(plan.entries.front().engine, kQuarn);
+  EXPECT_EQ(plan.answers.at("test/case"), "error 20052");
+  EXPECT_NE(plan.errors.at(20052).find("Maximum number of iterations"), std::string::npos);
+  // PCRE2, the one peer named, was compared and found to differ.
+  EXPECT_EQ(plan.notes, std::vector<std::string>{"test/case: PCRE2 left out, on subject 2 Quarn "
+                                                 "ends in error 20052 but the peer finds the "
+                                                 "match at 0 length 600"});
 }
 
 TEST(Plan, DescribesTheFirstDifference) {
@@ -183,6 +222,48 @@ TEST(Report, DividesQuarnsTimeByThePeersPerSearch) {
       << report;
   // Quarn-legacy against PCRE2 compiling on every search, interpreting and JIT-compiled.
   EXPECT_NE(report.find("| corpus | ×2 (1) | ×16 (1) | — |"), std::string::npos) << report;
+}
+
+TEST(Report, ShowsQuarnAlonesAnswersTimesAndGrowth) {
+  std::vector<Workload> nested;
+  for (const size_t length : {25, 50, 100}) {
+    nested.push_back({"nested",
+                      "alternation_" + std::to_string(length),
+                      "a run",
+                      u"(a|aa)+b",
+                      0,
+                      {std::u16string(length, u'a')},
+                      true,
+                      {kPcre2}});
+  }
+  Plan plan;
+  plan.entries = {{&nested[0], kQuarn, nullptr},
+                  {&nested[0], kPcre2, nullptr},
+                  {&nested[1], kQuarn, nullptr},
+                  {&nested[2], kQuarn, nullptr}};
+  plan.answers = {{"nested/alternation_25", "no match"},
+                  {"nested/alternation_50", "no match"},
+                  {"nested/alternation_100", "error 20052"}};
+  plan.errors[20052] = "Error #20052: too deep";
+  const std::string report = Report(plan, {kQuarn, kPcre2},
+                                    {{"nested/alternation_25/Quarn", 1e-6},
+                                     {"nested/alternation_50/Quarn", 4e-6},
+                                     {"nested/alternation_100/Quarn", 2e-6},
+                                     {"nested/alternation_25/PCRE2", 3e-9}});
+  // Four times the time for twice the length is n^2; no growth across a change of answer.
+  EXPECT_NE(report.find("| pattern | subject length | answer | Quarn | growth | PCRE2 |\n"
+                        "| --- | --- | --- | --- | --- | --- |\n"
+                        "| `(a\\|aa)+b` | 25 | no match | 1 µs |  | 3 ns |\n"
+                        "|  | 50 | no match | 4 µs | ×4, n^2.00 | — |\n"
+                        "|  | 100 | error 20052 | 2 µs |  | — |\n"),
+            std::string::npos)
+      << report;
+  EXPECT_NE(report.find("- `(a\\|aa)+b`, no match, from 25 to 50 characters: Quarn's time ×4, "
+                        "n^2.00\n- error 20052 is \"Error #20052: too deep\""),
+            std::string::npos)
+      << report;
+  // They are not compared, so no table of ratios shows them.
+  EXPECT_EQ(report.find("nested/alternation"), std::string::npos) << report;
 }
 
 }  // namespace

@@ -50,6 +50,20 @@ QuarnAnswers AnswersOfQuarn(const Workload& workload, Searcher& quarn) {
   return answers;
 }
 
+// What Quarn answers on a workload, in a few words for the report.
+std::string InWords(const QuarnAnswers& answers) {
+  if (answers.failedSubject != 0)
+    return "error " + std::to_string(answers.outcomes[answers.failedSubject - 1].error);
+  const bool any = std::any_of(answers.outcomes.begin(), answers.outcomes.end(),
+                               [](const Outcome& o) { return o.matched; });
+  return any ? "match" : "no match";
+}
+
+bool Compared(const Workload& workload, const std::string& peer) {
+  return !workload.quarnAlone ||
+         std::find(workload.peers.begin(), workload.peers.end(), peer) != workload.peers.end();
+}
+
 }  // namespace
 
 std::string WorkloadId(const Workload& workload) {
@@ -85,15 +99,21 @@ Plan MakePlan(const std::vector<Workload>& workloads, const std::vector<Engine>&
     std::shared_ptr<Searcher> quarn = engines.front().prepare(workload, whyNot);
     const QuarnAnswers answers = AnswersOfQuarn(workload, *quarn);
     const std::vector<Outcome>& expected = answers.outcomes;
-    if (answers.failedSubject != 0) {
+    if (answers.failedSubject != 0 && !workload.quarnAlone) {
       plan.unusable.push_back(id + ": subject " + std::to_string(answers.failedSubject) +
                               ": Quarn reports \"" + answers.errorText + "\"");
       continue;
+    }
+    if (workload.quarnAlone) {
+      plan.answers[id] = InWords(answers);
+      if (answers.failedSubject != 0)
+        plan.errors[expected[answers.failedSubject - 1].error] = answers.errorText;
     }
     plan.matching[id] = static_cast<size_t>(std::count_if(
         expected.begin(), expected.end(), [](const Outcome& o) { return o.matched; }));
     std::vector<Entry> agreeing;
     for (size_t e = 1; e < engines.size(); ++e) {
+      if (!Compared(workload, engines[e].name)) continue;
       std::shared_ptr<Searcher> peer = engines[e].prepare(workload, whyNot);
       if (!peer) {
         plan.notes.push_back(id + ": " + engines[e].name + " left out, " + whyNot);
@@ -106,7 +126,7 @@ Plan MakePlan(const std::vector<Workload>& workloads, const std::vector<Engine>&
       }
       agreeing.push_back({&workload, engines[e].name, std::move(peer)});
     }
-    if (agreeing.empty()) {
+    if (agreeing.empty() && !workload.quarnAlone) {
       plan.unusable.push_back(id + ": no peer does the same work");
       continue;
     }

@@ -1,6 +1,7 @@
 // Which engine runs which workload. Before anything is timed, every peer's answers are checked
 // against Quarn's on every subject: a peer that finds another match or other subexpressions,
-// or gives up, does different work and is left out of that workload with a note.
+// or gives up, does different work and is left out of that workload with a note. A workload
+// for Quarn alone is compared only with the peers it names, and Quarn's error is its answer.
 #pragma once
 
 #include <map>
@@ -27,6 +28,10 @@ struct Plan {
   std::vector<std::string> unusable;
   // Workload id to the number of its subjects on which Quarn finds a match.
   std::map<std::string, size_t> matching;
+  // For the workloads that Quarn runs alone, its answer in words ("match", "no match" or
+  // "error 20052"), and the engine's text for each error number among those answers.
+  std::map<std::string, std::string> answers;
+  std::map<int32_t, std::string> errors;
 };
 
 // An engine's answers on every subject of a workload, in order.

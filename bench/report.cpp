@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <sstream>
 
+#include "quarn/utf.h"
+
 namespace quarn_bench {
 
 namespace {
@@ -75,12 +77,17 @@ std::string Caption(const Plan& plan, const Workload& workload) {
   return caption;
 }
 
+bool Compared(const WorkloadTimes& row) {
+  return !row.workload->quarnAlone;
+}
+
 std::string TimeTable(const Plan& plan, const std::vector<WorkloadTimes>& rows,
                       const std::vector<std::string>& engines) {
   std::vector<std::string> header = {"workload"};
   header.insert(header.end(), engines.begin(), engines.end());
   std::string table = Header(header);
   for (const WorkloadTimes& row : rows) {
+    if (!Compared(row)) continue;
     std::vector<std::string> cells = {Caption(plan, *row.workload)};
     const auto quarn = row.times.find(engines.front());
     for (const std::string& engine : engines) {
@@ -98,7 +105,8 @@ std::string TimeTable(const Plan& plan, const std::vector<WorkloadTimes>& rows,
   return table;
 }
 
-// The geometric mean of engine's ratio to each of peers over the workloads of each family.
+// The geometric mean of engine's ratio to each of peers over the compared workloads of each
+// family.
 std::string SummaryTable(const std::vector<WorkloadTimes>& rows, const std::string& engine,
                          const std::vector<std::string>& peers) {
   std::vector<std::string> header = {"family"};
@@ -106,7 +114,8 @@ std::string SummaryTable(const std::vector<WorkloadTimes>& rows, const std::stri
   std::string table = Header(header);
   std::vector<std::string> families;
   for (const WorkloadTimes& row : rows) {
-    if (std::find(families.begin(), families.end(), row.workload->family) == families.end()) {
+    if (Compared(row) &&
+        std::find(families.begin(), families.end(), row.workload->family) == families.end()) {
       families.push_back(row.workload->family);
     }
   }
@@ -118,7 +127,7 @@ std::string SummaryTable(const std::vector<WorkloadTimes>& rows, const std::stri
       for (const WorkloadTimes& row : rows) {
         const auto mine = row.times.find(engine);
         const auto theirs = row.times.find(peer);
-        if (row.workload->family != family || mine == row.times.end() ||
+        if (row.workload->family != family || !Compared(row) || mine == row.times.end() ||
             theirs == row.times.end()) {
           continue;
         }
@@ -150,6 +159,79 @@ std::string PerCharacterTable(const std::vector<WorkloadTimes>& rows,
     table += Row(cells);
   }
   return table;
+}
+
+// A pattern as a code span in a table cell, where "|" has to be escaped.
+std::string PatternCell(const std::u16string& pattern) {
+  std::string cell = "`";
+  for (const char c : quarn::Utf16ToUtf8(pattern))
+    cell += c == '|' ? std::string("\\|") : std::string(1, c);
+  return cell + "`";
+}
+
+double SubjectLength(const WorkloadTimes& row) {
+  return static_cast<double>(row.workload->subjects.front().size());
+}
+
+// How Quarn's time grows from row a to row b: the time ratio and the power of the length
+// that gives it.
+std::string Growth(const WorkloadTimes& a, const WorkloadTimes& b, const std::string& quarn) {
+  const double ratio = b.times.at(quarn) / a.times.at(quarn);
+  const double exponent = std::log(ratio) / std::log(SubjectLength(b) / SubjectLength(a));
+  return Ratio(ratio) + ", n^" + Format("%.2f", exponent);
+}
+
+// The workloads that Quarn runs alone, one row per subject length under each pattern: its
+// answer, its time, the growth from the row before, and the time of the peers that agree.
+std::string CurveTable(const Plan& plan, const std::vector<WorkloadTimes>& rows,
+                       const std::vector<std::string>& engines) {
+  std::vector<const WorkloadTimes*> alone;
+  for (const WorkloadTimes& row : rows) {
+    if (!Compared(row) && row.times.contains(engines.front())) alone.push_back(&row);
+  }
+  std::vector<std::string> peers;
+  for (size_t e = 1; e < engines.size(); ++e) {
+    if (std::any_of(alone.begin(), alone.end(),
+                    [&](const WorkloadTimes* row) { return row->times.contains(engines[e]); })) {
+      peers.push_back(engines[e]);
+    }
+  }
+  std::vector<std::string> header = {"pattern", "subject length", "answer", engines.front(),
+                                     "growth"};
+  header.insert(header.end(), peers.begin(), peers.end());
+  std::string table = Header(header);
+  std::string statements;
+  size_t runStart = 0;  // the first row of the current pattern and answer
+  for (size_t i = 0; i < alone.size(); ++i) {
+    const WorkloadTimes& row = *alone[i];
+    const bool samePattern = i > 0 && alone[i - 1]->workload->pattern == row.workload->pattern;
+    const std::string& answer = plan.answers.at(WorkloadId(*row.workload));
+    // Growth compares searches with the same answer only: an error ends a search early.
+    const bool sameRun =
+        samePattern && plan.answers.at(WorkloadId(*alone[i - 1]->workload)) == answer;
+    if (!sameRun) runStart = i;
+    std::vector<std::string> cells = {samePattern ? "" : PatternCell(row.workload->pattern),
+                                      Format("%.0f", SubjectLength(row)), answer,
+                                      Duration(row.times.at(engines.front())),
+                                      sameRun ? Growth(*alone[i - 1], row, engines.front()) : ""};
+    for (const std::string& peer : peers) {
+      const auto time = row.times.find(peer);
+      cells.push_back(time == row.times.end() ? "—" : Duration(time->second));
+    }
+    table += Row(cells);
+    const bool runEnds = i + 1 == alone.size() ||
+                         alone[i + 1]->workload->pattern != row.workload->pattern ||
+                         plan.answers.at(WorkloadId(*alone[i + 1]->workload)) != answer;
+    if (runEnds && i > runStart) {
+      statements += "- " + PatternCell(row.workload->pattern) + ", " + answer + ", from " +
+                    Format("%.0f", SubjectLength(*alone[runStart])) + " to " +
+                    Format("%.0f", SubjectLength(row)) + " characters: " + engines.front() +
+                    "'s time " + Growth(*alone[runStart], row, engines.front()) + "\n";
+    }
+  }
+  for (const auto& [number, text] : plan.errors)
+    statements += "- error " + std::to_string(number) + " is \"" + text + "\"\n";
+  return table + "\n" + statements;
 }
 
 }  // namespace
@@ -191,14 +273,19 @@ std::string Report(const Plan& plan, const std::vector<std::string>& engines,
     return std::any_of(rows.begin(), rows.end(), predicate);
   };
   std::ostringstream report;
-  report << "Time per search (CPU time, median of the repetitions) and, in parentheses, "
-         << engines.front() << "'s time divided by the other engine's:\n\n"
-         << TimeTable(plan, rows, engines) << "\n"
-         << engines.front()
-         << "'s ratio to each other engine, geometric mean per family (number of workloads):\n\n"
-         << SummaryTable(rows, engines.front(),
-                         std::vector<std::string>(engines.begin() + 1, engines.end()));
-  if (any([](const WorkloadTimes& row) { return row.times.contains(kQuarnLegacy); })) {
+  if (any(Compared)) {
+    report << "Time per search (CPU time, median of the repetitions) and, in parentheses, "
+           << engines.front() << "'s time divided by the other engine's:\n\n"
+           << TimeTable(plan, rows, engines) << "\n"
+           << engines.front()
+           << "'s ratio to each other engine, geometric mean per family (number of "
+              "workloads):\n\n"
+           << SummaryTable(rows, engines.front(),
+                           std::vector<std::string>(engines.begin() + 1, engines.end()));
+  }
+  if (any([](const WorkloadTimes& row) {
+        return Compared(row) && row.times.contains(kQuarnLegacy);
+      })) {
     report << "\n"
            << kQuarnLegacy
            << "'s ratio to PCRE2 compiling on every search, interpreting and JIT-compiled, "
@@ -208,6 +295,14 @@ std::string Report(const Plan& plan, const std::vector<std::string>& engines,
   if (any([](const WorkloadTimes& row) { return row.workload->family == "growth"; })) {
     report << "\nGrowth workloads, time per character of the subject:\n\n"
            << PerCharacterTable(rows, engines);
+  }
+  if (any([&engines](const WorkloadTimes& row) {
+        return !Compared(row) && row.times.contains(engines.front());
+      })) {
+    report << "\nWorkloads of " << engines.front()
+           << " alone, time per search and its growth from the row before (the time ratio, and "
+              "the power of the subject length n that gives it):\n\n"
+           << CurveTable(plan, rows, engines);
   }
   return report.str();
 }

@@ -30,10 +30,11 @@ class CollectingReporter : public benchmark::ConsoleReporter {
 };
 
 // The report as Markdown tables: time per search and the first engine's (Quarn's) ratio to
-// each other engine for every workload; the geometric mean of those ratios per
+// each other engine for every compared workload; the geometric mean of those ratios per
 // family, and of Quarn-legacy's ratios to PCRE2 compiling on every search, interpreting and
-// JIT-compiled; and the time per character of the growth workloads. Benchmarks missing from
-// the timings are shown as not run.
+// JIT-compiled; the time per character of the growth workloads; and for the workloads Quarn
+// runs alone, its answer and time per subject length with the growth from one length to the
+// next. Benchmarks missing from the timings are shown as not run.
 std::string Report(const Plan& plan, const std::vector<std::string>& engines,
                    const std::map<std::string, double>& secondsPerIteration);
 

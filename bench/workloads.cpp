@@ -49,6 +49,22 @@ constexpr std::u16string_view kPathologicalPattern = u"(a|aa)+b";
 constexpr size_t kPathologicalLengths[] = {5, 10, 15, 20};
 constexpr std::u16string_view kRequiredLetterEnd = u"cb";
 
+// Nested quantifiers over runs of "a" without the "b" that a match needs, long enough to
+// reach the depth that Quarn allows a search: its answer is "no match" on the short runs and
+// the depth-limit error on the long ones, both its exact behaviour. Only PCRE2's interpreter
+// is compared, where it agrees: it answers at once, having looked for the "b" first, while
+// the other peers would backtrack without end, give up or not backtrack at all.
+struct NestedPattern {
+  const char* name;
+  const char* caption;
+  std::u16string_view pattern;
+};
+constexpr NestedPattern kNestedPatterns[] = {
+    {"alternation", "a repeated alternation", u"(a|aa)+b"},
+    {"plus", "a repeated repetition", u"(a+)+b"},
+};
+constexpr size_t kNestedLengths[] = {25, 50, 100, 199, 400};
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read the corpus " + path);
@@ -156,6 +172,21 @@ void AddPathological(std::vector<Workload>& out) {
   }
 }
 
+void AddNested(std::vector<Workload>& out) {
+  for (const NestedPattern& nested : kNestedPatterns) {
+    for (const size_t length : kNestedLengths) {
+      out.push_back({"nested",
+                     std::string(nested.name) + "_" + Number(length),
+                     Number(length) + " \"a\", " + nested.caption,
+                     std::u16string(nested.pattern),
+                     0,
+                     {std::u16string(length, u'a')},
+                     true,
+                     {"PCRE2"}});
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<Workload> AllWorkloads(const std::string& corpusPath) {
@@ -165,6 +196,7 @@ std::vector<Workload> AllWorkloads(const std::string& corpusPath) {
   AddCorpus(workloads, text);
   AddGrowth(workloads, text);
   AddPathological(workloads);
+  AddNested(workloads);
   return workloads;
 }
 

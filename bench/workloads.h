@@ -1,6 +1,7 @@
 // The searches that the benchmarks time, the same for every engine: the seventeen examples of
 // the demo window, a line-by-line search of an English text, one pattern over subjects of
-// growing length, and a pattern with nested quantifiers that backtracks exponentially.
+// growing length, a pattern with nested quantifiers that backtracks exponentially, and nested
+// quantifiers over runs long enough to reach Quarn's depth limit.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +11,7 @@
 namespace quarn_bench {
 
 struct Workload {
-  std::string family;   // "demo", "corpus", "growth" or "pathological"
+  std::string family;   // "demo", "corpus", "growth", "pathological", "pathological_cb", "nested"
   std::string name;     // identifier inside the family, used in benchmark names
   std::string caption;  // what the report shows
   std::u16string pattern;
@@ -18,6 +19,11 @@ struct Workload {
   // One benchmark iteration searches each subject once, so a corpus workload counts as one
   // search per line.
   std::vector<std::u16string> subjects;
+  // Quarn alone: its answer stands even when it is an error (the depth limit is part of its
+  // behaviour), it is timed whether or not a peer agrees, and only the peers named in peers
+  // are compared with it, since the others do different work or never finish.
+  bool quarnAlone = false;
+  std::vector<std::string> peers = {};
 };
 
 // Every workload, in report order. corpusPath names the English text that the corpus and
