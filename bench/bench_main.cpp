@@ -3,13 +3,16 @@
 //
 // Google Benchmark's flags apply (--benchmark_filter, --benchmark_repetitions, ...). --smoke
 // runs one iteration of each benchmark, for the test that keeps the benchmarks from rotting.
+// --dump-workloads FILE writes the workloads as JSON instead, for the Python benchmark.
 // The exit status is 1 when a workload could not be compared at all.
 #include <benchmark/benchmark.h>
 #include <unistd.h>
 
 #include <cstring>
 #include <exception>
+#include <fstream>
 #include <iostream>
+#include <optional>
 
 #include "engines.h"
 #include "plan.h"
@@ -31,6 +34,31 @@ bool TakeFlag(int& argc, char** argv, const char* flag) {
     }
   }
   return false;
+}
+
+// Removes option and its value from the command line; the value, when it was there.
+std::optional<std::string> TakeOption(int& argc, char** argv, const char* option) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::strcmp(argv[i], option) == 0) {
+      std::string value = argv[i + 1];
+      for (int j = i; j + 2 < argc; ++j)
+        argv[j] = argv[j + 2];
+      argc -= 2;
+      return value;
+    }
+  }
+  return std::nullopt;
+}
+
+int DumpWorkloads(const std::string& path) {
+  std::ofstream out(path, std::ios::binary);
+  out << WorkloadsJson(AllWorkloads(QUARN_BENCH_CORPUS));
+  out.close();
+  if (!out) {
+    std::cerr << "quarn_bench: cannot write " << path << "\n";
+    return 2;
+  }
+  return 0;
 }
 
 void Register(const Entry& entry, bool smoke) {
@@ -81,9 +109,11 @@ int Run(bool smoke) {
 
 int main(int argc, char** argv) {
   const bool smoke = TakeFlag(argc, argv, "--smoke");
+  const std::optional<std::string> dump = TakeOption(argc, argv, "--dump-workloads");
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
   try {
+    if (dump) return DumpWorkloads(*dump);
     return Run(smoke);
   } catch (const std::exception& error) {
     std::cerr << "quarn_bench: " << error.what() << "\n";

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 #include <set>
 
 #include "engines.h"
@@ -128,6 +129,18 @@ TEST(Workloads, NestedOnesAreRunsOfAForQuarnAloneAndPcre2) {
       {u"(a|aa)+b", 400}, {u"(a+)+b", 25},   {u"(a+)+b", 50},    {u"(a+)+b", 100},
       {u"(a+)+b", 199},   {u"(a+)+b", 400}};
   EXPECT_EQ(seen, expected);
+}
+
+TEST(Workloads, JsonKeepsPatternsFlagsAndSubjects) {
+  const std::vector<Workload> workloads = {
+      Single(uR"(\b(\w+)\s+\1 "é")", {u"the the", u"x"}, quarn::reIgnoreCase)};
+  const nlohmann::json json = nlohmann::json::parse(WorkloadsJson(workloads));
+  ASSERT_EQ(json.size(), 1u);
+  EXPECT_EQ(json[0]["family"], "test");
+  EXPECT_EQ(json[0]["name"], "case");
+  EXPECT_EQ(json[0]["pattern"], "\\b(\\w+)\\s+\\1 \"\u00e9\"");
+  EXPECT_EQ(json[0]["flags"], quarn::reIgnoreCase);
+  EXPECT_EQ(json[0]["subjects"], nlohmann::json::array({"the the", "x"}));
 }
 
 // "family/name: engine" of every note.

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <stdexcept>
 
@@ -198,6 +199,22 @@ std::vector<Workload> AllWorkloads(const std::string& corpusPath) {
   AddPathological(workloads);
   AddNested(workloads);
   return workloads;
+}
+
+std::string WorkloadsJson(const std::vector<Workload>& workloads) {
+  nlohmann::json all = nlohmann::json::array();
+  for (const Workload& workload : workloads) {
+    nlohmann::json subjects = nlohmann::json::array();
+    for (const std::u16string& subject : workload.subjects)
+      subjects.push_back(quarn::Utf16ToUtf8(subject));
+    all.push_back({{"family", workload.family},
+                   {"name", workload.name},
+                   {"caption", workload.caption},
+                   {"pattern", quarn::Utf16ToUtf8(workload.pattern)},
+                   {"flags", workload.flags},
+                   {"subjects", std::move(subjects)}});
+  }
+  return all.dump(1) + "\n";
 }
 
 }  // namespace quarn_bench

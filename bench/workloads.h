@@ -30,4 +30,8 @@ struct Workload {
 // growth workloads are made from; a missing or too short file throws std::runtime_error.
 std::vector<Workload> AllWorkloads(const std::string& corpusPath);
 
+// The workloads as a JSON array of objects with family, name, caption, pattern, flags and
+// subjects (texts in UTF-8), for harnesses in other languages.
+std::string WorkloadsJson(const std::vector<Workload>& workloads);
+
 }  // namespace quarn_bench
