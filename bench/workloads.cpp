@@ -53,8 +53,8 @@ constexpr std::u16string_view kRequiredLetterEnd = u"cb";
 // Nested quantifiers over runs of "a" without the "b" that a match needs, long enough to
 // reach the depth that Quarn allows a search: its answer is "no match" on the short runs and
 // the depth-limit error on the long ones, both its exact behaviour. Only PCRE2's interpreter
-// is compared, where it agrees: it answers at once, having looked for the "b" first, while
-// the other peers would backtrack without end, give up or not backtrack at all.
+// is compared, where it agrees: it answers after one scan for the "b", while the other peers
+// would backtrack without end, give up or not backtrack at all.
 struct NestedPattern {
   const char* name;
   const char* caption;
