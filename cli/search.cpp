@@ -25,6 +25,7 @@
 #include "line_matcher.h"
 #include "messages.h"
 #include "output.h"
+#include "prefilter.h"
 #include "sink.h"
 
 namespace quarn::cli {
@@ -82,6 +83,7 @@ Limits LimitsOf(const Options& options) {
 struct Shared {
   const Options& options;
   const LineMatcher& matcher;
+  const Prefilter* prefilter;  // lines it passes over are not searched; null when none
   Limits limits;
   bool printsLines;  // not only counts, file names or nothing
   bool wantsEvery;   // the output shows the matches, not only the lines
@@ -150,8 +152,8 @@ class FileSearch {
 
   // Notes what the matcher met; returns whether the subject can be selected or passed over
   // (not when a limit cut its search short before any match).
-  bool Searched(FileNotes& notes, int64_t line) {
-    if (subject_.InvalidBytes() > 0) {
+  bool Searched(FileNotes& notes, int64_t line, bool decoded = true) {
+    if (decoded && subject_.InvalidBytes() > 0) {
       if (notes.invalid.subjects == 0) notes.firstInvalidByte = subject_.FirstInvalid();
       Note(notes.invalid, line);
     }
@@ -224,9 +226,15 @@ class FileSearch {
     for (int64_t number = 1; input.NextLine(line); ++number) {
       if (ending && !printer_->WantsAfterContext()) break;
       if (Cancelled()) break;
-      subject_.Decode(line.text, options_.latin1, false);
-      run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
-      const bool decided = Searched(notes, number);
+      const bool search = !run_.prefilter || run_.prefilter->MayMatch(line.text);
+      if (search) {
+        subject_.Decode(line.text, options_.latin1, false);
+        run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
+      } else {
+        found_.matches.clear();
+        found_.limit.reset();
+      }
+      const bool decided = Searched(notes, number, search);
       if (run_.printsLines) {
         record_.text = line.text;
         record_.end = line.end;
@@ -323,6 +331,10 @@ class Searcher {
       if (options_.lineRegexp) settings.anchoring = Anchoring::Whole;
       settings.limits = LimitsOf(options_);
       matcher_ = MakeLineMatcher(settings);
+      if (!options_.latin1 && !options_.whole) {  // it knows UTF-8 lines
+        prefilter_.emplace(settings);
+        if (!prefilter_->Active()) prefilter_.reset();
+      }
       // As grep: when no line can be selected, no file is read, unless -L lists them all.
       if ((options_.maxCount == 0 || (settings.patterns.empty() && !options_.invert)) &&
           options_.fileList != FileList::NotMatching) {
@@ -333,7 +345,13 @@ class Searcher {
       messages_.ShowPatternPosition(options_.patterns[fault.pattern], fault.position);
       return 2;
     }
-    const Shared run{options_, *matcher_, LimitsOf(options_), printsLines_, wantsEvery_, &stop_};
+    const Shared run{options_,
+                     *matcher_,
+                     prefilter_ ? &*prefilter_ : nullptr,
+                     LimitsOf(options_),
+                     printsLines_,
+                     wantsEvery_,
+                     &stop_};
     const int threads = options_.threads > 0
                             ? options_.threads
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
@@ -366,6 +384,7 @@ class Searcher {
   const bool printsLines_;
   const bool wantsEvery_;
   std::unique_ptr<LineMatcher> matcher_;
+  std::optional<Prefilter> prefilter_;
   bool anySelected_ = false;
   bool sawError_ = false;
   Ending ending_ = Ending::Next;
