@@ -396,6 +396,53 @@ TEST(QuarnSearch, TheLimitOptionsLetTheSearchReachTheEnd) {
             "take about 999 characters; --depth raises it\n");
 }
 
+// ---- Several threads ----
+
+TEST(QuarnSearch, SeveralThreadsPrintWhatOneThreadPrints) {
+  // Files whose searches end every way a file's search can: matches, context, a binary
+  // file, bytes that are not UTF-8, a limit of the engine, no match.
+  const ScratchDir tree;
+  for (int i = 0; i < 40; ++i) {
+    std::string text;
+    for (int line = 0; line < 30; ++line) {
+      text += (line + i) % 7 == 0 ? "alpha beta " + std::to_string(line) + "\n"
+                                   : "gamma " + std::to_string(i * line) + "\n";
+    }
+    tree.Write("d" + std::to_string(i % 4) + "_" + std::to_string(i) + ".txt", text);
+  }
+  tree.Write("binary.dat", std::string("alpha\0beta\n", 11));
+  tree.Write("latin.txt", "alpha \xE9t\xE9\n");
+  tree.Write("deep.txt", std::string(1500, 'a') + "\nalpha\n");
+  tree.Write("none.txt", "nothing\n");
+  const std::vector<std::vector<std::string>> commands = {
+      {"-r", "-n", "alpha"},
+      {"-r", "-o", "--color=always", "-e", "a", "-e", "be"},
+      {"-r", "-C", "1", "-n", "beta"},
+      {"-r", "-c", "gamma 1"},
+      {"-r", "-l", "beta 14"},
+      {"-r", "-L", "beta"},
+      {"-r", "-m", "1", "-A", "2", "alpha"},
+      {"-r", "--json", "b(e)ta"},
+      {"-r", "-q", "beta 21"},
+      {"-r", "a*b"},
+      {"-r", "-w", "-v", "gamma"},
+      {"-r", "e$|n\\2"},  // a fault of the pattern in some file ends the run
+      {"alpha", "none.txt", "missing.txt", "d1_1.txt", "d2_2.txt"},
+  };
+  for (const std::vector<std::string>& command : commands) {
+    std::vector<std::string> one = command, several = command;
+    one.insert(one.begin(), "-j1");
+    several.insert(several.begin(), "-j4");
+    const RunResult expected = RunQuarn(one, "", tree.path());
+    const RunResult result = RunQuarn(several, "", tree.path());
+    EXPECT_EQ(result.status, expected.status) << ::testing::PrintToString(command);
+    EXPECT_EQ(result.out, expected.out) << ::testing::PrintToString(command);
+    EXPECT_EQ(result.err, expected.err) << ::testing::PrintToString(command);
+    // Every command prints something or ends with 0, so that the comparison says something.
+    EXPECT_TRUE(!expected.out.empty() || !expected.err.empty() || expected.status == 0);
+  }
+}
+
 // ---- JSON output ----
 
 std::vector<json> JsonLines(const std::string& out) {
