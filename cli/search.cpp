@@ -558,6 +558,7 @@ class Searcher {
       if (job.beganGroup && printed_) printer_.GroupSeparator();
       printed_ |= job.beganGroup;
       job.sink.ReplayInto(sink_);
+      sink_.EndRecord();
       const bool goOn = Take(job.outcome);
       lock.lock();
       ++written_;
