@@ -11,10 +11,13 @@ namespace {
 
 // 1234567 as "1,234,567".
 std::string Grouped(uint64_t n) {
-  std::string digits = std::to_string(n);
-  for (size_t at = digits.size(); at > 3; at -= 3)
-    digits.insert(at - 3, ",");
-  return digits;
+  const std::string digits = std::to_string(n);
+  std::string grouped;
+  for (size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) grouped += ',';
+    grouped += digits[i];
+  }
+  return grouped;
 }
 
 // The limit's name, what it means for subjects that are lines or whole files, and the option

@@ -221,10 +221,11 @@ std::string HelpText() {
     }
     std::string line = entry.id < 256 ? std::string("  -") + static_cast<char>(entry.id) + ", "
                                       : std::string("      ");
-    line += "--" + std::string(entry.name);
-    if (entry.argument == required_argument) line += "=" + std::string(entry.value);
-    if (entry.argument == optional_argument) line += "[=" + std::string(entry.value) + "]";
-    line += line.size() < 30 ? std::string(30 - line.size(), ' ') : "\n" + std::string(30, ' ');
+    line.append("--").append(entry.name);
+    if (entry.argument == required_argument) line.append("=").append(entry.value);
+    if (entry.argument == optional_argument) line.append("[=").append(entry.value).append("]");
+    if (line.size() >= 30) line += '\n';
+    line.append(line.size() < 30 ? 30 - line.size() : 30, ' ');
     help += line + entry.help + "\n";
   }
   return help + kDetails;

@@ -124,7 +124,6 @@ class PatternMatcher : public LineMatcher {
           if (!every) return;
           from = After(found.matches.back().whole, subject);
         }
-        if (!every && !found.matches.empty()) return;
       }
       return;
     }
