@@ -51,7 +51,7 @@ size_t SequenceLength(const unsigned char* in, size_t size) {
 
 }  // namespace
 
-InputFile::InputFile(const std::string& path) {
+InputFile::InputFile(const std::string& path, std::string& buffer) : buffer_(buffer) {
   if (path == "-") {
     fd_ = STDIN_FILENO;
     return;

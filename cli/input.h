@@ -19,8 +19,9 @@ struct Line {
 // A file or standard input, read in blocks.
 class InputFile {
  public:
-  // Opens path, or standard input for "-". When it cannot be opened, Error() tells why.
-  explicit InputFile(const std::string& path);
+  // Opens path, or standard input for "-". When it cannot be opened, Error() tells why. The
+  // blocks are read into buffer, which a search of one file after another reuses.
+  InputFile(const std::string& path, std::string& buffer);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -43,7 +44,7 @@ class InputFile {
   int error_ = 0;
   bool atEnd_ = false;
   bool sawNul_ = false;
-  std::string buffer_;
+  std::string& buffer_;
   size_t begin_ = 0;  // the unread bytes are buffer_[begin_, end_)
   size_t end_ = 0;
 

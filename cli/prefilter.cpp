@@ -472,6 +472,11 @@ bool Ascii(std::string_view line) {
     }
   }
 #endif
+  for (; i + 8 <= line.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes + i, 8);
+    if (word & 0x8080808080808080u) return false;
+  }
   for (; i < line.size(); ++i) {
     if (bytes[i] >= 0x80) return false;
   }

@@ -100,7 +100,7 @@ class FileSearch {
     messages_ = &messages;
     outcome_ = {};
     const std::string name = path == "-" ? kStandardInput : path;
-    InputFile input(path);
+    InputFile input(path, buffer_);
     if (!input.IsOpen()) {
       FileError(name, input.Error());
       return outcome_;
@@ -135,6 +135,7 @@ class FileSearch {
   Printer* printer_ = nullptr;
   Messages* messages_ = nullptr;
   FileOutcome outcome_;
+  std::string buffer_;  // the input's, for one file after another
   Subject subject_;
   LineMatches found_;
   Record record_;
