@@ -34,6 +34,13 @@ class InputFile {
   // The rest of the input in one piece (--whole), valid while the file is open.
   std::string_view ReadAll();
 
+  // The bytes read but not yet handed out, valid until the next call that reads.
+  std::string_view Ahead() const { return {buffer_.data() + begin_, end_ - begin_}; }
+  // Passes over the first bytes of Ahead(), which end with a line's end.
+  void Skip(size_t bytes) { begin_ += bytes; }
+  // Reads another block onto Ahead(); false at the end or on an error.
+  bool ReadMore() { return Fill(); }
+
   // Whether a block read so far held a NUL byte, grep's sign of a binary file. A line is
   // handed out only after its whole block is read, so a NUL marks the lines around it too.
   bool SawNul() const { return sawNul_; }

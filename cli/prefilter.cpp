@@ -441,46 +441,51 @@ size_t Prefilter::NextAnchor(const unsigned char* bytes, size_t from, size_t end
   return from;
 }
 
-bool Prefilter::Holds(std::string_view line, const Stretch& stretch) {
+size_t Prefilter::Find(const unsigned char* bytes, size_t size, const Stretch& stretch) {
   const size_t length = stretch.sets.size();
-  if (line.size() < length) return false;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+  if (size < length) return size;
   // The anchor of a stretch that fits lies in [first, end).
   const size_t first = stretch.anchor;
-  const size_t end = line.size() - length + stretch.anchor + 1;
+  const size_t end = size - length + stretch.anchor + 1;
   for (size_t at = NextAnchor(bytes, first, end, stretch); at < end;
        at = NextAnchor(bytes, at + 1, end, stretch)) {
     const size_t start = at - stretch.anchor;
     size_t i = 0;
     while (i < length && stretch.sets[i].Has(bytes[start + i]))
       ++i;
-    if (i == length) return true;
+    if (i == length) return start;
   }
-  return false;
+  return size;
+}
+
+bool Prefilter::Holds(std::string_view line, const Stretch& stretch) {
+  return Find(reinterpret_cast<const unsigned char*>(line.data()), line.size(), stretch) <
+         line.size();
 }
 
 namespace {
 
-// Whether every byte is below 0x80.
-bool Ascii(std::string_view line) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+// The place of the first byte of text that is not ASCII, or its size.
+size_t FirstNonAscii(std::string_view text) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   size_t i = 0;
 #ifdef __SSE2__
-  for (; i + 16 <= line.size(); i += 16) {
-    if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)))) {
-      return false;
-    }
+  for (; i + 16 <= text.size(); i += 16) {
+    if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)))) break;
   }
 #endif
-  for (; i + 8 <= line.size(); i += 8) {
+  for (; i + 8 <= text.size(); i += 8) {
     uint64_t word;
     std::memcpy(&word, bytes + i, 8);
-    if (word & 0x8080808080808080u) return false;
+    if (word & 0x8080808080808080u) break;
   }
-  for (; i < line.size(); ++i) {
-    if (bytes[i] >= 0x80) return false;
-  }
-  return true;
+  while (i < text.size() && bytes[i] < 0x80)
+    ++i;
+  return i;
+}
+
+bool Ascii(std::string_view line) {
+  return FirstNonAscii(line) == line.size();
 }
 
 }  // namespace
@@ -491,6 +496,24 @@ bool Prefilter::MayMatch(std::string_view line) const {
     if (Holds(line, stretch)) return true;
   }
   return false;
+}
+
+size_t Prefilter::Skippable(std::string_view text) const {
+  // The first byte that a line to be searched could hold; the lines before its line go.
+  size_t stop = FirstNonAscii(text);
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  for (const Stretch& stretch : stretches_)
+    stop = std::min(stop, Find(bytes, stop, stretch));
+  const size_t lf = text.rfind('\n', stop);
+  size_t end = lf == std::string_view::npos ? 0 : lf + 1;
+  if (longest_ < end) {  // then no line may be longer
+    for (size_t start = 0; start < end;) {
+      const size_t next = text.find('\n', start);
+      if (next - start > longest_) return start;
+      start = next + 1;
+    }
+  }
+  return end;
 }
 
 }  // namespace quarn::cli

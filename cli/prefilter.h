@@ -27,6 +27,10 @@ class Prefilter {
   // False only when the line (UTF-8 bytes, no line break) certainly holds no match and its
   // search could meet no limit.
   bool MayMatch(std::string_view line) const;
+  // How many bytes of whole lines at the start of text (which may end in a part of a line)
+  // MayMatch would pass over, one line after another: the lines up to the first that holds a
+  // stretch, a byte that is not ASCII or too many bytes.
+  size_t Skippable(std::string_view text) const;
 
   // A set of ASCII characters, one bit each.
   struct Set {
@@ -47,6 +51,8 @@ class Prefilter {
   size_t longest_ = 0;              // longer lines always may match
 
   static bool Holds(std::string_view line, const Stretch& stretch);
+  // The first place in bytes[0, end) where the stretch is, or end.
+  static size_t Find(const unsigned char* bytes, size_t end, const Stretch& stretch);
   // The first place at or after from (and before end) where the anchor's set has a member.
   static size_t NextAnchor(const unsigned char* bytes, size_t from, size_t end,
                            const Stretch& stretch);

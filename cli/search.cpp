@@ -220,12 +220,31 @@ class FileSearch {
     return true;
   }
 
+  // Passes over the lines ahead that the filter passes over, when nothing would be printed
+  // for them; returns the number of the next line.
+  int64_t SkipAhead(InputFile& input, int64_t number) const {
+    for (;;) {
+      const std::string_view ahead = input.Ahead();
+      const size_t skip = run_.prefilter->Skippable(ahead);
+      if (skip > 0) {
+        number += std::count(ahead.begin(), ahead.begin() + static_cast<ptrdiff_t>(skip), '\n');
+        input.Skip(skip);
+        continue;
+      }
+      if (ahead.find('\n') != std::string_view::npos || !input.ReadMore()) return number;
+    }
+  }
+
   int64_t SearchLines(InputFile& input, const std::string& name, FileNotes& notes) {
     int64_t selected = 0;
     bool ending = false;  // -m is reached: only the context after the last selected line is left
+    // Lines that are not selected print nothing unless they are context or -v selects them.
+    const bool skips = run_.prefilter && !options_.invert && !options_.before && !options_.after;
     Line line;
-    for (int64_t number = 1; input.NextLine(line); ++number) {
+    for (int64_t number = 1;; ++number) {
       if (ending && !printer_->WantsAfterContext()) break;
+      if (skips) number = SkipAhead(input, number);
+      if (!input.NextLine(line)) break;
       if (Cancelled()) break;
       const bool search = !run_.prefilter || run_.prefilter->MayMatch(line.text);
       if (search) {

@@ -82,13 +82,30 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
     if (!filter.Active()) continue;
     const auto matcher = MakeLineMatcher(settings);
     LineMatches found;
+    std::string text;  // the lines one after another, as a block of input holds them
     for (int i = 0; i < 200; ++i) {
       const std::string line = RandomLine(rng, i % 10 == 0 ? 600 : 30);
+      text += line + (i % 7 == 0 ? "\r\n" : "\n");
       if (filter.MayMatch(line)) continue;
       ++passedOver;
       matcher->Find(Utf16(line), true, found);
       EXPECT_TRUE(found.matches.empty() && !found.limit)
           << Utf16ToUtf8(settings.patterns[0]) << " on '" << line << "'";
+    }
+    // Skippable passes over whole lines that MayMatch passes over, and stops at one it does
+    // not (or at the end of the whole lines).
+    for (size_t start = 0; start < text.size();) {
+      const size_t skip = filter.Skippable(std::string_view(text).substr(start));
+      ASSERT_TRUE(skip == 0 || text[start + skip - 1] == '\n');
+      for (size_t at = start; at < start + skip;) {
+        const size_t lf = text.find('\n', at);
+        const size_t end = lf > at && text[lf - 1] == '\r' ? lf - 1 : lf;
+        EXPECT_FALSE(filter.MayMatch(std::string_view(text).substr(at, end - at)));
+        at = lf + 1;
+      }
+      start += skip;
+      if (start == text.size()) break;
+      start = text.find('\n', start) + 1;  // a line that may match is searched
     }
   }
   EXPECT_GT(passedOver, 10000u);

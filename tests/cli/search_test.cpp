@@ -406,7 +406,7 @@ TEST(QuarnSearch, SeveralThreadsPrintWhatOneThreadPrints) {
     std::string text;
     for (int line = 0; line < 30; ++line) {
       text += (line + i) % 7 == 0 ? "alpha beta " + std::to_string(line) + "\n"
-                                   : "gamma " + std::to_string(i * line) + "\n";
+                                  : "gamma " + std::to_string(i * line) + "\n";
     }
     tree.Write("d" + std::to_string(i % 4) + "_" + std::to_string(i) + ".txt", text);
   }
