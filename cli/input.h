@@ -58,6 +58,9 @@ class InputFile {
   bool Fill();  // reads one more block; false at the end or on an error
 };
 
+// The number of LF bytes in bytes.
+size_t CountLineBreaks(std::string_view bytes);
+
 // The engine's text of a line (or a whole file) and the way back to the bytes it came from.
 class Subject {
  public:

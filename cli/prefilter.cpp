@@ -499,13 +499,25 @@ bool Prefilter::MayMatch(std::string_view line) const {
 }
 
 size_t Prefilter::Skippable(std::string_view text) const {
-  // The first byte that a line to be searched could hold; the lines before its line go.
-  size_t stop = FirstNonAscii(text);
+  // The first byte that a line to be searched could hold; the lines before its line go. It
+  // is looked for a window at a time, so that after a line that may match the search for
+  // the next one does not go over bytes far ahead again.
+  constexpr size_t kWindow = 512;
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  for (const Stretch& stretch : stretches_)
-    stop = std::min(stop, Find(bytes, stop, stretch));
+  size_t stop = text.size();
+  for (size_t from = 0; from < text.size() && stop == text.size(); from += kWindow) {
+    const size_t window = std::min(kWindow, text.size() - from);
+    const size_t nonAscii = from + FirstNonAscii(text.substr(from, window));
+    if (nonAscii < from + window) stop = nonAscii;
+    for (const Stretch& stretch : stretches_) {
+      // The stretches that begin in the window.
+      const size_t end = std::min(text.size(), from + window + stretch.sets.size() - 1);
+      const size_t at = from + Find(bytes + from, end - from, stretch);
+      if (at < end) stop = std::min(stop, at);
+    }
+  }
   const size_t lf = text.rfind('\n', stop);
-  size_t end = lf == std::string_view::npos ? 0 : lf + 1;
+  const size_t end = lf == std::string_view::npos ? 0 : lf + 1;
   if (longest_ < end) {  // then no line may be longer
     for (size_t start = 0; start < end;) {
       const size_t next = text.find('\n', start);

@@ -227,7 +227,7 @@ class FileSearch {
       const std::string_view ahead = input.Ahead();
       const size_t skip = run_.prefilter->Skippable(ahead);
       if (skip > 0) {
-        number += std::count(ahead.begin(), ahead.begin() + static_cast<ptrdiff_t>(skip), '\n');
+        number += static_cast<int64_t>(CountLineBreaks(ahead.substr(0, skip)));
         input.Skip(skip);
         continue;
       }
@@ -412,7 +412,8 @@ class Searcher {
 
   // The jobs of a parallel walk, in walk order; workers take them in order.
   std::mutex mutex_;
-  std::condition_variable changed_;
+  std::condition_variable work_;   // for the workers: a job to take, or the end
+  std::condition_variable ready_;  // for the writer: the next job to write is done
   std::deque<Job> jobs_;
   size_t taken_ = 0;
   size_t written_ = 0;
@@ -511,7 +512,7 @@ class Searcher {
       std::lock_guard lock(mutex_);
       walked_ = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
     if (workers.empty()) {  // no other thread looks at the jobs
       FileSearch search(run);
       for (Job& job : jobs_) {
@@ -521,8 +522,11 @@ class Searcher {
       }
     }
     WriteDone(true);
-    stop_ = true;
-    changed_.notify_all();
+    {
+      std::lock_guard lock(mutex_);
+      stop_ = true;
+    }
+    work_.notify_all();
     for (std::thread& worker : workers)
       worker.join();
   }
@@ -534,7 +538,7 @@ class Searcher {
       job.path = path;
       job.showName = showName;
     }
-    changed_.notify_all();
+    work_.notify_one();
   }
 
   // A worker: searches the jobs in turn until the walk is over and every job taken.
@@ -542,18 +546,19 @@ class Searcher {
     FileSearch search(run);
     for (;;) {
       std::unique_lock lock(mutex_);
-      changed_.wait(lock, [&] {
+      work_.wait(lock, [&] {
         return stop_.load() || (taken_ < jobs_.size() && taken_ < written_ + kAhead) ||
                (walked_ && taken_ == jobs_.size());
       });
       if (stop_.load() || taken_ == jobs_.size()) return;
-      Job& job = jobs_[taken_++];
+      const size_t index = taken_++;
+      Job& job = jobs_[index];
       if (job.done) continue;
       lock.unlock();
       Perform(search, job);
       lock.lock();
       job.done = true;
-      changed_.notify_all();
+      if (index == written_) ready_.notify_one();
     }
   }
 
@@ -569,8 +574,8 @@ class Searcher {
     for (;;) {
       std::unique_lock lock(mutex_);
       if (wait) {
-        changed_.wait(lock,
-                      [&] { return written_ == jobs_.size() || jobs_[written_].done || stop_; });
+        ready_.wait(lock,
+                    [&] { return written_ == jobs_.size() || jobs_[written_].done || stop_; });
       }
       if (written_ == jobs_.size() || !jobs_[written_].done || ending_ != Ending::Next) return;
       Job& job = jobs_[written_];
@@ -581,9 +586,12 @@ class Searcher {
       sink_.EndRecord();
       const bool goOn = Take(job.outcome);
       lock.lock();
-      ++written_;
-      changed_.notify_all();
-      if (!goOn) return;
+      // Workers held back by kAhead may go on.
+      if (taken_ >= written_++ + kAhead) work_.notify_all();
+      if (!goOn) {
+        work_.notify_all();  // stop_ is set
+        return;
+      }
     }
   }
 };
