@@ -41,8 +41,8 @@ struct Node {
   uint32_t min = 1, max = 1;  // Repeat; max UINT32_MAX: no upper bound
 };
 
-// Reads the subset of the pattern language the filter understands; nullopt for anything
-// else. atomSet gives the ASCII members of a one-character construct, as the engine reads it.
+// Reads the subset of the pattern language the filter understands, or gives nullptr. The
+// ASCII members of each one-character construct are asked of the engine.
 class Reader {
  public:
   Reader(std::u16string_view pattern, int32_t flags) : p_(pattern), flags_(flags) {}
