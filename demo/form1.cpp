@@ -1,19 +1,28 @@
 // Form1's controls, its event handlers and its three procedures (FindInList, AddToList,
 // RunAndShow). The window talks to the engine only through Quarn() and QuarnResult(), always
-// without options, and shows the engine's error reports as modal message boxes.
+// without options, and shows the engine's error reports as modal message boxes. Quarn() runs
+// on a worker thread of the window's own pool; everything else stays on the UI thread.
 #include "form1.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QEventLoop>
 #include <QFont>
+#include <QFuture>
+#include <QFutureWatcher>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMutexLocker>
 #include <QPalette>
+#include <QPointer>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScreen>
 #include <QShortcut>
+#include <QThread>
+#include <QtConcurrent/QtConcurrentRun>
 
 #include <algorithm>
 #include <utility>
@@ -69,8 +78,10 @@ QComboBox* MakeComboBox(const QString& name, bool editable, QWidget* parent) {
   return combo;
 }
 
+// Unlike QString::fromUtf16(), keeps a U+FEFF at the start: the engine's texts are shown as
+// they are.
 QString ToQString(std::u16string_view text) {
-  return QString::fromUtf16(text.data(), static_cast<qsizetype>(text.size()));
+  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
 }
 
 std::u16string ToEngine(const QString& text) {
@@ -81,11 +92,21 @@ std::u16string ToEngine(const QString& text) {
 // nothing and the subexpression count as its digits.
 QString ResultText(int32_t type) {
   const quarn::ResultValue value = quarn::QuarnResult(type);
-  if (const auto* text = std::get_if<std::u16string>(&value)) {
-    return QString::fromStdU16String(*text);
-  }
+  if (const auto* text = std::get_if<std::u16string>(&value)) return ToQString(*text);
   if (const auto* number = std::get_if<int16_t>(&value)) return QString::number(*number);
   return {};
+}
+
+// Runs the event loop until search is over, so that the window repaints and takes input
+// meanwhile. Touches nothing but search: the window may be deleted before this returns.
+void WaitFor(QFuture<bool> search) {
+  QFutureWatcher<bool> watcher;
+  QEventLoop loop;
+  QObject::connect(&watcher, &QFutureWatcherBase::finished, &loop, &QEventLoop::quit);
+  watcher.setFuture(search);
+  loop.exec();
+  // The loop also ends when the application quits, and the engine cannot be stopped.
+  search.waitForFinished();
 }
 
 }  // namespace
@@ -100,16 +121,18 @@ Form1::Form1(QString commandLine, QWidget* parent)
   resize(PixelsX(8025), PixelsY(5955));
   setMinimumSize(PixelsX(5000), PixelsY(5000));
 
-  previousReporter_ =
-      quarn::SetErrorReporter([this](const quarn::EngineError&, std::u16string_view text) {
-        ShowMessage(QMessageBox::Critical, ToQString(text));
-      });
+  // The engine keeps one match state for the whole program: one search at a time.
+  searchPool_.setMaxThreadCount(1);
+  previousReporter_ = quarn::SetErrorReporter(
+      [this](const quarn::EngineError&, std::u16string_view text) { Report(ToQString(text)); });
   connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
           &Form1::ShowHelp);
   Load();
 }
 
 Form1::~Form1() {
+  // A search under way still reports to this window.
+  searchPool_.waitForDone();
   quarn::SetErrorReporter(std::move(previousReporter_));
 }
 
@@ -243,6 +266,7 @@ void Form1::closeEvent(QCloseEvent* event) {
 }
 
 void Form1::TestClick(int index) {
+  if (searching_) return;
   if (index < 1 || index >= static_cast<int>(quarn::demo::kExamples.size())) return;
   const quarn::demo::Example& example = quarn::demo::kExamples[static_cast<size_t>(index)];
   for (auto [list, value] : {std::pair{Text, example.text}, std::pair{RE, example.pattern}}) {
@@ -253,6 +277,7 @@ void Form1::TestClick(int index) {
 }
 
 void Form1::GoQuarnClick() {
+  if (searching_) return;
   for (QComboBox* list : {RE, Text}) {
     const QString value = list->currentText();
     if (FindInList(list, value) == -1) AddToList(list, value, 0);
@@ -273,7 +298,21 @@ void Form1::AddToList(QComboBox* list, const QString& value, int itemData) {
 
 void Form1::RunAndShow() {
   setCursor(Qt::WaitCursor);
-  const bool ok = quarn::Quarn(ToEngine(Text->currentText()), ToEngine(RE->currentText()), 0);
+  // The controls that start a search are off until this one is over: a click that waited
+  // would run a search the user may no longer want. Disabling moves the window's focus away
+  // from them; it comes back unless the user has put it elsewhere meanwhile. An error box
+  // takes the focus for a while but leaves the window's own focus widget as it is.
+  searching_ = true;
+  const QPointer<QWidget> focus = focusWidget();
+  Test->setEnabled(false);
+  GoQuarn->setEnabled(false);
+  const QPointer<QWidget> focusMovedTo = focusWidget();
+
+  const QPointer<Form1> alive(this);
+  const bool ok = Search(Text->currentText(), RE->currentText());
+  if (alive == nullptr) return;
+  for (const QString& report : TakeWorkerReports())
+    ShowMessage(QMessageBox::Critical, report);
   ResultPic->Clear();
   if (ok) {
     PrintMatch();
@@ -282,7 +321,39 @@ void Form1::RunAndShow() {
   } else {
     ShowVerdict(QStringLiteral("Didn't match"), QColor(255, 0, 0));
   }
+
+  Test->setEnabled(true);
+  GoQuarn->setEnabled(true);
+  if (focus != nullptr && focusWidget() == focusMovedTo) focus->setFocus();
+  searching_ = false;
   unsetCursor();
+}
+
+bool Form1::Search(const QString& text, const QString& pattern) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  const QFuture<bool> search =
+      QtConcurrent::run(&searchPool_, [text = ToEngine(text), pattern = ToEngine(pattern)] {
+        return quarn::Quarn(text, pattern, 0);
+      });
+  WaitFor(search);
+  QApplication::restoreOverrideCursor();
+  return search.result();
+}
+
+void Form1::Report(const QString& text) {
+  // The engine reports on the thread that runs the search, and message boxes belong to the
+  // UI thread.
+  if (QThread::currentThread() == thread()) {
+    ShowMessage(QMessageBox::Critical, text);
+    return;
+  }
+  const QMutexLocker lock(&reportsMutex_);
+  workerReports_ << text;
+}
+
+QStringList Form1::TakeWorkerReports() {
+  const QMutexLocker lock(&reportsMutex_);
+  return std::exchange(workerReports_, {});
 }
 
 void Form1::PrintMatch() {
@@ -327,9 +398,7 @@ void Form1::ShowMessage(QMessageBox::Icon icon, const QString& text) {
 
 void Form1::ShowHelp() {
   if (help_ == nullptr) help_ = new HelpWindow(this);
-  help_->show();
-  help_->raise();
-  help_->activateWindow();
+  help_->Open(this);
 }
 
 int Form1::PixelsX(int twips) const {

@@ -2,13 +2,19 @@
 // example, runs the engine once with no options and sees the text before the match, the match
 // in bold, the text after it and every numbered subexpression.
 //
+// The engine runs on a worker thread while the window keeps repainting and taking input; a
+// search that is under way finishes before another one can start.
+//
 // Controls are laid out at fixed positions given in twips (1/1440 inch), scaled to pixels at
 // the screen's logical DPI; each control's object name is its name in the design, so tests
 // and style sheets can find it.
 #pragma once
 
 #include <QMessageBox>
+#include <QMutex>
 #include <QString>
+#include <QStringList>
+#include <QThreadPool>
 #include <QWidget>
 
 #include "quarn/quarn.h"
@@ -50,6 +56,12 @@ class Form1 : public QWidget {
   static void AddToList(QComboBox* list, const QString& value, int itemData);
   // Runs the engine on the current text and pattern and shows the outcome.
   void RunAndShow();
+  // Runs the engine on the worker thread under the busy cursor and answers whether it matched;
+  // the event loop runs meanwhile.
+  bool Search(const QString& text, const QString& pattern);
+  // Shows an engine report; one from the worker thread waits until the search is over.
+  void Report(const QString& text);
+  QStringList TakeWorkerReports();
   void PrintMatch();
   void PrintSubexpressions();
   void ShowVerdict(const QString& caption, const QColor& color);
@@ -63,6 +75,10 @@ class Form1 : public QWidget {
 
   const QString commandLine_;
   quarn::ErrorReporter previousReporter_;
+  QThreadPool searchPool_;
+  bool searching_ = false;
+  QMutex reportsMutex_;
+  QStringList workerReports_;  // guarded by reportsMutex_
 
   QWidget* Picture1 = nullptr;
   QLabel* Label5 = nullptr;

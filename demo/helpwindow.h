@@ -9,4 +9,8 @@ class HelpWindow : public QWidget {
 
  public:
   explicit HelpWindow(QWidget* parent = nullptr);
+
+  // Shows the window centred on owner's window, moved as little as it takes, and shrunk if
+  // need be, to lie within the available area of owner's screen; an open one is only raised.
+  void Open(const QWidget* owner);
 };

@@ -52,20 +52,25 @@ BracketClass::BracketClass(std::u16string_view bracketText, bool ignoreCase)
       members_.push_back({m, m, mBreak});
     }
   }
-  for (const Member& m : members_) {
-    if (m.lineBreak) continue;
-    for (unsigned c = m.lo; c <= m.hi && c < 256; ++c)
-      low_[c >> 6] |= uint64_t{1} << (c & 63);
+  for (const Member& m : members_)
+    lineBreak_ = lineBreak_ || m.lineBreak;
+  for (unsigned c = 0; c < 256; ++c) {
+    const char16_t c1 = ignoreCase ? LowerCase(static_cast<char16_t>(c)) : static_cast<char16_t>(c);
+    low_[c] = c1 == u'\r' && lineBreak_ ? kSlow : Answer(Read(c1, false));
   }
+}
+
+// What Match answers when reading the list for c1 gave taken.
+int BracketClass::Answer(int taken) const {
+  if (taken == kClassError) return kClassError;
+  // A negated list that matches takes one character, even the CR of a CR LF.
+  if (negated_) return taken == 0 ? 1 : kNoMatch;
+  return taken == 0 ? kNoMatch : taken;
 }
 
 // Reads the list for the character c1: 1 or 2 characters taken by the first member that
 // matches, 0 when none does, or the error of the faulty range that the reading reaches.
 int BracketClass::Read(char16_t c1, bool atLineBreak) const {
-  if (c1 < 256 && c1 != u'\r') {
-    if (Member256(c1)) return 1;
-    return error_ ? kClassError : 0;
-  }
   for (const Member& m : members_) {
     if (m.lineBreak) {
       if (atLineBreak) return 2;
@@ -76,17 +81,11 @@ int BracketClass::Read(char16_t c1, bool atLineBreak) const {
   return error_ ? kClassError : 0;
 }
 
-int BracketClass::Match(const Subject& subject, size_t pos) const {
+int BracketClass::MatchSlowly(const Subject& subject, size_t pos) const {
   const std::u16string_view s = subject.text;
-  // At the end of the subject nothing matches, a negated list included.
-  if (pos >= s.size()) return kNoMatch;
   const char16_t c1 = ignoreCase_ ? LowerCase(s[pos]) : s[pos];
   const bool atLineBreak = s[pos] == u'\r' && pos + 1 < s.size() && s[pos + 1] == u'\n';
-  const int taken = Read(c1, atLineBreak);
-  if (taken == kClassError) return kClassError;
-  // A negated list that matches takes one character, even the CR of a CR LF.
-  if (negated_) return taken == 0 ? 1 : kNoMatch;
-  return taken == 0 ? kNoMatch : taken;
+  return Answer(Read(c1, atLineBreak));
 }
 
 bool BracketClass::FirstCharacters(std::vector<std::pair<char16_t, char16_t>>& ranges) const {

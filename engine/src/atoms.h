@@ -40,7 +40,15 @@ class BracketClass {
   // bracketText is "[" + list + "]"; its first and last characters are not looked at.
   BracketClass(std::u16string_view bracketText, bool ignoreCase);
 
-  int Match(const Subject& subject, size_t pos) const;
+  int Match(const Subject& subject, size_t pos) const {
+    if (pos >= subject.text.size()) return kNoMatch;  // at the end nothing matches, negated too
+    const char16_t c = subject.text[pos];
+    if (c < 256 && low_[c] != kSlow) return low_[c];
+    return MatchSlowly(subject, pos);
+  }
+
+  // Whether a member is the line break, so that the class may take two characters.
+  bool TakesLineBreak() const { return lineBreak_; }
 
   // The error that a character raises when the reading reaches the faulty range.
   const EngineError& Error() const { return *error_; }
@@ -55,14 +63,20 @@ class BracketClass {
     char16_t hi;
     bool lineBreak;  // "\n" or "\N": the two characters CR LF
   };
-  bool Member256(char16_t c) const { return (low_[c >> 6] >> (c & 63)) & 1; }
   int Read(char16_t c1, bool atLineBreak) const;
+  int MatchSlowly(const Subject& subject, size_t pos) const;
+  int Answer(int taken) const;
+
+  static constexpr int8_t kSlow = 0;  // a CR that the line-break member may take with its LF
 
   bool negated_ = false;
   bool ignoreCase_ = false;
+  bool lineBreak_ = false;
   std::vector<Member> members_;       // those read before the first faulty range
   std::optional<EngineError> error_;  // raised by a character that no member before took
-  uint64_t low_[4] = {};              // members_ for characters below 256, as a bitmap
+  // The answer of Match for each character below 256 (folded first under ignore case, which
+  // keeps it below 256), or kSlow.
+  int8_t low_[256] = {};
 };
 
 enum class AtomKind : uint8_t {

@@ -22,6 +22,8 @@
 
 namespace quarn {
 
+using namespace std::string_view_literals;
+
 namespace {
 
 // Whether one of the sorted positions lies in the stretch of a periodic piece of length
@@ -140,11 +142,18 @@ std::u16string Graph::Window(const Node* node) const {
   window.reserve(limit);
   for (const Node* n = node; n != nullptr && window.size() < limit; n = n->next) {
     const std::u16string& text = n->piece->text;
-    uint64_t left = std::min<uint64_t>(n->segment, limit - window.size());
-    for (size_t i = n->phase; left > 0; i = 0) {
-      const size_t take = static_cast<size_t>(std::min<uint64_t>(left, text.size() - i));
-      window.append(text, i, take);
-      left -= take;
+    const size_t segment =
+        static_cast<size_t>(std::min<uint64_t>(n->segment, limit - window.size()));
+    const size_t from = window.size();
+    // One period from the phase on, then the copies doubled: a long repetition of a short
+    // piece costs a few copies, not one per character.
+    window.append(text, n->phase, std::min(segment, text.size() - n->phase));
+    if (window.size() - from < segment) {
+      window.append(text, 0, std::min(segment - (window.size() - from), size_t{n->phase}));
+    }
+    while (window.size() - from < segment) {
+      const size_t have = window.size() - from;
+      window.append(window, from, std::min(have, segment - have));
     }
   }
   return window;
@@ -201,6 +210,8 @@ void Graph::PlanQuantified(const Piece* atom, std::u16string_view quantifier, co
   switch (quantifier[0]) {
     case u'*':
       plan.attempts = lazy ? std::vector{rest, loop(2, true)} : std::vector{loop(2, false), rest};
+      plan.loop = OneCharacterLoop(atom, rest, lazy);
+      if (plan.loop) plan.kind = PlanKind::kLoop;
       return;
     case u'+':
       plan.attempts = {loop(2, lazy)};
@@ -228,6 +239,43 @@ void Graph::PlanQuantified(const Piece* atom, std::u16string_view quantifier, co
   const Piece* open = InternPiece(u"(" + std::u16string(a));
   const Piece* close = InternPiece(count.lazy ? u")??" : u")?");
   plan.attempts = {Repeat(atom, count.lower, Repeat(open, copies, Repeat(close, copies, rest)))};
+}
+
+// The loop of "X*" or "X*?" when X takes exactly one character: a literal, ".", or a bracket
+// expression without the line-break member (which takes two).
+std::unique_ptr<Loop> Graph::OneCharacterLoop(const Piece* atom, const Node* rest,
+                                              bool lazy) const {
+  const std::u16string_view a = atom->text;
+  auto loop = std::make_unique<Loop>();
+  loop->rest = rest;
+  loop->lazy = lazy;
+  if (a.size() >= 2 && a.starts_with(u'[') && a.ends_with(u']')) {
+    const BracketClass* bracket = Bracket(atom);
+    if (bracket->TakesLineBreak()) return nullptr;
+    loop->atom.kind = AtomKind::kBracket;
+    loop->atom.bracket = bracket;
+    return loop;
+  }
+  // In "XX*R" the second X must not read as a quantifier or an alternation, or the step would
+  // not be "take X" at all ("**" raises the nested-quantifier error there).
+  const bool escaped = a.size() == 2 && a[0] == u'\\';
+  if (!escaped && (a.size() != 1 || GetGroupMarker(a) >= 1 ||
+                   u"*+?{|"sv.find(a[0]) != std::u16string_view::npos)) {
+    return nullptr;
+  }
+  try {
+    loop->atom = AtomTest::Read(a, ignoreCase_, groupCount_);
+  } catch (const EngineError&) {
+    return nullptr;
+  }
+  if (loop->atom.kind != AtomKind::kLiteral && loop->atom.kind != AtomKind::kDot) return nullptr;
+  return loop;
+}
+
+const BracketClass* Graph::Bracket(const Piece* atom) const {
+  auto [found, added] = bracketIndex_.try_emplace(atom, nullptr);
+  if (added) found->second = &brackets_.emplace_back(atom->text, ignoreCase_);
+  return found->second;
 }
 
 void Graph::PlanGroup(std::u16string_view atom, const Node* rest, Plan& plan) const {
@@ -275,13 +323,10 @@ void Graph::PlanUnquantified(std::u16string_view atom, const Node* rest, Plan& p
     plan.marker = GetGroupMarker(atom);
     return;
   }
-  plan.kind = PlanKind::kAtom;
   if (atom.size() >= 2 && atom.starts_with(u'[') && atom.ends_with(u']')) {
-    const Piece* piece = InternPiece(atom);
-    auto [found, added] = bracketIndex_.try_emplace(piece, nullptr);
-    if (added) found->second = &brackets_.emplace_back(atom, ignoreCase_);
+    plan.kind = PlanKind::kBracket;
     plan.atom.kind = AtomKind::kBracket;
-    plan.atom.bracket = found->second;
+    plan.atom.bracket = Bracket(InternPiece(atom));
     return;
   }
   try {
@@ -289,6 +334,7 @@ void Graph::PlanUnquantified(std::u16string_view atom, const Node* rest, Plan& p
   } catch (const EngineError& error) {
     throw PatternError{error, 0};
   }
+  plan.kind = plan.atom.kind == AtomKind::kLiteral ? PlanKind::kLiteral : PlanKind::kAtom;
 }
 
 }  // namespace quarn

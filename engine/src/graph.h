@@ -63,11 +63,29 @@ struct Node {
 };
 
 enum class PlanKind : uint8_t {
-  kAttempts,   // try each text of attempts at the same position; the first success wins
-  kAtom,       // test the atom; on success continue with rest after what it took
+  kLiteral,    // test the atom, a literal character; on success continue with rest after it
+  kBracket,    // the same for a bracket expression
+  kAtom,       // the same for any other atom
   kMarker,     // open or close the group of marker, then continue with rest
+  kAttempts,   // try each text of attempts at the same position; the first success wins
+  kLoop,       // kAttempts of "X*" or "X*?" over a one-character X, run as loop says
   kLookahead,  // search probe alone; continue with rest if its success is what is wanted
   kError,      // the step raises error
+};
+
+struct RestFilter;  // first.h
+
+// A loop over one character: the plan of "X*" or "X*?" where X is an atom that takes exactly
+// one character. Searches run it as one step that takes characters while X holds, instead of
+// a frame per character; its meaning is that of the rewrites it stands for.
+struct Loop {
+  AtomTest atom;
+  const Node* rest = nullptr;  // what follows the loop
+  bool lazy = false;
+  // What the rest needs first, worked out the first time a search needs it, by whichever
+  // search gets there, and published once.
+  mutable std::atomic<const RestFilter*> restFilter{nullptr};
+  ~Loop();
 };
 
 struct Plan {
@@ -82,6 +100,7 @@ struct Plan {
   // later alternatives cannot be cut.
   std::optional<EngineError> error;
   std::optional<uint32_t> errorAt;  // where in the node's text the faulty construct begins
+  std::unique_ptr<Loop> loop;       // kLoop
 };
 
 class Graph {
@@ -93,6 +112,7 @@ class Graph {
   Graph& operator=(const Graph&) = delete;
 
   const Node* Root() const { return root_; }
+  bool IgnoreCase() const { return ignoreCase_; }
 
   // Where offset of node's text stands in the internal pattern, when the node is a stretch
   // of it (and not a rewritten text).
@@ -128,6 +148,8 @@ class Graph {
                       Plan& plan) const;
   void PlanGroup(std::u16string_view atom, const Node* rest, Plan& plan) const;
   void PlanUnquantified(std::u16string_view atom, const Node* rest, Plan& plan) const;
+  std::unique_ptr<Loop> OneCharacterLoop(const Piece* atom, const Node* rest, bool lazy) const;
+  const BracketClass* Bracket(const Piece* atom) const;
 
   const Piece* InternPiece(std::u16string_view text) const;
   const Node* Intern(const Piece* piece, uint64_t phase, uint64_t segment, const Node* next) const;

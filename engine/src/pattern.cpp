@@ -37,7 +37,7 @@ Error ToError(const EngineError& error, std::optional<size_t> position = std::nu
 }
 
 SearchLimits ToSearchLimits(const Limits& limits) {
-  return {limits.depth, limits.subjectLength, limits.steps, limits.cancel};
+  return {limits.depth, limits.subjectLength, limits.steps, limits.cancel, false};
 }
 
 // Decodes text, or gives the error of its first ill-formed sequence.

@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "first.h"
 #include "graph.h"
 #include "text.h"
 
@@ -32,15 +33,7 @@ class StartFilter {
   bool Active() const { return active_; }
   // The deepest step the proof looked at: the filter holds for depth limits at least that.
   uint32_t Levels() const { return levels_; }
-
-  bool Admits(char16_t c) const {
-    if (folded_) c = LowerCase(c);
-    if (c < 256) return (low_[c >> 6] >> (c & 63)) & 1;
-    for (const auto& [lo, hi] : high_) {
-      if (c >= lo && c <= hi) return true;
-    }
-    return false;
-  }
+  bool Admits(char16_t c) const { return first_.Contains(c); }
 
   // The first position at or after from whose character is admitted, or text.size().
   size_t Next(std::u16string_view text, size_t from) const {
@@ -56,10 +49,8 @@ class StartFilter {
   size_t FindNeedle(std::u16string_view text, size_t from) const;
 
   bool active_ = false;
-  bool folded_ = false;
   uint32_t levels_ = 0;
-  uint64_t low_[4] = {};
-  std::vector<std::pair<char16_t, char16_t>> high_;
+  CharacterSet first_;
   // When at most three code units are admitted, they are searched for directly.
   int needleCount_ = 0;
   char16_t needles_[3] = {};

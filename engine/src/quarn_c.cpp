@@ -8,6 +8,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <type_traits>
 
 #include "quarn/pattern.h"
 #include "quarn/utf.h"
@@ -118,6 +119,26 @@ int Invalid(quarn_error* error, const char* what) {
   return QUARN_INVALID_ARGUMENT;
 }
 
+// A search through either entry point: UTF-8 text with byte offsets, or UTF-16 with units.
+template <typename Unit>
+int Search(const quarn_pattern* pattern, const Unit* text, size_t length, size_t start,
+           const quarn_limits* limits, quarn_span* spans, size_t spanCount, quarn_error* error) {
+  Clear(error);
+  if (pattern == nullptr) return Invalid(error, "No pattern");
+  if (text == nullptr) return Invalid(error, "No text");
+  if (spans == nullptr && spanCount != 0) return Invalid(error, "No spans for the match");
+  const size_t n = Length(text, length);
+  if (start > n) return Invalid(error, "The start lies past the end of the text");
+  return Guarded(error, QUARN_ERROR, [&] {
+    constexpr bool kBytes = sizeof(Unit) == 1;
+    using View = std::conditional_t<kBytes, std::string_view, std::u16string_view>;
+    using Char = typename View::value_type;
+    const View view(reinterpret_cast<const Char*>(text), n);
+    const quarn::SearchResult r = pattern->pattern.search(view, start, ToLimits(limits));
+    return Answer(pattern, r, kBytes, spans, spanCount, error);
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -154,34 +175,13 @@ int quarn_group_count(const quarn_pattern* pattern) {
 int quarn_search(const quarn_pattern* pattern, const char* text, size_t length, size_t start,
                  const quarn_limits* limits, quarn_span* spans, size_t span_count,
                  quarn_error* error) {
-  Clear(error);
-  if (pattern == nullptr) return Invalid(error, "No pattern");
-  if (text == nullptr) return Invalid(error, "No text");
-  if (spans == nullptr && span_count != 0) return Invalid(error, "No spans for the match");
-  const size_t n = Length(text, length);
-  if (start > n) return Invalid(error, "The start lies past the end of the text");
-  return Guarded(error, QUARN_ERROR, [&] {
-    const quarn::SearchResult r =
-        pattern->pattern.search(std::string_view(text, n), start, ToLimits(limits));
-    return Answer(pattern, r, true, spans, span_count, error);
-  });
+  return Search(pattern, text, length, start, limits, spans, span_count, error);
 }
 
 int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length, size_t start,
                    const quarn_limits* limits, quarn_span* spans, size_t span_count,
                    quarn_error* error) {
-  Clear(error);
-  if (pattern == nullptr) return Invalid(error, "No pattern");
-  if (text == nullptr) return Invalid(error, "No text");
-  if (spans == nullptr && span_count != 0) return Invalid(error, "No spans for the match");
-  const size_t n = Length(text, length);
-  if (start > n) return Invalid(error, "The start lies past the end of the text");
-  return Guarded(error, QUARN_ERROR, [&] {
-    const auto* units = reinterpret_cast<const char16_t*>(text);
-    const quarn::SearchResult r =
-        pattern->pattern.search(std::u16string_view(units, n), start, ToLimits(limits));
-    return Answer(pattern, r, false, spans, span_count, error);
-  });
+  return Search(pattern, text, length, start, limits, spans, span_count, error);
 }
 
 quarn_cancel* quarn_cancel_new(void) {

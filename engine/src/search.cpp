@@ -1,7 +1,10 @@
+// The search: the start scan with its filter, the depth-first exploration of the pattern
+// graph, loops over one character, and remembered failures (see search.h).
 #include "search.h"
 
 #include <algorithm>
 
+#include "first.h"
 #include "text.h"
 
 namespace quarn {
@@ -81,7 +84,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   std::fill_n(table_.begin() + 1, groupCount_, Capture());
   trail_.clear();
   memo_.Reset();
-  remember_ = false;
+  remember_ = limits.rememberAtOnce;
   steps_ = 0;
   deepest_ = 0;
   error_.reset();
@@ -95,6 +98,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
     return outcome;
   };
 
+  if (limits.cancel != nullptr && Interrupted()) return finish(SearchStatus::kError);
   if (text.size() > limits.subjectLength) {
     error_ = MakeEngineError(u"Overflow", errOverflow, u"FindFirstMatch");
     return finish(SearchStatus::kError);
@@ -133,7 +137,7 @@ SearchStatus MatchState::FailAt(EngineError error, const Node* node,
 }
 
 SearchStatus MatchState::Stop() {
-  stack_.clear();
+  stack_.Clear();
   return SearchStatus::kError;
 }
 
@@ -156,6 +160,20 @@ bool MatchState::Interrupted() {
     return true;
   }
   return false;
+}
+
+// The atom of a loop: a literal, a bracket expression or ".".
+inline int MatchState::Take(const AtomTest& atom, uint64_t pos) const {
+  const std::u16string_view s = subject_.text;
+  switch (atom.kind) {
+    case AtomKind::kLiteral:
+      if (pos >= s.size()) return kNoMatch;
+      return (subject_.ignoreCase ? LowerCase(s[pos]) : s[pos]) == atom.literal ? 1 : kNoMatch;
+    case AtomKind::kBracket:
+      return atom.bracket->Match(subject_, pos);
+    default:
+      return TestAtom(atom, pos);
+  }
 }
 
 int MatchState::TestAtom(const AtomTest& atom, uint64_t pos) const {
@@ -241,7 +259,7 @@ void MatchState::Undo(uint32_t mark) {
 // needs the frame to record). A frame keeps the deepest depth reached below it, so that a
 // remembered failure knows how much depth its exploration needs.
 SearchStatus MatchState::Explore(const Node* root, uint64_t start) {
-  stack_.clear();
+  stack_.Clear();
   const std::u16string_view s = subject_.text;
   const bool fold = subject_.ignoreCase;
   const uint32_t limit = limits_.depth;
@@ -249,84 +267,87 @@ SearchStatus MatchState::Explore(const Node* root, uint64_t start) {
   uint64_t at = start;
   uint32_t depth = 1;
   uint32_t reached = 0;  // the deepest depth of a step on the path that just ended
+  int taken = 0;
 
 enter:
   for (;;) {
     if (target->length == 0) goto succeeded;  // an empty text matches at once, taking no step
-    if (depth > limit) return Fail(DepthLimitError());
+    if (depth > limit) return FailDeep();
     if (++steps_ > nextCheck_) {
       if (Interrupted()) return Stop();
       remember_ = remember_ || steps_ > rememberAfter_;
       nextCheck_ = NextCheck();
     }
-    deepest_ = std::max(deepest_, depth);
     const Plan& plan = graph_->PlanOf(target);
     switch (plan.kind) {
-      case PlanKind::kAtom: {
-        int taken;
-        const AtomTest& atom = plan.atom;
-        if (atom.kind == AtomKind::kLiteral) {
-          taken = at < s.size() && (fold ? LowerCase(s[at]) : s[at]) == atom.literal ? 1 : kNoMatch;
-        } else if (atom.kind == AtomKind::kBracket) {
-          taken = atom.bracket->Match(subject_, at);
-          if (taken == kClassError) return FailAt(atom.bracket->Error(), target, 0);
-        } else {
-          taken = TestAtom(atom, at);
-        }
-        if (taken < 0) {
-          reached = depth;
-          goto failed;
-        }
-        at += static_cast<uint64_t>(taken);
-        target = plan.rest;
-        ++depth;
-        continue;
-      }
+      case PlanKind::kLiteral:
+        taken = at < s.size() && (fold ? LowerCase(s[at]) : s[at]) == plan.atom.literal ? 1 : -1;
+        break;
+      case PlanKind::kBracket:
+        taken = plan.atom.bracket->Match(subject_, at);
+        if (taken == kClassError) return FailAt(plan.atom.bracket->Error(), target, 0);
+        break;
+      case PlanKind::kAtom:
+        taken = TestAtom(plan.atom, at);
+        break;
       case PlanKind::kMarker:
         PassMarker(plan.marker, at);
-        target = plan.rest;
-        ++depth;
-        continue;
-      case PlanKind::kAttempts:
-      case PlanKind::kLookahead:
+        taken = 0;
         break;
       case PlanKind::kError:
         return FailAt(*plan.error, target, plan.errorAt);
+      case PlanKind::kAttempts:
+      case PlanKind::kLoop:
+      case PlanKind::kLookahead:
+        if (remember_ && Remembered(target, at, depth, reached)) {
+          if (reached > limit) return FailDeep();
+          goto failed;
+        }
+        if (plan.kind == PlanKind::kLoop) {
+          const SearchStatus status = EnterLoop(plan, target, at, depth);
+          if (status == SearchStatus::kError) return status;
+          if (status == SearchStatus::kNoMatch) {
+            reached = DropFailedFrame();
+            goto failed;
+          }
+          target = plan.loop->rest;
+          continue;
+        }
+        if (plan.kind == PlanKind::kLookahead) {
+          stack_.Push({&plan, target, at, depth, depth, static_cast<uint32_t>(trail_.size()), 0});
+          target = plan.probe;
+          ++depth;
+          continue;
+        }
+        if (plan.attempts.size() > 1 || remember_ || plan.error) {
+          stack_.Push({&plan, target, at, depth, depth, static_cast<uint32_t>(trail_.size()), 1});
+        } else if (plan.attempts.empty()) {
+          reached = depth;
+          goto failed;
+        }
+        target = plan.attempts[0];
+        ++depth;
+        continue;
     }
-    if (remember_ && !target->readsCaptures && at < (uint64_t{1} << 32)) {
-      if (const uint32_t* below = memo_.Find((uint64_t{target->id} << 32) | at)) {
-        // This text failed here before and fails again, unless the depth runs out first.
-        if (depth + *below > limit) return Fail(DepthLimitError());
-        reached = depth + *below;
-        goto failed;
-      }
-    }
-    if (plan.kind == PlanKind::kLookahead) {
-      stack_.push_back({&plan, target, at, depth, depth, static_cast<uint32_t>(trail_.size()), 0});
-      target = plan.probe;
-      ++depth;
-      continue;
-    }
-    if (plan.attempts.empty()) {
-      if (plan.error) return Fail(*plan.error);
+    // An atom or a marker: go on with the rest after what it took.
+    if (taken < 0) {
       reached = depth;
       goto failed;
     }
-    if (plan.attempts.size() > 1 || remember_) {
-      stack_.push_back({&plan, target, at, depth, depth, static_cast<uint32_t>(trail_.size()), 1});
-    }
-    target = plan.attempts[0];
+    at += static_cast<uint64_t>(taken);
+    target = plan.rest;
     ++depth;
   }
 
 failed:
   // The attempt that the top frame made has failed, having reached depth reached.
+  deepest_ = std::max(deepest_, reached);
   for (;;) {
-    if (stack_.empty()) {
+    if (stack_.Empty()) {
       Undo(0);  // the start position failed: the table is as clean as before it
       return SearchStatus::kNoMatch;
     }
-    Frame& f = stack_.back();
+    Frame& f = stack_.Back();
     f.deepest = std::max(f.deepest, reached);
     Undo(f.trail);
     const Plan& plan = *f.plan;
@@ -339,6 +360,10 @@ failed:
         goto enter;
       }
       if (plan.error) return Fail(*plan.error);
+    } else if (plan.kind == PlanKind::kLoop) {
+      const SearchStatus status = NextInLoop(f, target, at, depth);
+      if (status == SearchStatus::kError) return status;
+      if (status == SearchStatus::kMatched) goto enter;  // another attempt of the rest
     } else if (f.next == 0 && !plan.positive) {
       f.next = 1;  // the inside of a negative lookahead failed: go on with the rest
       target = plan.rest;
@@ -347,24 +372,20 @@ failed:
       if (!remember_) PopInto();
       goto enter;
     }
-    // Every attempt of the frame has failed.
-    reached = f.deepest;
-    if (remember_ && !f.node->readsCaptures && f.pos < (uint64_t{1} << 32)) {
-      memo_.Insert((uint64_t{f.node->id} << 32) | f.pos, f.deepest - f.depth);
-    }
-    stack_.pop_back();
+    reached = DropFailedFrame();  // every attempt of the frame has failed
   }
 
 succeeded:
   // Success returns through every frame up to a lookahead waiting for its inside (whose
   // captures stay) or to the start position.
   reached = depth - 1;
+  deepest_ = std::max(deepest_, reached);
   for (;;) {
-    if (stack_.empty()) {
+    if (stack_.Empty()) {
       matchEnd_ = at;
       return SearchStatus::kMatched;
     }
-    Frame& f = stack_.back();
+    Frame& f = stack_.Back();
     f.deepest = std::max(f.deepest, reached);
     if (f.plan->kind == PlanKind::kLookahead && f.next == 0) {
       f.next = 1;
@@ -376,16 +397,186 @@ succeeded:
       goto enter;
     }
     reached = f.deepest;
-    stack_.pop_back();
+    const bool exact = f.exact;
+    stack_.Pop();
+    if (!stack_.Empty()) stack_.Back().exact = stack_.Back().exact && exact;
   }
+}
+
+// Pops the top frame, all of whose attempts have failed, remembering the failure when that
+// is wanted; gives the depth its exploration reached.
+uint32_t MatchState::DropFailedFrame() {
+  const Frame f = stack_.Back();
+  if (remember_ && f.exact && !f.node->readsCaptures && f.pos < (uint64_t{1} << 32)) {
+    memo_.Insert((uint64_t{f.node->id} << 32) | f.pos, f.deepest - f.depth);
+  }
+  stack_.Pop();
+  if (!stack_.Empty()) stack_.Back().exact = stack_.Back().exact && f.exact;
+  return f.deepest;
+}
+
+// Whether node failed at pos before; if so, reached is how deep its exploration went from
+// depth, which the caller checks against the depth limit.
+bool MatchState::Remembered(const Node* node, uint64_t pos, uint32_t depth,
+                            uint32_t& reached) const {
+  if (node->readsCaptures || pos >= (uint64_t{1} << 32)) return false;
+  const uint32_t* below = memo_.Find((uint64_t{node->id} << 32) | pos);
+  if (below == nullptr) return false;
+  reached = depth + *below;
+  return true;
+}
+
+// The depth limit's error, met by a step one level past the limit.
+SearchStatus MatchState::FailDeep() {
+  deepest_ = std::max(deepest_, limits_.depth + 1);
+  return Fail(DepthLimitError());
 }
 
 // Drops the top frame, which has nothing left to try but what it is about to enter; the
 // frame below keeps the depth it reached.
 void MatchState::PopInto() {
-  const uint32_t deepest = stack_.back().deepest;
-  stack_.pop_back();
-  if (!stack_.empty()) stack_.back().deepest = std::max(stack_.back().deepest, deepest);
+  const Frame top = stack_.Back();
+  stack_.Pop();
+  if (stack_.Empty()) return;
+  stack_.Back().deepest = std::max(stack_.Back().deepest, top.deepest);
+  stack_.Back().exact = stack_.Back().exact && top.exact;
+}
+
+// Tests a loop's atom at pos as the step at depth would: the depth limit first, then the
+// atom, which may raise its bracket's error. True when it took the character.
+bool MatchState::LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, SearchStatus& status) {
+  if (depth > limits_.depth) {
+    status = FailDeep();
+    return false;
+  }
+  ++steps_;
+  const int taken = Take(loop.atom, pos);
+  if (taken == kClassError) status = Fail(loop.atom.bracket->Error());
+  return taken > 0;
+}
+
+// Enters "X*" (greedy) or "X*?" (lazy) at depth. The rewriting would step "X*R" to "XX*R",
+// take X and be back at "X*R" two levels deeper, so the j-th repetition stands at depth
+// + 2j, and the rest R is tried at depth + 2j + 1. Greedy: take X while it holds, then try R
+// from the last position back to the first. Lazy: try R, and take one more X each time it
+// fails. The frame's next is the j whose R is being tried. kMatched when R is to be entered
+// (at and depth set), kNoMatch when the loop has failed at once, kError on an error.
+SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t& at,
+                                   uint32_t& depth) {
+  const Loop& loop = *plan.loop;
+  stack_.Push({&plan, node, at, depth, depth, static_cast<uint32_t>(trail_.size()), 0});
+  Frame& f = stack_.Back();
+  if (loop.lazy) return LazyRest(f, at, depth);
+  const uint64_t start = at;
+  const uint64_t base = depth;
+  const uint64_t limit = limits_.depth;
+  uint64_t j = 0;
+  int taken = 0;
+  for (;;) {
+    if (base + 2 * j + 1 > limit) return FailDeep();  // "XX*R"
+    taken = Take(loop.atom, start + j);
+    if (taken <= 0) break;
+    if (base + 2 * j + 2 > limit) return FailDeep();  // the next "X*R"
+    ++j;
+    if ((j & 0xFFFF) == 0 && Interrupted()) return Stop();
+  }
+  steps_ += 2 * j + 1;
+  if (taken == kClassError) return Fail(loop.atom.bracket->Error());
+  f.next = static_cast<uint32_t>(j);
+  f.deepest = static_cast<uint32_t>(base + 2 * j + 1);
+  deepest_ = std::max(deepest_, f.deepest);
+  return GreedyRest(f, at, depth);
+}
+
+// Tries the rest of a greedy loop at repetition f.next or, where the rest is proven to fail,
+// at the repetitions before it.
+SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
+  const RestFilter& filter = RestFilterOf(*graph_, *f.plan->loop);
+  // Once the rest has failed at the last repetition, giving back characters that it can
+  // never begin with is pointless, if that is proven within the depth limit.
+  const bool possessive = filter.possessive && f.next > 0 &&
+                          f.depth + 2 * (f.next - 1) + filter.levels <= limits_.depth;
+  for (;;) {
+    if (!RestFails(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
+      at = f.pos + f.next;
+      depth = f.depth + 2 * f.next + 1;
+      f.possessive = possessive;
+      return SearchStatus::kMatched;
+    }
+    if (f.next == 0 || possessive) {
+      if (possessive) f.exact = false;
+      return SearchStatus::kNoMatch;
+    }
+    --f.next;
+  }
+}
+
+// Tries the rest of a lazy loop at repetition f.next, taking one more character each time
+// the rest is proven to fail.
+SearchStatus MatchState::LazyRest(Frame& f, uint64_t& at, uint32_t& depth) {
+  const RestFilter& filter = RestFilterOf(*graph_, *f.plan->loop);
+  for (;;) {
+    if (!RestFails(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
+      at = f.pos + f.next;
+      depth = f.depth + 2 * f.next + 1;
+      return SearchStatus::kMatched;
+    }
+    if (const SearchStatus status = TakeOneMore(f); status != SearchStatus::kMatched) {
+      return status;
+    }
+  }
+}
+
+// A lazy loop whose rest failed at repetition f.next takes one more character: "XX*?R"
+// stands where the rest was tried, the next repetition two levels deeper.
+SearchStatus MatchState::TakeOneMore(Frame& f) {
+  const Loop& loop = *f.plan->loop;
+  SearchStatus status = SearchStatus::kMatched;
+  if (!LoopTakes(loop, f.pos + f.next, f.depth + 2 * f.next + 1, status)) {
+    return status == SearchStatus::kError ? status : SearchStatus::kNoMatch;
+  }
+  if (f.depth + 2 * f.next + 2 > limits_.depth) return FailDeep();
+  ++steps_;
+  ++f.next;
+  f.deepest = std::max(f.deepest, f.depth + 2 * f.next);
+  deepest_ = std::max(deepest_, f.deepest);
+  return SearchStatus::kMatched;
+}
+
+// Whether the rest of a loop, entered at depth at pos, is proven to fail there: it needs a
+// first character that pos does not hold, and its failing exploration stays within the depth
+// limit. The depth that exploration reaches goes to the frame; it is exact only without
+// assertions among the rest's first steps.
+bool MatchState::RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uint32_t depth) {
+  if (!filter.proven || pos >= subject_.text.size() || filter.first.Contains(subject_.text[pos])) {
+    return false;
+  }
+  const uint32_t reach = depth + filter.levels - 1;
+  if (reach > limits_.depth) return false;
+  f.deepest = std::max(f.deepest, reach);
+  f.exact = f.exact && filter.exactDepth;
+  deepest_ = std::max(deepest_, reach);
+  return true;
+}
+
+// The rest of a loop failed at repetition f.next: greedy gives back one character, lazy
+// takes one more. kMatched when the rest is to be tried again (at, depth set), kNoMatch when
+// the loop has failed, kError when taking a character met an error.
+SearchStatus MatchState::NextInLoop(Frame& f, const Node*& target, uint64_t& at, uint32_t& depth) {
+  const Loop& loop = *f.plan->loop;
+  target = loop.rest;
+  if (loop.lazy) {
+    if (const SearchStatus status = TakeOneMore(f); status != SearchStatus::kMatched) {
+      return status;
+    }
+    return LazyRest(f, at, depth);
+  }
+  if (f.next == 0 || f.possessive) {
+    if (f.possessive) f.exact = false;
+    return SearchStatus::kNoMatch;
+  }
+  --f.next;
+  return GreedyRest(f, at, depth);
 }
 
 }  // namespace quarn

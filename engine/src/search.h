@@ -7,6 +7,11 @@
 // the search with the limit's error at the same point the rewriting would. The steps are
 // frames on an explicit stack, so the depth limit, not the C++ stack, bounds a search.
 //
+// Some steps are taken without being walked one by one, where that provably changes no
+// answer: start positions whose character cannot begin a match are skipped; a loop over one
+// character ("[a-z]*", ".*?") takes its characters in one go, at the depths the rewriting
+// would reach; and its rest is not tried at positions where it provably fails at once.
+//
 // Captures live in one table; a failed step undoes what it changed through a trail, which is
 // what the rewriting's per-step snapshots amount to. When a search turns out to backtrack
 // a lot, it starts to remember the (node, position) pairs that failed, with the depth their
@@ -18,6 +23,7 @@
 // engine tests, the differential test against the rewriting reference and the threads test.
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <cstdint>
@@ -41,6 +47,9 @@ struct SearchLimits {
   uint64_t subjectLength = kDefaultSubjectLimit;
   uint64_t steps = 0;  // 0: no budget
   const std::atomic<bool>* cancel = nullptr;
+  // Remember failures from the first step instead of once the search backtracks a lot: the
+  // answers are the same, which the tests check.
+  bool rememberAtOnce = false;
 };
 
 // One capture record. start is the index of the first character inside the group, end the
@@ -78,10 +87,31 @@ class MatchState {
     const Plan* plan;
     const Node* node;
     uint64_t pos;
-    uint32_t depth;    // the depth of this step
-    uint32_t deepest;  // the greatest depth reached by this step and those below it
-    uint32_t trail;    // the trail's size when the step began
-    uint32_t next;     // the attempt to make next; for a lookahead, 0 while its inside runs
+    uint32_t depth;           // the depth of this step
+    uint32_t deepest;         // the greatest depth reached by this step and those below it
+    uint32_t trail;           // the trail's size when the step began
+    uint32_t next;            // the attempt to make next; for a lookahead, 0 while its inside runs;
+                              // for a loop, the repetition whose rest is being tried
+    bool possessive = false;  // a greedy loop that gives nothing back
+    // deepest is what the rewriting would reach: false once a step below was skipped as
+    // proven to fail, and such a frame is not remembered.
+    bool exact = true;
+  };
+  // The frames of the steps in progress; the depth limit bounds it, not the C++ stack.
+  class FrameStack {
+   public:
+    void Clear() { size_ = 0; }
+    bool Empty() const { return size_ == 0; }
+    Frame& Back() { return frames_[size_ - 1]; }
+    void Pop() { --size_; }
+    void Push(const Frame& frame) {
+      if (size_ == frames_.size()) frames_.resize(std::max<size_t>(64, 2 * size_));
+      frames_[size_++] = frame;
+    }
+
+   private:
+    std::vector<Frame> frames_;
+    size_t size_ = 0;
   };
   struct Change {
     uint8_t group;
@@ -104,11 +134,22 @@ class MatchState {
 
   SearchStatus Explore(const Node* root, uint64_t start);
   int TestAtom(const AtomTest& atom, uint64_t pos) const;
+  int Take(const AtomTest& atom, uint64_t pos) const;
   void PassMarker(int16_t group, uint64_t pos);
   void Undo(uint32_t mark);
   void PopInto();
+  SearchStatus EnterLoop(const Plan& plan, const Node* node, uint64_t& at, uint32_t& depth);
+  SearchStatus NextInLoop(Frame& f, const Node*& target, uint64_t& at, uint32_t& depth);
+  SearchStatus GreedyRest(Frame& f, uint64_t& at, uint32_t& depth);
+  SearchStatus LazyRest(Frame& f, uint64_t& at, uint32_t& depth);
+  SearchStatus TakeOneMore(Frame& f);
+  bool RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uint32_t depth);
+  bool LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, SearchStatus& status);
+  uint32_t DropFailedFrame();
   bool Interrupted();
   SearchStatus Fail(EngineError error);
+  SearchStatus FailDeep();
+  bool Remembered(const Node* node, uint64_t pos, uint32_t depth, uint32_t& reached) const;
   SearchStatus FailAt(EngineError error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();
   uint64_t NextCheck() const;
@@ -118,7 +159,7 @@ class MatchState {
   SearchLimits limits_;
   int16_t groupCount_ = 0;
   std::array<Capture, kMaxSubexpressions + 1> table_{};
-  std::vector<Frame> stack_;
+  FrameStack stack_;
   std::vector<Change> trail_;
   FailureMemo memo_;
   bool remember_ = false;

@@ -8,15 +8,20 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QSemaphore>
 #include <QShortcut>
 #include <QTest>
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextDocument>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
+
+#include <functional>
 
 #include "form1.h"
 
@@ -41,6 +46,8 @@ class BoxWatcher : public QObject {
   }
 
   QList<ShownBox> boxes;
+  // Called while each box is open, before it is closed.
+  std::function<void()> whileOpen;
 
  private:
   void Poll() {
@@ -48,6 +55,7 @@ class BoxWatcher : public QObject {
     if (box == nullptr || !box->isVisible()) return;
     boxes.append({box->icon(), box->windowTitle(), box->text(), box->standardButtons(),
                   form_->cursor().shape(), form_->isVisible()});
+    if (whileOpen) whileOpen();
     if (QAbstractButton* ok = box->button(QMessageBox::Ok)) {
       ok->click();
     } else {
@@ -143,6 +151,80 @@ bool UserCloses(QWidget& form) {
   return event.isAccepted();
 }
 
+// Stands between the engine and the window's reporter while it lives: a report made on a
+// worker thread waits there, holding the engine inside its search, until Release(). The
+// window's own reporter then gets it. Made after the window, gone before it.
+class HeldReport {
+ public:
+  HeldReport() : forward_(quarn::SetErrorReporter(Hold{this})) {}
+  ~HeldReport() {
+    // A window deleted meanwhile has put back the reporter from before it.
+    quarn::ErrorReporter current = quarn::SetErrorReporter(std::move(forward_));
+    if (current.target<Hold>() == nullptr) quarn::SetErrorReporter(std::move(current));
+  }
+  HeldReport(const HeldReport&) = delete;
+  HeldReport& operator=(const HeldReport&) = delete;
+
+  // Waits until the engine is held; false if it is not within seconds.
+  bool WaitUntilHeld() { return held_.tryAcquire(1, kPatience); }
+  void Release() { resume_.release(); }
+
+ private:
+  static constexpr int kPatience = 10000;  // milliseconds; only a broken window waits so long
+
+  struct Hold {
+    HeldReport* owner;
+    void operator()(const quarn::EngineError& error, std::u16string_view text) const {
+      if (QThread::currentThread() != QCoreApplication::instance()->thread()) {
+        owner->held_.release();
+        owner->resume_.tryAcquire(1, kPatience);
+      }
+      owner->forward_(error, text);
+    }
+  };
+
+  QSemaphore held_;
+  QSemaphore resume_;
+  quarn::ErrorReporter forward_;
+};
+
+// Calls back for each paint event of widget while it lives.
+class OnPaint : public QObject {
+ public:
+  OnPaint(QWidget* widget, std::function<void()> callback)
+      : widget_(widget), callback_(std::move(callback)) {
+    widget_->installEventFilter(this);
+  }
+  ~OnPaint() override { widget_->removeEventFilter(this); }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Paint) callback_();
+    return QObject::eventFilter(watched, event);
+  }
+
+ private:
+  QWidget* widget_;
+  std::function<void()> callback_;
+};
+
+// A search that the engine refuses at once, so that it reports on the thread that runs it.
+const QString kHeldText = QStringLiteral("xxx");
+const QString kHeldPattern = QStringLiteral("x{3,1}");
+const QString kHeldReport = QStringLiteral(
+    "Error #20050: Error in Quarn.DoQuarn: Upper limit is less than lower limit in regular "
+    "expression {3,1}");
+
+// Runs action once the event loop runs during the next call of the engine.
+void WhileSearching(QWidget& form, std::function<void()> action) {
+  QTimer::singleShot(0, &form, std::move(action));
+}
+
+bool BusyCursorShown() {
+  const QCursor* cursor = QApplication::overrideCursor();
+  return cursor != nullptr && cursor->shape() == Qt::WaitCursor;
+}
+
 QStringList SubexprLines(const QStringList& captures) {
   QStringList lines;
   for (int i = 0; i < captures.size(); ++i) {
@@ -174,6 +256,15 @@ class Form1Test : public QObject {
   void farewell();
   void programCloseSaysNothing();
   void f1OpensHelp();
+  void eventLoopRunsDuringSearch();
+  void noSecondSearchWhileOneRuns_data();
+  void noSecondSearchWhileOneRuns();
+  void focusAfterSearch_data();
+  void focusAfterSearch();
+  void errorBoxBeforeVerdict();
+  void closedAndDeletedWhileSearching();
+  void helpOpensOnScreen_data();
+  void helpOpensOnScreen();
 };
 
 // Each row is what the example's pattern must match in its text: the text before, the match
@@ -284,6 +375,10 @@ void Form1Test::output_data() {
           SubexprLines({"a", "b", "c", "d", "e", "f", "g", "h", "i", "j", "k", "l"}));
   QTest::newRow("text that looks like markup") << "<b>bold</b> &amp;"
                                                << "<b>" << QStringList{"«<b>»bold</b> &amp;"};
+  QTest::newRow("pieces that start with U+FEFF")
+      << QStringLiteral("\uFEFFa\uFEFFb\uFEFFc") << QStringLiteral("(\uFEFFb)")
+      << QStringList{QStringLiteral("\uFEFFa«\uFEFFb»\uFEFFc"),
+                     QStringLiteral("Subexpr #1: \uFEFFb")};
 }
 
 void Form1Test::output() {
@@ -493,6 +588,210 @@ void Form1Test::f1OpensHelp() {
                             "(?=...)", "{n,m}"}) {
     QVERIFY2(text.contains(QString::fromLatin1(topic)), topic);
   }
+}
+
+// While the engine is held inside a search on its worker thread, the window's event loop
+// runs and repaints under the busy cursor; afterwards the cursor is back and the outcome is
+// shown as before: one error box, then the verdict.
+void Form1Test::eventLoopRunsDuringSearch() {
+  Window window;
+  window.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+  BoxWatcher watcher(&window.form);
+  HeldReport hold;
+  bool held = false;
+  bool busy = false;
+  bool repainted = false;
+  const OnPaint onPaint(window.result, [&] {
+    if (!held || repainted) return;
+    repainted = true;
+    hold.Release();
+  });
+  WhileSearching(window.form, [&] {
+    held = hold.WaitUntilHeld();
+    busy = BusyCursorShown();
+    window.result->update();  // the engine goes on once the label has repainted
+  });
+
+  window.Call(kHeldText, kHeldPattern);
+
+  QVERIFY(held);
+  QVERIFY(busy);
+  QVERIFY(repainted);
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
+  QCOMPARE(window.form.cursor().shape(), Qt::ArrowCursor);
+  QCOMPARE(watcher.boxes.size(), 1);
+  QCOMPARE(watcher.boxes.front().text, kHeldReport);
+  QCOMPARE(window.result->text(), QStringLiteral("Didn't match"));
+  QCOMPARE(window.PrintedLines(), QStringList());
+}
+
+void Form1Test::noSecondSearchWhileOneRuns_data() {
+  QTest::addColumn<bool>("byButton");
+  QTest::newRow("Call Quarn clicked") << true;
+  QTest::newRow("example chosen") << false;
+}
+
+// A second search asked for during the first one runs neither then nor later: the controls
+// are off meanwhile, and on again afterwards.
+void Form1Test::noSecondSearchWhileOneRuns() {
+  QFETCH(bool, byButton);
+  Window window;
+  window.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+  BoxWatcher watcher(&window.form);
+  HeldReport hold;
+  const auto askAgain = [&] {
+    if (byButton) {
+      QTest::mouseClick(window.goQuarn, Qt::LeftButton);
+    } else {
+      window.Choose(2);
+    }
+  };
+  bool controlsOff = false;
+  WhileSearching(window.form, [&] {
+    hold.WaitUntilHeld();
+    controlsOff = !window.goQuarn->isEnabled() && !window.test->isEnabled();
+    window.text->setEditText(QStringLiteral("abc"));
+    window.re->setEditText(QStringLiteral("b"));
+    askAgain();
+    hold.Release();
+  });
+
+  window.Call(kHeldText, kHeldPattern);
+
+  QVERIFY(controlsOff);
+  QCOMPARE(watcher.boxes.size(), 1);
+  QCOMPARE(window.result->text(), QStringLiteral("Didn't match"));
+  QCOMPARE(window.Items(window.re), QStringList{kHeldPattern});
+  QCOMPARE(window.text->currentText(), QStringLiteral("abc"));
+  QCOMPARE(window.re->currentText(), QStringLiteral("b"));
+  QVERIFY(window.goQuarn->isEnabled());
+  QVERIFY(window.test->isEnabled());
+  askAgain();
+  QCOMPARE(window.result->text(), QStringLiteral("Matched"));
+}
+
+void Form1Test::focusAfterSearch_data() {
+  QTest::addColumn<bool>("userMovesFocus");
+  QTest::newRow("left alone") << false;
+  QTest::newRow("moved to Text meanwhile") << true;
+}
+
+// Turning the button off takes the focus from it; it gets it back unless the user has put
+// the focus elsewhere during the search.
+void Form1Test::focusAfterSearch() {
+  QFETCH(bool, userMovesFocus);
+  Window window;
+  window.form.show();
+  window.form.activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(&window.form));
+  BoxWatcher watcher(&window.form);
+  HeldReport hold;
+  window.text->setEditText(kHeldText);
+  window.re->setEditText(kHeldPattern);
+  window.goQuarn->setFocus();
+  WhileSearching(window.form, [&] {
+    hold.WaitUntilHeld();
+    if (userMovesFocus) window.text->setFocus();
+    hold.Release();
+  });
+
+  QTest::keyClick(window.goQuarn, Qt::Key_Space);
+
+  QCOMPARE(window.Items(window.re), QStringList{kHeldPattern});
+  QCOMPARE(window.form.focusWidget(),
+           userMovesFocus ? static_cast<QWidget*>(window.text) : window.goQuarn);
+}
+
+// As when the engine ran on the UI thread, an error box comes while the previous outcome is
+// still shown, and the verdict after it; the busy cursor does not cover the box.
+void Form1Test::errorBoxBeforeVerdict() {
+  Window window;
+  window.Choose(4);
+  const QStringList previous = window.PrintedLines();
+  BoxWatcher watcher(&window.form);
+  QString verdictWhileOpen;
+  QStringList linesWhileOpen;
+  bool busyCursorWhileOpen = true;
+  watcher.whileOpen = [&] {
+    verdictWhileOpen = window.result->text();
+    linesWhileOpen = window.PrintedLines();
+    busyCursorWhileOpen = BusyCursorShown();
+  };
+
+  window.Call(kHeldText, kHeldPattern);
+
+  QCOMPARE(watcher.boxes.size(), 1);
+  QCOMPARE(verdictWhileOpen, QStringLiteral("Matched"));
+  QCOMPARE(linesWhileOpen, previous);
+  QVERIFY(!busyCursorWhileOpen);
+  QCOMPARE(window.result->text(), QStringLiteral("Didn't match"));
+}
+
+// A window that is closed and deleted while its search runs waits for the engine, shows
+// nothing more and leaves no busy cursor behind.
+void Form1Test::closedAndDeletedWhileSearching() {
+  auto* form = new Form1(QString());
+  form->setAttribute(Qt::WA_DeleteOnClose);
+  const QPointer<Form1> alive(form);
+  HeldReport hold;
+  WhileSearching(*form, [&] {
+    hold.WaitUntilHeld();
+    form->close();
+    hold.Release();
+  });
+  Control<QComboBox>(*form, "Text")->setEditText(kHeldText);
+  Control<QComboBox>(*form, "RE")->setEditText(kHeldPattern);
+
+  Control<QPushButton>(*form, "GoQuarn")->click();
+
+  QVERIFY(alive.isNull());
+  QCOMPARE(QApplication::overrideCursor(), nullptr);
+}
+
+void Form1Test::helpOpensOnScreen_data() {
+  // Where the window is: 0 puts its frame at the left or top of the screen's available area,
+  // 1 at the right or bottom.
+  QTest::addColumn<QPointF>("where");
+  QTest::addColumn<QSize>("helpSize");  // as the user left the help window
+  QTest::addColumn<bool>("centred");    // whether the help has room to be centred on it
+
+  const QSize usual(640, 560);
+  QTest::newRow("in the middle") << QPointF(0.5, 0.5) << usual << true;
+  QTest::newRow("at the top left") << QPointF(0, 0) << usual << false;
+  QTest::newRow("at the bottom right") << QPointF(1, 1) << usual << false;
+  QTest::newRow("partly off the top left") << QPointF(-0.5, -0.5) << usual << false;
+  QTest::newRow("partly off the bottom right") << QPointF(1.5, 1.5) << usual << false;
+  QTest::newRow("help larger than the screen") << QPointF(0.5, 0.5) << QSize(4000, 4000) << false;
+}
+
+// F1 opens the help centred on the window, moved as little as it takes, and shrunk if need
+// be, to lie within the screen's available area, title bar included; each time it opens.
+void Form1Test::helpOpensOnScreen() {
+  QFETCH(QPointF, where);
+  QFETCH(QSize, helpSize);
+  QFETCH(bool, centred);
+  Window window;
+  window.form.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&window.form));
+  QTest::keyClick(&window.form, Qt::Key_F1);
+  auto* help = window.form.findChild<QWidget*>(QStringLiteral("Help"));
+  QVERIFY(help != nullptr);
+  help->close();
+  help->resize(helpSize);
+  const QRect available = window.form.screen()->availableGeometry();
+  const QSize room = available.size() - window.form.frameGeometry().size();
+  const QPoint placed = available.topLeft() +
+                        QPoint(qRound(where.x() * room.width()), qRound(where.y() * room.height()));
+  window.form.move(placed);
+  QTRY_COMPARE(window.form.frameGeometry().topLeft(), placed);
+
+  QTest::keyClick(&window.form, Qt::Key_F1);
+
+  QVERIFY(QTest::qWaitForWindowExposed(help));
+  QVERIFY(available.contains(help->frameGeometry()));
+  if (centred) QCOMPARE(help->frameGeometry().center(), window.form.frameGeometry().center());
 }
 
 QTEST_MAIN(Form1Test)

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <fstream>
 #include <random>
 
@@ -20,6 +21,12 @@ using reference::Call;
 using reference::Verdict;
 
 constexpr uint64_t kCallBudget = 200000;
+
+// Under the sanitizers every call is several times slower; fewer and smaller cases keep the
+// run short and still reach every path.
+bool Sanitized() {
+  return std::getenv("QUARN_SANITIZED") != nullptr;
+}
 
 class Generator {
  public:
@@ -177,7 +184,7 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   Generator generator(20261208);
   int compared = 0;
   int noVerdict = 0;
-  for (int i = 0; i < 20000; ++i) {
+  for (int i = 0, cases = Sanitized() ? 4000 : 20000; i < cases; ++i) {
     const std::vector<Call> calls = generator.Case();
     const reference::Comparison c = reference::Compare(calls, kCallBudget);
     if (c.verdict == Verdict::kNoVerdict) {
@@ -189,6 +196,68 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   }
   // The comparison means something only when nearly every case got a verdict.
   EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
+}
+
+// Texts near the 16-bit limits: patterns whose rewritten texts pass 32,767 characters, finders
+// that must look past it, subjects around the start scan's limit.
+TEST(Differential, SixteenBitLimitsLikeTheReference) {
+  auto times = [](std::u16string_view piece, size_t n) {
+    std::u16string text;
+    for (size_t i = 0; i < n; ++i)
+      text += piece;
+    return text;
+  };
+  const std::vector<Call> calls = {
+      {u"abcd", u"(?:ab|cd){5000}", 0},
+      {times(u"ab", 10), u"(?:ab|cd){4000}", 0},
+      {u"b", times(u"a", 32766) + u"|b", 0},
+      {u"b", times(u"a", 32767) + u"|b", 0},
+      {u"a", u"[" + times(u"a", 33000) + u"]", 0},
+      {u"x", times(u"\\w", 3000) + u"|x", 0},
+      {u"x", times(u"\\w", 2000) + u"|x", 0},
+      {u"xy", u"x(" + times(u"y", 33000) + u")|x", 0},
+      {u"aaa", u"a{32767}", 0},
+      {u"aaa", u"a{32766}", 0},
+      {u"aaa", u"a{32766,}", 0},
+      {times(u"a", 1000), u"(?:a{200}){200}", 0},
+      {times(u"a", 32764) + u"b", u"b", 0},
+      {times(u"a", 32765) + u"b", u"b", 0},
+      {times(u"a", 32766), u"a$", 0},
+      {times(u"a", 32766), u"b", 0},
+      {times(u"a", 32767), u"", 0},
+      {times(u"a", 32765), u"(?:x|y)", 0},
+      {u"ab", u"a{" + times(u"9", 40) + u"}", 0},
+      {u"ab", u"a{1," + times(u" ", 33000) + u"}", 0},
+  };
+  for (const Call& call : calls) {
+    const reference::Comparison c = reference::Compare({call}, kCallBudget);
+    EXPECT_EQ(c.verdict, Verdict::kSame) << Failure({call}, c);
+  }
+}
+
+// Nested quantifiers backtrack exponentially in the reference; the engine remembers failures
+// and must still answer alike, the depth limit included. A lowered limit lets small subjects
+// meet it, on every path: deep greedy ones and the shallower ones found by backtracking.
+TEST(Differential, NestedQuantifiersMeetTheDepthLimitLikeTheReference) {
+  const std::vector<std::u16string> patterns = {
+      u"(a|aa)+b", u"(a+)+b",   u"(a*)*b",     u"(?:a|aa)*c",   u"((a|b)+)+c",
+      u"(.*)*x",   u"(a|aa)+$", u"(x+x+)+y",   u"(\\w+\\s?)+$", u"(a?){6}a{6}",
+      u"^(a+)+$",  u"(a|a?)+b", u"(?=(a+))+b", u"(aa|a)+?b",    u"(a|aa)*(?!a)b"};
+  int compared = 0;
+  for (const std::u16string& pattern : patterns) {
+    for (int n = 0; n <= (Sanitized() ? 12 : 18); n += 3) {
+      for (const std::u16string_view tail : {u"", u"b", u"!"}) {
+        for (const uint32_t depth : {1000u, 30u, 47u, 64u}) {
+          const Call call{std::u16string(n, u'a') + std::u16string(tail), pattern, 0};
+          const reference::Comparison c = reference::CompareSearch(call, depth, 300000);
+          if (c.verdict == Verdict::kNoVerdict) continue;
+          ++compared;
+          EXPECT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, Sanitized() ? 500 : 1000);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 namespace quarn::reference {
 
 ModuleState State;
+int16_t maxDepth = 1000;
 
 namespace {
 
@@ -151,6 +152,10 @@ void CountCall() {
 
 void SetCallBudget(uint64_t budget) {
   callBudget = budget;
+}
+
+void SetDepthLimit(int16_t depth) {
+  maxDepth = depth;
 }
 
 ErrorReporter SetErrorReporter(ErrorReporter reporter) {

@@ -8,6 +8,7 @@
 #include "quarn/quarn.h"
 #include "quarn/utf.h"
 #include "reference.h"
+#include "search.h"
 
 namespace quarn::reference {
 
@@ -116,6 +117,76 @@ Comparison Compare(const std::vector<Call>& calls, uint64_t callBudget) {
 
 std::string RegressionLine(const Call& call) {
   return std::to_string(call.flags) + "\t" + Visible(call.pattern) + "\t" + Visible(call.text);
+}
+
+Comparison CompareSearch(const Call& call, uint32_t depth, uint64_t callBudget) {
+  Comparison comparison;
+  // The engine answers twice: remembering failures once the search backtracks a lot, as it
+  // does, and from the first step, so that remembered failures meet every depth.
+  const Program program(call.pattern, call.flags);
+  for (const bool atOnce : {false, true}) {
+    SearchLimits limits;
+    limits.depth = depth;
+    limits.rememberAtOnce = atOnce;
+    MatchState state;
+    std::string answer;
+    if (program.Error()) {
+      answer = "report Error #" + std::to_string(program.Error()->Number) + ": " +
+               Utf16ToUtf8(program.Error()->Description);
+    } else if (const SearchOutcome o = state.Search(program, call.text, 0, limits);
+               o.status == SearchStatus::kError) {
+      answer = "report Error #" + std::to_string(o.error->Number) + ": " +
+               Utf16ToUtf8(o.error->Description);
+    } else if (o.status == SearchStatus::kNoMatch) {
+      answer = "no match";
+    } else {
+      answer = "[" + std::to_string(o.matchStart) + "," + std::to_string(o.matchEnd) + ") ";
+      for (int n = 1; n <= program.GroupCount(); ++n) {
+        const Capture& c = state.Group(n);
+        answer +=
+            c.complete ? "[" + std::to_string(c.start) + "," + std::to_string(c.end) + ") " : "- ";
+      }
+    }
+    if (atOnce && answer != comparison.engine)
+      comparison.engine += " | remembering at once: " + answer;
+    if (!atOnce) comparison.engine = answer;
+  }
+
+  bool gaveUp = false;
+  std::string report;
+  const ErrorReporter previous =
+      reference::SetErrorReporter([&](const EngineError& error, std::u16string_view text) {
+        gaveUp = gaveUp || error.Number == errAbandoned || error.Number == errOutOfMemory;
+        report = "report " + Utf16ToUtf8(text);
+      });
+  SetCallBudget(callBudget);
+  SetDepthLimit(static_cast<int16_t>(depth));
+  const bool matched = reference::Quarn(call.text, call.pattern, call.flags);
+  SetDepthLimit(1000);
+  if (!report.empty()) {
+    comparison.reference = report;
+  } else if (!matched) {
+    comparison.reference = "no match";
+  } else {
+    int32_t start = 0, length = 0, count = 0;
+    reference::QuarnIndex(reMatch, start, length);
+    comparison.reference =
+        "[" + std::to_string(start - 1) + "," + std::to_string(start - 1 + length) + ") ";
+    reference::QuarnIndex(reSubexprCount, count, length);
+    for (int n = 1; n <= count; ++n) {
+      reference::QuarnIndex(n, start, length);
+      comparison.reference += start == 0 ? "- "
+                                         : "[" + std::to_string(start - 1) + "," +
+                                               std::to_string(start - 1 + length) + ") ";
+    }
+  }
+  reference::SetErrorReporter(previous);
+  if (gaveUp) {
+    comparison.verdict = Verdict::kNoVerdict;
+  } else if (comparison.engine != comparison.reference) {
+    comparison.verdict = Verdict::kDifferent;
+  }
+  return comparison;
 }
 
 std::optional<Call> ParseRegressionLine(std::string_view line) {

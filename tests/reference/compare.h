@@ -31,6 +31,12 @@ struct Comparison {
 // none) gives no verdict.
 Comparison Compare(const std::vector<Call>& calls, uint64_t callBudget);
 
+// One search with the depth limit lowered to depth, through the Pattern API and through the
+// reference: the match and its groups, or no match, or the report. (The legacy calls always
+// search with the limit of 1000; the API lets a caller lower it, which lets small cases meet
+// the limit where exponential ones would need a thousand characters.)
+Comparison CompareSearch(const Call& call, uint32_t depth, uint64_t callBudget);
+
 // A readable rendering of a call for failure messages.
 std::string Describe(const Call& call);
 

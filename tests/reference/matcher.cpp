@@ -310,7 +310,7 @@ void ResetMatcher() {
 bool DoQuarn(std::u16string_view& remaining, std::u16string_view pattern) {
   if (pattern.empty()) return true;
   CountCall();
-  if (++State.Depth > kMaxDepth) {
+  if (++State.Depth > maxDepth) {
     RaiseEngineError(u"Maximum number of iterations exceeded. Possibly an infinite loop.",
                      errSyntax, u"DoQuarn");
   }

@@ -24,4 +24,7 @@ ErrorReporter SetErrorReporter(ErrorReporter reporter);
 void SetCallBudget(uint64_t budget);
 inline constexpr int32_t errAbandoned = -1;
 
+// The depth limit of the searches (1000 unless set): lowered, small cases reach it.
+void SetDepthLimit(int16_t depth);
+
 }  // namespace quarn::reference
