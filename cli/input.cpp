@@ -7,6 +7,10 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
@@ -18,17 +22,36 @@ namespace {
 
 constexpr size_t kBlock = 96 * 1024;
 
-// The length in bytes of the UTF-8 sequence that lead begins (lead begins a valid one).
-size_t SequenceLength(unsigned char lead) {
+// The length of the well-formed UTF-8 sequence at in (of size bytes), or 0 when it is not one:
+// overlong forms, surrogates, values above U+10FFFF and cut-off sequences are ill-formed.
+size_t SequenceLength(const unsigned char* in, size_t size) {
+  const unsigned char lead = in[0];
   if (lead < 0x80) return 1;
-  if (lead < 0xE0) return 2;
-  if (lead < 0xF0) return 3;
-  return 4;
+  size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (lead >= 0xC2 && lead <= 0xDF) {
+    length = 2;
+  } else if (lead >= 0xE0 && lead <= 0xEF) {
+    length = 3;
+    if (lead == 0xE0) low = 0xA0;
+    if (lead == 0xED) high = 0x9F;
+  } else if (lead >= 0xF0 && lead <= 0xF4) {
+    length = 4;
+    if (lead == 0xF0) low = 0x90;
+    if (lead == 0xF4) high = 0x8F;
+  } else {
+    return 0;
+  }
+  if (size < length || in[1] < low || in[1] > high) return 0;
+  for (size_t k = 2; k < length; ++k) {
+    if ((in[k] & 0xC0) != 0x80) return 0;
+  }
+  return length;
 }
 
 }  // namespace
 
-InputFile::InputFile(const std::string& path) {
+InputFile::InputFile(const std::string& path, std::string& buffer) : buffer_(buffer) {
   if (path == "-") {
     fd_ = STDIN_FILENO;
     return;
@@ -98,6 +121,27 @@ std::string_view InputFile::ReadAll() {
   return rest;
 }
 
+size_t CountLineBreaks(std::string_view bytes) {
+  size_t count = 0;
+  size_t i = 0;
+#ifdef __SSE2__
+  // Each byte of sums counts the LFs in its lane, for at most 255 blocks before it is added up.
+  const __m128i lf = _mm_set1_epi8('\n');
+  while (i + 16 <= bytes.size()) {
+    __m128i sums = _mm_setzero_si128();
+    for (int block = 0; block < 255 && i + 16 <= bytes.size(); ++block, i += 16) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
+      sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(chunk, lf));
+    }
+    const __m128i total = _mm_sad_epu8(sums, _mm_setzero_si128());
+    count += static_cast<size_t>(_mm_cvtsi128_si32(total) + _mm_extract_epi16(total, 4));
+  }
+#endif
+  for (; i < bytes.size(); ++i)
+    count += bytes[i] == '\n';
+  return count;
+}
+
 void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
   bytes_ = bytes;
   offsets_.clear();
@@ -105,7 +149,9 @@ void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
   invalid_ = 0;
   firstInvalid_ = 0;
   if (latin1) {
-    text_ = Latin1ToUtf16(bytes);
+    text_.resize(bytes.size());
+    for (size_t i = 0; i < bytes.size(); ++i)
+      text_[i] = static_cast<unsigned char>(bytes[i]);
   } else {
     DecodeUtf8(bytes);
   }
@@ -113,34 +159,62 @@ void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
 }
 
 void Subject::DecodeUtf8(std::string_view bytes) {
-  text_.clear();
-  size_t bad = 0;
-  if (Utf8ToUtf16(bytes, text_, &bad) && text_.size() == bytes.size()) return;  // ASCII
-  text_.clear();
-  std::u16string decoded;
-  for (size_t at = 0;;) {
-    const std::string_view rest = bytes.substr(at);
-    decoded.clear();
-    const bool valid = Utf8ToUtf16(rest, decoded, &bad);
-    if (!valid) {
-      decoded.clear();
-      Utf8ToUtf16(rest.substr(0, bad), decoded);
-    }
-    text_ += decoded;
-    const size_t validEnd = at + (valid ? rest.size() : bad);
-    for (size_t i = at; i < validEnd;) {
-      const size_t length = SequenceLength(static_cast<unsigned char>(bytes[i]));
-      offsets_.push_back(i);
-      if (length == 4) offsets_.push_back(i + 4);  // the low surrogate ends the character
-      i += length;
-    }
-    if (valid) break;
-    if (invalid_++ == 0) firstInvalid_ = validEnd;
-    offsets_.push_back(validEnd);
-    text_ += static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(bytes[validEnd]));
-    at = validEnd + 1;
+  const size_t n = bytes.size();
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  text_.resize(n);
+  char16_t* out = text_.data();
+  // ASCII, sixteen or eight bytes at a time: most lines are all ASCII, and then unit i is byte i.
+  size_t i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= n; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    if (_mm_movemask_epi8(chunk) != 0) break;
+    const __m128i zero = _mm_setzero_si128();
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i), _mm_unpacklo_epi8(chunk, zero));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(out + i + 8), _mm_unpackhi_epi8(chunk, zero));
   }
-  offsets_.push_back(bytes.size());
+#endif
+  for (; i + 8 <= n; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, in + i, 8);
+    if (word & 0x8080808080808080u) break;
+    for (size_t k = 0; k < 8; ++k)
+      out[i + k] = in[i + k];
+  }
+  for (; i < n && in[i] < 0x80; ++i)
+    out[i] = in[i];
+  if (i == n) return;
+
+  offsets_.resize(i);
+  for (size_t k = 0; k < i; ++k)
+    offsets_[k] = k;
+  size_t units = i;
+  while (i < n) {
+    const unsigned char lead = in[i];
+    const size_t length = SequenceLength(in + i, n - i);
+    if (length == 0) {  // an ill-formed byte stands for itself as a lone low surrogate
+      if (invalid_++ == 0) firstInvalid_ = i;
+      offsets_.push_back(i);
+      out[units++] = static_cast<char16_t>(0xDC00 + lead);
+      ++i;
+      continue;
+    }
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (size_t k = 1; k < length; ++k)
+      c = (c << 6) | (in[i + k] & 0x3F);
+    if (c >= 0x10000) {  // a surrogate pair, whose low half ends the character
+      out[units++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+      out[units++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+      offsets_.push_back(i);
+      offsets_.push_back(i + 4);
+    } else {
+      out[units++] = static_cast<char16_t>(c);
+      offsets_.push_back(i);
+    }
+    i += length;
+  }
+  text_.resize(units);
+  offsets_.push_back(n);
 }
 
 void Subject::InsertCrs() {

@@ -19,8 +19,9 @@ struct Line {
 // A file or standard input, read in blocks.
 class InputFile {
  public:
-  // Opens path, or standard input for "-". When it cannot be opened, Error() tells why.
-  explicit InputFile(const std::string& path);
+  // Opens path, or standard input for "-". When it cannot be opened, Error() tells why. The
+  // blocks are read into buffer, which a search of one file after another reuses.
+  InputFile(const std::string& path, std::string& buffer);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -33,6 +34,13 @@ class InputFile {
   // The rest of the input in one piece (--whole), valid while the file is open.
   std::string_view ReadAll();
 
+  // The bytes read but not yet handed out, valid until the next call that reads.
+  std::string_view Ahead() const { return {buffer_.data() + begin_, end_ - begin_}; }
+  // Passes over the first bytes of Ahead(), which end with a line's end.
+  void Skip(size_t bytes) { begin_ += bytes; }
+  // Reads another block onto Ahead(); false at the end or on an error.
+  bool ReadMore() { return Fill(); }
+
   // Whether a block read so far held a NUL byte, grep's sign of a binary file. A line is
   // handed out only after its whole block is read, so a NUL marks the lines around it too.
   bool SawNul() const { return sawNul_; }
@@ -43,12 +51,15 @@ class InputFile {
   int error_ = 0;
   bool atEnd_ = false;
   bool sawNul_ = false;
-  std::string buffer_;
+  std::string& buffer_;
   size_t begin_ = 0;  // the unread bytes are buffer_[begin_, end_)
   size_t end_ = 0;
 
   bool Fill();  // reads one more block; false at the end or on an error
 };
+
+// The number of LF bytes in bytes.
+size_t CountLineBreaks(std::string_view bytes);
 
 // The engine's text of a line (or a whole file) and the way back to the bytes it came from.
 class Subject {

@@ -3,6 +3,8 @@
 // the engine, so that another engine can take its place behind this interface.
 #pragma once
 
+#include <quarn/pattern.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -40,27 +42,30 @@ struct MatchSettings {
   std::vector<std::u16string> patterns;  // tried in this order
   int32_t flags = 0;                     // the engine's option flags
   Anchoring anchoring = Anchoring::Anywhere;
+  Limits limits;  // depth and subject length; the defaults are the engine's
 };
 
 // A fault of a pattern: the same on every subject, so the run ends with it.
 struct PatternFault {
   std::string report;              // the engine's report (or our words), UTF-8
   size_t pattern = 0;              // its index in MatchSettings::patterns
-  std::optional<size_t> position;  // where in the pattern, when it is known
+  std::optional<size_t> position;  // where in the pattern (UTF-16 units), when it is known
 };
 
+// Compiled once; Find may be called from several threads at once.
 class LineMatcher {
  public:
   virtual ~LineMatcher() = default;
 
-  // The matches of the patterns in subject. With every false, the search may stop at the
-  // first match, which is enough to select the subject. Throws PatternFault.
-  virtual LineMatches Find(std::u16string_view subject, bool every) = 0;
+  // The matches of the patterns in subject, into found (whose storage is reused). With every,
+  // all non-overlapping matches, leftmost first: at each place the leftmost match of any
+  // pattern, the earlier pattern on a tie, and the next search after it. Without, the search
+  // may stop at the first match, which is enough to select the subject. Throws PatternFault.
+  virtual void Find(std::u16string_view subject, bool every, LineMatches& found) const = 0;
 };
 
-// A matcher on the engine's public calls, which find the leftmost match of one pattern: each
-// pattern gives at most one match per subject. Every pattern is checked first; throws
-// PatternFault.
+// A matcher on quarn::Pattern, one compiled pattern per pattern given. Every pattern is
+// checked first; throws PatternFault.
 std::unique_ptr<LineMatcher> MakeLineMatcher(const MatchSettings& settings);
 
 }  // namespace quarn::cli

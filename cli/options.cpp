@@ -36,6 +36,8 @@ enum LongOnly : int {
   kJson,
   kLatin1,
   kHost,
+  kDepth,
+  kLongLines,
   kHelp,
   kVersion,
 };
@@ -75,7 +77,7 @@ constexpr OptionEntry kOptionTable[] = {
     {kColor, "color", optional_argument, "WHEN",
      "Highlight matches: auto (default), always, never"},
     {kColor, "colour", optional_argument, "WHEN", nullptr},
-    {kJson, "json", no_argument, nullptr, "One JSON object per matching subject"},
+    {kJson, "json", no_argument, nullptr, "One JSON object per match"},
     {0, nullptr, 0, nullptr, "Context:"},
     {'A', "after-context", required_argument, "NUM", "Print NUM lines after a selected line"},
     {'B', "before-context", required_argument, "NUM", "Print NUM lines before a selected line"},
@@ -93,6 +95,11 @@ constexpr OptionEntry kOptionTable[] = {
     {kLatin1, "latin1", no_argument, nullptr, "Read input as Latin-1, not UTF-8"},
     {kWhole, "whole", no_argument, nullptr, "Each file is one subject, line breaks included"},
     {kCrlf, "crlf", no_argument, nullptr, "With --whole: read a lone LF as CR LF"},
+    {'j', "threads", required_argument, "NUM", "Search NUM files at once (default: one per core)"},
+    {0, nullptr, 0, nullptr, "Limits (see below):"},
+    {kDepth, "depth", required_argument, "NUM", "Let the matcher go NUM levels deep (1000)"},
+    {kLongLines, "long-lines", no_argument, nullptr,
+     "Search lines of any length (4,294,967,295 characters)"},
     {0, nullptr, 0, nullptr, "Other:"},
     {kHost, "host", no_argument, nullptr, "Answer engine calls from standard input"},
     {kHelp, "help", no_argument, nullptr, "Print this help and exit"},
@@ -121,30 +128,38 @@ Subjects:
   presents each lone LF of the input as CR LF.
 
 Output:
-  A selected line is printed whole, with its line terminator as read; -o
-  prints only the matches (an empty match prints nothing). A pattern gives at
-  most its leftmost match in a line; with several patterns (-e, -f), each is
-  tried in turn, a line that any of them matches is selected once, and the
-  matches are shown in order, an overlapping later one left out. -g prints
-  after each match one line per subexpression: "Subexpr #" + n + ": " + its
-  text (empty when it took no part). -w takes a match only where the
-  characters around it are not \w ones (or are the ends of the subject), -x
-  only a match of the whole subject.
-  --json prints one object per matching subject, for its first match:
+  A selected line is printed whole, with its line terminator as read. -o,
+  --color, -g and --json show every match in the line, as grep does: after a
+  match the search goes on where it ended (one character later after an empty
+  one). With several patterns (-e, -f), a line that any of them matches is
+  selected once; its matches are, at each place, the leftmost match of any
+  pattern (the one given first on a tie), then the search goes on after it.
+  -o prints each match on a line of its own (an empty match prints nothing).
+  -g prints after each match one line per subexpression: "Subexpr #" + n +
+  ": " + its text (empty when it took no part). -w takes a match only where
+  the characters around it are not \w ones (or are the ends of the subject),
+  -x only a match of the whole subject.
+  --json prints one object per match (an empty one included):
     {"file":S,"line":N,"start":N,"length":N,"match":S,"before":S,"after":S,
      "groups":[{"start":N,"length":N,"text":S} or null, ...]}
   with 1-based positions and lengths in UTF-16 code units, as QuarnIndex gives
   them (a byte that is not UTF-8 is a lone surrogate \udc80 to \udcff). With
   --whole, -n numbers every line of a printed file; -o and "line" give the
   line on which the match begins.
+  With -j, files are searched on several threads; the output is the same as
+  with -j 1, file by file in the order given and walked.
 
 Limits:
-  Lines longer than 32,765 characters (UTF-16 code units) cannot be searched
-  to their end, and a repeated atom can take about 499 characters (a repeated
-  group fewer): the matcher's depth is limited. A line whose search meets a
-  limit is neither selected nor passed over as not matching; each file names
-  once the limit its lines met, and the exit status is 2. Future options will
-  raise both limits.
+  By default quarn sees what a host of the engine sees. Lines longer than
+  32,765 characters (UTF-16 code units) cannot be searched to their end;
+  --long-lines raises that to 4,294,967,295. Each step of the matcher (an
+  atom taken, a group entered or left, a repetition) goes one level deeper,
+  and a search may go 1000 levels deep, so that
+  a repeated atom can take about 499 characters (a repeated group fewer);
+  --depth=NUM lets it go NUM levels deep, and a repeated atom take about
+  NUM/2 - 1 characters (memory is the only bound). A line whose search meets
+  a limit is neither selected nor passed over as not matching; each file
+  names once the limit its lines met, and the exit status is 2.
 
 Errors and exit status:
   Every message begins "quarn: ". A fault of a pattern is reported once, in
@@ -206,10 +221,11 @@ std::string HelpText() {
     }
     std::string line = entry.id < 256 ? std::string("  -") + static_cast<char>(entry.id) + ", "
                                       : std::string("      ");
-    line += "--" + std::string(entry.name);
-    if (entry.argument == required_argument) line += "=" + std::string(entry.value);
-    if (entry.argument == optional_argument) line += "[=" + std::string(entry.value) + "]";
-    line += line.size() < 30 ? std::string(30 - line.size(), ' ') : "\n" + std::string(30, ' ');
+    line.append("--").append(entry.name);
+    if (entry.argument == required_argument) line.append("=").append(entry.value);
+    if (entry.argument == optional_argument) line.append("[=").append(entry.value).append("]");
+    if (line.size() >= 30) line += '\n';
+    line.append(line.size() < 30 ? 30 - line.size() : 30, ' ');
     help += line + entry.help + "\n";
   }
   return help + kDetails;
@@ -383,6 +399,25 @@ std::optional<Exit> Parser::Apply(int id, const char* value) {
       break;
     case kHost:
       o_.host = true;
+      break;
+    case 'j': {
+      const std::optional<int64_t> threads = Number(value, 1);
+      if (!threads || *threads > 1024) {
+        return Usage("invalid " + Name(id) + " value '" + value + "' (1 to 1024 threads)");
+      }
+      o_.threads = static_cast<int>(*threads);
+      break;
+    }
+    case kDepth: {
+      const std::optional<int64_t> depth = Number(value, 1);
+      if (!depth || *depth > std::numeric_limits<uint32_t>::max()) {
+        return Usage("invalid " + Name(id) + " value '" + value + "' (1 to 4294967295 levels)");
+      }
+      o_.depth = static_cast<uint32_t>(*depth);
+      break;
+    }
+    case kLongLines:
+      o_.longLines = true;
       break;
     case kHelp:
       return Exit{0, HelpText()};

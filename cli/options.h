@@ -1,5 +1,5 @@
 // The command line of quarn: grep's options and meanings, Quarn's own (-S, -M, -g, --whole,
-// --crlf, --json, --latin1), or --host.
+// --crlf, --json, --latin1, --depth, --long-lines, -j), or --host.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +44,9 @@ struct Options {
   std::optional<int64_t> maxCount;
   std::optional<std::string> groupSeparator = "--";
   WalkOptions walk;
+  uint32_t depth = 1000;   // the engine's depth limit
+  bool longLines = false;  // lift the engine's limit on the length of a subject
+  int threads = 0;         // files searched at once; 0: one per core
 };
 
 // How the run ends without a search: the text for standard output (status 0: --help,

@@ -30,9 +30,9 @@ void AddStretch(JsonObject& object, const JsonMatch::Stretch& stretch, const cha
 
 }  // namespace
 
-Printer::Printer(PrintSettings settings, std::FILE* out)
+Printer::Printer(PrintSettings settings, Sink& sink)
     : settings_(std::move(settings)),
-      out_(out),
+      sink_(sink),
       context_(settings_.before.has_value() || settings_.after.has_value()) {}
 
 void Printer::StartFile(const std::string& name, bool showName) {
@@ -41,10 +41,11 @@ void Printer::StartFile(const std::string& name, bool showName) {
   before_.clear();
   afterLeft_ = 0;
   lastLine_.reset();
+  beganGroup_ = false;
 }
 
 void Printer::Write(std::string_view bytes) {
-  std::fwrite(bytes.data(), 1, bytes.size(), out_);
+  sink_.Out(bytes);
 }
 
 void Printer::Colored(std::string_view color, std::string_view bytes) {
@@ -120,12 +121,16 @@ void Printer::Groups(const Record& record, const ByteMatch& match) {
 
 // grep's group separator before a line that does not follow the last one printed.
 void Printer::Separate(int64_t number) {
-  if (printed_ && settings_.groupSeparator && (!lastLine_ || number != *lastLine_ + 1)) {
-    Colored(kSeparatorColor, *settings_.groupSeparator);
-    Write("\n");
-  }
+  if (printed_ && (!lastLine_ || number != *lastLine_ + 1)) GroupSeparator();
   printed_ = true;
+  beganGroup_ = true;
   lastLine_ = number;
+}
+
+void Printer::GroupSeparator() {
+  if (!settings_.groupSeparator) return;
+  Colored(kSeparatorColor, *settings_.groupSeparator);
+  Write("\n");
 }
 
 void Printer::Context(const Record& record) {
@@ -143,19 +148,21 @@ void Printer::Selected(const Record& record) {
   }
   if (settings_.onlyMatching) {
     OnlyMatches(record);
-    return;
+  } else {
+    Lines(record, ":");
+    if (settings_.groups) {
+      for (const ByteMatch& match : record.matches)
+        Groups(record, match);
+    }
   }
-  Lines(record, ":");
-  if (settings_.groups) {
-    for (const ByteMatch& match : record.matches)
-      Groups(record, match);
-  }
+  sink_.EndRecord();
 }
 
 void Printer::Unselected(const Record& record) {
   if (afterLeft_ > 0) {
     --afterLeft_;
     Context(record);
+    sink_.EndRecord();
   } else if (settings_.before.value_or(0) > 0) {
     if (before_.size() == static_cast<size_t>(*settings_.before)) before_.pop_front();
     before_.push_back(
@@ -183,6 +190,7 @@ void Printer::Json(const JsonMatch& match) {
   }
   object.Key("groups").Raw(groups + "]");
   Write(object.Finish() + "\n");
+  sink_.EndRecord();
 }
 
 void Printer::Count(int64_t count) {
@@ -191,11 +199,13 @@ void Printer::Count(int64_t count) {
     Colored(kSeparatorColor, ":");
   }
   Write(std::to_string(count) + "\n");
+  sink_.EndRecord();
 }
 
 void Printer::FileName() {
   Colored(kFileColor, name_);
   Write("\n");
+  sink_.EndRecord();
 }
 
 }  // namespace quarn::cli

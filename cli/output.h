@@ -10,6 +10,8 @@
 #include <string_view>
 #include <vector>
 
+#include "sink.h"
+
 namespace quarn::cli {
 
 // A stretch of a record's bytes, [from, to).
@@ -41,7 +43,7 @@ struct PrintSettings {
   std::optional<std::string> groupSeparator = "--";  // nullopt: none
 };
 
-// One matching subject in JSON: positions and lengths in UTF-16 code units of the input's
+// One match in JSON: positions and lengths in UTF-16 code units of the input's
 // own text, 1-based.
 struct JsonMatch {
   struct Stretch {
@@ -59,7 +61,7 @@ struct JsonMatch {
 
 class Printer {
  public:
-  Printer(PrintSettings settings, std::FILE* out);
+  Printer(PrintSettings settings, Sink& sink);
 
   // The file whose records follow, and whether its name begins each line; its context
   // starts afresh.
@@ -76,6 +78,12 @@ class Printer {
   void Count(int64_t count);  // -c
   void FileName();            // -l and -L
 
+  // Whether a group of lines began in the file since StartFile. A file searched apart from
+  // the others starts as if nothing had been printed before it: when something had, the
+  // group separator that its first group would have had goes first (GroupSeparator()).
+  bool BeganGroup() const { return beganGroup_; }
+  void GroupSeparator();
+
  private:
   struct KeptRecord {
     std::string text;
@@ -85,7 +93,7 @@ class Printer {
   };
 
   PrintSettings settings_;
-  std::FILE* out_;
+  Sink& sink_;
   std::string name_;
   bool showName_ = false;
   bool context_ = false;  // -A, -B or -C was given
@@ -93,6 +101,7 @@ class Printer {
   int64_t afterLeft_ = 0;
   std::optional<int64_t> lastLine_;  // the last line printed (or passed over by -o) in this file
   bool printed_ = false;             // whether any group of lines has been printed
+  bool beganGroup_ = false;          // whether one began in this file
 
   void Write(std::string_view bytes);
   void Colored(std::string_view color, std::string_view bytes);

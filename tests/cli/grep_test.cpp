@@ -27,6 +27,17 @@ void PrintTo(const GrepCase& grepCase, std::ostream* out) {
 }
 
 const std::string kWords = "foo bar\nfoobar\n@foo x\nx foo_\nfoo\n";
+
+// Many lines that cannot match between a few that can, some not ASCII, some with CR LF.
+std::string ManyLines() {
+  std::string text;
+  for (int i = 0; i < 3000; ++i) {
+    text += i % 997 == 0   ? "a needle in line " + std::to_string(i) + "\n"
+            : i % 101 == 0 ? "caf\xC3\xA9 " + std::to_string(i) + "\r\n"
+                           : "hay " + std::to_string(i) + "\n";
+  }
+  return text;
+}
 const std::string kPie = "pie", kGrape = "grape";
 
 const GrepCase kCases[] = {
@@ -49,6 +60,10 @@ const GrepCase kCases[] = {
     {"EmptyWord", {"-w", "-c", "", "-"}, "a\n\n b\n"},
     {"WholeLines", {"-x", "-n", "-e", "grape", "-e", "apple pie", "fruits.txt"}},
     {"EmptyWholeLine", {"-x", "-c", "", "-"}, "a\n\nb\n"},
+
+    {"LineNumbersAcrossLinesPassedOver", {"-n", "-e", "needle", "-e", " 303"}, ManyLines()},
+    {"CountAcrossLinesPassedOver", {"-c", "-e", "needle", "-e", "^hay 2.7$"}, ManyLines()},
+    {"MaxCountAcrossLinesPassedOver", {"-n", "-m", "2", "need"}, ManyLines()},
 
     // What is printed, and the exit status.
     {"FilesWithMatches", {"-l", "apple", "fruits.txt", "dates.txt"}},

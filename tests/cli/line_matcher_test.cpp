@@ -1,5 +1,6 @@
-// The line matcher on the engine's calls, in process: several patterns, -w and -x on
-// patterns whose text the wrapping must not break, the limits, and the faults of a pattern.
+// The line matcher in process: every match of one or several patterns, empty matches and
+// surrogate pairs, -w and -x on patterns whose text the wrapping must not break, the limits
+// and the options that raise them, and the faults of a pattern with their positions.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -18,6 +19,7 @@ struct MatcherCase {
   std::u16string subject;
   std::vector<std::pair<size_t, size_t>> spans;  // [from, to) of each match
   std::optional<Limit> limit = std::nullopt;
+  Limits limits = {};
 };
 
 void PrintTo(const MatcherCase& matcherCase, std::ostream* out) {
@@ -25,9 +27,27 @@ void PrintTo(const MatcherCase& matcherCase, std::ostream* out) {
 }
 
 const std::u16string kDeep(1500, u'a');
+const std::u16string kLong(40000, u'x');
+constexpr Limits kDeeper{4000};
+constexpr Limits kLonger{1000, UINT32_MAX};
 
 const MatcherCase kCases[] = {
-    {"LeftmostMatchOfEachPattern", {u"b+", u"a"}, Anchoring::Anywhere, u"abba", {{0, 1}, {1, 3}}},
+    {"EveryMatch", {u"an"}, Anchoring::Anywhere, u"banana", {{1, 3}, {3, 5}}},
+    {"EveryMatchAcrossPatterns",
+     {u"b+", u"a"},
+     Anchoring::Anywhere,
+     u"abbaa",
+     {{0, 1}, {1, 3}, {3, 4}, {4, 5}}},
+    {"TieGoesToTheEarlierPattern", {u"a", u"ab"}, Anchoring::Anywhere, u"abab", {{0, 1}, {2, 3}}},
+    {"EmptyMatchesStepOneCharacter", {u"x*"}, Anchoring::Anywhere, u"ab", {{0, 0}, {1, 1}, {2, 2}}},
+    {"EmptyMatchThenAMatchThere", {u"b*"}, Anchoring::Anywhere, u"abb", {{0, 0}, {1, 3}, {3, 3}}},
+    {"EmptyMatchesSkipASurrogatePair",
+     {u""},
+     Anchoring::Anywhere,
+     u"\U0001F600a",
+     {{0, 0}, {2, 2}, {3, 3}}},
+    {"DotTakesOneHalfOfAPair", {u"."}, Anchoring::Anywhere, u"\U0001F600", {{0, 1}, {1, 2}}},
+    {"EmptyTieBeforeALongerPattern", {u"x*", u"a"}, Anchoring::Anywhere, u"a", {{0, 0}, {1, 1}}},
     {"OverlapGoesToTheEarlierPattern", {u"ab", u"abc"}, Anchoring::Anywhere, u"abc", {{0, 2}}},
     {"OverlapGoesToTheEarlierStart", {u"bc", u"ab"}, Anchoring::Anywhere, u"abc", {{0, 2}}},
     {"WordNotInsideAWord", {u"cat"}, Anchoring::Word, u"concat cat", {{7, 10}}},
@@ -35,6 +55,8 @@ const MatcherCase kCases[] = {
     {"WordAfterANonWordStart", {u"foo"}, Anchoring::Word, u"-foo", {{1, 4}}},
     {"WordThatBeginsWithANonWord", {u"\\W?foo"}, Anchoring::Word, u" foo", {{0, 4}}},
     {"WordBacktracksToAShorterMatch", {u"a+"}, Anchoring::Word, u"aaab aa", {{5, 7}}},
+    {"EveryWord", {u"a+"}, Anchoring::Word, u"aa ba a-a", {{0, 2}, {6, 7}, {8, 9}}},
+    {"WordsSideBySide", {u"\\W?a"}, Anchoring::Word, u" a a", {{0, 2}, {3, 4}}},
     {"NoWord", {u"foo"}, Anchoring::Word, u"x@foo_", {}},
     {"WholeAlternation", {u"a|ab"}, Anchoring::Whole, u"ab", {{0, 2}}},
     {"WholeWithALiteralCloseParen", {u"f\\(x)"}, Anchoring::Whole, u"f(x)", {{0, 4}}},
@@ -44,16 +66,33 @@ const MatcherCase kCases[] = {
     {"WholeWithAComment", {u"a(?#x)b"}, Anchoring::Whole, u"ab", {{0, 2}}},
     {"WholeNotPartOfTheLine", {u"b"}, Anchoring::Whole, u"ab", {}},
     {"DepthLimit", {u"a*b"}, Anchoring::Anywhere, kDeep, {}, Limit::Depth},
-    {"LengthLimit", {u"b"}, Anchoring::Anywhere, std::u16string(40000, u'x'), {}, Limit::Length},
-    {"MatchBesideALimit", {u"a*b", u"a"}, Anchoring::Anywhere, kDeep, {{0, 1}}, Limit::Depth},
+    {"DepthRaised", {u"a*b"}, Anchoring::Anywhere, kDeep, {}, std::nullopt, kDeeper},
+    {"DepthRaisedFindsTheMatch",
+     {u"a*"},
+     Anchoring::Anywhere,
+     kDeep,
+     {{0, 1500}, {1500, 1500}},
+     std::nullopt,
+     kDeeper},
+    {"LengthLimit", {u"b"}, Anchoring::Anywhere, kLong, {}, Limit::Length},
+    {"LengthRaised", {u"x$"}, Anchoring::Anywhere, kLong, {{39999, 40000}}, std::nullopt, kLonger},
+    {"MatchBesideALimit",
+     {u"a*b", u"c"},
+     Anchoring::Anywhere,
+     kDeep + u"c",
+     {{1500, 1501}},
+     Limit::Depth},
+    {"MatchesBeforeALimit", {u"b|a*c"}, Anchoring::Anywhere, u"b" + kDeep, {{0, 1}}, Limit::Depth},
 };
 
 class MatcherTable : public ::testing::TestWithParam<MatcherCase> {};
 
 TEST_P(MatcherTable, FindsEveryMatch) {
   const MatcherCase& matcherCase = GetParam();
-  const auto matcher = MakeLineMatcher({matcherCase.patterns, 0, matcherCase.anchoring});
-  const LineMatches found = matcher->Find(matcherCase.subject, true);
+  const auto matcher =
+      MakeLineMatcher({matcherCase.patterns, 0, matcherCase.anchoring, matcherCase.limits});
+  LineMatches found;
+  matcher->Find(matcherCase.subject, true, found);
   std::vector<std::pair<size_t, size_t>> spans;
   for (const Match& match : found.matches)
     spans.emplace_back(match.whole.from, match.whole.to);
@@ -61,11 +100,12 @@ TEST_P(MatcherTable, FindsEveryMatch) {
   EXPECT_EQ(found.limit, matcherCase.limit);
 }
 
-INSTANTIATE_TEST_SUITE_P(Legacy, MatcherTable, ::testing::ValuesIn(kCases),
+INSTANTIATE_TEST_SUITE_P(Patterns, MatcherTable, ::testing::ValuesIn(kCases),
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LineMatcher, AWordKeepsTheNumbersOfItsGroups) {
-  const LineMatches found = MakeLineMatcher({{u"(a)\\1"}, 0, Anchoring::Word})->Find(u"b aa", true);
+  LineMatches found;
+  MakeLineMatcher({{u"(a)\\1"}, 0, Anchoring::Word, {}})->Find(u"b aa", true, found);
   ASSERT_EQ(found.matches.size(), 1u);
   ASSERT_EQ(found.matches[0].groups.size(), 1u);
   EXPECT_EQ(found.matches[0].groups[0]->from, 2u);
@@ -73,8 +113,8 @@ TEST(LineMatcher, AWordKeepsTheNumbersOfItsGroups) {
 }
 
 TEST(LineMatcher, WithoutEveryTheFirstMatchingPatternIsEnough) {
-  const LineMatches found =
-      MakeLineMatcher({{u"c", u"a"}, 0, Anchoring::Anywhere})->Find(u"ac", false);
+  LineMatches found;
+  MakeLineMatcher({{u"c", u"a"}, 0, Anchoring::Anywhere, {}})->Find(u"ac", false, found);
   ASSERT_EQ(found.matches.size(), 1u);
   EXPECT_EQ(found.matches[0].whole.from, 1u);
 }
@@ -84,42 +124,56 @@ struct FaultCase {
   std::u16string subject;  // searched once the patterns pass their check
   std::string report;
   size_t pattern;
+  std::optional<size_t> position;
 };
 
 TEST(LineMatcher, AFaultOfAPatternNamesIt) {
   const std::vector<FaultCase> faults = {
-      {{{u"x{32767}"}, 0, Anchoring::Anywhere},
+      {{{u"x{32767}"}, 0, Anchoring::Anywhere, {}},
        u"",
        "Error #6: Error in Quarn.DoQuarn: Overflow",
-       0},
-      {{{u"a", u"(b"}, 0, Anchoring::Anywhere},
+       0,
+       1},
+      {{{u"a", u"(b"}, 0, Anchoring::Anywhere, {}},
        u"",
        "Error #20052: Error in Quarn.ProcessParentheses: Invalid regular expression: A closing ) "
        "expected: (b",
-       1},
-      {{{u"a|n\\2"}, 0, Anchoring::Anywhere},
+       1,
+       0},
+      {{{u"a|n\\2"}, 0, Anchoring::Anywhere, {}},
        u"n",
        "Error #20052: Error in Quarn.MatchAtom: Not so many sub-expressions in this regular "
        "expression: \\2",
-       0},
-      {{{u"a\\"}, 0, Anchoring::Whole},
+       0,
+       3},
+      // A compile fault is found in the pattern as given, before -w wraps it.
+      {{{u"x)|a{2,1}"}, 0, Anchoring::Word, {}},
+       u"",
+       "Error #20050: Error in Quarn.DoQuarn: Upper limit is less than lower limit in regular "
+       "expression {2,1}",
+       0,
+       4},
+      {{{u"a\\"}, 0, Anchoring::Whole, {}},
        u"",
        "-x/--line-regexp cannot be used with the pattern 'a\\'",
-       0},
+       0,
+       std::nullopt},
       // The engine cannot read this bracket expression inside a group.
-      {{{u"[])(]"}, 0, Anchoring::Word},
+      {{{u"[])(]"}, 0, Anchoring::Word, {}},
        u"",
        "-w/--word-regexp cannot be used with the pattern '[])(]'",
-       0},
+       0,
+       std::nullopt},
   };
   for (const FaultCase& fault : faults) {
     try {
-      MakeLineMatcher(fault.settings)->Find(fault.subject, true);
+      LineMatches found;
+      MakeLineMatcher(fault.settings)->Find(fault.subject, true, found);
       ADD_FAILURE() << fault.report;
     } catch (const PatternFault& caught) {
       EXPECT_EQ(caught.report, fault.report);
       EXPECT_EQ(caught.pattern, fault.pattern);
-      EXPECT_EQ(caught.position, std::nullopt);
+      EXPECT_EQ(caught.position, fault.position) << fault.report;
     }
   }
 }

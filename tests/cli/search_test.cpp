@@ -63,6 +63,20 @@ const SearchCase kSearchCases[] = {
      ""},
     {"OnlyMatching", {"-o", "p+le", "fruits.txt"}, "", 0, "pple\npple\n", ""},
     {"OnlyTheLeftmostMatch", {"-on", "[a-z]+t", "fruits.txt"}, "", 0, "2:split\n3:tart\n", ""},
+    {"EveryMatch",
+     {"-on", "a.", "fruits.txt"},
+     "",
+     0,
+     "1:ap\n2:an\n2:an\n2:a \n3:ar\n4:ap\n5:ap\n",
+     ""},
+    {"EveryMatchOfSeveralPatterns",
+     {"-o", "-e", "an", "-e", "a", "-e", "na", "-"},
+     "banana\n",
+     0,
+     "an\nan\na\n",
+     ""},
+    {"EveryMatchAfterAnEmptyOne", {"-o", "b*"}, "abba\n", 0, "bb\n", ""},
+    {"EveryMatchBesideASurrogatePair", {"-o", "x?"}, "\xF0\x9F\x98\x80x\n", 0, "x\n", ""},
     {"EmptyMatchPrintsNothing", {"-o", "x*", "fruits.txt"}, "", 0, "", ""},
     {"PatternAfterDoubleDash", {"--", "-v"}, "a -v b\nv\n", 0, "a -v b\n", ""},
 
@@ -117,6 +131,18 @@ const SearchCase kSearchCases[] = {
      "",
      0,
      kLine + "1" + kEnd + kSeparator + ":" + kEnd + "apple " + kMatch + "pie" + kEnd + "\n",
+     ""},
+    {"ColorEveryMatch",
+     {"--color=always", "-e", "b", "-e", "an"},
+     "banana\n",
+     0,
+     kMatch + "b" + kEnd + kMatch + "an" + kEnd + kMatch + "an" + kEnd + "a\n",
+     ""},
+    {"GroupsOfEveryMatch",
+     {"-g", "(a)(n)?"},
+     "ana\n",
+     0,
+     "ana\nSubexpr #1: a\nSubexpr #2: n\nSubexpr #1: a\nSubexpr #2: \n",
      ""},
     {"ColorOnlyMatching",
      {"--color=always", "-o", "pie", "fruits.txt"},
@@ -261,20 +287,27 @@ const SearchCase kSearchCases[] = {
      2,
      "",
      "quarn: Error #20052: Error in Quarn.ProcessParentheses: Invalid regular expression: A "
-     "closing ) expected: a(b\n"},
+     "closing ) expected: a(b\nquarn:   a(b\nquarn:    ^\n"},
     {"PatternFaultReportedOnce",
      {"x{32767}", "fruits.txt"},
      "",
      2,
      "",
-     "quarn: Error #6: Error in Quarn.DoQuarn: Overflow\n"},
+     "quarn: Error #6: Error in Quarn.DoQuarn: Overflow\nquarn:   x{32767}\nquarn:    ^\n"},
     {"PatternFaultWithoutInput",
      {"x{3,1}"},
      "",
      2,
      "",
      "quarn: Error #20050: Error in Quarn.DoQuarn: Upper limit is less than lower limit in "
-     "regular expression {3,1}\n"},
+     "regular expression {3,1}\nquarn:   x{3,1}\nquarn:    ^\n"},
+    {"PatternFaultOfTheSecondPattern",
+     {"-e", "a", "-e", "\xC3\xA9(", "fruits.txt"},
+     "",
+     2,
+     "",
+     "quarn: Error #20052: Error in Quarn.ProcessParentheses: Invalid regular expression: A "
+     "closing ) expected: \xC3\xA9(\nquarn:   \xC3\xA9(\nquarn:    ^\n"},
     // "e$" matches the first line; on the second, "n" matches and the back reference to a
     // missing group is reached. Nothing after it is read ("apple crumble" would match).
     {"PatternFaultOnALineEndsTheRun",
@@ -283,7 +316,7 @@ const SearchCase kSearchCases[] = {
      2,
      "fruits.txt:apple pie\n",
      "quarn: Error #20052: Error in Quarn.MatchAtom: Not so many sub-expressions in this "
-     "regular expression: \\2\n"},
+     "regular expression: \\2\nquarn:   e$|n\\2\nquarn:       ^\n"},
 };
 
 class SearchTable : public ::testing::TestWithParam<SearchCase> {};
@@ -302,7 +335,7 @@ INSTANTIATE_TEST_SUITE_P(Quarn, SearchTable, ::testing::ValuesIn(kSearchCases),
 // ---- Limits of the engine, said once per file ----
 
 const std::string kDepthLimit =
-    "a repeated atom can take about 499 characters; a future option will raise it\n";
+    "a repeated atom can take about 499 characters; --depth raises it\n";
 
 TEST(QuarnSearch, TheDepthLimitIsNotedOncePerFileAndTheSearchGoesOn) {
   const ScratchDir dir;
@@ -338,7 +371,76 @@ TEST(QuarnSearch, TheLengthLimitIsNotedOnceAndTheSearchGoesOn) {
   EXPECT_EQ(result.out, "1:b\n3:b\n");
   EXPECT_EQ(result.err,
             "quarn: long.txt: the length limit ended the search of line 2: lines longer than "
-            "32,765 characters cannot be searched to their end; a future option will raise it\n");
+            "32,765 characters cannot be searched to their end; --long-lines raises it\n");
+}
+
+TEST(QuarnSearch, TheLimitOptionsLetTheSearchReachTheEnd) {
+  const ScratchDir dir;
+  const std::string deep = std::string(1500, 'a');
+  dir.Write("lines.txt", deep + "b\n" + std::string(40000, 'x') + "b\n");
+  const RunResult deeper = RunQuarn({"-c", "--depth=4000", "a*b", "lines.txt"}, "", dir.path());
+  EXPECT_EQ(deeper.status, 2);
+  EXPECT_EQ(deeper.out, "1\n");
+  EXPECT_EQ(deeper.err,
+            "quarn: lines.txt: the length limit ended the search of line 2: lines longer than "
+            "32,765 characters cannot be searched to their end; --long-lines raises it\n");
+  const RunResult both =
+      RunQuarn({"-o", "--long-lines", "--depth", "4000", "a*b|xb", "lines.txt"}, "", dir.path());
+  EXPECT_EQ(both.status, 0);
+  EXPECT_EQ(both.out, deep + "b\nxb\n");
+  EXPECT_EQ(both.err, "");
+  const RunResult notDeepEnough =
+      RunQuarn({"-c", "--long-lines", "--depth=2000", "a*b", "lines.txt"}, "", dir.path());
+  EXPECT_EQ(notDeepEnough.err,
+            "quarn: lines.txt: the depth limit ended the search of line 1: a repeated atom can "
+            "take about 999 characters; --depth raises it\n");
+}
+
+// ---- Several threads ----
+
+TEST(QuarnSearch, SeveralThreadsPrintWhatOneThreadPrints) {
+  // Files whose searches end every way a file's search can: matches, context, a binary
+  // file, bytes that are not UTF-8, a limit of the engine, no match.
+  const ScratchDir tree;
+  for (int i = 0; i < 40; ++i) {
+    std::string text;
+    for (int line = 0; line < 30; ++line) {
+      text += (line + i) % 7 == 0 ? "alpha beta " + std::to_string(line) + "\n"
+                                  : "gamma " + std::to_string(i * line) + "\n";
+    }
+    tree.Write("d" + std::to_string(i % 4) + "_" + std::to_string(i) + ".txt", text);
+  }
+  tree.Write("binary.dat", std::string("alpha\0beta\n", 11));
+  tree.Write("latin.txt", "alpha \xE9t\xE9\n");
+  tree.Write("deep.txt", std::string(1500, 'a') + "\nalpha\n");
+  tree.Write("none.txt", "nothing\n");
+  const std::vector<std::vector<std::string>> commands = {
+      {"-r", "-n", "alpha"},
+      {"-r", "-o", "--color=always", "-e", "a", "-e", "be"},
+      {"-r", "-C", "1", "-n", "beta"},
+      {"-r", "-c", "gamma 1"},
+      {"-r", "-l", "beta 14"},
+      {"-r", "-L", "beta"},
+      {"-r", "-m", "1", "-A", "2", "alpha"},
+      {"-r", "--json", "b(e)ta"},
+      {"-r", "-q", "beta 21"},
+      {"-r", "a*b"},
+      {"-r", "-w", "-v", "gamma"},
+      {"-r", "e$|n\\2"},  // a fault of the pattern in some file ends the run
+      {"alpha", "none.txt", "missing.txt", "d1_1.txt", "d2_2.txt"},
+  };
+  for (const std::vector<std::string>& command : commands) {
+    std::vector<std::string> one = command, several = command;
+    one.insert(one.begin(), "-j1");
+    several.insert(several.begin(), "-j4");
+    const RunResult expected = RunQuarn(one, "", tree.path());
+    const RunResult result = RunQuarn(several, "", tree.path());
+    EXPECT_EQ(result.status, expected.status) << ::testing::PrintToString(command);
+    EXPECT_EQ(result.out, expected.out) << ::testing::PrintToString(command);
+    EXPECT_EQ(result.err, expected.err) << ::testing::PrintToString(command);
+    // Every command prints something or ends with 0, so that the comparison says something.
+    EXPECT_TRUE(!expected.out.empty() || !expected.err.empty() || expected.status == 0);
+  }
 }
 
 // ---- JSON output ----
@@ -351,7 +453,14 @@ std::vector<json> JsonLines(const std::string& out) {
   return objects;
 }
 
-TEST(QuarnSearch, JsonOnePerMatchingLine) {
+TEST(QuarnSearch, JsonOnePerMatch) {
+  const std::vector<json> every =
+      JsonLines(RunQuarn({"--json", "-e", "an", "-e", "a"}, "banana\n").out);
+  ASSERT_EQ(every.size(), 3u);
+  EXPECT_EQ(every[0]["start"], 2);
+  EXPECT_EQ(every[1]["start"], 4);
+  EXPECT_EQ(every[2]["start"], 6);
+  EXPECT_EQ(every[2]["before"], "banan");
   const RunResult result = RunQuarn({"--json", R"((\d{4})-(\d\d)-(\d\d)|(never))", "dates.txt"});
   EXPECT_EQ(result.status, 0);
   const std::vector<json> objects = JsonLines(result.out);
@@ -442,6 +551,9 @@ TEST(QuarnCommandLine, HelpExplainsEverything) {
                            "Limits:",
                            "32,765 characters",
                            "499 characters",
+                           "--depth=NUM",
+                           "--long-lines",
+                           "--threads=NUM",
                            "Exit status",
                            "Examples:",
                            R"({"call":"QuarnIndex")"}) {
@@ -466,7 +578,10 @@ TEST(QuarnCommandLine, UsageErrorsExitWithTwo) {
                                              {"--json", "-o", "apple", "fruits.txt"},
                                              {"--json", "-c", "apple", "fruits.txt"},
                                              {"--json", "-v", "apple", "fruits.txt"},
-                                             {"--json", "-g", "apple", "fruits.txt"}}) {
+                                             {"--json", "-g", "apple", "fruits.txt"},
+                                             {"-j0", "apple", "fruits.txt"},
+                                             {"--depth=0", "apple", "fruits.txt"},
+                                             {"--depth=4294967296", "apple", "fruits.txt"}}) {
     const RunResult result = RunQuarn(args);
     EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
     EXPECT_EQ(result.out, "") << ::testing::PrintToString(args);

@@ -1,0 +1,249 @@
+// LineMatcher on quarn::Pattern: each pattern is compiled once, and every match of a subject
+// is found by searching again after the last one. -w and -x wrap a pattern in assertions.
+// Errors come back as values and are sorted here into faults of a pattern and the limits
+// that depend on the subject.
+#include <quarn/pattern.h>
+#include <quarn/utf.h>
+
+#include <string>
+#include <utility>
+
+#include "line_matcher.h"
+
+namespace quarn::cli {
+
+namespace {
+
+constexpr std::u16string_view kDepthLimit =
+    u"Maximum number of iterations exceeded. Possibly an infinite loop.";
+
+// The engine's limits by their errors. The scan for a match start counts in 16 bits and
+// overflows on a long subject; an overflow anywhere else comes from a count in the pattern.
+std::optional<Limit> LimitOf(const Error& error) {
+  if (error.number == errSyntax && error.description.ends_with(kDepthLimit)) return Limit::Depth;
+  if (error.number == errOverflow &&
+      error.description.find(u".FindFirstMatch:") != std::u16string::npos) {
+    return Limit::Length;
+  }
+  if (error.number == errOutOfMemory) return Limit::Memory;
+  return std::nullopt;
+}
+
+// pattern as it can stand inside a group, or nullopt when it cannot: the engine reads a ")"
+// that closes nothing as a literal and lets \Q quote to the end, so either would reach past
+// the group; a backslash at the very end has no character to escape.
+std::optional<std::u16string> Enclosable(std::u16string_view pattern) {
+  std::u16string out;
+  int depth = 0;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char16_t c = pattern[i];
+    if (c == u'\\') {
+      if (i + 1 == pattern.size()) return std::nullopt;
+      if (pattern[i + 1] == u'Q') {
+        const size_t end = pattern.find(u"\\E", i + 2);
+        if (end == std::u16string_view::npos) {
+          out.append(pattern.substr(i)).append(u"\\E");
+          return out;
+        }
+        out.append(pattern.substr(i, end + 2 - i));
+        i = end + 1;
+        continue;
+      }
+      out.append(pattern.substr(i, 2));
+      ++i;
+      continue;
+    }
+    if (c == u'[') {  // a bracket expression holds no groups; "]" first in it is a literal
+      size_t j = i + 1;
+      if (j < pattern.size() && pattern[j] == u'^') ++j;
+      if (j < pattern.size() && pattern[j] == u']') ++j;
+      while (j < pattern.size() && pattern[j] != u']')
+        j += pattern[j] == u'\\' ? 2 : 1;
+      if (j >= pattern.size()) return std::nullopt;
+      out.append(pattern.substr(i, j + 1 - i));
+      i = j;
+      continue;
+    }
+    if (c == u'(' && pattern.substr(i, 3) == u"(?#") {  // a comment ends at the first ")"
+      const size_t end = pattern.find(u')', i);
+      if (end == std::u16string_view::npos) return std::nullopt;
+      out.append(pattern.substr(i, end + 1 - i));
+      i = end;
+      continue;
+    }
+    if (c == u'(') ++depth;
+    if (c == u')') {
+      if (depth == 0) {
+        out.append(u"\\)");
+        continue;
+      }
+      --depth;
+    }
+    out += c;
+  }
+  return out;
+}
+
+std::u16string AnchoringName(Anchoring anchoring) {
+  return anchoring == Anchoring::Word ? u"-w/--word-regexp" : u"-x/--line-regexp";
+}
+
+bool HighSurrogate(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+bool LowSurrogate(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// Where the next search starts after a match: at its end, or one character later after an
+// empty match, never between the halves of a surrogate pair (as Pattern::matches does).
+size_t After(const Span& match, std::u16string_view text) {
+  if (match.to > match.from) return match.to;
+  size_t next = match.to + 1;
+  if (next < text.size() && HighSurrogate(text[next - 1]) && LowSurrogate(text[next])) ++next;
+  return next;
+}
+
+class PatternMatcher : public LineMatcher {
+ public:
+  explicit PatternMatcher(const MatchSettings& settings)
+      : anchoring_(settings.anchoring),
+        limits_(settings.limits),
+        wordCharacter_(u"\\w", settings.flags) {
+    for (size_t i = 0; i < settings.patterns.size(); ++i)
+      patterns_.push_back(Prepare(settings.patterns[i], settings.flags, i));
+  }
+
+  void Find(std::u16string_view subject, bool every, LineMatches& found) const override {
+    found.matches.clear();
+    found.limit.reset();
+    if (!every || patterns_.size() == 1) {
+      for (size_t i = 0; i < patterns_.size(); ++i) {
+        for (size_t from = 0; from <= subject.size();) {
+          if (!FindFrom(i, subject, from, found)) break;
+          if (!every) return;
+          from = After(found.matches.back().whole, subject);
+        }
+      }
+      return;
+    }
+    FindAcross(subject, found);
+  }
+
+ private:
+  struct Prepared {
+    Pattern search;
+    bool wrapped = false;  // for -w or -x: its positions are not those of the pattern given
+  };
+
+  Anchoring anchoring_;
+  Limits limits_;
+  Pattern wordCharacter_;  // -w: what may not stand before a word
+  std::vector<Prepared> patterns_;
+
+  static std::optional<size_t> Origin(const Prepared& prepared, std::optional<size_t> position) {
+    return prepared.wrapped ? std::nullopt : position;
+  }
+
+  // A fault shows on an empty subject too, since nothing of it can depend on the subject.
+  void Check(const Prepared& prepared, size_t index, const std::u16string& refusal) const {
+    std::optional<Error> error = prepared.search.error();
+    if (!error) error = prepared.search.search(std::u16string_view(), 0, limits_).error();
+    if (!error) return;
+    if (!refusal.empty()) throw PatternFault{Utf16ToUtf8(refusal), index, std::nullopt};
+    throw PatternFault{error->report(), index, Origin(prepared, error->position)};
+  }
+
+  Prepared Prepare(const std::u16string& pattern, int32_t flags, size_t index) const {
+    Prepared plain{Pattern(pattern, flags)};
+    Check(plain, index, {});
+    if (anchoring_ == Anchoring::Anywhere) return plain;
+    const std::u16string refusal =
+        AnchoringName(anchoring_) + u" cannot be used with the pattern '" + pattern + u"'";
+    const std::optional<std::u16string> inner = Enclosable(pattern);
+    if (!inner) throw PatternFault{Utf16ToUtf8(refusal), index, std::nullopt};
+    // -w: the character before a word is checked apart, since the engine has no lookbehind.
+    const std::u16string_view before = anchoring_ == Anchoring::Whole ? u"\\A(?:" : u"(?:";
+    const std::u16string_view after = anchoring_ == Anchoring::Whole ? u")\\Z" : u")(?!\\w)";
+    Prepared wrapped{Pattern(std::u16string(before) + *inner + std::u16string(after), flags), true};
+    Check(wrapped, index, refusal);
+    return wrapped;
+  }
+
+  // A word may not follow a word character.
+  bool WordStart(std::u16string_view subject, size_t at) const {
+    return at == 0 || !wordCharacter_.search(subject.substr(at - 1, 1), 0, limits_);
+  }
+
+  // Appends the leftmost match of pattern index at or after from; false when there is none
+  // (or a limit ended the search, which found.limit then tells).
+  bool FindFrom(size_t index, std::u16string_view subject, size_t from, LineMatches& found) const {
+    const Prepared& prepared = patterns_[index];
+    for (;;) {
+      const SearchResult result = prepared.search.search(subject, from, limits_);
+      if (const std::optional<Error>& error = result.error()) {
+        const std::optional<Limit> limit = LimitOf(*error);
+        if (!limit) throw PatternFault{error->report(), index, Origin(prepared, error->position)};
+        if (!found.limit) found.limit = limit;
+        return false;
+      }
+      if (!result) return false;
+      const quarn::Match& match = result.match();
+      if (anchoring_ == Anchoring::Word && !WordStart(subject, match.start())) {
+        from = match.start() + 1;
+        if (from > subject.size()) return false;
+        continue;
+      }
+      Match& kept = found.matches.emplace_back();
+      kept.whole = {match.start(), match.end()};
+      for (int n = 1; n <= match.groupCount(); ++n) {
+        const std::optional<quarn::Match::Span>& span = match.span(n);
+        kept.groups.push_back(span ? std::optional(Span{span->start, span->end}) : std::nullopt);
+      }
+      return true;
+    }
+  }
+
+  // Every match of several patterns: each pattern's next match is kept while it still lies
+  // ahead, since searching again from a later place before it would find it again.
+  void FindAcross(std::u16string_view subject, LineMatches& found) const {
+    struct Next {
+      std::optional<Match> match;
+      bool exhausted = false;
+    };
+    std::vector<Next> next(patterns_.size());
+    LineMatches scratch;
+    for (size_t from = 0; from <= subject.size();) {
+      size_t best = patterns_.size();
+      for (size_t i = 0; i < patterns_.size(); ++i) {
+        Next& pending = next[i];
+        if (pending.exhausted) continue;
+        if (!pending.match || pending.match->whole.from < from) {
+          pending.match.reset();
+          scratch.matches.clear();
+          if (!FindFrom(i, subject, from, scratch)) {
+            pending.exhausted = true;
+            if (!found.limit) found.limit = scratch.limit;
+            continue;
+          }
+          pending.match = std::move(scratch.matches.back());
+        }
+        if (best == patterns_.size() || pending.match->whole.from < next[best].match->whole.from) {
+          best = i;
+        }
+      }
+      if (best == patterns_.size()) return;
+      found.matches.push_back(std::move(*next[best].match));
+      next[best].match.reset();
+      from = After(found.matches.back().whole, subject);
+    }
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<LineMatcher> MakeLineMatcher(const MatchSettings& settings) {
+  return std::make_unique<PatternMatcher>(settings);
+}
+
+}  // namespace quarn::cli

@@ -1,0 +1,151 @@
+// The line filter in front of the engine: it may pass over a line only when the engine would
+// find no match there and meet no limit. Random patterns of the constructs it reads, searched
+// with the flags, anchorings and depths it must allow for, check exactly that; a table checks
+// where it must stand aside.
+#include <gtest/gtest.h>
+
+#include <quarn/utf.h>
+
+#include <random>
+#include <string>
+#include <vector>
+
+#include "line_matcher.h"
+#include "prefilter.h"
+
+namespace quarn::cli {
+namespace {
+
+std::u16string Utf16(std::string_view text) {
+  std::u16string out;
+  Utf8ToUtf16(text, out);
+  return out;
+}
+
+class RandomPattern {
+ public:
+  explicit RandomPattern(std::mt19937& rng) : rng_(rng) {}
+
+  std::string Make(int depth = 0) {
+    std::string out = Sequence(depth);
+    while (Pick(4) == 0)
+      out += "|" + Sequence(depth);
+    return out;
+  }
+
+ private:
+  std::mt19937& rng_;
+  size_t Pick(size_t n) { return rng_() % n; }
+
+  std::string Sequence(int depth) {
+    std::string out;
+    for (size_t n = 1 + Pick(4); n > 0; --n) {
+      static const char* const kAtoms[] = {"a",   "b",   "c",     "-",    "A", "\\d",
+                                           "\\w", "\\W", "[a-c]", "[^a]", ".", "\\.",
+                                           "x",   "^",   "$",     "\\b",  "1"};
+      static const char* const kCounts[] = {"",  "",    "",      "?",     "*",
+                                            "+", "{2}", "{1,3}", "{0,2}", "+?"};
+      const size_t atom = Pick(std::size(kAtoms) + 2);
+      if (atom >= std::size(kAtoms) && depth < 2) {
+        out += (atom == std::size(kAtoms) ? "(" : "(?:") + Make(depth + 1) + ")";
+        out += kCounts[Pick(std::size(kCounts))][0] == '*' ? "" : "{1,2}";
+        continue;
+      }
+      const std::string text = kAtoms[atom % std::size(kAtoms)];
+      out += text;
+      if (text != "^" && text != "$" && text != "\\b") out += kCounts[Pick(std::size(kCounts))];
+    }
+    return out;
+  }
+};
+
+std::string RandomLine(std::mt19937& rng, size_t longest) {
+  static const char kAlphabet[] = "abcx-1. Ab_";
+  std::string line(rng() % (longest + 1), ' ');
+  for (char& c : line)
+    c = kAlphabet[rng() % (sizeof kAlphabet - 1)];
+  return line;
+}
+
+TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
+  std::mt19937 rng(20261209);
+  RandomPattern patterns(rng);
+  size_t passedOver = 0;
+  for (int round = 0; round < 400; ++round) {
+    MatchSettings settings;
+    settings.patterns = {Utf16(patterns.Make())};
+    if (rng() % 4 == 0) settings.patterns.push_back(Utf16(patterns.Make()));
+    settings.flags = rng() % 2 ? reIgnoreCase : 0;
+    settings.anchoring = static_cast<Anchoring>(rng() % 3);
+    settings.limits.depth = rng() % 2 ? 1000 : 150;
+    const Prefilter filter(settings);
+    if (!filter.Active()) continue;
+    const auto matcher = MakeLineMatcher(settings);
+    LineMatches found;
+    std::string text;  // the lines one after another, as a block of input holds them
+    for (int i = 0; i < 200; ++i) {
+      const std::string line = RandomLine(rng, i % 10 == 0 ? 600 : 30);
+      text += line + (i % 7 == 0 ? "\r\n" : "\n");
+      if (filter.MayMatch(line)) continue;
+      ++passedOver;
+      matcher->Find(Utf16(line), true, found);
+      EXPECT_TRUE(found.matches.empty() && !found.limit)
+          << Utf16ToUtf8(settings.patterns[0]) << " on '" << line << "'";
+    }
+    // Skippable passes over whole lines that MayMatch passes over, and stops at one it does
+    // not (or at the end of the whole lines).
+    for (size_t start = 0; start < text.size();) {
+      const size_t skip = filter.Skippable(std::string_view(text).substr(start));
+      ASSERT_TRUE(skip == 0 || text[start + skip - 1] == '\n');
+      for (size_t at = start; at < start + skip;) {
+        const size_t lf = text.find('\n', at);
+        const size_t end = lf > at && text[lf - 1] == '\r' ? lf - 1 : lf;
+        EXPECT_FALSE(filter.MayMatch(std::string_view(text).substr(at, end - at)));
+        at = lf + 1;
+      }
+      start += skip;
+      if (start == text.size()) break;
+      start = text.find('\n', start) + 1;  // a line that may match is searched
+    }
+  }
+  EXPECT_GT(passedOver, 10000u);
+}
+
+struct FilterCase {
+  const char* pattern;
+  int32_t flags;
+  std::string line;
+  bool active;
+  bool mayMatch;  // when active
+};
+
+TEST(Prefilter, StandsAsideWhereItCannotTell) {
+  const std::string kLong(40000, 'x');
+  const FilterCase cases[] = {
+      {"Free Software", 0, "free software", true, false},
+      {"Free Software", reIgnoreCase, "free software", true, true},
+      {"GNU|Debian", 0, "a Debian box", true, true},
+      {"[0-9]{4}-[0-9]{4}", 0, "in 2001-2", true, false},
+      {"w", reIgnoreCase, "caf\xC3\xA9", true, true},  // not ASCII: the engine decides
+      {"b", 0, kLong, true, true},                     // as long as the length limit
+      {"a.*z", 0, std::string(400, 'a'), true, true},  // deep enough for the depth limit
+      {"a.*z", 0, "zzz", true, false},
+      {"a|b*", 0, "", false, true},    // may match the empty string
+      {"(a)\\1", 0, "", false, true},  // back references
+      {"a(?=b)", 0, "", false, true},  // lookahead
+      {"\\Qa", 0, "", false, true},
+      {"a]", 0, "", false, true},
+      {"[]a]", 0, "", false, true},
+      {"\\w+", 0, "", false, true},  // too many lines hold one to be worth a look
+  };
+  for (const FilterCase& c : cases) {
+    const Prefilter filter({{Utf16(c.pattern)}, c.flags, Anchoring::Anywhere, {}});
+    EXPECT_EQ(filter.Active(), c.active) << c.pattern;
+    if (filter.Active()) {
+      EXPECT_EQ(filter.MayMatch(c.line), c.mayMatch) << c.pattern;
+    }
+  }
+}
+
+}  // namespace
+}  // namespace quarn::cli
