@@ -31,6 +31,7 @@
 #include "examples.h"
 #include "helpwindow.h"
 #include "printbox.h"
+#include "workbench.h"
 
 const QString Form1::FarewellText = QStringLiteral(
     "Bye for now! Make regular expressions your regular programming habit, just like I did."
@@ -127,6 +128,8 @@ Form1::Form1(QString commandLine, QWidget* parent)
       [this](const quarn::EngineError&, std::u16string_view text) { Report(ToQString(text)); });
   connect(new QShortcut(QKeySequence(Qt::Key_F1), this), &QShortcut::activated, this,
           &Form1::ShowHelp);
+  connect(new QShortcut(QKeySequence(Qt::Key_F2), this), &QShortcut::activated, this,
+          &Form1::ShowWorkbench);
   Load();
 }
 
@@ -399,6 +402,13 @@ void Form1::ShowMessage(QMessageBox::Icon icon, const QString& text) {
 void Form1::ShowHelp() {
   if (help_ == nullptr) help_ = new HelpWindow(this);
   help_->Open(this);
+}
+
+void Form1::ShowWorkbench() {
+  if (workbench_ == nullptr) workbench_ = new Workbench(this);
+  workbench_->show();
+  workbench_->raise();
+  workbench_->activateWindow();
 }
 
 int Form1::PixelsX(int twips) const {

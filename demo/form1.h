@@ -8,6 +8,8 @@
 // Controls are laid out at fixed positions given in twips (1/1440 inch), scaled to pixels at
 // the screen's logical DPI; each control's object name is its name in the design, so tests
 // and style sheets can find it.
+//
+// F2 opens the pattern workbench, a window of its own, so that the design stays as it is.
 #pragma once
 
 #include <QMessageBox>
@@ -24,6 +26,7 @@ class QLabel;
 class QPushButton;
 class HelpWindow;
 class PrintBox;
+class Workbench;
 
 class Form1 : public QWidget {
   Q_OBJECT
@@ -68,6 +71,7 @@ class Form1 : public QWidget {
 
   void ShowMessage(QMessageBox::Icon icon, const QString& text);
   void ShowHelp();
+  void ShowWorkbench();
 
   int PixelsX(int twips) const;
   int PixelsY(int twips) const;
@@ -96,4 +100,5 @@ class Form1 : public QWidget {
   QLabel* Result = nullptr;
   PrintBox* ResultPic = nullptr;
   HelpWindow* help_ = nullptr;
+  Workbench* workbench_ = nullptr;
 };
