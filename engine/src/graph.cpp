@@ -53,12 +53,15 @@ size_t Graph::NodeKeyHash::operator()(const NodeKey& k) const {
 
 Graph::Graph(std::u16string_view internal, bool ignoreCase, int16_t groupCount)
     : ignoreCase_(ignoreCase), groupCount_(groupCount) {
-  root_ = Flat(internal);
+  root_ = Flat(internal, 0);
 }
 
 std::optional<size_t> Graph::InternalPosition(const Node* node, uint64_t offset) const {
-  if (node->piece != root_->piece || offset >= node->segment) return std::nullopt;
-  return node->phase + offset;
+  if (node->origin < 0 || offset >= node->segment ||
+      node->phase + offset >= node->piece->text.size()) {
+    return std::nullopt;
+  }
+  return static_cast<size_t>(node->origin) + offset;
 }
 
 size_t Graph::NodeCount() const {
@@ -95,8 +98,8 @@ const Piece* Graph::InternPiece(std::u16string_view text) const {
 
 // The node for segment characters of piece from phase on, followed by next (a text; the
 // empty text is allowed).
-const Node* Graph::Intern(const Piece* piece, uint64_t phase, uint64_t segment,
-                          const Node* next) const {
+const Node* Graph::Intern(const Piece* piece, uint64_t phase, uint64_t segment, const Node* next,
+                          int64_t origin) const {
   if (next != nullptr && next->length == 0) next = nullptr;
   if (segment == 0) return next != nullptr ? next : &empty_;
   const size_t period = piece->text.size();
@@ -109,6 +112,7 @@ const Node* Graph::Intern(const Piece* piece, uint64_t phase, uint64_t segment,
   node.next = next;
   node.length = segment + (next != nullptr ? next->length : 0);
   node.id = static_cast<uint32_t>(nodes_.size());
+  node.origin = origin;
   node.hasBar = Covers(piece->bars, period, node.phase, segment) || (next && next->hasBar);
   // A backslash that ends the piece may pair with a digit after it: counted as a reference.
   node.readsCaptures = Covers(piece->escapes, period, node.phase, segment) ||
@@ -117,13 +121,14 @@ const Node* Graph::Intern(const Piece* piece, uint64_t phase, uint64_t segment,
   return &node;
 }
 
-const Node* Graph::Repeat(const Piece* piece, uint64_t copies, const Node* next) const {
-  return Intern(piece, 0, copies * piece->text.size(), next);
+const Node* Graph::Repeat(const Piece* piece, uint64_t copies, const Node* next,
+                          int64_t origin) const {
+  return Intern(piece, 0, copies * piece->text.size(), next, origin);
 }
 
-const Node* Graph::Flat(std::u16string_view text) const {
+const Node* Graph::Flat(std::u16string_view text, int64_t origin) const {
   if (text.empty()) return &empty_;
-  return Intern(InternPiece(text), 0, text.size(), nullptr);
+  return Intern(InternPiece(text), 0, text.size(), nullptr, origin);
 }
 
 const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
@@ -133,7 +138,8 @@ const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
   }
   if (node == nullptr || node->length == 0) return &empty_;
   if (offset == 0) return node;
-  return Intern(node->piece, node->phase + offset, node->segment - offset, node->next);
+  const int64_t origin = node->origin >= 0 ? node->origin + static_cast<int64_t>(offset) : -1;
+  return Intern(node->piece, node->phase + offset, node->segment - offset, node->next, origin);
 }
 
 std::u16string Graph::Window(const Node* node) const {
@@ -186,7 +192,7 @@ void Graph::Build(const Node* node, Plan& plan) const {
   if (node->hasBar) {
     if (const size_t bar = FindTopLevelBar(text); bar != std::u16string_view::npos) {
       plan.kind = PlanKind::kAttempts;
-      plan.attempts = {Flat(text.substr(0, bar)), Suffix(node, bar + 1)};
+      plan.attempts = {Flat(text.substr(0, bar), node->origin), Suffix(node, bar + 1)};
       return;
     }
   }
@@ -194,17 +200,17 @@ void Graph::Build(const Node* node, Plan& plan) const {
   std::u16string_view quantifier;
   const std::u16string_view atom = GetNextQuarn(rest, quantifier);
   const Node* after = Suffix(node, text.size() - rest.size());
-  if (quantifier.empty()) return PlanUnquantified(atom, after, plan);
-  PlanQuantified(InternPiece(atom), quantifier, after, plan);
+  if (quantifier.empty()) return PlanUnquantified(atom, node->origin, after, plan);
+  PlanQuantified(InternPiece(atom), node->origin, quantifier, after, plan);
 }
 
-void Graph::PlanQuantified(const Piece* atom, std::u16string_view quantifier, const Node* rest,
-                           Plan& plan) const {
+void Graph::PlanQuantified(const Piece* atom, int64_t origin, std::u16string_view quantifier,
+                           const Node* rest, Plan& plan) const {
   plan.kind = PlanKind::kAttempts;
   // A star after copies of the atom, then the rest: "*" or, lazy, "*?".
   auto loop = [&](uint64_t copies, bool lazy) {
     const std::u16string_view star = lazy ? u"*?" : u"*";
-    return Repeat(atom, copies, Intern(InternPiece(star), 0, star.size(), rest));
+    return Repeat(atom, copies, Intern(InternPiece(star), 0, star.size(), rest), origin);
   };
   const bool lazy = quantifier.size() == 2 && quantifier[1] == u'?';
   switch (quantifier[0]) {
@@ -217,8 +223,8 @@ void Graph::PlanQuantified(const Piece* atom, std::u16string_view quantifier, co
       plan.attempts = {loop(2, lazy)};
       return;
     case u'?':
-      plan.attempts = lazy ? std::vector{rest, Repeat(atom, 1, rest)}
-                           : std::vector{Repeat(atom, 1, rest), rest};
+      plan.attempts = lazy ? std::vector{rest, Repeat(atom, 1, rest, origin)}
+                           : std::vector{Repeat(atom, 1, rest, origin), rest};
       return;
     default:
       break;
@@ -238,7 +244,8 @@ void Graph::PlanQuantified(const Piece* atom, std::u16string_view quantifier, co
   const uint64_t copies = static_cast<uint64_t>(count.upper - count.lower);
   const Piece* open = InternPiece(u"(" + std::u16string(a));
   const Piece* close = InternPiece(count.lazy ? u")??" : u")?");
-  plan.attempts = {Repeat(atom, count.lower, Repeat(open, copies, Repeat(close, copies, rest)))};
+  plan.attempts = {
+      Repeat(atom, count.lower, Repeat(open, copies, Repeat(close, copies, rest)), origin)};
 }
 
 // The loop of "X*" or "X*?" when X takes exactly one character: a literal, ".", or a bracket
@@ -278,7 +285,8 @@ const BracketClass* Graph::Bracket(const Piece* atom) const {
   return found->second;
 }
 
-void Graph::PlanGroup(std::u16string_view atom, const Node* rest, Plan& plan) const {
+void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest,
+                      Plan& plan) const {
   plan.kind = PlanKind::kAttempts;
   std::u16string_view inner = atom.substr(1, atom.size() - 2);
   std::u16string_view open;
@@ -299,8 +307,12 @@ void Graph::PlanGroup(std::u16string_view atom, const Node* rest, Plan& plan) co
       if (!more) alternative = inner;
       std::u16string text(open);
       (text += alternative) += close;
+      // The alternative as written, its marker counted as the character before it.
+      const int64_t at = origin < 0 ? -1
+                                    : origin + (alternative.data() - atom.data()) -
+                                          static_cast<int64_t>(open.size());
       plan.attempts.push_back(text.empty() ? rest
-                                           : Intern(InternPiece(text), 0, text.size(), rest));
+                                           : Intern(InternPiece(text), 0, text.size(), rest, at));
       inner = others;
     }
   } catch (const EngineError& error) {
@@ -308,16 +320,17 @@ void Graph::PlanGroup(std::u16string_view atom, const Node* rest, Plan& plan) co
   }
 }
 
-void Graph::PlanUnquantified(std::u16string_view atom, const Node* rest, Plan& plan) const {
+void Graph::PlanUnquantified(std::u16string_view atom, int64_t origin, const Node* rest,
+                             Plan& plan) const {
   plan.rest = rest;
   const bool closedGroup = atom.starts_with(u'(') && atom.ends_with(u')');
   if (closedGroup && atom.size() >= 4 && (atom.starts_with(u"(?=") || atom.starts_with(u"(?!"))) {
     plan.kind = PlanKind::kLookahead;
     plan.positive = atom[2] == u'=';
-    plan.probe = Flat(atom.substr(3, atom.size() - 4));
+    plan.probe = Flat(atom.substr(3, atom.size() - 4), origin >= 0 ? origin + 3 : -1);
     return;
   }
-  if (closedGroup) return PlanGroup(atom, rest, plan);
+  if (closedGroup) return PlanGroup(atom, origin, rest, plan);
   if (atom.size() == 1 && GetGroupMarker(atom) >= 1) {
     plan.kind = PlanKind::kMarker;
     plan.marker = GetGroupMarker(atom);

@@ -55,6 +55,9 @@ struct Node {
   const Node* next = nullptr;
   uint64_t length = 0;
   uint32_t id = 0;
+  // Where the node's first character stands in the internal pattern, when the stretch of its
+  // piece from there is the pattern as written (-1: not known). Only error positions use it.
+  int64_t origin = -1;
   bool hasBar = false;  // a "|" stands somewhere in the text
   // A back reference may stand in the text: searching it may read the capture table, so
   // its failures depend on more than the node and the position.
@@ -144,17 +147,20 @@ class Graph {
 
   const Plan& MakePlan(const Node* node) const;
   void Build(const Node* node, Plan& plan) const;
-  void PlanQuantified(const Piece* atom, std::u16string_view quantifier, const Node* rest,
-                      Plan& plan) const;
-  void PlanGroup(std::u16string_view atom, const Node* rest, Plan& plan) const;
-  void PlanUnquantified(std::u16string_view atom, const Node* rest, Plan& plan) const;
+  void PlanQuantified(const Piece* atom, int64_t origin, std::u16string_view quantifier,
+                      const Node* rest, Plan& plan) const;
+  void PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest, Plan& plan) const;
+  void PlanUnquantified(std::u16string_view atom, int64_t origin, const Node* rest,
+                        Plan& plan) const;
   std::unique_ptr<Loop> OneCharacterLoop(const Piece* atom, const Node* rest, bool lazy) const;
   const BracketClass* Bracket(const Piece* atom) const;
 
   const Piece* InternPiece(std::u16string_view text) const;
-  const Node* Intern(const Piece* piece, uint64_t phase, uint64_t segment, const Node* next) const;
-  const Node* Repeat(const Piece* piece, uint64_t copies, const Node* next) const;
-  const Node* Flat(std::u16string_view text) const;
+  const Node* Intern(const Piece* piece, uint64_t phase, uint64_t segment, const Node* next,
+                     int64_t origin = -1) const;
+  const Node* Repeat(const Piece* piece, uint64_t copies, const Node* next,
+                     int64_t origin = -1) const;
+  const Node* Flat(std::u16string_view text, int64_t origin = -1) const;
   const Node* Suffix(const Node* node, uint64_t offset) const;
   std::u16string Window(const Node* node) const;
 

@@ -188,6 +188,7 @@ void Matches::Advance() {
   current_.reset();
   if (error_ || !program_ || from > subject_.size()) return;
   SearchResult result = Access::Run(program_, subject_, from, limits_, utf8_);
+  depth_ = std::max(depth_, result.depth());
   if (result.error()) {
     error_ = result.error();
   } else if (result.matched()) {

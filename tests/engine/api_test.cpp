@@ -27,6 +27,12 @@ TEST(Api, EveryMatchAdvancesPastEmptyOnesWithoutSplittingASurrogatePair) {
   EXPECT_EQ(Spans(Pattern(u"x*").matches(u"abxd")), (S{{0, 0}, {1, 1}, {2, 3}, {3, 3}, {4, 4}}));
   EXPECT_EQ(Spans(Pattern(u"").matches(u"a\U0001F600b")), (S{{0, 0}, {1, 1}, {3, 3}, {4, 4}}));
   EXPECT_EQ(Spans(Pattern(u"\\d+").matches(u"a12b345")), (S{{1, 3}, {4, 7}}));
+  quarn::Matches runs = Pattern(u"a*").matches(u"aaa b aaaaa");
+  size_t count = 0;
+  for (const quarn::Match& m : runs)
+    count += m.end() > m.start();
+  EXPECT_EQ(count, 2u);
+  EXPECT_EQ(runs.depth(), 12u);  // five characters at two levels each, then the rest
   // Anchors see the whole text: "^" matches only at its start.
   EXPECT_EQ(Spans(Pattern(u"^a").matches(u"aaa")), (S{{0, 1}}));
   EXPECT_EQ(Spans(Pattern(u"\\ba").matches(u"aa a")), (S{{0, 1}, {3, 4}}));
@@ -76,10 +82,9 @@ TEST(Api, ErrorsKnowWhereInThePatternTheyStand) {
   }
   // Errors met while matching point at the construct, in the pattern as written.
   const std::vector<std::tuple<std::u16string, std::u16string, size_t>> search = {
-      {u"x{3,1}", u"x", 1},
-      {u"\\d\\d*{2}", u"12", 5},
-      {u"ab[z-a]", u"abc", 2},
-      {u"(a)\\2", u"a", 3}};
+      {u"x{3,1}", u"x", 1},        {u"\\d\\d*{2}", u"12", 5}, {u"ab[z-a]", u"abc", 2},
+      {u"(a)\\2", u"a", 3},        {u"(a|n\\2)", u"n", 4},    {u"(?:x{3,1})", u"x", 4},
+      {u"w(?=a[z-a])", u"wab", 5}, {u"(?:ab|c*{2})", u"c", 8}};
   for (const auto& [pattern, text, position] : search) {
     const quarn::SearchResult r = Pattern(pattern).search(text);
     ASSERT_TRUE(r.error()) << quarn::Utf16ToUtf8(pattern);

@@ -142,6 +142,8 @@ class QUARN_API Matches {
   iterator begin();
   iterator end() { return iterator(nullptr); }
   const std::optional<Error>& error() const { return error_; }
+  // The greatest depth that a step of the searches so far reached.
+  uint32_t depth() const { return depth_; }
 
  private:
   friend class Pattern;
@@ -155,6 +157,7 @@ class QUARN_API Matches {
   bool started_ = false;
   std::optional<SearchResult> current_;
   std::optional<Error> error_;
+  uint32_t depth_ = 0;
 };
 
 // What replace() and split() give: their text or pieces, how many matches they used, and the
