@@ -6,24 +6,6 @@ namespace quarn::demo {
 
 namespace {
 
-bool IsHigh(char16_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-
-bool IsLow(char16_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// Where the next search starts after a match, as Pattern::matches() has it: at its end, or
-// one character later after an empty match, never between the halves of a surrogate pair.
-// The workbench searches one by one to learn each search's depth.
-size_t After(const Match& match, std::u16string_view text) {
-  if (match.end() > match.start()) return match.end();
-  size_t next = match.end() + 1;
-  if (next < text.size() && IsHigh(text[next - 1]) && IsLow(text[next])) ++next;
-  return next;
-}
-
 MatchSpans Spans(const Match& match) {
   MatchSpans spans;
   for (int n = 0; n <= match.groupCount(); ++n)
@@ -39,22 +21,17 @@ BenchOutcome RunBench(const BenchRequest& request, const std::atomic<bool>* canc
   Limits limits;
   limits.depth = request.depthLimit;
   limits.cancel = cancel;
-  for (size_t start = 0; start <= request.subject.size();) {
-    const SearchResult result = pattern.search(request.subject, start, limits);
-    outcome.deepest = std::max(outcome.deepest, result.depth());
-    if (result.error()) {
-      outcome.error = result.error();
-      if (outcome.cancelled()) return outcome;
-      break;
-    }
-    if (!result) break;
+  Matches all = pattern.matches(request.subject, limits);
+  for (const Match& match : all) {
     if (outcome.matches.size() == kMaxMatches) {
       outcome.truncated = true;
       break;
     }
-    outcome.matches.push_back(Spans(result.match()));
-    start = After(result.match(), request.subject);
+    outcome.matches.push_back(Spans(match));
   }
+  outcome.deepest = all.depth();
+  outcome.error = all.error();
+  if (outcome.cancelled()) return outcome;
 
   Limits hostLimits;
   hostLimits.cancel = cancel;
