@@ -119,24 +119,21 @@ bool BracketClass::FirstCharacters(std::vector<std::pair<char16_t, char16_t>>& r
 
 AtomTest AtomTest::Read(std::u16string_view atom, bool ignoreCase, int16_t groupCount) {
   AtomTest test;
-  auto literal = [&](char16_t c) {
-    test.kind = AtomKind::kLiteral;
-    test.literal = ignoreCase ? LowerCase(c) : c;
+  auto of = [&](AtomKind kind) {
+    test.kind = kind;
     return test;
   };
-  if (atom.empty()) {
-    test.kind = AtomKind::kEndOnly;
-    return test;
-  }
+  auto literal = [&](char16_t c) {
+    test.literal = ignoreCase ? LowerCase(c) : c;
+    return of(AtomKind::kLiteral);
+  };
+  // A lone backslash stands for "", which only the end of the subject is.
+  if (atom.empty() || atom == u"\\") return of(AtomKind::kEndOnly);
   if (atom[0] != u'\\') {
-    if (atom == u"^") test.kind = AtomKind::kCaret;
-    if (atom == u"$") test.kind = AtomKind::kDollar;
-    if (atom == u".") test.kind = AtomKind::kDot;
-    return test.kind == AtomKind::kLiteral ? literal(atom[0]) : test;
-  }
-  if (atom.size() == 1) {
-    test.kind = AtomKind::kEndOnly;  // it stands for "", which only the end of the subject is
-    return test;
+    if (atom == u"^") return of(AtomKind::kCaret);
+    if (atom == u"$") return of(AtomKind::kDollar);
+    if (atom == u".") return of(AtomKind::kDot);
+    return literal(atom[0]);
   }
   const char16_t e = atom[1];
   if (e >= u'1' && e <= u'9') {
@@ -145,26 +142,20 @@ AtomTest AtomTest::Read(std::u16string_view atom, bool ignoreCase, int16_t group
                            std::u16string(atom.substr(0, 2)),
                        errSyntax, u"MatchAtom");
     }
-    test.kind = AtomKind::kBackReference;
     test.group = static_cast<uint8_t>(e - u'0');
-    return test;
+    return of(AtomKind::kBackReference);
   }
   switch (e) {
     case u'A':
-      test.kind = AtomKind::kTextStart;
-      return test;
+      return of(AtomKind::kTextStart);
     case u'Z':
-      test.kind = AtomKind::kTextEnd;
-      return test;
+      return of(AtomKind::kTextEnd);
     case u'n':
-      test.kind = AtomKind::kLineBreak;
-      return test;
+      return of(AtomKind::kLineBreak);
     case u'b':
-      test.kind = AtomKind::kWordBoundary;
-      return test;
+      return of(AtomKind::kWordBoundary);
     case u'B':
-      test.kind = AtomKind::kNotWordBoundary;
-      return test;
+      return of(AtomKind::kNotWordBoundary);
     default:
       return literal(e);
   }

@@ -71,6 +71,22 @@ struct Proof {
   }
 };
 
+// Whether no character lies in both sets of ranges.
+bool Disjoint(CharacterRanges a, CharacterRanges b) {
+  std::sort(a.begin(), a.end());
+  std::sort(b.begin(), b.end());
+  for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
+    if (a[i].second < b[j].first) {
+      ++i;
+    } else if (b[j].second < a[i].first) {
+      ++j;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
 }  // namespace
 
 std::optional<FirstCharacters> FindFirstCharacters(const Graph& graph, const Node* node) {
@@ -99,7 +115,6 @@ CharacterSet::CharacterSet(CharacterRanges ranges, bool folded) : folded_(folded
       high_.emplace_back(from, hi);
     }
   }
-  ranges_ = std::move(ranges);
 }
 
 Loop::~Loop() {
@@ -122,21 +137,6 @@ const RestFilter& RestFilterOf(const Graph& graph, const Loop& loop) {
     return *made.release();
   }
   return *expected;  // another search published it first
-}
-
-bool Disjoint(CharacterRanges a, CharacterRanges b) {
-  std::sort(a.begin(), a.end());
-  std::sort(b.begin(), b.end());
-  for (size_t i = 0, j = 0; i < a.size() && j < b.size();) {
-    if (a[i].second < b[j].first) {
-      ++i;
-    } else if (b[j].second < a[i].first) {
-      ++j;
-    } else {
-      return false;
-    }
-  }
-  return true;
 }
 
 }  // namespace quarn

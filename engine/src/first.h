@@ -45,13 +45,11 @@ class CharacterSet {
     }
     return false;
   }
-  const CharacterRanges& Ranges() const { return ranges_; }
 
  private:
   bool folded_ = false;
   uint64_t low_[4] = {};
   CharacterRanges high_;
-  CharacterRanges ranges_;
 };
 
 std::optional<FirstCharacters> FindFirstCharacters(const Graph& graph, const Node* node);
@@ -73,7 +71,5 @@ const RestFilter& RestFilterOf(const Graph& graph, const Loop& loop);
 // The characters (folded under ignore case) that a one-character atom can take, or nothing
 // when it can take any character.
 std::optional<CharacterRanges> AtomCharacters(const AtomTest& atom);
-
-bool Disjoint(CharacterRanges a, CharacterRanges b);
 
 }  // namespace quarn

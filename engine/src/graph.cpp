@@ -51,6 +51,14 @@ size_t Graph::NodeKeyHash::operator()(const NodeKey& k) const {
   return static_cast<size_t>(h ^ (h >> 29));
 }
 
+namespace {
+
+bool IsBracketExpression(std::u16string_view atom) {
+  return atom.size() >= 2 && atom.starts_with(u'[') && atom.ends_with(u']');
+}
+
+}  // namespace
+
 Graph::Graph(std::u16string_view internal, bool ignoreCase, int16_t groupCount)
     : ignoreCase_(ignoreCase), groupCount_(groupCount) {
   root_ = Flat(internal, 0);
@@ -62,23 +70,6 @@ std::optional<size_t> Graph::InternalPosition(const Node* node, uint64_t offset)
     return std::nullopt;
   }
   return static_cast<size_t>(node->origin) + offset;
-}
-
-size_t Graph::NodeCount() const {
-  std::lock_guard lock(mutex_);
-  return nodes_.size();
-}
-
-size_t Graph::ApproximateBytes() const {
-  std::lock_guard lock(mutex_);
-  size_t bytes = nodes_.size() * (sizeof(Node) + 2 * sizeof(void*) + sizeof(NodeKey));
-  for (const Piece& piece : pieces_) {
-    bytes += sizeof(Piece) + piece.text.size() * sizeof(char16_t) +
-             (piece.bars.size() + piece.escapes.size()) * sizeof(uint32_t);
-  }
-  for (const Plan& plan : plans_)
-    bytes += sizeof(Plan) + plan.attempts.size() * sizeof(void*);
-  return bytes + brackets_.size() * sizeof(BracketClass);
 }
 
 const Piece* Graph::InternPiece(std::u16string_view text) const {
@@ -126,9 +117,9 @@ const Node* Graph::Repeat(const Piece* piece, uint64_t copies, const Node* next,
   return Intern(piece, 0, copies * piece->text.size(), next, origin);
 }
 
-const Node* Graph::Flat(std::u16string_view text, int64_t origin) const {
-  if (text.empty()) return &empty_;
-  return Intern(InternPiece(text), 0, text.size(), nullptr, origin);
+const Node* Graph::Flat(std::u16string_view text, int64_t origin, const Node* next) const {
+  if (text.empty()) return next != nullptr && next->length != 0 ? next : &empty_;
+  return Intern(InternPiece(text), 0, text.size(), next, origin);
 }
 
 const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
@@ -210,7 +201,7 @@ void Graph::PlanQuantified(const Piece* atom, int64_t origin, std::u16string_vie
   // A star after copies of the atom, then the rest: "*" or, lazy, "*?".
   auto loop = [&](uint64_t copies, bool lazy) {
     const std::u16string_view star = lazy ? u"*?" : u"*";
-    return Repeat(atom, copies, Intern(InternPiece(star), 0, star.size(), rest), origin);
+    return Repeat(atom, copies, Flat(star, -1, rest), origin);
   };
   const bool lazy = quantifier.size() == 2 && quantifier[1] == u'?';
   switch (quantifier[0]) {
@@ -256,7 +247,7 @@ std::unique_ptr<Loop> Graph::OneCharacterLoop(const Piece* atom, const Node* res
   auto loop = std::make_unique<Loop>();
   loop->rest = rest;
   loop->lazy = lazy;
-  if (a.size() >= 2 && a.starts_with(u'[') && a.ends_with(u']')) {
+  if (IsBracketExpression(a)) {
     const BracketClass* bracket = Bracket(atom);
     if (bracket->TakesLineBreak()) return nullptr;
     loop->atom.kind = AtomKind::kBracket;
@@ -311,8 +302,7 @@ void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest
       const int64_t at = origin < 0 ? -1
                                     : origin + (alternative.data() - atom.data()) -
                                           static_cast<int64_t>(open.size());
-      plan.attempts.push_back(text.empty() ? rest
-                                           : Intern(InternPiece(text), 0, text.size(), rest, at));
+      plan.attempts.push_back(Flat(text, at, rest));
       inner = others;
     }
   } catch (const EngineError& error) {
@@ -336,7 +326,7 @@ void Graph::PlanUnquantified(std::u16string_view atom, int64_t origin, const Nod
     plan.marker = GetGroupMarker(atom);
     return;
   }
-  if (atom.size() >= 2 && atom.starts_with(u'[') && atom.ends_with(u']')) {
+  if (IsBracketExpression(atom)) {
     plan.kind = PlanKind::kBracket;
     plan.atom.kind = AtomKind::kBracket;
     plan.atom.bracket = Bracket(InternPiece(atom));

@@ -126,10 +126,6 @@ class Graph {
     return MakePlan(node);
   }
 
-  // Nodes made so far, for memory accounting.
-  size_t NodeCount() const;
-  size_t ApproximateBytes() const;
-
   // The characters that a plan may look at: see the note at the top.
   static constexpr size_t kPlanWindow = size_t{4} << 15;
 
@@ -160,7 +156,8 @@ class Graph {
                      int64_t origin = -1) const;
   const Node* Repeat(const Piece* piece, uint64_t copies, const Node* next,
                      int64_t origin = -1) const;
-  const Node* Flat(std::u16string_view text, int64_t origin = -1) const;
+  // The node of text followed by next (nothing when null).
+  const Node* Flat(std::u16string_view text, int64_t origin = -1, const Node* next = nullptr) const;
   const Node* Suffix(const Node* node, uint64_t offset) const;
   std::u16string Window(const Node* node) const;
 

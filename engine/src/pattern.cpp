@@ -45,8 +45,7 @@ std::shared_ptr<const Utf8Subject> Decode(std::string_view text, std::optional<E
   auto subject = std::make_shared<Utf8Subject>();
   size_t bad = 0;
   if (!Utf8ToUtf16(text, subject->units, &bad)) {
-    error = ToError(MakeEngineError(u"Invalid UTF-8 in the text at byte " + Decimal(int64_t(bad)),
-                                    errInvalidUtf8, u"Quarn"));
+    error = ToError(InvalidUtf8Error(u"text", bad));
     return nullptr;
   }
   subject->bytes = text;
@@ -196,33 +195,33 @@ void Matches::Advance() {
   }
 }
 
-// The option check of the legacy calls, as an error of the pattern.
-std::optional<Error> CheckOptions(int32_t flags) {
-  if (!(flags & reSingleLine) || !(flags & reMultiline)) return std::nullopt;
-  return ToError(
-      MakeEngineError(u"Cannot specify both reSingleLine and reMultiline at the same time.",
-                      errArgument, u"Quarn"));
+namespace {
+
+// The option check of the legacy calls comes first, then what went wrong before compiling
+// (a pattern that is not UTF-8), then the pattern's own error.
+std::optional<Error> CompileError(const Program& program,
+                                  const std::optional<EngineError>& before = std::nullopt) {
+  if (const std::optional<EngineError> error = OptionsError(program.Flags())) {
+    return ToError(*error);
+  }
+  if (before) return ToError(*before);
+  if (program.Error()) return ToError(*program.Error(), program.ErrorPosition());
+  return std::nullopt;
 }
+
+}  // namespace
 
 Pattern::Pattern(std::u16string_view pattern, int32_t flags)
-    : program_(std::make_shared<const Program>(pattern, flags)), error_(CheckOptions(flags)) {
-  if (!error_ && program_->Error()) {
-    error_ = ToError(*program_->Error(), program_->ErrorPosition());
-  }
-}
+    : program_(std::make_shared<const Program>(pattern, flags)), error_(CompileError(*program_)) {}
 
-Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) : error_(CheckOptions(flags)) {
+Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) {
   std::u16string pattern;
   size_t bad = 0;
-  if (!error_ && !Utf8ToUtf16(utf8Pattern, pattern, &bad)) {
-    error_ = ToError(
-        MakeEngineError(u"Invalid UTF-8 in the regular expression at byte " + Decimal(int64_t(bad)),
-                        errInvalidUtf8, u"Quarn"));
-  }
+  std::optional<EngineError> invalid;
+  if (!Utf8ToUtf16(utf8Pattern, pattern, &bad))
+    invalid = InvalidUtf8Error(u"regular expression", bad);
   program_ = std::make_shared<const Program>(pattern, flags);
-  if (!error_ && program_->Error()) {
-    error_ = ToError(*program_->Error(), program_->ErrorPosition());
-  }
+  error_ = CompileError(*program_, invalid);
 }
 
 std::u16string_view Pattern::pattern() const {

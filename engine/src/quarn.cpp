@@ -127,10 +127,7 @@ void Guarded(std::u16string_view procedure, Body body) noexcept {
 }
 
 void CheckOptions(int32_t flags) {
-  if ((flags & reSingleLine) && (flags & reMultiline)) {
-    RaiseEngineError(u"Cannot specify both reSingleLine and reMultiline at the same time.",
-                     errArgument, u"Quarn");
-  }
+  if (std::optional<EngineError> error = OptionsError(flags)) throw std::move(*error);
 }
 
 // Every call starts from a clean state, so that nothing an earlier search left behind can
@@ -202,9 +199,7 @@ Span IndexOf(const LegacyState& state, int32_t type) {
 }
 
 [[noreturn]] void RaiseInvalidUtf8(std::u16string_view what, size_t offset) {
-  RaiseEngineError(u"Invalid UTF-8 in the " + std::u16string(what) + u" at byte " +
-                       Decimal(static_cast<int64_t>(offset)),
-                   errInvalidUtf8, u"Quarn");
+  throw InvalidUtf8Error(what, offset);
 }
 
 }  // namespace
@@ -218,6 +213,18 @@ EngineError MakeEngineError(std::u16string_view text, int32_t number,
                             std::u16string_view procedure) {
   return EngineError{number, ErrorSource(),
                      u"Error in Quarn." + std::u16string(procedure) + u": " + std::u16string(text)};
+}
+
+std::optional<EngineError> OptionsError(int32_t flags) {
+  if (!(flags & reSingleLine) || !(flags & reMultiline)) return std::nullopt;
+  return MakeEngineError(u"Cannot specify both reSingleLine and reMultiline at the same time.",
+                         errArgument, u"Quarn");
+}
+
+EngineError InvalidUtf8Error(std::u16string_view what, size_t offset) {
+  return MakeEngineError(u"Invalid UTF-8 in the " + std::u16string(what) + u" at byte " +
+                             Decimal(static_cast<int64_t>(offset)),
+                         errInvalidUtf8, u"Quarn");
 }
 
 [[noreturn]] void RaiseEngineError(std::u16string_view text, int16_t number,

@@ -162,13 +162,18 @@ bool MatchState::Interrupted() {
   return false;
 }
 
+// A literal atom: one character, folded under ignore case as the literal already is.
+inline int MatchState::TakeLiteral(char16_t literal, uint64_t pos) const {
+  const std::u16string_view s = subject_.text;
+  if (pos >= s.size()) return kNoMatch;
+  return (subject_.ignoreCase ? LowerCase(s[pos]) : s[pos]) == literal ? 1 : kNoMatch;
+}
+
 // The atom of a loop: a literal, a bracket expression or ".".
 inline int MatchState::Take(const AtomTest& atom, uint64_t pos) const {
-  const std::u16string_view s = subject_.text;
   switch (atom.kind) {
     case AtomKind::kLiteral:
-      if (pos >= s.size()) return kNoMatch;
-      return (subject_.ignoreCase ? LowerCase(s[pos]) : s[pos]) == atom.literal ? 1 : kNoMatch;
+      return TakeLiteral(atom.literal, pos);
     case AtomKind::kBracket:
       return atom.bracket->Match(subject_, pos);
     default:
@@ -181,8 +186,7 @@ int MatchState::TestAtom(const AtomTest& atom, uint64_t pos) const {
   const bool fold = subject_.ignoreCase;
   switch (atom.kind) {
     case AtomKind::kLiteral:
-      if (pos >= s.size()) return kNoMatch;
-      return (fold ? LowerCase(s[pos]) : s[pos]) == atom.literal ? 1 : kNoMatch;
+      return TakeLiteral(atom.literal, pos);
     case AtomKind::kEndOnly:
       return pos == s.size() ? 0 : kNoMatch;
     case AtomKind::kCaret:
@@ -260,8 +264,6 @@ void MatchState::Undo(uint32_t mark) {
 // remembered failure knows how much depth its exploration needs.
 SearchStatus MatchState::Explore(const Node* root, uint64_t start) {
   stack_.Clear();
-  const std::u16string_view s = subject_.text;
-  const bool fold = subject_.ignoreCase;
   const uint32_t limit = limits_.depth;
   const Node* target = root;
   uint64_t at = start;
@@ -281,7 +283,7 @@ enter:
     const Plan& plan = graph_->PlanOf(target);
     switch (plan.kind) {
       case PlanKind::kLiteral:
-        taken = at < s.size() && (fold ? LowerCase(s[at]) : s[at]) == plan.atom.literal ? 1 : -1;
+        taken = TakeLiteral(plan.atom.literal, at);
         break;
       case PlanKind::kBracket:
         taken = plan.atom.bracket->Match(subject_, at);
@@ -396,31 +398,44 @@ succeeded:
       if (!remember_) PopInto();
       goto enter;
     }
-    reached = f.deepest;
-    const bool exact = f.exact;
-    stack_.Pop();
-    if (!stack_.Empty()) stack_.Back().exact = stack_.Back().exact && exact;
+    reached = PopFrame().deepest;
   }
+}
+
+// Pops the top frame: the frame below it is exact only if the popped one was.
+MatchState::Frame MatchState::PopFrame() {
+  const Frame top = stack_.Back();
+  stack_.Pop();
+  if (!stack_.Empty()) stack_.Back().exact = stack_.Back().exact && top.exact;
+  return top;
 }
 
 // Pops the top frame, all of whose attempts have failed, remembering the failure when that
 // is wanted; gives the depth its exploration reached.
 uint32_t MatchState::DropFailedFrame() {
-  const Frame f = stack_.Back();
-  if (remember_ && f.exact && !f.node->readsCaptures && f.pos < (uint64_t{1} << 32)) {
-    memo_.Insert((uint64_t{f.node->id} << 32) | f.pos, f.deepest - f.depth);
+  const Frame f = PopFrame();
+  if (remember_ && f.exact) {
+    if (const std::optional<uint64_t> key = MemoKey(f.node, f.pos)) {
+      memo_.Insert(*key, f.deepest - f.depth);
+    }
   }
-  stack_.Pop();
-  if (!stack_.Empty()) stack_.Back().exact = stack_.Back().exact && f.exact;
   return f.deepest;
+}
+
+// The memo's key of a step: none for nodes whose failure depends on the captures, or for
+// positions beyond 32 bits.
+std::optional<uint64_t> MatchState::MemoKey(const Node* node, uint64_t pos) {
+  if (node->readsCaptures || pos >= (uint64_t{1} << 32)) return std::nullopt;
+  return (uint64_t{node->id} << 32) | pos;
 }
 
 // Whether node failed at pos before; if so, reached is how deep its exploration went from
 // depth, which the caller checks against the depth limit.
 bool MatchState::Remembered(const Node* node, uint64_t pos, uint32_t depth,
                             uint32_t& reached) const {
-  if (node->readsCaptures || pos >= (uint64_t{1} << 32)) return false;
-  const uint32_t* below = memo_.Find((uint64_t{node->id} << 32) | pos);
+  const std::optional<uint64_t> key = MemoKey(node, pos);
+  if (!key) return false;
+  const uint32_t* below = memo_.Find(*key);
   if (below == nullptr) return false;
   reached = depth + *below;
   return true;
@@ -435,11 +450,8 @@ SearchStatus MatchState::FailDeep() {
 // Drops the top frame, which has nothing left to try but what it is about to enter; the
 // frame below keeps the depth it reached.
 void MatchState::PopInto() {
-  const Frame top = stack_.Back();
-  stack_.Pop();
-  if (stack_.Empty()) return;
-  stack_.Back().deepest = std::max(stack_.Back().deepest, top.deepest);
-  stack_.Back().exact = stack_.Back().exact && top.exact;
+  const Frame top = PopFrame();
+  if (!stack_.Empty()) stack_.Back().deepest = std::max(stack_.Back().deepest, top.deepest);
 }
 
 // Tests a loop's atom at pos as the step at depth would: the depth limit first, then the

@@ -134,9 +134,11 @@ class MatchState {
 
   SearchStatus Explore(const Node* root, uint64_t start);
   int TestAtom(const AtomTest& atom, uint64_t pos) const;
+  int TakeLiteral(char16_t literal, uint64_t pos) const;
   int Take(const AtomTest& atom, uint64_t pos) const;
   void PassMarker(int16_t group, uint64_t pos);
   void Undo(uint32_t mark);
+  Frame PopFrame();
   void PopInto();
   SearchStatus EnterLoop(const Plan& plan, const Node* node, uint64_t& at, uint32_t& depth);
   SearchStatus NextInLoop(Frame& f, const Node*& target, uint64_t& at, uint32_t& depth);
@@ -149,6 +151,7 @@ class MatchState {
   bool Interrupted();
   SearchStatus Fail(EngineError error);
   SearchStatus FailDeep();
+  static std::optional<uint64_t> MemoKey(const Node* node, uint64_t pos);
   bool Remembered(const Node* node, uint64_t pos, uint32_t depth, uint32_t& reached) const;
   SearchStatus FailAt(EngineError error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -36,6 +37,11 @@ inline void CheckPosition16(int64_t position, std::u16string_view procedure) {
 // Builds the structured error of a failed engine call; RaiseEngineError throws it.
 EngineError MakeEngineError(std::u16string_view text, int32_t number,
                             std::u16string_view procedure);
+
+// The refusal of contradictory options, or nothing when flags are fine.
+std::optional<EngineError> OptionsError(int32_t flags);
+// A text (what: "text" or "regular expression") that is not UTF-8, from byte offset on.
+EngineError InvalidUtf8Error(std::u16string_view what, size_t offset);
 
 // An engine error that knows where in the text being read it arose (0-based).
 struct PatternError : EngineError {
