@@ -45,6 +45,13 @@ struct MatchSettings {
   Limits limits;  // depth and subject length; the defaults are the engine's
 };
 
+// The longest subject whose search can reach its end under limits: at the engine's default
+// length limit a subject of exactly that length fails as well.
+inline uint64_t LongestSubject(const Limits& limits) {
+  return limits.subjectLength <= Limits().subjectLength ? limits.subjectLength - 1
+                                                        : limits.subjectLength;
+}
+
 // A fault of a pattern: the same on every subject, so the run ends with it.
 struct PatternFault {
   std::string report;              // the engine's report (or our words), UTF-8

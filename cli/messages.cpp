@@ -39,11 +39,7 @@ LimitWords WordsFor(Limit limit, const Limits& limits) {
       return {"the depth limit", atom, atom, limits.depth < UINT32_MAX ? "--depth" : ""};
     }
     case Limit::Length: {
-      // At the engine's default a subject of exactly the limit fails as well.
-      const uint64_t longest = limits.subjectLength <= Limits().subjectLength
-                                   ? limits.subjectLength - 1
-                                   : limits.subjectLength;
-      const std::string longer = " longer than " + Grouped(longest) + " characters";
+      const std::string longer = " longer than " + Grouped(LongestSubject(limits)) + " characters";
       return {"the length limit", "lines" + longer + " cannot be searched to their end",
               "files" + longer + " cannot be searched to their end with --whole",
               limits.subjectLength < UINT32_MAX ? "--long-lines" : ""};

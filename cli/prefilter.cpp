@@ -381,11 +381,7 @@ int Prefilter::Set::Size() const {
 Prefilter::Prefilter(const MatchSettings& settings) {
   // A wrapped pattern (-w, -x) and the whole machinery around a search are a few levels more.
   constexpr uint64_t kAround = 64;
-  // At the engine's default a subject of exactly its limit fails as well.
-  const uint64_t lengthLimit = settings.limits.subjectLength <= Limits().subjectLength
-                                   ? settings.limits.subjectLength - 1
-                                   : settings.limits.subjectLength;
-  uint64_t longest = lengthLimit;
+  uint64_t longest = LongestSubject(settings.limits);
   std::vector<Stretch> stretches;
   for (const std::u16string& pattern : settings.patterns) {
     const std::unique_ptr<Node> tree = Reader(pattern, settings.flags).Read();

@@ -72,6 +72,12 @@ PrintSettings PrintSettingsOf(const Options& options) {
   return settings;
 }
 
+// A fault of a pattern: the engine's report, and the pattern with a caret where it can tell.
+void SayFault(Messages& messages, const Options& options, const PatternFault& fault) {
+  messages.Say(fault.report);
+  messages.ShowPatternPosition(options.patterns[fault.pattern], fault.position);
+}
+
 Limits LimitsOf(const Options& options) {
   Limits limits;
   limits.depth = options.depth;
@@ -114,8 +120,7 @@ class FileSearch {
             options_.whole ? SearchWhole(input, name, notes) : SearchLines(input, name, notes);
       }
     } catch (const PatternFault& fault) {
-      messages.Say(fault.report);
-      messages.ShowPatternPosition(options_.patterns[fault.pattern], fault.position);
+      SayFault(messages, options_, fault);
       outcome_.ending = Ending::Fault;
       return outcome_;
     }
@@ -319,12 +324,11 @@ class FileSearch {
   }
 };
 
-// One step of the walk, searched (a file) or said (a file that cannot be searched), and what
-// came of it, kept until its turn to be written.
+// One step of the walk, searched (a file) or said (a file that cannot be searched, done from
+// the start), and what came of it, kept until its turn to be written.
 struct Job {
   std::string path;
   bool showName = false;
-  bool file = true;
   bool done = false;
   Sink sink;
   bool beganGroup = false;
@@ -361,8 +365,7 @@ class Searcher {
         return 1;
       }
     } catch (const PatternFault& fault) {
-      messages_.Say(fault.report);
-      messages_.ShowPatternPosition(options_.patterns[fault.pattern], fault.position);
+      SayFault(messages_, options_, fault);
       return 2;
     }
     const Shared run{options_,
@@ -453,8 +456,8 @@ class Searcher {
            (options_.fileNames == FileNames::Default && (options_.files.size() > 1 || inDirectory));
   }
 
-  // Walks the operands, calling visit for each file (false ends the walk) and failed for
-  // each name that cannot be searched, with its message.
+  // Walks the operands, calling visit for each file (false ends the walk) and said with the
+  // message (empty under -s) of each name that cannot be searched (error) or is warned about.
   void Walk(const FileWalker::Visit& visit,
             const std::function<void(const std::string& message, bool error)>& said) {
     FileWalker walker(
@@ -503,7 +506,6 @@ class Searcher {
         [&](const std::string& message, bool error) {
           std::lock_guard lock(mutex_);
           Job& job = jobs_.emplace_back();
-          job.file = false;
           job.done = true;
           job.outcome.error = error;
           if (!message.empty()) Messages(job.sink).Say(message);

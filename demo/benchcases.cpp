@@ -9,13 +9,11 @@
 #include <cmath>
 #include <limits>
 
+#include "enginetext.h"
+
 namespace quarn::demo {
 
 namespace {
-
-QString ToQString(std::u16string_view text) {
-  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
 
 QString Json(const QString& text) {
   QString out = QStringLiteral("\"");

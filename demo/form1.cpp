@@ -28,6 +28,7 @@
 #include <utility>
 #include <variant>
 
+#include "enginetext.h"
 #include "examples.h"
 #include "helpwindow.h"
 #include "printbox.h"
@@ -36,6 +37,9 @@
 const QString Form1::FarewellText = QStringLiteral(
     "Bye for now! Make regular expressions your regular programming habit, just like I did."
     "\r\n\r\nGreetings from Finland,\r\nIlmo Vantrask");
+
+using quarn::demo::ToEngine;
+using quarn::demo::ToQString;
 
 namespace {
 
@@ -77,16 +81,6 @@ QComboBox* MakeComboBox(const QString& name, bool editable, QWidget* parent) {
     combo->setCompleter(nullptr);
   }
   return combo;
-}
-
-// Unlike QString::fromUtf16(), keeps a U+FEFF at the start: the engine's texts are shown as
-// they are.
-QString ToQString(std::u16string_view text) {
-  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
-
-std::u16string ToEngine(const QString& text) {
-  return text.toStdU16String();
 }
 
 // What QuarnResult() answers, as the text that would be printed: the empty value prints as

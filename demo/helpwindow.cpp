@@ -13,13 +13,12 @@
 #include <algorithm>
 #include <span>
 
+#include "enginetext.h"
 #include "escapes.h"
 
-namespace {
+using quarn::demo::ToQString;
 
-QString ToQString(std::u16string_view text) {
-  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
+namespace {
 
 QString Html(std::u16string_view text) {
   return ToQString(text).toHtmlEscaped();

@@ -39,6 +39,7 @@
 
 #include "colours.h"
 #include "cppliteral.h"
+#include "enginetext.h"
 #include "examples.h"
 #include "patternedit.h"
 #include "subjectedit.h"
@@ -46,6 +47,8 @@
 
 using quarn::demo::BenchOutcome;
 using quarn::demo::TestCase;
+using quarn::demo::ToEngine;
+using quarn::demo::ToQString;
 
 namespace {
 
@@ -56,14 +59,6 @@ constexpr int kMaxDepth = 10'000'000;
 
 enum CaseColumn { kName, kSubject, kExpect, kText, kResult, kColumns };
 constexpr int kExactRole = Qt::UserRole;  // the text behind a shown one
-
-QString ToQString(std::u16string_view text) {
-  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
-
-std::u16string ToEngine(const QString& text) {
-  return text.toStdU16String();
-}
 
 QIcon Swatch(const QColor& colour) {
   QPixmap pixmap(12, 12);

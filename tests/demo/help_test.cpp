@@ -14,16 +14,14 @@
 #include <string>
 #include <utility>
 
+#include "enginetext.h"
 #include "escapes.h"
 #include "helpwindow.h"
 #include "quarn/quarn.h"
 
-namespace {
+using quarn::demo::ToQString;
 
-// Unlike QString::fromUtf16(), keeps a leading U+FEFF.
-QString ToQString(std::u16string_view text) {
-  return QStringView(text.data(), static_cast<qsizetype>(text.size())).toString();
-}
+namespace {
 
 // "U+000D U+000A"
 QString Codes(std::u16string_view text) {
