@@ -6,7 +6,9 @@
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
+#include <algorithm>
 #include <memory>
+#include <numeric>
 #include <optional>
 #include <string>
 #include <tuple>
@@ -34,36 +36,24 @@ class Text {
     const Py_ssize_t length = PyUnicode_GET_LENGTH(object.ptr());
     const int kind = PyUnicode_KIND(object.ptr());
     const void* data = PyUnicode_DATA(object.ptr());
-    bool astral = false;
+    bool twoUnits = false;  // a character of two units has been met
     for (Py_ssize_t i = 0; i < length; ++i) {
       const Py_UCS4 c = PyUnicode_READ(kind, data, i);
       if (c >= 0x10000) {
-        if (!astral) characterAt_.assign(units_.size() + 1, 0);
-        astral = true;
-      }
-      if (astral) {
-        for (size_t k = characterAt_.size(); k <= units_.size(); ++k)
-          characterAt_.push_back(0);
-      }
-      const size_t before = units_.size();
-      if (c >= 0x10000) {
+        // The first character of two units: until here, unit and character were the same.
+        if (!twoUnits) {
+          twoUnits = true;
+          characterAt_.resize(units_.size());
+          std::iota(characterAt_.begin(), characterAt_.end(), size_t{0});
+        }
         units_ += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
         units_ += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
       } else {
         units_ += static_cast<char16_t>(c);
       }
-      if (astral) {
-        characterAt_.resize(units_.size() + 1);
-        for (size_t k = before; k < units_.size(); ++k)
-          characterAt_[k] = static_cast<size_t>(i);
-        characterAt_[units_.size()] = static_cast<size_t>(i) + 1;
-      }
+      if (twoUnits) characterAt_.resize(units_.size(), static_cast<size_t>(i));
     }
-    if (astral) {
-      // Positions before the first astral character were not recorded yet.
-      for (size_t k = 0, i = 0; k < units_.size() && units_[k] < 0xD800; ++k, ++i)
-        characterAt_[k] = i;
-    }
+    if (twoUnits) characterAt_.push_back(static_cast<size_t>(length));
   }
 
   const std::u16string& Units() const { return units_; }
@@ -81,10 +71,9 @@ class Text {
   }
   size_t Inside(size_t position) const {
     if (characterAt_.empty()) return std::min(position, units_.size());
-    size_t unit = 0;
-    while (unit < units_.size() && characterAt_[unit] < position)
-      ++unit;
-    return unit;
+    const auto units = characterAt_.begin() + static_cast<std::ptrdiff_t>(units_.size());
+    return static_cast<size_t>(std::lower_bound(characterAt_.begin(), units, position) -
+                               characterAt_.begin());
   }
   py::object Slice(size_t from, size_t to) const {
     if (bytes_) {

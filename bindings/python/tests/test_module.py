@@ -40,6 +40,10 @@ def test_positions_are_those_of_the_subject():
     assert m.span() == (2, 5) and m.group(1) == "\u00e9"
     assert quarn.search("b(.)c", "\U0001F600ab\u00e9c", 0).start() == 2
     assert quarn.compile("b").search("\U0001F600b", 1).span() == (1, 2)
+    # Characters from U+E000 up, before and after one of two units, are one unit each.
+    m = quarn.search("b(.)", "a\uff71b\U0001F600\ue000")
+    assert m.span() == (2, 4) and m.group(1) == "\U0001F600"
+    assert quarn.search("\ue000", "a\uff71b\U0001F600\ue000", 3).span() == (4, 5)
     # A bytes subject is one character per byte.
     m = quarn.search(b"\xe9(.)", b"caf\xe9xy")
     assert m.span() == (3, 5) and m.group(1) == b"x"
