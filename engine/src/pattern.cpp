@@ -32,10 +32,6 @@ MatchState& Scratch() {
   return state;
 }
 
-Error ToError(const EngineError& error, std::optional<size_t> position = std::nullopt) {
-  return Error{error.Number, error.Description, position};
-}
-
 SearchLimits ToSearchLimits(const Limits& limits) {
   return {limits.depth, limits.subjectLength, limits.steps, limits.cancel, false};
 }
@@ -45,7 +41,7 @@ std::shared_ptr<const Utf8Subject> Decode(std::string_view text, std::optional<E
   auto subject = std::make_shared<Utf8Subject>();
   size_t bad = 0;
   if (!Utf8ToUtf16(text, subject->units, &bad)) {
-    error = ToError(InvalidUtf8Error(u"text", bad));
+    error = InvalidUtf8Error(u"text", bad);
     return nullptr;
   }
   subject->bytes = text;
@@ -80,7 +76,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16
                          std::shared_ptr<const Utf8Subject> utf8) {
   SearchResult result;
   if (program->Error()) {
-    result.error_ = ToError(*program->Error(), program->ErrorPosition());
+    result.error_ = program->Error();
     return result;
   }
   if (start > text.size()) return result;
@@ -89,7 +85,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16
   result.depth_ = outcome.deepest;
   result.steps_ = outcome.steps;
   if (outcome.status == SearchStatus::kError) {
-    result.error_ = ToError(*outcome.error, outcome.errorPosition);
+    result.error_ = outcome.error;
     return result;
   }
   if (outcome.status == SearchStatus::kNoMatch) return result;
@@ -148,14 +144,6 @@ void AppendReplacement(std::u16string& out, std::u16string_view replacement, con
 
 }  // namespace
 
-std::string Error::report() const {
-  return "Error #" + std::to_string(number) + ": " + message();
-}
-
-std::string Error::message() const {
-  return Utf16ToUtf8(description);
-}
-
 std::u16string_view Match::group(int n) const {
   const std::optional<Span>& s = spans_[n];
   return s ? subject_.substr(s->start, s->end - s->start) : std::u16string_view();
@@ -200,13 +188,10 @@ namespace {
 // The option check of the legacy calls comes first, then what went wrong before compiling
 // (a pattern that is not UTF-8), then the pattern's own error.
 std::optional<Error> CompileError(const Program& program,
-                                  const std::optional<EngineError>& before = std::nullopt) {
-  if (const std::optional<EngineError> error = OptionsError(program.Flags())) {
-    return ToError(*error);
-  }
-  if (before) return ToError(*before);
-  if (program.Error()) return ToError(*program.Error(), program.ErrorPosition());
-  return std::nullopt;
+                                  const std::optional<Error>& before = std::nullopt) {
+  if (std::optional<Error> error = OptionsError(program.Flags())) return error;
+  if (before) return before;
+  return program.Error();
 }
 
 }  // namespace
@@ -217,7 +202,7 @@ Pattern::Pattern(std::u16string_view pattern, int32_t flags)
 Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) {
   std::u16string pattern;
   size_t bad = 0;
-  std::optional<EngineError> invalid;
+  std::optional<Error> invalid;
   if (!Utf8ToUtf16(utf8Pattern, pattern, &bad))
     invalid = InvalidUtf8Error(u"regular expression", bad);
   program_ = std::make_shared<const Program>(pattern, flags);
