@@ -116,6 +116,28 @@ bool BracketClass::FirstCharacters(std::vector<std::pair<char16_t, char16_t>>& r
   return true;
 }
 
+bool BracketClass::ErrorReachable() const {
+  if (!error_) return false;
+  for (unsigned c = 0; c <= 0xFFFF; ++c) {
+    const char16_t c1 =
+        ignoreCase_ ? LowerCase(static_cast<char16_t>(c)) : static_cast<char16_t>(c);
+    if (Read(c1, false) == kClassError) return true;
+  }
+  return false;
+}
+
+bool BracketClass::TakesSome() const {
+  if (!negated_) return !members_.empty();
+  // A negated list takes the characters that its members do not, when no error comes first.
+  if (error_) return false;
+  for (unsigned c = 0; c <= 0xFFFF; ++c) {
+    const char16_t c1 =
+        ignoreCase_ ? LowerCase(static_cast<char16_t>(c)) : static_cast<char16_t>(c);
+    if (Read(c1, false) == 0) return true;
+  }
+  return false;
+}
+
 AtomTest AtomTest::Read(std::u16string_view atom, bool ignoreCase, int16_t groupCount) {
   AtomTest test;
   auto of = [&](AtomKind kind) {

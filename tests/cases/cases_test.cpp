@@ -232,4 +232,70 @@ TEST_F(EveryEntryPoint, CInterfaceWithUtf8) {
       true);
 }
 
+// Where a node's tree breaks the rules of an explanation: the root spans the pattern, each
+// child lies within its parent and after the start of the one before it, and a character that
+// no child covers is syntax of its parent: a "|" of an alternation, a group's parentheses and
+// the "?", ":", "=", "!" after them, a repeat's quantifier after its atom. Leaves cover their
+// characters themselves; a sequence leaves none uncovered (what the engine drops is a node).
+std::string Uncovered(const nlohmann::json& node, const std::u16string& pattern) {
+  const size_t start = node.at("start"), end = node.at("end");
+  const std::string kind = node.at("kind");
+  if (!node.contains("children")) return {};
+  std::vector<bool> covered(end - start, false);
+  size_t previous = start;
+  for (const nlohmann::json& child : node.at("children")) {
+    const size_t from = child.at("start"), to = child.at("end");
+    if (from < previous || to < from || to > end) {
+      return kind + " [" + std::to_string(start) + "," + std::to_string(end) +
+             ") has a child at [" + std::to_string(from) + "," + std::to_string(to) + ")";
+    }
+    previous = from;
+    for (size_t i = from; i < to; ++i)
+      covered[i - start] = true;
+    if (std::string why = Uncovered(child, pattern); !why.empty()) return why;
+  }
+  const size_t lastChild = node.at("children").back().at("end");
+  for (size_t i = start; i < end; ++i) {
+    if (covered[i - start]) continue;
+    const char16_t c = pattern[i];
+    const bool syntax = (kind == "alternation" && c == u'|') ||
+                        (kind == "repeat" && i >= lastChild) ||
+                        ((kind == "group" || kind == "plain-group" || kind == "lookahead" ||
+                          kind == "negative-lookahead") &&
+                         std::u16string_view(u"()?:=!|").find(c) != std::u16string_view::npos);
+    if (!syntax) return kind + " leaves position " + std::to_string(i) + " uncovered";
+  }
+  return {};
+}
+
+// The explanation of every pattern of the table, from the C interface, is valid JSON whose
+// tree covers the pattern; and the error that ends a case's search, when it is a fault of the
+// pattern, is among the pattern's diagnostics.
+TEST(Analysis, EveryPatternIsExplainedAndItsFaultsListed) {
+  for (const Case& c : Cases()) {
+    char* text = quarn_analyze(c.pattern.data(), c.pattern.size(), c.flags);
+    ASSERT_NE(text, nullptr) << c.pattern;
+    const nlohmann::json analysis = nlohmann::json::parse(text, nullptr, false);
+    quarn_string_free(text);
+    ASSERT_FALSE(analysis.is_discarded()) << c.pattern << ": not JSON";
+    const std::u16string pattern = U16(c.pattern);
+    const nlohmann::json& tree = analysis.at("tree");
+    EXPECT_EQ(tree.at("start"), 0u) << c.pattern;
+    EXPECT_EQ(tree.at("end"), pattern.size()) << c.pattern;
+    EXPECT_EQ(Uncovered(tree, pattern), "") << c.pattern;
+
+    const quarn::SearchResult r = quarn::Pattern(pattern, c.flags).search(U16(c.text));
+    if (!r.error() || !(quarn::IsPatternFault(r.error()->kind) ||
+                        r.error()->kind == quarn::ErrorKind::kInvalidOptions)) {
+      continue;
+    }
+    bool listed = false;
+    for (const nlohmann::json& d : analysis.at("diagnostics")) {
+      listed =
+          listed || (!d.at("error").is_null() && d.at("error").at("report") == c.expected.error);
+    }
+    EXPECT_TRUE(listed) << c.pattern << ": " << c.expected.error << " is not listed";
+  }
+}
+
 }  // namespace

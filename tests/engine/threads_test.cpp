@@ -26,7 +26,7 @@ const std::vector<Job>& Jobs() {
        u"Mail help.desk@example.org today"},
       {u"\\$\\d{1,3}(?:,\\d{3})*(?:\\.\\d{2})?\\b", u"Make $50,000.00 fast"},
       {u"\\b(\\w+)(?:\\s+\\1)+\\b", u"This is is is issued"},
-      {u"(a|aa)+b", std::u16string(60, u'a')},
+      {u"(a|aa)+[bc]", std::u16string(60, u'a')},  // [bc]: no literal lets it be skipped
       {u"(?:x{2,5}y)+z", u"xxyxxxxxyxxyxxxy"},
       {u"[0-9]+ (?!years)[a-zA-Z]+", u"It took 11 years to buy 11 companies"},
       {u"(\\d+)(?:\\.(\\d+))?", u"version 10.4 and 3"},

@@ -1,5 +1,6 @@
 // libFuzzer target: arbitrary bytes become one or two engine calls, run through the engine
-// and the rewriting reference; any difference in an answer or a report is a crash. Run it
+// and the rewriting reference; any difference in an answer or a report is a crash, and so is a
+// fault that the pattern's diagnostics miss or a subject its facts wrongly say cannot match. Run it
 // with scripts/fuzz. Inputs it finds go into tests/engine/differential_regressions.txt.
 //
 // Bytes: the first selects the flags of each call (low nibble, high nibble); then come
@@ -46,6 +47,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<quarn::reference::Call> calls = Decode(data, size);
   if (calls.empty()) return 0;
   const quarn::reference::Comparison c = quarn::reference::Compare(calls, 100000);
+  if (c.verdict == quarn::reference::Verdict::kSame) {
+    quarn::reference::AnalysisTally tally;
+    const std::string disagreement = quarn::reference::CheckAnalyses(calls, c, tally);
+    if (disagreement.empty()) return 0;
+    std::fprintf(stderr, "The analysis disagrees with the reference: %s\n", disagreement.c_str());
+    for (const auto& call : calls)
+      std::fprintf(stderr, "%s\n", quarn::reference::RegressionLine(call).c_str());
+    std::abort();
+  }
   if (c.verdict != quarn::reference::Verdict::kDifferent) return 0;
   std::fprintf(stderr, "The engine and the reference differ on:\n");
   for (const auto& call : calls)

@@ -26,6 +26,7 @@
 #include <string_view>
 #include <vector>
 
+#include "quarn/analysis.h"
 #include "quarn/errors.h"
 #include "quarn/export.h"
 #include "quarn/quarn.h"
@@ -35,6 +36,7 @@ namespace quarn {
 class Program;
 struct Utf8Subject;
 struct Access;
+struct Analysis;
 
 // What one search may spend. The defaults are the legacy calls' own limits.
 struct Limits {
@@ -198,9 +200,23 @@ class QUARN_API Pattern {
   // The pieces of text between the matches (at most maxSplit matches, 0 for all).
   Split split(std::u16string_view text, size_t maxSplit = 0, const Limits& limits = {}) const;
 
+  // What the engine knows about the pattern before any search (quarn/analysis.h): every fault
+  // a search could meet and the warnings, how the engine reads the pattern, and what every
+  // match satisfies. Made once, when first asked for, and shared by the copies of a Pattern.
+  // A pattern with an error() lists that error, and its facts claim nothing.
+  const std::vector<Diagnostic>& diagnostics() const;
+  const Explanation& explain() const;
+  const PatternFacts& facts() const;
+  // All three as one JSON document (UTF-8), described in docs/pattern-analysis.md.
+  std::string explainJson() const;
+
  private:
+  const Analysis& analysis() const;
+
   std::shared_ptr<const Program> program_;
   std::optional<Error> error_;
+  // The analysis of a pattern refused before it is read (options, UTF-8).
+  std::shared_ptr<const Analysis> refused_;
 };
 
 }  // namespace quarn
