@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "analysis.h"
 #include "first.h"
 #include "text.h"
 
@@ -95,6 +96,13 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   if (text.size() > limits.subjectLength) {
     error_ = SubjectLengthError();
     return finish(SearchStatus::kError);
+  }
+  // A subject that the pattern's facts prove cannot match is answered at once; the facts only
+  // speak for subjects short enough that the depth limit cannot be reached, which a depth
+  // limit of this size bounds first.
+  if (from <= text.size() && text.size() - from <= limits.depth &&
+      CannotMatch(program.Analyzed().facts, text, from, limits.depth, limits.subjectLength)) {
+    return finish(SearchStatus::kNoMatch);
   }
   const StartFilter& filter = program.Filter();
   const bool skip = filter.Active() && filter.Levels() <= limits.depth;
