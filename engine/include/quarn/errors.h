@@ -65,7 +65,8 @@ struct QUARN_API Error {
   ErrorKind kind = ErrorKind::kInternal;
   std::u16string description;  // "Error in Quarn." + procedure + ": " + text, as reported
   // Where in the pattern (0-based, UTF-16 units) the faulty construct stands, when the engine
-  // can tell.
+  // can tell. For a UTF-8 pattern that does not decode (errInvalidUtf8), the units decoded
+  // before the ill-formed sequence, whose byte offset the description gives.
   std::optional<size_t> position;
 
   // The legacy report: "Error #" + number + ": " + description, in UTF-8.
