@@ -154,6 +154,10 @@ class Explainer {
         break;
       }
       items.push_back(Item(node, *plan));
+      if (plan->rest == node) {
+        tree_.regular = false;  // an atom that the reading cut empty: nothing further is read
+        break;
+      }
       node = plan->rest;
     }
     if (!opened || !closed) tree_.regular = false;  // a marker went into another construct

@@ -127,9 +127,18 @@ std::u16string_view Program::Internal() const {
 }
 
 const Analysis& Program::Analyzed() const {
-  std::call_once(analysisMade_,
-                 [this] { analysis_ = std::make_unique<const Analysis>(Analyze(*this)); });
+  std::call_once(analysisMade_, [this] {
+    analysis_ = std::make_unique<const Analysis>(Analyze(*this));
+    analysed_.store(true, std::memory_order_release);
+  });
   return *analysis_;
+}
+
+const PatternFacts* Program::FactsWorthUsing() const {
+  if (!analysed_.load(std::memory_order_acquire) && !costly_.load(std::memory_order_relaxed)) {
+    return nullptr;
+  }
+  return &Analyzed().facts;
 }
 
 std::optional<size_t> Program::PatternPosition(const Node* node, uint64_t offset) const {

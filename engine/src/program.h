@@ -10,6 +10,7 @@
 // at once. Covered by the engine and threads tests.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -26,6 +27,7 @@
 namespace quarn {
 
 struct Analysis;
+struct PatternFacts;
 
 // Where a match can begin. A position whose character is not admitted is skipped without a
 // search, which is exact only because every search from such a position would fail at its
@@ -89,6 +91,11 @@ class Program {
   // What the analysis knows of the pattern (explanation, diagnostics, facts), made the first
   // time it is asked for; only for a program without Error().
   const Analysis& Analyzed() const;
+  // The facts, for a search to skip subjects that cannot match, once they are worth their cost
+  // (a few times that of compiling): when the analysis is made already, or once a search of
+  // the pattern took many steps. Otherwise nothing.
+  const PatternFacts* FactsWorthUsing() const;
+  void NoteCostlySearch() const { costly_.store(true, std::memory_order_relaxed); }
   int16_t GroupCount() const { return groupCount_; }
   const Graph& Nodes() const { return *graph_; }
   const StartFilter& Filter() const { return filter_; }
@@ -104,6 +111,8 @@ class Program {
   StartFilter filter_;
   mutable std::once_flag analysisMade_;
   mutable std::unique_ptr<const Analysis> analysis_;
+  mutable std::atomic<bool> analysed_{false};
+  mutable std::atomic<bool> costly_{false};
 };
 
 }  // namespace quarn

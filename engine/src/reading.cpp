@@ -111,8 +111,10 @@ bool Reading::Nullable(const Piece* atom) {
       break;
     }
     bool consuming = false;
-    for (const Node* next : Onward(*plan, consuming))
-      stack.push_back(next);
+    for (const Node* next : Onward(*plan, consuming)) {
+      // A lookahead's inside ends where it began: only the rest after it goes on.
+      if (plan->kind != PlanKind::kLookahead || next == plan->rest) stack.push_back(next);
+    }
   }
   nullable_.emplace(atom, nullable);
   return nullable;

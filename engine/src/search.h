@@ -9,7 +9,8 @@
 //
 // Some steps are taken without being walked one by one, where that provably changes no
 // answer: a subject that the pattern's facts (analysis.h) prove cannot match is not searched
-// at all; start positions whose character cannot begin a match are skipped; a loop over one
+// at all, once the facts are made (by a caller, or after a costly search of the pattern);
+// start positions whose character cannot begin a match are skipped; a loop over one
 // character ("[a-z]*", ".*?") takes its characters in one go, at the depths the rewriting
 // would reach; and its rest is not tried at positions where it provably fails at once.
 //

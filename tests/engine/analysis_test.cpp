@@ -217,6 +217,8 @@ TEST(Analysis, DiagnosticsListWhatASearchCouldMeet) {
       {u"a", 6, {"error fault 0 1 20053"}},
       {u"$*", 0, {"warning empty-loop 0 2 20052"}},
       {u"(a*)*b", 0, {"warning empty-loop 0 5 20052"}},
+      {u"(?=a)*", 0, {"warning empty-loop 0 6 20052"}},
+      {u"((?=x?)a)*", 0, {}},  // what a lookahead reads is not taken
       {u"\\p{L}\\z",
        0,
        {"warning letter-escape 0 2 0", "warning brace-count 2 5 0", "warning letter-escape 5 7 0"}},
@@ -296,6 +298,10 @@ TEST(Analysis, ASubjectThatCannotMatchIsNotSearched) {
   EXPECT_FALSE(skipped.matched());
   EXPECT_FALSE(skipped.error());
   EXPECT_EQ(skipped.steps(), 0u);
+  // A fresh pattern makes its facts once a search of it proves costly, and uses them from then.
+  const Pattern fresh(u"(a|aa)+b");
+  EXPECT_GT(fresh.search(as).steps(), 1024u);
+  EXPECT_EQ(fresh.search(as).steps(), 0u);
   // Not when it can match, when the depth limit could be reached first, or past the
   // subject's length limit.
   EXPECT_FALSE(nested.facts().cannotMatch(as + u"b", 0, Limits()));

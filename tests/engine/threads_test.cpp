@@ -91,6 +91,27 @@ TEST(Threads, OneFreshPatternSharedByEightThreads) {
     EXPECT_EQ(answers, expected);
 }
 
+// The first thread to need a fresh pattern's analysis (a search of a short subject, or a
+// question about the pattern) makes it; the others wait for it and read the same.
+TEST(Threads, TheAnalysisIsMadeOnceWhileThreadsAskAndSearch) {
+  std::vector<std::string> expected;
+  std::vector<quarn::Pattern> patterns;
+  for (const Job& job : Jobs()) {
+    expected.push_back(quarn::Pattern(job.pattern).explainJson());
+    patterns.emplace_back(job.pattern);
+  }
+  std::vector<std::vector<std::string>> got(8, std::vector<std::string>(Jobs().size()));
+  OnEightThreads([&](int t) {
+    for (size_t i = 0; i < Jobs().size(); ++i) {
+      const size_t k = (i + static_cast<size_t>(t)) % Jobs().size();
+      if (t % 2 == 1) patterns[k].search(Jobs()[k].text);
+      got[t][k] = patterns[k].explainJson();
+    }
+  });
+  for (const auto& answers : got)
+    EXPECT_EQ(answers, expected);
+}
+
 TEST(Threads, APatternPerThread) {
   const auto expected = SingleThreaded();
   std::vector<std::vector<std::vector<int64_t>>> got(8);
