@@ -66,7 +66,7 @@ std::string_view KindName(NodeKind kind) {
 
 class Writer {
  public:
-  Writer(std::u16string_view pattern) : pattern_(pattern) {
+  explicit Writer(std::u16string_view pattern) : pattern_(pattern) {
     bytes_.reserve(pattern.size() + 1);
     size_t byte = 0;
     for (size_t i = 0; i < pattern.size(); ++i) {

@@ -319,12 +319,13 @@ class Explainer {
     const std::u16string_view q = plan.quantifier->text;
     const std::u16string_view atom = plan.atomPiece->text;
     const bool once = q == u"?" || q == u"??";
-    if (!once && atom.size() == 1 && std::u16string_view(u"*+?{").find(atom[0]) != q.npos) {
+    if (!once && atom.size() == 1 &&
+        std::u16string_view(u"*+?{").find(atom[0]) != std::u16string_view::npos) {
       tree_.regular = false;  // "**" reads the copies as quantifiers
     }
     if (q[0] != u'{') return;
     for (size_t i = 1; i < q.size(); ++i) {
-      if (q[i] < 32 || std::u16string_view(u"()[]\\|{").find(q[i]) != q.npos) {
+      if (q[i] < 32 || std::u16string_view(u"()[]\\|{").find(q[i]) != std::u16string_view::npos) {
         tree_.regular = false;  // braces that hide a group, a list or a marker
       }
     }

@@ -209,7 +209,7 @@ TEST(Analysis, DiagnosticsListWhatASearchCouldMeet) {
       {u"a(b", 0, {"error fault 1 2 20052"}},
       {u"[z-a]", 0, {"error fault 0 5 20050"}},
       {u"[az-a]*", 0, {"error fault 0 6 20050"}},
-      {std::u16string(u"[\0-\uFFFFz-a]", 11), 0, {}},  // every character is taken first
+      {std::u16string(u"[\0-\uFFFFz-a]", 8), 0, {}},  // every character is taken first
       {u"a**", 0, {"error fault 2 3 20052"}},
       {u"(a)\\2", 0, {"error fault 3 5 20052"}},
       {u"a{40000}", 0, {"error fault 1 8 6"}},
