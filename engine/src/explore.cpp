@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <unordered_map>
 
+#include "quarn/utf.h"
 #include "scanner.h"
 #include "text.h"
 
@@ -107,16 +108,17 @@ class Explorer {
       at = {p, anchor && anchor->start <= p && p < anchor->end ? anchor->end : p + 1};
     }
     // The same fault met again, at the same place or at one the search does not tell.
-    for (Exploration::Found& known : result_.faults) {
-      if (known.error.number != error.number || known.error.description != error.description) {
-        continue;
-      }
+    std::vector<size_t>& same =
+        faultsByText_[std::to_string(error.number) + ' ' + Utf16ToUtf8(error.description)];
+    for (const size_t k : same) {
+      Exploration::Found& known = result_.faults[k];
       if (known.error.position == error.position || !error.position) return;
       if (!known.error.position) {
         known = {error, at};
         return;
       }
     }
+    same.push_back(result_.faults.size());
     result_.faults.push_back({error, at});
   }
 
@@ -251,6 +253,7 @@ class Explorer {
   std::unordered_map<const Node*, const Node*> redirect_;
   std::vector<Expansion> expansions_;
   std::vector<const Piece*> skipped_;
+  std::unordered_map<std::string, std::vector<size_t>> faultsByText_;  // number and text
 };
 
 }  // namespace
