@@ -1,6 +1,7 @@
 // The words of the explanation (see describe.h).
 #include "describe.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "quarn/utf.h"
@@ -34,6 +35,11 @@ std::string Members(const ExplainNode& node) {
     }
   }
   return said.empty() ? "no character" : said;
+}
+
+// Whether ignoring case can matter for the characters from to to: letters of ASCII, or beyond.
+bool HasCase(char16_t from, char16_t to) {
+  return (from <= u'z' && to >= u'a') || (from <= u'Z' && to >= u'A') || to >= 0xC0;
 }
 
 std::string Times(uint32_t n) {
@@ -75,11 +81,9 @@ std::string Shown(char16_t c) {
 
 std::string DescribeLiteral(char16_t c, const Wording& w) {
   std::string said = "the character " + Shown(c);
-  if (w.ignoreCase && LowerCase(c) != c)
-    said += ", compared in lower case as " + Shown(LowerCase(c));
-  else if (w.ignoreCase)
-    said += ", compared in lower case";
-  return said;
+  if (!w.ignoreCase || !HasCase(c, c)) return said;
+  if (LowerCase(c) != c) return said + ", compared in lower case as " + Shown(LowerCase(c));
+  return said + ", compared in lower case";
 }
 
 std::string DescribeAtom(const ExplainNode& node, const Wording& w) {
@@ -135,7 +139,9 @@ std::string DescribeClass(const ExplainNode& node, std::u16string_view written, 
   } else {
     said = "one of " + Members(node);
   }
-  if (w.ignoreCase) said += ", compared in lower case";
+  const bool cased = std::any_of(node.members.begin(), node.members.end(),
+                                 [](const ClassMember& m) { return HasCase(m.from, m.to); });
+  if (w.ignoreCase && cased) said += ", compared in lower case";
   if (node.error) {
     said += "; a character that none of these takes reaches a faulty range, which is an error";
   }
@@ -182,6 +188,8 @@ std::string DescribeRepeat(const ExplainNode& node) {
   std::string said;
   if (node.max && *node.max == 0) {
     said = "0 times: the atom is skipped and never read";
+  } else if (node.min == 0 && node.max == 1u) {
+    said = node.greedy ? "optional, taken where it can be" : "optional, left out where it can be";
   } else if (!node.max) {
     said = Number(node.min) + " or more times" + how;
   } else if (node.min == *node.max) {
