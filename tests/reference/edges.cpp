@@ -7,6 +7,7 @@
 #include "quarn/pattern.h"
 #include "quarn/quarn_c.h"
 #include "quarn/utf.h"
+#include "reference.h"
 
 namespace quarn::reference {
 
@@ -431,7 +432,17 @@ class Checker {
 }  // namespace
 
 EdgeVerdict CheckEdges(const Call& call, const EdgeLimits& lowered) {
-  return Checker(call, lowered).Run();
+  EdgeVerdict verdict = Checker(call, lowered).Run();
+  // The legacy calls above changed the engine's stored match, which a refused call reads
+  // next: one call on both leaves the engine and the reference alike.
+  const ErrorReporter engine =
+      quarn::SetErrorReporter([](const EngineError&, std::u16string_view) {});
+  const ErrorReporter oracle = reference::SetErrorReporter([](const EngineError&, std::u16string_view) {});
+  quarn::Quarn(u"", u"", 0);
+  reference::Quarn(u"", u"", 0);
+  quarn::SetErrorReporter(engine);
+  reference::SetErrorReporter(oracle);
+  return verdict;
 }
 
 }  // namespace quarn::reference
