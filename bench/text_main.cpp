@@ -99,14 +99,14 @@ void CLoopOfSearches(benchmark::State& state, bool prepared) {
   size_t found = 0;
   for (auto _ : state) {
     found = 0;
-    quarn_text* text = prepared ? quarn_text_new(bytes.data(), bytes.size(), &limits, &error)
-                                : nullptr;
+    quarn_text* text =
+        prepared ? quarn_text_new(bytes.data(), bytes.size(), &limits, &error) : nullptr;
     quarn_span span;
     for (size_t start = 0;; ++found) {
       const int answer =
-          prepared ? quarn_search_text(pattern, text, start, &limits, &span, 1, &error)
-                   : quarn_search(pattern, bytes.data(), bytes.size(), start, &limits, &span, 1,
-                                  &error);
+          prepared
+              ? quarn_search_text(pattern, text, start, &limits, &span, 1, &error)
+              : quarn_search(pattern, bytes.data(), bytes.size(), start, &limits, &span, 1, &error);
       if (answer != QUARN_MATCH) break;
       start = static_cast<size_t>(span.end);
     }
