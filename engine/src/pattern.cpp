@@ -163,6 +163,7 @@ std::string_view Text::bytes() const {
 }
 
 std::optional<size_t> Text::unitAt(size_t offset) const {
+  if (error()) return std::nullopt;
   if (isUtf8()) return data_->UnitOf(offset);
   if (offset > units_.size()) return std::nullopt;
   return offset;

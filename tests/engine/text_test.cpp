@@ -240,6 +240,7 @@ TEST(Text, TheLengthLimitComesBeforeDecoding) {
   ASSERT_TRUE(refused.error());
   EXPECT_EQ(refused.error()->number, quarn::errOverflow);
   EXPECT_TRUE(refused.units().empty());
+  EXPECT_FALSE(refused.unitAt(0));
   EXPECT_EQ(Pattern("a").search(refused).error()->number, quarn::errOverflow);
   EXPECT_EQ(Pattern("a").search(std::string_view(longText)).error()->number, quarn::errOverflow);
   quarn_error error;
