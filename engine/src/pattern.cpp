@@ -93,10 +93,6 @@ std::shared_ptr<const TextData> Decode(std::shared_ptr<TextData> subject, const 
   return subject;
 }
 
-Error StartError(std::u16string_view what) {
-  return MakeError(what, errArgument, u"Search");
-}
-
 }  // namespace
 
 size_t TextData::ByteOf(size_t unit) const {
@@ -347,13 +343,7 @@ SearchResult Pattern::search(const Text& text, size_t start, const Limits& limit
   if (error_) return Access::Failed(error_);
   if (text.error()) return Access::Failed(text.error());
   const std::optional<size_t> unit = text.unitAt(start);
-  if (!unit) {
-    const std::u16string at = Decimal(static_cast<int64_t>(start));
-    if (start > text.size()) {
-      return Access::Failed(StartError(u"The start " + at + u" lies past the end of the text"));
-    }
-    return Access::Failed(StartError(u"The start byte " + at + u" lies inside a character"));
-  }
+  if (!unit) return Access::Failed(StartError(start, start > text.size()));
   return Access::Run(program_, text, *unit, limits);
 }
 
