@@ -36,8 +36,8 @@ Error ToError(const EngineError& error, std::optional<size_t> position = std::nu
   return Error{error.Number, error.Description, position};
 }
 
-SearchLimits ToSearchLimits(const Limits& limits) {
-  return {limits.depth, limits.subjectLength, limits.steps, limits.cancel, false};
+SearchLimits ToSearchLimits(const Limits& limits, Anchor anchor) {
+  return {limits.depth, limits.subjectLength, limits.steps, limits.cancel, false, anchor};
 }
 
 // Decodes text, or gives the error of its first ill-formed sequence.
@@ -72,12 +72,12 @@ struct Access {
   }
   static SearchResult Run(const std::shared_ptr<const Program>& program, std::u16string_view text,
                           size_t start, const Limits& limits,
-                          std::shared_ptr<const Utf8Subject> utf8);
+                          std::shared_ptr<const Utf8Subject> utf8, Anchor anchor = Anchor::kNone);
 };
 
 SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16string_view text,
                          size_t start, const Limits& limits,
-                         std::shared_ptr<const Utf8Subject> utf8) {
+                         std::shared_ptr<const Utf8Subject> utf8, Anchor anchor) {
   SearchResult result;
   if (program->Error()) {
     result.error_ = ToError(*program->Error(), program->ErrorPosition());
@@ -85,7 +85,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16
   }
   if (start > text.size()) return result;
   MatchState& state = Scratch();
-  const SearchOutcome outcome = state.Search(*program, text, start, ToSearchLimits(limits));
+  const SearchOutcome outcome = state.Search(*program, text, start, ToSearchLimits(limits, anchor));
   result.depth_ = outcome.deepest;
   result.steps_ = outcome.steps;
   if (outcome.status == SearchStatus::kError) {
@@ -98,11 +98,16 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16
   match.utf8_ = std::move(utf8);
   match.spans_.reserve(program->GroupCount() + 1);
   match.spans_.push_back(Match::Span{outcome.matchStart, outcome.matchEnd});
+  uint64_t lastClosing = 0;
   for (int n = 1; n <= program->GroupCount(); ++n) {
     const Capture& c = state.Group(n);
     if (!c.complete) {
       match.spans_.emplace_back();
       continue;
+    }
+    if (c.closing > lastClosing) {
+      lastClosing = c.closing;
+      match.lastIndex_ = n;
     }
     // A group closed before the place it opened (possible only through a stray marker
     // character) is shown as empty where it opened.
@@ -126,7 +131,10 @@ size_t After(const Match& match, std::u16string_view text) {
   return next;
 }
 
-void AppendReplacement(std::u16string& out, std::u16string_view replacement, const Match& m) {
+}  // namespace
+
+std::u16string Match::expand(std::u16string_view replacement) const {
+  std::u16string out;
   for (size_t i = 0; i < replacement.size(); ++i) {
     const char16_t c = replacement[i];
     if (c == u'$' && i + 1 < replacement.size()) {
@@ -137,16 +145,15 @@ void AppendReplacement(std::u16string& out, std::u16string_view replacement, con
         continue;
       }
       if (d >= u'0' && d <= u'9') {
-        if (d - u'0' <= m.groupCount()) out += m.group(d - u'0');
+        if (d - u'0' <= groupCount()) out += group(d - u'0');
         ++i;
         continue;
       }
     }
     out += c;
   }
+  return out;
 }
-
-}  // namespace
 
 std::string Error::report() const {
   return "Error #" + std::to_string(number) + ": " + message();
@@ -250,12 +257,28 @@ SearchResult Pattern::search(std::string_view utf8Text, size_t startByte,
   return Access::Run(program_, subject->units, subject->UnitAt(startByte), limits, subject);
 }
 
+SearchResult Pattern::match(std::u16string_view text, size_t start, const Limits& limits) const {
+  if (error_) return Access::Failed(error_);
+  return Access::Run(program_, text, start, limits, nullptr, Anchor::kStart);
+}
+
+SearchResult Pattern::fullMatch(std::u16string_view text, size_t start,
+                                const Limits& limits) const {
+  if (error_) return Access::Failed(error_);
+  return Access::Run(program_, text, start, limits, nullptr, Anchor::kWhole);
+}
+
 Matches Pattern::matches(std::u16string_view text, const Limits& limits) const {
+  return matches(text, 0, limits);
+}
+
+Matches Pattern::matches(std::u16string_view text, size_t start, const Limits& limits) const {
   Matches all;
   all.error_ = error_;
   if (!error_) all.program_ = program_;
   all.subject_ = text;
   all.limits_ = limits;
+  all.next_ = start;
   return all;
 }
 
@@ -274,7 +297,7 @@ Replaced Pattern::replace(std::u16string_view text, std::u16string_view replacem
   Matches all = matches(text, limits);
   for (const Match& m : all) {
     out.text += text.substr(copied, m.start() - copied);
-    AppendReplacement(out.text, replacement, m);
+    out.text += m.expand(replacement);
     copied = m.end();
     if (++out.count == maxCount) break;
   }

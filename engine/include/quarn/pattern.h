@@ -81,6 +81,11 @@ class QUARN_API Match {
   const std::optional<Span>& span(int group) const { return spans_[group]; }
   // The group's text (empty when it took no part), viewing the searched subject.
   std::u16string_view group(int n = 0) const;
+  // The group whose closing parenthesis the match passed last (0 when none took part).
+  int lastIndex() const { return lastIndex_; }
+  // replacement with "$0" to "$9" standing for the match and its groups (empty when a group
+  // took no part) and "$$" for "$"; any other "$" is itself. Pattern::replace puts this.
+  std::u16string expand(std::u16string_view replacement) const;
 
   // UTF-8 subjects only: the same places in bytes.
   size_t byteStart(int group = 0) const;
@@ -93,6 +98,7 @@ class QUARN_API Match {
   std::u16string_view subject_;
   std::shared_ptr<const Utf8Subject> utf8_;
   std::vector<std::optional<Span>> spans_;
+  int lastIndex_ = 0;
 };
 
 // A match, no match, or the error that ended the search (never mistaken for no match).
@@ -198,8 +204,17 @@ class QUARN_API Pattern {
   SearchResult search(std::string_view utf8Text, size_t startByte = 0,
                       const Limits& limits = {}) const;
 
+  // The match that begins at start, at no later position.
+  SearchResult match(std::u16string_view text, size_t start = 0, const Limits& limits = {}) const;
+  // The match that begins at start and ends at the end of text: where the first path found
+  // ends elsewhere, the pattern's other paths are tried, as a search tries them on failure.
+  SearchResult fullMatch(std::u16string_view text, size_t start = 0,
+                         const Limits& limits = {}) const;
+
   Matches matches(std::u16string_view text, const Limits& limits = {}) const;
   Matches matches(std::string_view utf8Text, const Limits& limits = {}) const;
+  // The matches from start on (anchors still see the whole text).
+  Matches matches(std::u16string_view text, size_t start, const Limits& limits) const;
 
   // Replaces every match (at most maxCount, 0 for all) with replacement, in which "$0" to
   // "$9" stand for the match and its groups (empty when a group took no part) and "$$" for
