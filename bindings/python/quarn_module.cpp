@@ -29,6 +29,28 @@
 
 namespace py = pybind11;
 
+// pos and endpos: ints, or objects with __index__, as re takes them (OverflowError past
+// the range of Py_ssize_t).
+struct Position {
+  Py_ssize_t value = 0;
+};
+
+namespace pybind11::detail {
+template <>
+struct type_caster<Position> {
+  PYBIND11_TYPE_CASTER(Position, const_name("int"));
+  bool load(handle source, bool) {
+    if (!PyIndex_Check(source.ptr())) return false;
+    value.value = PyNumber_AsSsize_t(source.ptr(), PyExc_OverflowError);
+    if (value.value == -1 && PyErr_Occurred()) throw error_already_set();
+    return true;
+  }
+  static handle cast(Position position, return_value_policy, handle) {
+    return PyLong_FromSsize_t(position.value);
+  }
+};
+}  // namespace pybind11::detail
+
 namespace {
 
 bool IsHighSurrogate(Py_UCS4 c) {
@@ -66,6 +88,13 @@ class Subject {
   size_t Before(size_t unit) const { return Locate(unit).first; }
   size_t After(size_t unit) const { return Locate(unit).second; }
 
+  // The units from one unit to another, as an object of the subject's type: between
+  // matches, which may end inside a character of two units.
+  py::object Piece(size_t from, size_t to) const {
+    if (wide_.empty()) return Slice(from, to);
+    return Make(units_.substr(from, to - from), true);
+  }
+
   // The characters from one position to another, as an object of the subject's type.
   py::object Slice(size_t from, size_t to) const {
     if (str_) {
@@ -80,8 +109,15 @@ class Subject {
         object_.ptr(), static_cast<Py_ssize_t>(from), static_cast<Py_ssize_t>(to)));
   }
 
-  // Units of a text without characters above U+FFFF as an object of this subject's kind.
-  py::object Make(std::u16string_view units) const {
+  // Units as an object of this subject's kind. Where pairs is true (the units came from
+  // texts with characters above U+FFFF) a surrogate pair is one character; otherwise each
+  // unit is one, lone surrogates included.
+  py::object Make(std::u16string_view units, bool pairs) const {
+    if (str_ && pairs && std::any_of(units.begin(), units.end(), IsHighSurrogate)) {
+      return py::reinterpret_steal<py::object>(PyUnicode_DecodeUTF16(
+          reinterpret_cast<const char*>(units.data()), static_cast<Py_ssize_t>(units.size() * 2),
+          "surrogatepass", nullptr));
+    }
     if (str_) {
       return py::reinterpret_steal<py::object>(PyUnicode_FromKindAndData(
           PyUnicode_2BYTE_KIND, units.data(), static_cast<Py_ssize_t>(units.size())));
@@ -314,7 +350,8 @@ class PyMatch {
       throw py::type_error(subject_->IsStr() ? "expected a str template, got a bytes-like object"
                                              : "expected a bytes-like template, got a str");
     }
-    return FromUnits(match_.expand(replacement.Units()));
+    return subject_->Make(match_.expand(replacement.Units()),
+                          subject_->HasWideCharacters() || replacement.HasWideCharacters());
   }
   py::object LastIndex() const {
     return match_.lastIndex() > 0 ? py::object(py::int_(match_.lastIndex())) : py::none();
@@ -328,16 +365,6 @@ class PyMatch {
   const py::object& Pattern() const { return pattern_; }
   py::ssize_t Pos() const { return pos_; }
   py::ssize_t Endpos() const { return endpos_; }
-
-  // Units as an object of the subject's kind; characters above U+FFFF are decoded.
-  py::object FromUnits(std::u16string_view units) const {
-    if (!subject_->IsStr() || std::none_of(units.begin(), units.end(), IsHighSurrogate)) {
-      return subject_->Make(units);
-    }
-    return py::reinterpret_steal<py::object>(
-        PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(units.data()),
-                              static_cast<Py_ssize_t>(units.size() * 2), "surrogatepass", nullptr));
-  }
 
  private:
   py::object GroupOr(int n, const py::object& fallback) const {
@@ -466,19 +493,16 @@ class PyPattern {
                                                 "object"
                                               : "expected a bytes-like replacement, got a str");
       }
-      if (!subject->HasWideCharacters() && !replacement->HasWideCharacters()) {
-        // Every unit is a character: the engine's replacement is the answer.
-        quarn::Replaced replaced;
-        {
-          py::gil_scoped_release unlocked;
-          replaced = compiled_->replace(subject->Units(), replacement->Units(), count, limits);
-        }
-        if (replaced.error) Raise(*replaced.error, *text_);
-        if (replaced.count == 0) return {SameText(*subject), 0};
-        return {subject->Make(replaced.text), replaced.count};
+      quarn::Replaced replaced;
+      {
+        py::gil_scoped_release unlocked;
+        replaced = compiled_->replace(subject->Units(), replacement->Units(), count, limits);
       }
-      return Rebuild(std::move(self), subject, count, limits,
-                     [&](const PyMatch& m) { return m.Expand(*replacement); });
+      if (replaced.error) Raise(*replaced.error, *text_);
+      if (replaced.count == 0) return {SameText(*subject), 0};
+      return {subject->Make(replaced.text,
+                            subject->HasWideCharacters() || replacement->HasWideCharacters()),
+              replaced.count};
     }
     const bool str = subject->IsStr();
     return Rebuild(std::move(self), subject, count, limits, [&](const PyMatch& m) {
@@ -512,16 +536,15 @@ class PyPattern {
       more = all.Next(want, [&](const quarn::Match& m) { batch.push_back(m); });
       for (const quarn::Match& m : batch) {
         const PyMatch match(subject, m, py::none(), window.pos, window.endpos);
-        const auto [start, end] = match.SpanOf(0);
-        pieces.append(subject->Slice(copied, static_cast<size_t>(start)));
+        pieces.append(subject->Piece(copied, m.start()));
         for (const py::handle group : match.Groups(py::none()))
           pieces.append(group);
-        copied = static_cast<size_t>(end);
+        copied = m.end();
       }
       used += batch.size();
     }
     if (all.Error()) Raise(*all.Error(), *text_);
-    pieces.append(subject->Slice(copied, subject->Length()));
+    pieces.append(subject->Piece(copied, subject->Units().size()));
     return pieces;
   }
 
@@ -548,7 +571,8 @@ class PyPattern {
   int Groups() const { return compiled_->groupCount(); }
 
  private:
-  // The subject with its matches replaced by what piece makes of each.
+  // The subject with its matches replaced by what piece makes of each; the text between them
+  // is cut where the engine's matches end, in units.
   template <typename Piece>
   std::pair<py::object, size_t> Rebuild(py::object self, const SubjectPtr& subject, size_t count,
                                         const quarn::Limits& limits, Piece&& piece) const {
@@ -560,16 +584,14 @@ class PyPattern {
     std::optional<quarn::Match> next;
     while ((count == 0 || used < count) &&
            all.Next(1, [&](const quarn::Match& m) { next.emplace(m); })) {
-      const PyMatch match(subject, *next, self, window.pos, window.endpos);
-      const auto [start, end] = match.SpanOf(0);
-      pieces.append(subject->Slice(copied, static_cast<size_t>(start)));
-      pieces.append(piece(match));
-      copied = static_cast<size_t>(end);
+      pieces.append(subject->Piece(copied, next->start()));
+      pieces.append(piece(PyMatch(subject, *next, self, window.pos, window.endpos)));
+      copied = next->end();
       ++used;
     }
     if (all.Error()) Raise(*all.Error(), *text_);
     if (used == 0) return {SameText(*subject), 0};
-    pieces.append(subject->Slice(copied, subject->Length()));
+    pieces.append(subject->Piece(copied, subject->Units().size()));
     return {subject->Slice(0, 0).attr("join")(pieces), used};
   }
 
@@ -628,10 +650,10 @@ class MatchIterator {
 constexpr py::ssize_t kEnd = std::numeric_limits<py::ssize_t>::max();
 
 template <PyPattern::Kind kind>
-py::object FindMethod(py::object self, py::handle string, py::ssize_t pos, py::ssize_t endpos,
+py::object FindMethod(py::object self, py::handle string, Position pos, Position endpos,
                       uint32_t depth, uint64_t subjectLength, uint64_t steps) {
   const auto& pattern = self.cast<const PyPattern&>();
-  return pattern.Find(kind, std::move(self), string, pos, endpos,
+  return pattern.Find(kind, std::move(self), string, pos.value, endpos.value,
                       MakeLimits(depth, subjectLength, steps));
 }
 
@@ -739,34 +761,39 @@ search method takes the keyword arguments depth (default 1000), subject_length (
       .def_property_readonly(
           "groupindex", [](const PyPattern&) { return py::dict(); },
           "Always empty: the patterns have no named groups.")
-      .def("search", &FindMethod<PyPattern::Kind::kSearch>, py::arg("string"), py::arg("pos") = 0,
-           py::arg("endpos") = kEnd, QUARN_LIMIT_ARGS,
+      .def("search", &FindMethod<PyPattern::Kind::kSearch>, py::arg("string"),
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
            "The leftmost match in string[pos:endpos] (anchors see the whole string before "
            "endpos), or None.")
-      .def("match", &FindMethod<PyPattern::Kind::kMatch>, py::arg("string"), py::arg("pos") = 0,
-           py::arg("endpos") = kEnd, QUARN_LIMIT_ARGS, "The match that begins at pos, or None.")
+      .def("match", &FindMethod<PyPattern::Kind::kMatch>, py::arg("string"),
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
+           "The match that begins at pos, or None.")
       .def("fullmatch", &FindMethod<PyPattern::Kind::kFullMatch>, py::arg("string"),
-           py::arg("pos") = 0, py::arg("endpos") = kEnd, QUARN_LIMIT_ARGS,
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
            "The match that begins at pos and ends at endpos, trying the pattern's other paths "
            "when the first one ends elsewhere; or None.")
       .def(
           "finditer",
-          [](py::object self, py::handle string, py::ssize_t pos, py::ssize_t endpos,
-             uint32_t depth, uint64_t subjectLength, uint64_t steps) {
+          [](py::object self, py::handle string, Position pos, Position endpos, uint32_t depth,
+             uint64_t subjectLength, uint64_t steps) {
             SubjectPtr subject = self.cast<const PyPattern&>().Checked(string);
-            return std::make_unique<MatchIterator>(std::move(self), std::move(subject), pos, endpos,
+            return std::make_unique<MatchIterator>(std::move(self), std::move(subject), pos.value,
+                                                   endpos.value,
                                                    MakeLimits(depth, subjectLength, steps));
           },
-          py::arg("string"), py::arg("pos") = 0, py::arg("endpos") = kEnd, QUARN_LIMIT_ARGS,
+          py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd},
+          QUARN_LIMIT_ARGS,
           "An iterator over the non-overlapping matches, searching as it goes (without the "
           "GIL). After an empty match the next search starts one character later.")
       .def(
           "findall",
-          [](const PyPattern& self, py::handle string, py::ssize_t pos, py::ssize_t endpos,
+          [](const PyPattern& self, py::handle string, Position pos, Position endpos,
              uint32_t depth, uint64_t subjectLength, uint64_t steps) {
-            return self.FindAll(string, pos, endpos, MakeLimits(depth, subjectLength, steps));
+            return self.FindAll(string, pos.value, endpos.value,
+                                MakeLimits(depth, subjectLength, steps));
           },
-          py::arg("string"), py::arg("pos") = 0, py::arg("endpos") = kEnd, QUARN_LIMIT_ARGS,
+          py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd},
+          QUARN_LIMIT_ARGS,
           "The matches as a list: their texts, the texts of the one group, or tuples of the "
           "groups' texts ('' for a group that took no part), as re.findall.")
       .def(

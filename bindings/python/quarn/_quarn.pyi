@@ -80,6 +80,10 @@ class Match:
     @property
     def re(self) -> "Pattern":
         """The pattern that matched."""
+    def __copy__(self) -> "Match":
+        """Matches are immutable."""
+    def __deepcopy__(self, memo: Any) -> "Match":
+        """Matches are immutable."""
 
 class MatchIterator(Iterator[Match]):
     """The lazy iterator that finditer() gives."""
@@ -131,6 +135,10 @@ class Pattern:
              count: int = 0, *, depth: int = 1000, subject_length: int = 32766,
              steps: int = 0) -> tuple[Any, int]:
         """As sub(), and the number of replacements."""
+    def __copy__(self) -> "Pattern":
+        """Patterns are immutable."""
+    def __deepcopy__(self, memo: Any) -> "Pattern":
+        """Patterns are immutable."""
     def split(self, string: _Subject, maxsplit: int = 0, *, depth: int = 1000,
               subject_length: int = 32766, steps: int = 0) -> list[Any]:
         """The pieces of string between the matches, with the groups' texts."""
