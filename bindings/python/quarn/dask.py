@@ -39,7 +39,7 @@ def files(paths: Paths) -> list[str]:
     names = [paths] if isinstance(paths, (str, os.PathLike)) else list(paths)
     found: list[str] = []
     for name in map(os.fspath, names):
-        matched = sorted(glob.glob(name)) if glob.has_magic(name) else [name]
+        matched = sorted(glob.glob(name, recursive=True)) if glob.has_magic(name) else [name]
         if not matched or not all(os.path.isfile(path) for path in matched):
             raise FileNotFoundError(f"no file matches {name!r}")
         found.extend(matched)
