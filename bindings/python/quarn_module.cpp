@@ -156,9 +156,15 @@ class Subject {
   }
 
   void Widen(const unsigned char* data) {
-    owned_.resize(length_);
-    std::copy(data, data + length_, owned_.begin());
-    units_ = owned_;
+    char16_t* out = Allocate(length_);
+    std::copy(data, data + length_, out);
+  }
+
+  // Room for the units, left uninitialised: every unit is written once.
+  char16_t* Allocate(size_t units) {
+    owned_.reset(new char16_t[units]);
+    units_ = std::u16string_view(owned_.get(), units);
+    return owned_.get();
   }
 
   // Characters above U+FFFF become two units each; the positions of those characters are
@@ -167,9 +173,8 @@ class Subject {
     size_t wide = 0;
     for (size_t i = 0; i < length_; ++i)
       wide += data[i] > 0xFFFF;
-    owned_.resize(length_ + wide);
     wide_.reserve(wide);
-    char16_t* out = owned_.data();
+    char16_t* out = Allocate(length_ + wide);
     for (size_t i = 0; i < length_; ++i) {
       const Py_UCS4 c = data[i];
       if (c > 0xFFFF) {
@@ -180,7 +185,6 @@ class Subject {
         *out++ = static_cast<char16_t>(c);
       }
     }
-    units_ = owned_;
   }
 
   // (before, after) for unit: equal unless unit is inside a character of two units.
@@ -202,8 +206,8 @@ class Subject {
 
   py::object object_;
   bool str_ = false;
-  size_t length_ = 0;     // in positions of the object
-  std::u16string owned_;  // the units, unless the object's storage is read
+  size_t length_ = 0;                  // in positions of the object
+  std::unique_ptr<char16_t[]> owned_;  // the units, unless the object's storage is read
   std::u16string_view units_;
   std::vector<size_t> wide_;  // positions of the characters above U+FFFF
 };

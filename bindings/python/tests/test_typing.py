@@ -5,6 +5,7 @@ about every public name."""
 import inspect
 import os
 import re
+import site
 import subprocess
 import sys
 from pathlib import Path
@@ -15,6 +16,10 @@ import quarn
 import quarn.dask
 
 PACKAGE_PARENT = str(Path(quarn.__file__).parent.parent)
+# mypy finds an installed package by itself and refuses site directories in MYPYPATH; a
+# build tree must be named.
+SEARCH_PATH = {} if PACKAGE_PARENT in site.getsitepackages() else {
+    "MYPYPATH": PACKAGE_PARENT, "PYTHONPATH": PACKAGE_PARENT}
 pytest.importorskip("mypy")
 
 
@@ -25,7 +30,7 @@ def readme_examples():
 
 
 def mypy(*arguments, cwd):
-    env = dict(os.environ, MYPYPATH=PACKAGE_PARENT)
+    env = dict(os.environ, **SEARCH_PATH)
     return subprocess.run([sys.executable, "-m", "mypy", "--no-incremental",
                            "--cache-dir", os.devnull, *arguments],
                           capture_output=True, text=True, env=env, cwd=cwd)
@@ -45,7 +50,7 @@ def test_the_readme_examples_pass_mypy_strict(tmp_path):
 
 def test_the_stub_agrees_with_the_compiled_module(tmp_path):
     allowlist = Path(__file__).with_name("stubtest_allowlist.txt")
-    env = dict(os.environ, MYPYPATH=PACKAGE_PARENT, PYTHONPATH=PACKAGE_PARENT)
+    env = dict(os.environ, **SEARCH_PATH)
     checked = subprocess.run([sys.executable, "-m", "mypy.stubtest", "quarn._quarn",
                               "--allowlist", str(allowlist)],
                              capture_output=True, text=True, env=env, cwd=tmp_path)
