@@ -102,7 +102,7 @@ LARGE = (
     ("absent literal", "Xyzzyq", lambda p, s, **k: p.search(s, **k)),
     ("literal finditer", "License", lambda p, s, **k: sum(1 for _ in p.finditer(s, **k))),
     ("literal sub", "License", lambda p, s, **k: p.sub("Licence", s, **k)),
-    ("findall \\d+", r"\d+", lambda p, s, **k: p.findall(s, **k)),
+    ("findall", r"\d+", lambda p, s, **k: p.findall(s, **k)),
 )
 
 
