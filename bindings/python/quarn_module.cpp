@@ -399,7 +399,7 @@ class PyMatch {
 class Iteration {
  public:
   Iteration(const quarn::Pattern& pattern, const Window& window, const quarn::Limits& limits)
-      : all_(pattern.matches(window.units, window.start, limits)) {}
+      : all_(pattern.matches(quarn::Text(window.units), window.start, limits)) {}
   Iteration(const Iteration&) = delete;
   Iteration& operator=(const Iteration&) = delete;
 

@@ -77,22 +77,33 @@ TEST(Anchored, OneStartDoesNotOverflowTheScanAndLimitsStillHold) {
   EXPECT_EQ(Pattern(u"b").search(text).error()->number, quarn::errOverflow);
   EXPECT_FALSE(Pattern(u"b").match(text));
   EXPECT_FALSE(Pattern(u"b").match(text).error());
-  EXPECT_EQ(Pattern(u"b").fullMatch(text + u"a").error()->number, quarn::errOverflow);
+  const std::u16string longer = text + u"a";
+  EXPECT_EQ(Pattern(u"b").fullMatch(longer).error()->number, quarn::errOverflow);
   // Trying the other paths can need more depth than the first match did.
   const Pattern lazy(u"a*?");
-  EXPECT_TRUE(lazy.match(std::u16string(600, u'a')));
-  EXPECT_EQ(lazy.fullMatch(std::u16string(600, u'a')).error()->number, quarn::errSyntax);
+  const std::u16string run(600, u'a');
+  EXPECT_TRUE(lazy.match(run));
+  EXPECT_EQ(lazy.fullMatch(run).error()->number, quarn::errSyntax);
   EXPECT_EQ(Pattern(u"a(").fullMatch(u"a").error()->number, quarn::errSyntax);
 }
 
 TEST(Anchored, MatchesFromAStartPosition) {
   const Pattern p(u"^a|b");
   std::vector<size_t> starts;
-  for (const quarn::Match& m : p.matches(u"abab", 1, {}))
+  for (const quarn::Match& m : p.matches(quarn::Text(u"abab"), 1, {}))
     starts.push_back(m.start());
   EXPECT_EQ(starts, (std::vector<size_t>{1, 3}));  // "^" sees the whole text
-  quarn::Matches past = p.matches(u"ab", 3, {});
+  // In UTF-8 the start is a byte offset on a character, as search() takes it.
+  starts.clear();
+  for (const quarn::Match& m : p.matches(quarn::Text("\xc3\xa9" "bab"), 2, {}))
+    starts.push_back(m.start());
+  EXPECT_EQ(starts, (std::vector<size_t>{1, 3}));
+  quarn::Matches inside = p.matches(quarn::Text("\xc3\xa9" "bab"), 1, {});
+  EXPECT_TRUE(inside.begin() == inside.end());
+  EXPECT_EQ(inside.error()->number, p.search(quarn::Text("\xc3\xa9" "bab"), 1).error()->number);
+  quarn::Matches past = p.matches(quarn::Text(u"ab"), 3, {});
   EXPECT_TRUE(past.begin() == past.end());
+  EXPECT_TRUE(past.error());
 }
 
 TEST(Anchored, LastIndexIsTheGroupClosedLast) {
