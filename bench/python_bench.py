@@ -189,9 +189,9 @@ def main():
     print(f"\nThe large family, one {arguments.megabytes} MB str: time per call and, in "
           "parentheses, quarn's time divided by re's:\n")
     print("| workload | quarn (str) | quarn (Text) | re |\n| --- | --- | --- | --- |")
-    for caption, pattern, on_str, on_text, theirs in large_rows(
+    for name, pattern, on_str, on_text, theirs in large_rows(
             arguments.megabytes, arguments.min_time, arguments.repetitions):
-        print(f"| large/{caption} `{pattern}` | {duration(on_str)} ({ratio(on_str / theirs)}) | "
+        print(f"| large/{name} `{pattern}` | {duration(on_str)} ({ratio(on_str / theirs)}) | "
               f"{duration(on_text)} ({ratio(on_text / theirs)}) | {duration(theirs)} |")
     if notes:
         print("\nWorkloads left out:\n")
