@@ -204,9 +204,8 @@ void Form1::CreateControls() {
                      this);
   Label4->setGeometry(TwipsToPixels(3600, 2760, 4455, 255));
   Label7 = MakeLabel(QStringLiteral("Label7"),
-                     QStringLiteral("Quarn is free: use it in your own programs and pass this "
-                                    "demo on to anyone."),
-                     this);
+                     // Short enough for its two lines at the window's smallest width.
+                     QStringLiteral("Quarn is free: use it and pass it on."), this);
   Label7->setGeometry(TwipsToPixels(3600, 3060, 3735, 435));
   Label7->setWordWrap(true);
   for (QLabel* label : {Label4, Label7}) {
