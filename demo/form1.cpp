@@ -252,6 +252,8 @@ void Form1::resizeEvent(QResizeEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  // The program ends with this window, the workbench's test cases too.
+  if (workbench_ != nullptr) workbench_->offerToSave();
   // Only a close that the user asked for through the window system says goodbye; the
   // program closing the window does not.
   if (event->spontaneous() && commandLine_.toLower() != QStringLiteral("/debug")) {
@@ -399,6 +401,10 @@ void Form1::ShowHelp() {
 
 void Form1::ShowWorkbench() {
   if (workbench_ == nullptr) workbench_ = new Workbench(this);
+  // The workbench takes up what the window has now; it searches without options, as this one.
+  workbench_->setFlags(0);
+  workbench_->setPattern(RE->currentText());
+  workbench_->setSubject(Text->currentText());
   workbench_->show();
   workbench_->raise();
   workbench_->activateWindow();

@@ -4,9 +4,9 @@
 #include "helpwindow.h"
 
 #include <QFile>
+#include <QKeyEvent>
 #include <QMargins>
 #include <QScreen>
-#include <QKeyEvent>
 #include <QStringList>
 #include <QTextBrowser>
 #include <QVBoxLayout>
