@@ -351,6 +351,13 @@ QList<QRect> SubjectEdit::markArea(const Mark& mark) const {
   return area;
 }
 
+int SubjectEdit::loneLineFeeds(const QString& text) {
+  int count = 0;
+  for (qsizetype i = 0; i < text.size(); ++i)
+    count += text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r') ? 1 : 0;
+  return count;
+}
+
 int SubjectEdit::readLineFeedsAsCrLf(qsizetype from, qsizetype to) {
   const int first = documentPosition(from, false);
   const int last = documentPosition(to, true);
@@ -492,9 +499,7 @@ void SubjectEdit::insertFromMimeData(const QMimeData* source) {
   const QString text = source->text();
   const int from = textCursor().selectionStart();
   insertEngineText(text);
-  int lone = 0;
-  for (qsizetype i = 0; i < text.size(); ++i)
-    lone += text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r') ? 1 : 0;
+  const int lone = loneLineFeeds(text);
   if (lone > 0)
     emit loneLineFeedsPasted(lone, enginePosition(from), enginePosition(textCursor().position()));
 }

@@ -60,6 +60,8 @@ class SubjectEdit : public QPlainTextEdit {
   // text that is laid out, or the bar of an empty one.
   QList<QRect> markArea(const Mark& mark) const;
 
+  // How many LFs of text are not the end of a CR LF.
+  static int loneLineFeeds(const QString& text);
   // Makes each lone LF between the engine positions from and to a CR LF, as one step that the
   // user can undo; answers how many there were.
   int readLineFeedsAsCrLf(qsizetype from, qsizetype to);

@@ -64,6 +64,9 @@ constexpr int kExpandedMatches = 20;
 // Characters of each text that the C++ line shows; Copy copies them all.
 constexpr size_t kShownLiteral = 200;
 
+// The tabs of the results, in their order.
+enum ResultTab { kMatchesTab, kReplaceTab, kSplitTab };
+
 const QString kTitle = QStringLiteral("Quarn Pattern Workbench");
 
 // Gives widget's text (or role) the ink of hue derived from the window's palette, or the
@@ -110,13 +113,6 @@ QTreeView* ListView(const char* name, const QString& accessibleName, QAbstractIt
   view->setUniformRowHeights(true);
   view->setAlternatingRowColors(true);
   return view;
-}
-
-int LoneLineFeeds(const QString& text) {
-  int count = 0;
-  for (qsizetype i = 0; i < text.size(); ++i)
-    count += text[i] == u'\n' && (i == 0 || text[i - 1] != u'\r') ? 1 : 0;
-  return count;
 }
 
 // Replaces edit's text as a step that its undo can take back.
@@ -464,7 +460,7 @@ void Workbench::setPattern(const QString& pattern) {
 
 void Workbench::setSubject(const QString& subject, bool offerLineFeeds) {
   if (subject_->engineText() != subject) subject_->setEngineText(subject);
-  const int lone = offerLineFeeds ? LoneLineFeeds(subject) : 0;
+  const int lone = offerLineFeeds ? SubjectEdit::loneLineFeeds(subject) : 0;
   if (lone > 0) OfferLineFeeds(lone, 0, subject.size());
 }
 
@@ -476,7 +472,7 @@ void Workbench::setFlags(int32_t flags) {
 
 void Workbench::setReplacement(const QString& replacement) {
   ReplaceText(replacement_, replacement);
-  results_->setCurrentIndex(1);
+  results_->setCurrentIndex(kReplaceTab);
 }
 
 int Workbench::Flags() const {
@@ -549,8 +545,9 @@ void Workbench::StartSearch() {
   request.flags = Flags();
   request.depthLimit = static_cast<uint32_t>(depthLimit_->value());
   request.subjectLimit = static_cast<uint64_t>(subjectLimit_->value());
-  if (results_->currentIndex() == 1) request.replacement = replacement_->text().toStdU16String();
-  request.split = results_->currentIndex() == 2;
+  if (results_->currentIndex() == kReplaceTab)
+    request.replacement = replacement_->text().toStdU16String();
+  request.split = results_->currentIndex() == kSplitTab;
   for (const TestCase& test : testCases())
     request.caseSubjects.push_back(test.subject.toStdU16String());
 
@@ -572,7 +569,8 @@ void Workbench::StartSearch() {
 void Workbench::PreviewWanted() {
   if (pending_ || !shown_) return;
   const int tab = results_->currentIndex();
-  if ((tab == 1 && !shown_->replaced) || (tab == 2 && !shown_->split)) StartSearch();
+  if ((tab == kReplaceTab && !shown_->replaced) || (tab == kSplitTab && !shown_->split))
+    StartSearch();
 }
 
 void Workbench::Show(const std::shared_ptr<const BenchOutcome>& outcome, const QString& subject,
