@@ -882,6 +882,11 @@ void WorkbenchTest::startOptions_data() {
   QTest::newRow("cases and a subject")
       << QStringList{"--cases", "CASES", "--subject", "SUBJECT"} << "" << date << "Due 1 Jan 27\r\n"
       << "(Select one)";
+  QTest::newRow("a subject of lone LFs")
+      << QStringList{"--pattern", "\\d+", "--subject", "LINES"} << ""
+      << "\\d+"
+      << "1\n2\n"
+      << "(Select one)";
   QTest::newRow("a pattern and a subject")
       << QStringList{"--pattern", "\\d+", "--subject", "SUBJECT"} << ""
       << "\\d+"
@@ -930,6 +935,7 @@ void WorkbenchTest::startOptions() {
   write(QStringLiteral("OTHER"), QByteArray(lines).replace("[1-2]", "[1-3]"));
   write(QStringLiteral("SUBJECT"), "Due 1 Jan 27\r\n");
   write(QStringLiteral("BAD"), "a\xC3(");
+  write(QStringLiteral("LINES"), "1\n2\n");
   for (QString& argument : arguments) {
     if (QFile::exists(dir.filePath(argument))) argument = dir.filePath(argument);
   }
@@ -943,6 +949,9 @@ void WorkbenchTest::startOptions() {
   QCOMPARE(Control<QComboBox>(bench.window, "Example")->currentText(), caption);
   QCOMPARE(bench.questions, QStringList());
   QCOMPARE(bench.window.testCases().size(), arguments.contains(dir.filePath("CASES")) ? 1 : 0);
+  // A subject file with lone LFs brings the offer to read them as CR LF.
+  QCOMPARE(Control<QWidget>(bench.window, "LineFeedOffer")->isHidden(),
+           !subject.contains(QStringLiteral("2\n")));
 }
 
 // Every match is counted and listed, however many there are: the list loads its rows as it
