@@ -49,6 +49,18 @@ std::optional<QString> ReadUtf8(const QString& fileName, QString* error) {
   return text;
 }
 
+std::optional<quarn::demo::CaseFile> ReadCaseFile(const QString& fileName, QString* error) {
+  QFile file(fileName);
+  std::optional<quarn::demo::CaseFile> cases;
+  if (file.open(QIODevice::ReadOnly)) {
+    cases = quarn::demo::ReadCases(file.readAll(), error);
+  } else {
+    *error = file.errorString();
+  }
+  if (!cases) *error = QStringLiteral("cannot open %1: %2").arg(fileName, *error);
+  return cases;
+}
+
 }  // namespace
 
 Launch ParseLaunch(const QStringList& arguments) {
@@ -109,14 +121,9 @@ QString StartWorkbench(Workbench& bench, const Launch& launch) {
   }
   std::optional<quarn::demo::CaseFile> cases;
   if (!launch.cases.isEmpty()) {
-    QFile file(launch.cases);
     QString error;
-    if (file.open(QIODevice::ReadOnly)) {
-      cases = quarn::demo::ReadCases(file.readAll(), &error);
-    } else {
-      error = file.errorString();
-    }
-    if (!cases) return QStringLiteral("cannot open %1: %2").arg(launch.cases, error);
+    cases = ReadCaseFile(launch.cases, &error);
+    if (!cases) return error;
     const QString source = QStringLiteral("--cases %1").arg(launch.cases);
     if (!Agree(asked.pattern, asked.patternFrom, cases->pattern, source) ||
         !Agree(asked.flags, asked.flagsFrom, cases->flags, source)) {
