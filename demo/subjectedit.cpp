@@ -329,11 +329,14 @@ QList<QRect> SubjectEdit::markArea(const Mark& mark) const {
   const int to = documentPosition(mark.end, true);
   QList<QRect> area;
   const QPointF offset = contentOffset();
-  for (QTextBlock block = document()->findBlock(from); block.isValid() && block.position() < to;
-       block = block.next()) {
+  // Only the blocks in view are laid out, and only they are painted.
+  QTextBlock block = document()->findBlock(from);
+  if (block.blockNumber() < firstVisibleBlock().blockNumber()) block = firstVisibleBlock();
+  for (; block.isValid() && block.position() < to; block = block.next()) {
+    const QRectF bounds = blockBoundingGeometry(block).translated(offset);
+    if (bounds.top() > viewport()->height()) break;
     const QTextLayout* layout = block.layout();
-    const QPointF origin =
-        blockBoundingGeometry(block).translated(offset).topLeft() + layout->position();
+    const QPointF origin = bounds.topLeft() + layout->position();
     const int first = std::max(from - block.position(), 0);
     const int last = to - block.position();  // past the block's text: its break is marked too
     for (int i = 0; i < layout->lineCount(); ++i) {
