@@ -49,7 +49,7 @@ BenchOutcome RunBench(const BenchRequest& request, const std::atomic<bool>* canc
 
   // A stopped preview is cut short by the same error as the matches, unless cancelled.
   const auto stopped = [&](const std::optional<Error>& error) {
-    if (error && error->number == errCancelled) outcome.error = error;
+    if (error && error->kind == ErrorKind::kCancelled) outcome.error = error;
     return outcome.cancelled();
   };
   if (request.replacement) {
@@ -72,11 +72,6 @@ BenchOutcome RunBench(const BenchRequest& request, const std::atomic<bool>* canc
     if (done.matched) done.matchText = result.match().group();
   }
   return outcome;
-}
-
-bool SubjectTooLong(const Error& error, size_t length, uint64_t limit) {
-  const uint64_t hosts = Limits{}.subjectLength;
-  return error.number == errOverflow && (length > limit || (limit == hosts && length == hosts));
 }
 
 }  // namespace quarn::demo

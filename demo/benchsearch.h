@@ -69,17 +69,11 @@ struct BenchOutcome {
   std::optional<Split> split;
   std::vector<CaseOutcome> cases;
 
-  bool cancelled() const { return error && error->number == errCancelled; }
+  bool cancelled() const { return error && error->kind == ErrorKind::kCancelled; }
 };
 
 // Runs request; once *cancel is true (when given) the running search ends with errCancelled
 // and nothing more is searched.
 BenchOutcome RunBench(const BenchRequest& request, const std::atomic<bool>* cancel);
-
-// Whether error, from searching a subject of that length under a length limit of limit, comes
-// of the subject's length: longer subjects end every search with an overflow before it
-// starts, and at the hosts' limit a search that finds nothing in a subject of exactly that
-// length overflows as it ends.
-bool SubjectTooLong(const Error& error, size_t length, uint64_t limit);
 
 }  // namespace quarn::demo

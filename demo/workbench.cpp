@@ -595,7 +595,7 @@ void Workbench::ShowError() {
                                            : std::nullopt);
   QString hint;
   const auto length = static_cast<size_t>(shownSubject_.size());
-  if (error && quarn::demo::SubjectTooLong(*error, length, shownLimit_)) {
+  if (error && error->kind == quarn::ErrorKind::kSubjectLength) {
     const QString limit = shownLimit_ == static_cast<uint64_t>(kHostLength)
                               ? tr("hosts search at most %L1").arg(kHostLength)
                               : tr("the limit is %L1").arg(shownLimit_);
