@@ -298,4 +298,71 @@ TEST(Analysis, EveryPatternIsExplainedAndItsFaultsListed) {
   }
 }
 
+nlohmann::json Analyzed(std::string_view pattern, int32_t flags = 0) {
+  char* text = quarn_analyze(pattern.data(), pattern.size(), flags);
+  const nlohmann::json analysis = nlohmann::json::parse(text);
+  quarn_string_free(text);
+  return analysis;
+}
+
+// The fields of docs/pattern-analysis.md, with places in units and in bytes.
+TEST(Analysis, TheJsonGivesUnitsAndBytes) {
+  // "é" is one unit and two bytes, the emoji two units and four bytes.
+  const nlohmann::json a = Analyzed("\xC3\xA9(x|\xF0\x9F\x98\x80)+\\p{L}[z-a]");
+  EXPECT_EQ(a.at("groups"), 1);
+  const nlohmann::json& group = a.at("tree").at("children").at(1).at("children").at(0);
+  EXPECT_EQ(group.at("kind"), "group");
+  EXPECT_EQ(group.at("group"), 1);
+  EXPECT_EQ(group.at("start"), 1);
+  EXPECT_EQ(group.at("end"), 7);
+  EXPECT_EQ(group.at("byteStart"), 2);
+  EXPECT_EQ(group.at("byteEnd"), 10);
+  const nlohmann::json& repeat = a.at("tree").at("children").at(1);
+  EXPECT_EQ(repeat.at("min"), 1);
+  EXPECT_TRUE(repeat.at("max").is_null());
+  EXPECT_EQ(repeat.at("greedy"), true);
+  EXPECT_EQ(repeat.at("quantifier"), "+");
+
+  // Diagnostics in the order of the pattern: the letter escape, its count, then the fault.
+  const nlohmann::json& d = a.at("diagnostics");
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(d[0].at("code"), "letter-escape");
+  EXPECT_EQ(d[0].at("byteStart"), 11);
+  EXPECT_TRUE(d[0].at("error").is_null());
+  EXPECT_EQ(d[1].at("code"), "brace-count");
+  const nlohmann::json& fault = d[2].at("error");
+  EXPECT_EQ(d[2].at("severity"), "error");
+  EXPECT_EQ(fault.at("number"), 20050);
+  EXPECT_EQ(fault.at("kind"), "pattern-syntax");
+  EXPECT_EQ(fault.at("report"),
+            "Error #20050: Error in Quarn.MatchSquareBrackets: Invalid range in regular "
+            "expression [z-a]");
+  EXPECT_EQ(fault.at("position"), 13);
+  EXPECT_EQ(fault.at("bytePosition"), 16);
+  EXPECT_EQ(a.at("facts").at("faultFree"), false);
+
+  // A class lists its members; the facts say what every match needs.
+  const nlohmann::json words = Analyzed("[a-c\\n_]x+y", quarn::reIgnoreCase);
+  const nlohmann::json& members = words.at("tree").at("children").at(0).at("members");
+  EXPECT_EQ(members.at(0).at("fromCode"), 'a');
+  EXPECT_EQ(members.at(0).at("to"), "c");
+  EXPECT_EQ(members.at(1).at("lineBreak"), true);
+  EXPECT_EQ(members.at(2).at("from"), "_");
+  const nlohmann::json& facts = words.at("facts");
+  EXPECT_EQ(facts.at("minLength"), 3);
+  EXPECT_EQ(facts.at("requiredLiterals"), nlohmann::json::array({"xy"}));
+  EXPECT_EQ(facts.at("levelsPerCharacter"), 1);
+  EXPECT_EQ(facts.at("depthSafeLength"), 499);
+
+  // Refused before it is read: the options' error, with the pattern's tree kept; a pattern
+  // that is not UTF-8 has no tree to keep.
+  const nlohmann::json both = Analyzed("ab", quarn::reSingleLine | quarn::reMultiline);
+  EXPECT_EQ(both.at("diagnostics").at(0).at("error").at("kind"), "invalid-options");
+  EXPECT_EQ(both.at("tree").at("kind"), "sequence");
+  const nlohmann::json bad = Analyzed("a\xFF");
+  EXPECT_EQ(bad.at("diagnostics").at(0).at("error").at("kind"), "invalid-utf8");
+  EXPECT_EQ(bad.at("tree").at("kind"), "error");
+  EXPECT_EQ(bad.at("facts").at("complete"), false);
+}
+
 }  // namespace
