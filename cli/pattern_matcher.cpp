@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "line_matcher.h"
+#include "search_limits.h"
 
 namespace quarn::cli {
 
@@ -26,6 +27,7 @@ std::optional<Limit> LimitOf(const Error& error) {
     return Limit::Length;
   }
   if (error.number == errOutOfMemory) return Limit::Memory;
+  if (error.number == errStepLimit) return Limit::Steps;
   return std::nullopt;
 }
 
@@ -109,6 +111,7 @@ class PatternMatcher : public LineMatcher {
   explicit PatternMatcher(const MatchSettings& settings)
       : anchoring_(settings.anchoring),
         limits_(settings.limits),
+        maxSteps_(settings.maxSteps),
         wordCharacter_(u"\\w", settings.flags) {
     for (size_t i = 0; i < settings.patterns.size(); ++i)
       patterns_.push_back(Prepare(settings.patterns[i], settings.flags, i));
@@ -117,17 +120,18 @@ class PatternMatcher : public LineMatcher {
   void Find(std::u16string_view subject, bool every, LineMatches& found) const override {
     found.matches.clear();
     found.limit.reset();
+    Budget budget{maxSteps_ ? StepBudget(maxSteps_, subject.size()) : 0};
     if (!every || patterns_.size() == 1) {
       for (size_t i = 0; i < patterns_.size(); ++i) {
         for (size_t from = 0; from <= subject.size();) {
-          if (!FindFrom(i, subject, from, found)) break;
+          if (!FindFrom(i, subject, from, budget, found)) break;
           if (!every) return;
           from = After(found.matches.back().whole, subject);
         }
       }
       return;
     }
-    FindAcross(subject, found);
+    FindAcross(subject, budget, found);
   }
 
  private:
@@ -136,8 +140,15 @@ class PatternMatcher : public LineMatcher {
     bool wrapped = false;  // for -w or -x: its positions are not those of the pattern given
   };
 
+  // The steps left to the searches of one subject; without a budget, none is kept.
+  struct Budget {
+    uint64_t left = 0;
+    bool kept() const { return left > 0; }
+  };
+
   Anchoring anchoring_;
   Limits limits_;
+  uint64_t maxSteps_;
   Pattern wordCharacter_;  // -w: what may not stand before a word
   std::vector<Prepared> patterns_;
 
@@ -177,10 +188,18 @@ class PatternMatcher : public LineMatcher {
 
   // Appends the leftmost match of pattern index at or after from; false when there is none
   // (or a limit ended the search, which found.limit then tells).
-  bool FindFrom(size_t index, std::u16string_view subject, size_t from, LineMatches& found) const {
+  bool FindFrom(size_t index, std::u16string_view subject, size_t from, Budget& budget,
+                LineMatches& found) const {
     const Prepared& prepared = patterns_[index];
+    Limits limits = limits_;
     for (;;) {
-      const SearchResult result = prepared.search.search(subject, from, limits_);
+      if (maxSteps_ != 0 && !budget.kept()) {  // spent by the searches before
+        if (!found.limit) found.limit = Limit::Steps;
+        return false;
+      }
+      limits.steps = budget.left;
+      const SearchResult result = prepared.search.search(subject, from, limits);
+      if (budget.kept()) budget.left -= std::min(budget.left, result.steps());
       if (const std::optional<Error>& error = result.error()) {
         const std::optional<Limit> limit = LimitOf(*error);
         if (!limit) throw PatternFault{error->report(), index, Origin(prepared, error->position)};
@@ -206,7 +225,7 @@ class PatternMatcher : public LineMatcher {
 
   // Every match of several patterns: each pattern's next match is kept while it still lies
   // ahead, since searching again from a later place before it would find it again.
-  void FindAcross(std::u16string_view subject, LineMatches& found) const {
+  void FindAcross(std::u16string_view subject, Budget& budget, LineMatches& found) const {
     struct Next {
       std::optional<Match> match;
       bool exhausted = false;
@@ -221,7 +240,7 @@ class PatternMatcher : public LineMatcher {
         if (!pending.match || pending.match->whole.from < from) {
           pending.match.reset();
           scratch.matches.clear();
-          if (!FindFrom(i, subject, from, scratch)) {
+          if (!FindFrom(i, subject, from, budget, scratch)) {
             pending.exhausted = true;
             if (!found.limit) found.limit = scratch.limit;
             continue;

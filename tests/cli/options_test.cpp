@@ -60,7 +60,6 @@ TEST(CommandLine, UsageErrorsNameTheOptionsAsSpelt) {
       {{"-S", "-M", "a"}, "-S/--single-line and -M/--multiline cannot be used together"},
       {{"--crlf", "a"}, "--crlf needs --whole"},
       {{"--json", "-o", "a"}, "--json cannot be used with -o/--only-matching"},
-      {{"--json", "-2", "a"}, "--json cannot be used with -C/--context"},
       {{"--host", "-i"}, "--host cannot be used with -i/--ignore-case"},
       {{"--host", "a"}, "--host takes no PATTERN or FILE"},
       {{"-A", "x", "a"}, "invalid -A/--after-context value 'x' (a number of lines)"},
@@ -71,8 +70,12 @@ TEST(CommandLine, UsageErrorsNameTheOptionsAsSpelt) {
       {{"--count=3", "a"}, "-c/--count takes no value"},
       {{"--bogus", "a"}, "unknown option --bogus"},
       {{"-k", "a"}, "unknown option -k"},
-      {{"--co", "a"}, "option --co is ambiguous: --count, --color, --colour, --context"},
+      {{"--co", "a"}, "option --co is ambiguous: --count, --column, --color, --colour, --context"},
       {{"--colo", "a", "--in"}, "option --in is ambiguous: --invert-match, --include"},
+      {{"-t", "nosuch", "a"}, "unknown file type 'nosuch' (see --type-list)"},
+      {{"--json", "--groups", "a"}, "--json cannot be used with --groups"},
+      {{"-z", "--whole", "a"}, "-z/--null-data cannot be used with --whole"},
+      {{"--max-depth", "x", "a"}, "invalid --max-depth value 'x' (a number of levels)"},
       {{"--color=sometimes", "a"}, "invalid --color value 'sometimes' (always, never or auto)"},
   };
   for (const UsageCase& usage : cases) {
