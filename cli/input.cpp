@@ -107,6 +107,7 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
       const size_t cr = terminator_ == '\n' && before == '\r' && (at > begin_ || passed > 0);
       line.offset = base_ + begin_ - passed;
       line.length = passed + (at - begin_) - cr;
+      line.tooLong = line.tooLong || line.length > longest;  // also one held whole
       if (line.tooLong) {
         line.text = {};
         line.end = cr ? std::string_view("\r\n") : std::string_view(data + at, 1);
@@ -130,6 +131,7 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
   if (begin_ == end_ && passed == 0) return false;
   line.offset = base_ + begin_ - passed;
   line.length = passed + (end_ - begin_);
+  line.tooLong = line.tooLong || line.length > longest;
   line.text =
       line.tooLong ? std::string_view() : std::string_view(buffer_.data() + begin_, end_ - begin_);
   line.end = {};
