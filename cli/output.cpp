@@ -285,13 +285,18 @@ void Printer::Unselected(const Record& record) {
   }
 }
 
-void Printer::Json(const Record& record, bool match) {
+void Printer::Begin() {
+  if (begun_) return;
+  begun_ = true;
   std::string path;
   AppendJsonData(path, name_);
-  if (!begun_) {
-    begun_ = true;
-    Write(R"({"type":"begin","data":{"path":)" + path + "}}\n");
-  }
+  Write(R"({"type":"begin","data":{"path":)" + path + "}}\n");
+}
+
+void Printer::Json(const Record& record, bool match) {
+  Begin();
+  std::string path;
+  AppendJsonData(path, name_);
   std::string lines;
   AppendJsonData(lines, record.text, record.end);
   std::string submatches = "[";
@@ -324,7 +329,9 @@ void Printer::Json(const Record& record, bool match) {
 }
 
 void Printer::EndFile(const SearchStats& stats, std::optional<uint64_t> binaryOffset) {
-  if (!settings_.json || !begun_) return;
+  // A file with a selected line has its records, even a binary one whose lines are not shown.
+  if (!settings_.json || (!begun_ && stats.matchedLines == 0)) return;
+  Begin();
   std::string path;
   AppendJsonData(path, name_);
   JsonObject data;

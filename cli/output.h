@@ -124,6 +124,7 @@ class Printer {
   void Groups(const Record& record, const ByteMatch& match);
   void Separate(int64_t number);
   void Context(const Record& record);
+  void Begin();  // --json: the file's begin record, once
   void Json(const Record& record, bool match);
   void EndLine();
 };

@@ -6,6 +6,8 @@
 #include <variant>
 #include <vector>
 
+#include <quarn/quarn.h>
+
 #include "options.h"
 
 namespace quarn::cli {
@@ -47,6 +49,53 @@ TEST(CommandLine, ContextAsANumber) {
 
 TEST(CommandLine, ExcludeDirIgnoresATrailingSlash) {
   EXPECT_EQ(Parsed({"--exclude-dir=src//", "a"}).walk.excludeDirs, std::vector<std::string>{"src"});
+}
+
+TEST(CommandLine, FixedStringsQuoteEveryCharacterThatIsNotLiteral) {
+  const Options options = Parsed({"-F", "-e", "a.b*(c)", "-e", "\\w [x]", "-e", "caf\xC3\xA9"});
+  EXPECT_EQ(options.patterns,
+            (std::vector<std::string>{"a\\.b\\*\\(c\\)", "\\\\w\\ \\[x\\]", "caf\xC3\xA9"}));
+}
+
+TEST(CommandLine, SmartCaseIgnoresCaseOnlyWithoutAnUpperCaseLetter) {
+  const struct {
+    std::vector<std::string> args;
+    bool ignoreCase;
+  } cases[] = {
+      {{"--smart-case", "hello"}, true},
+      {{"--smart-case", "Hello"}, false},
+      {{"--smart-case", "\\W\\S\\D\\B\\A\\Z\\Qx\\E"}, true},  // the letters of escapes
+      {{"--smart-case", "\xC3\xA9t\xC3\xA9"}, true},
+      {{"--smart-case", "\xC3\x89t\xC3\xA9"}, false},   // É
+      {{"--smart-case", "-e", "a", "-e", "B"}, false},  // any pattern
+      {{"--smart-case", "-F", "\\W"}, false},           // a plain string has no escapes
+      {{"--smart-case", "-i", "Hello"}, true},          // -i wins
+      {{"Hello"}, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ((Parsed(c.args).flags & reIgnoreCase) != 0, c.ignoreCase)
+        << ::testing::PrintToString(c.args);
+  }
+}
+
+TEST(CommandLine, GlobsAndTypesAreCollectedInOrder) {
+  const Options options = Parsed({"-r", "-g", "*.c", "--glob=!gen", "-t", "h", "--type-not=md",
+                                  "--max-depth=2", "--no-ignore", "x"});
+  EXPECT_TRUE(options.walk.globs.Last("a.c", false));
+  EXPECT_TRUE(options.walk.globs.Last("gen", true)->Negated());
+  EXPECT_FALSE(options.walk.types.Last("a.h", false)->Negated());
+  EXPECT_TRUE(options.walk.types.Last("a.md", false)->Negated());
+  EXPECT_EQ(options.walk.maxDepth, 2);
+  EXPECT_FALSE(options.walk.ignoreFiles);
+}
+
+TEST(CommandLine, TypeListAndVersionEndTheRunAtOnce) {
+  auto parsed = Parse({"--type-list", "--bogus"});
+  ASSERT_TRUE(std::holds_alternative<Exit>(parsed));
+  const std::string& list = std::get<Exit>(parsed).text;
+  EXPECT_TRUE(list.starts_with("asm: *.S, *.asm, *.s\n"));
+  EXPECT_NE(list.find("\ncpp: *.[ChH], "), std::string::npos);
+  EXPECT_NE(list.find("\nmake: "), std::string::npos);
 }
 
 struct UsageCase {

@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
 #include <fstream>
 #include <iterator>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "run_quarn.h"
@@ -653,6 +658,95 @@ TEST(QuarnJson, BytesThatAreNotUtf8ComeAsBase64) {
   const std::vector<json> latin1 = Records({"--json", "--latin1", "na.ve", "latin1.txt"});
   ASSERT_EQ(latin1.size(), 4u);
   EXPECT_EQ(latin1[1]["data"]["submatches"][0]["match"], json::parse(R"({"bytes":"bmHvdmU="})"));
+}
+
+// ---- Statistics, buffering and inputs that are not plain files ----
+
+TEST(QuarnSearch, StatsSayWhatTheSearchCameTo) {
+  const RunResult result = RunQuarn({"--stats", "-o", "p", "fruits.txt", "dates.txt"});
+  EXPECT_EQ(result.status, 0);
+  std::string matches;
+  for (int i = 0; i < 7; ++i)
+    matches += "fruits.txt:p\n";
+  EXPECT_EQ(WithoutTimes(result.out), matches +
+                                          "\n7 matches\n4 matched lines\n1 files contained "
+                                          "matches\n2 files searched\n0\n114 bytes searched\n"
+                                          "0 spent searching\n0\n");
+  EXPECT_NE(result.out.find(std::to_string(matches.size()) + " bytes printed\n"),
+            std::string::npos);
+}
+
+TEST(QuarnSearch, LineBufferedOutputComesLineByLine) {
+  // Into a pipe, a line comes out before the input ends only when asked for.
+  QuarnProcess buffered({"--line-buffered", "b"});
+  buffered.WriteLine("a");
+  buffered.WriteLine("b");
+  EXPECT_EQ(buffered.ReadLine(5000), "b");
+  buffered.WriteLine("bb");
+  EXPECT_EQ(buffered.ReadLine(5000), "bb");
+  EXPECT_EQ(buffered.Finish(), 0);
+  QuarnProcess held({"b"});
+  held.WriteLine("b");
+  EXPECT_EQ(held.ReadLine(300), "");
+  EXPECT_EQ(held.Finish(), 0);
+  EXPECT_EQ(held.ReadLine(5000), "b");
+}
+
+TEST(QuarnSearch, AFifoIsReadToItsEnd) {
+  const ScratchDir dir;
+  const std::string fifo = dir.path() + "/fifo";
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  std::thread writer([&] { std::ofstream(fifo) << "one\ntwo\nthree\n"; });
+  const RunResult result = RunQuarn({"-n", "t", "fifo"}, "", dir.path());
+  writer.join();
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.out, "2:two\n3:three\n");
+  // Met inside a directory, it is not opened at all (nothing would ever write to it).
+  const RunResult walked = RunQuarn({"-r", "t", "."}, "", dir.path());
+  EXPECT_EQ(walked.status, 1);
+  EXPECT_EQ(walked.out, "");
+}
+
+TEST(QuarnSearch, AFileNameThatIsNotUtf8IsWrittenAsItIs) {
+  const ScratchDir dir;
+  const std::string name = "n\xFFm.txt";
+  dir.Write(name, "hi\n");
+  EXPECT_EQ(RunQuarn({"-H", "hi", name}, "", dir.path()).out, name + ":hi\n");
+  EXPECT_EQ(RunQuarn({"-r", "-l", "hi"}, "", dir.path()).out, name + "\n");
+  const std::vector<json> records = Records({"--json", "hi", dir.path() + "/" + name});
+  ASSERT_EQ(records.size(), 4u);
+  EXPECT_TRUE(records[0]["data"]["path"].contains("bytes"));
+}
+
+TEST(QuarnSearch, AFileThatShrinksWhileReadEndsWhereItNowEnds) {
+  const ScratchDir dir;
+  std::string text;
+  for (int i = 0; i < 200'000; ++i)
+    text += "line " + std::to_string(i) + "\n";
+  const std::string path = dir.Write("shrinking.txt", text);
+  std::atomic<bool> done = false;
+  std::thread shrinker([&] {
+    for (off_t size = static_cast<off_t>(text.size()); size > 0 && !done; size -= 4096) {
+      if (truncate(path.c_str(), size) != 0) return;
+    }
+  });
+  const RunResult counted = RunQuarn({"-n", "^line [0-9]+$", "shrinking.txt"}, "", dir.path());
+  done = true;
+  shrinker.join();
+  // Whatever part of the file was there to read, the lines printed are its lines in order;
+  // the last may be cut off where the file came to end.
+  std::vector<std::string> lines;
+  std::istringstream out(counted.out);
+  for (std::string line; std::getline(out, line);)
+    lines.push_back(line);
+  for (size_t i = 0; i < lines.size(); ++i) {
+    const std::string whole = std::to_string(i + 1) + ":line " + std::to_string(i);
+    if (i + 1 < lines.size()) {
+      ASSERT_EQ(lines[i], whole);
+    } else {
+      EXPECT_TRUE(whole.starts_with(lines[i])) << lines[i];
+    }
+  }
 }
 
 // ---- Command line ----
