@@ -215,6 +215,7 @@ size_t CountLineBreaks(std::string_view bytes) {
 void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
   bytes_ = bytes;
   offsets_.clear();
+  marks_.clear();
   invalid_ = 0;
   firstInvalid_ = 0;
   if (latin1) {
@@ -227,12 +228,11 @@ void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
   if (crlf) InsertCrs();
 }
 
-void Subject::DecodeUtf8(std::string_view bytes) {
-  const size_t n = bytes.size();
-  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-  text_.resize(n);
-  char16_t* out = text_.data();
-  // ASCII, sixteen or eight bytes at a time: most lines are all ASCII, and then unit i is byte i.
+namespace {
+
+// Widens the ASCII bytes at the start of in[0, n) into out, sixteen or eight at a time;
+// returns how many there were.
+size_t WidenAscii(const unsigned char* in, size_t n, char16_t* out) {
   size_t i = 0;
 #ifdef __SSE2__
   for (; i + 16 <= n; i += 16) {
@@ -252,38 +252,89 @@ void Subject::DecodeUtf8(std::string_view bytes) {
   }
   for (; i < n && in[i] < 0x80; ++i)
     out[i] = in[i];
-  if (i == n) return;
+  return i;
+}
 
-  offsets_.resize(i);
-  for (size_t k = 0; k < i; ++k)
-    offsets_[k] = k;
+}  // namespace
+
+void Subject::DecodeUtf8(std::string_view bytes) {
+  const size_t n = bytes.size();
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  text_.resize(n);
+  char16_t* out = text_.data();
+  // Most lines are all ASCII: then unit i is byte i and there are no marks. Past the first
+  // byte that is not, a mark every kStride units keeps the way back to the bytes.
+  size_t i = WidenAscii(in, n, out);
+  if (i == n) return;
   size_t units = i;
+  for (size_t k = 0; k <= units; k += kStride)
+    marks_.push_back(k);
+  // Marks for the units [units, units + count) that begin at byte, one byte each unit when
+  // ascii, otherwise count is 1 (or the halves of a pair, at byte and byte + 4).
+  const auto mark = [&](size_t count, size_t byte, bool ascii) {
+    for (size_t m = (units + kStride - 1) / kStride * kStride; m < units + count; m += kStride) {
+      if (m / kStride == marks_.size())
+        marks_.push_back(ascii || m == units ? byte + (m - units) : byte + 4);
+    }
+  };
   while (i < n) {
     const unsigned char lead = in[i];
+    if (lead < 0x80) {
+      const size_t run = WidenAscii(in + i, n - i, out + units);
+      mark(run, i, true);
+      units += run;
+      i += run;
+      continue;
+    }
     const size_t length = Utf8SequenceLength(in + i, n - i);
     if (length == 0) {  // an ill-formed byte stands for itself as a lone low surrogate
       if (invalid_++ == 0) firstInvalid_ = i;
-      offsets_.push_back(i);
+      mark(1, i, false);
       out[units++] = static_cast<char16_t>(0xDC00 + lead);
       ++i;
       continue;
     }
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    char32_t c = lead & (0x7F >> length);
     for (size_t k = 1; k < length; ++k)
       c = (c << 6) | (in[i + k] & 0x3F);
     if (c >= 0x10000) {  // a surrogate pair, whose low half ends the character
+      mark(2, i, false);
       out[units++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
       out[units++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-      offsets_.push_back(i);
-      offsets_.push_back(i + 4);
     } else {
+      mark(1, i, false);
       out[units++] = static_cast<char16_t>(c);
-      offsets_.push_back(i);
     }
     i += length;
   }
   text_.resize(units);
-  offsets_.push_back(n);
+  // ByteOf(units) reads the mark of its stride too.
+  if (units / kStride == marks_.size()) marks_.push_back(n);
+}
+
+size_t Subject::ByteOf(size_t i) const {
+  if (!offsets_.empty()) return offsets_[i];
+  if (marks_.empty()) return i;
+  // From the mark before unit i, each unit's bytes: a pair's high half takes the character's
+  // four and its low half none; a lone low surrogate is the ill-formed byte it stands for.
+  size_t unit = i / kStride * kStride;
+  size_t byte = marks_[i / kStride];
+  for (; unit < i; ++unit) {
+    const char16_t c = text_[unit];
+    if (c < 0x80) {
+      byte += 1;
+    } else if (c < 0x800) {
+      byte += 2;
+    } else if (c >= 0xD800 && c <= 0xDBFF) {
+      byte += 4;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      const bool pairsHalf = unit > 0 && text_[unit - 1] >= 0xD800 && text_[unit - 1] <= 0xDBFF;
+      byte += pairsHalf ? 0 : 1;
+    } else {
+      byte += 3;
+    }
+  }
+  return byte;
 }
 
 void Subject::InsertCrs() {
@@ -303,6 +354,7 @@ void Subject::InsertCrs() {
   offsets.push_back(ByteOf(text_.size()));
   text_ = std::move(text);
   offsets_ = std::move(offsets);
+  marks_.clear();
 }
 
 }  // namespace quarn::cli

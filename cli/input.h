@@ -121,13 +121,18 @@ class Subject {
   size_t FirstInvalid() const { return firstInvalid_; }  // its byte offset, if any
 
   // The byte offset of unit i of text() (i may be its size). Both halves of a surrogate pair
-  // belong to the character's bytes: the high one starts them, the low one ends them.
-  size_t ByteOf(size_t i) const { return offsets_.empty() ? i : offsets_[i]; }
+  // belong to the character's bytes: the high one starts them, the low one ends them. It
+  // takes a walk over at most kStride units.
+  size_t ByteOf(size_t i) const;
 
  private:
+  // Units between marks: a line costs its UTF-16 text and a mark of 8 bytes for each 64 units.
+  static constexpr size_t kStride = 64;
+
   std::u16string text_;
   std::string_view bytes_;
-  std::vector<size_t> offsets_;  // empty when unit i is byte i
+  std::vector<size_t> marks_;    // the byte offset of every kStride-th unit; empty: ASCII
+  std::vector<size_t> offsets_;  // with CRs added (crlf), the byte offset of every unit
   size_t invalid_ = 0;
   size_t firstInvalid_ = 0;
 

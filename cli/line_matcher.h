@@ -24,7 +24,6 @@ struct Span {
 struct Match {
   Span whole;
   std::vector<std::optional<Span>> groups;  // nullopt: the group was not used in the match
-  std::u16string replacement;               // with MatchSettings::replacement: the match's
 };
 
 // A limit that ended the search of a subject before its end: the engine's depth and length
@@ -34,6 +33,8 @@ enum class Limit { Depth, Length, Memory, Steps, Size };
 
 struct LineMatches {
   std::vector<Match> matches;  // ascending and not overlapping
+  // With MatchSettings::replacement: each match's replacement, in the same order.
+  std::vector<std::u16string> replacements;
   std::optional<Limit> limit;  // set when a pattern's search of the subject was cut short
 };
 

@@ -138,7 +138,7 @@ void Printer::Marked(const Record& record, size_t from, size_t to, size_t& next)
       const size_t stop = std::min(match.whole.to, to);
       Write(record.text.substr(at, start - at));
       if (settings_.replace) {
-        if (match.whole.from >= from) Colored(kMatchColor, match.replacement);
+        if (match.whole.from >= from) Colored(kMatchColor, record.replacements[next]);
       } else if (start < stop) {
         Colored(kMatchColor, record.text.substr(start, stop - start));
       }
@@ -197,7 +197,8 @@ void Printer::OnlyMatches(const Record& record) {
   int64_t number = record.number;
   size_t counted = 0;    // line breaks before this place are counted in number
   size_t lineStart = 0;  // where the line of the place begins
-  for (const ByteMatch& match : record.matches) {
+  for (size_t i = 0; i < record.matches.size(); ++i) {
+    const ByteMatch& match = record.matches[i];
     const std::string_view text = Bytes(record, match.whole);
     if (text.empty()) continue;  // grep prints nothing for an empty match
     // Only the bytes since the last match are looked at, so that the matches of a long line
@@ -210,7 +211,8 @@ void Printer::OnlyMatches(const Record& record) {
     }
     counted = match.whole.from;
     Prefix(number, match.whole.from - lineStart, record.offset + match.whole.from, ":");
-    const std::string_view shown = settings_.replace ? std::string_view(match.replacement) : text;
+    const std::string_view shown =
+        settings_.replace ? std::string_view(record.replacements[i]) : text;
     Colored(kMatchColor, shown);
     if (settings_.terminator != '\n' || !shown.ends_with('\n')) EndLine();
     if (settings_.groups) Groups(record, match);
@@ -252,7 +254,7 @@ void Printer::Context(const Record& record) {
 void Printer::Selected(const Record& record) {
   if (context_) {
     for (const KeptRecord& kept : before_)
-      Context({kept.text, kept.end, kept.number, kept.offset, kept.matches});
+      Context({kept.text, kept.end, kept.number, kept.offset, kept.matches, kept.replacements});
     before_.clear();
     Separate(record.number);
     afterLeft_ = settings_.after.value_or(0);
@@ -281,7 +283,7 @@ void Printer::Unselected(const Record& record) {
   } else if (settings_.before.value_or(0) > 0) {
     if (before_.size() == static_cast<size_t>(*settings_.before)) before_.pop_front();
     before_.push_back({std::string(record.text), std::string(record.end), record.number,
-                       record.offset, record.matches});
+                       record.offset, record.matches, record.replacements});
   }
 }
 
@@ -301,7 +303,8 @@ void Printer::Json(const Record& record, bool match) {
   AppendJsonData(lines, record.text, record.end);
   std::string submatches = "[";
   if (match) {
-    for (const ByteMatch& found : record.matches) {
+    for (size_t i = 0; i < record.matches.size(); ++i) {
+      const ByteMatch& found = record.matches[i];
       if (submatches.size() > 1) submatches += ',';
       std::string submatch = JsonSpan(record, found.whole);
       submatch.pop_back();  // the groups and the replacement go into the same object
@@ -313,7 +316,7 @@ void Printer::Json(const Record& record, bool match) {
       submatch += ']';
       if (settings_.replace) {
         submatch += R"(,"replacement":)";
-        AppendJsonData(submatch, found.replacement);
+        AppendJsonData(submatch, record.replacements[i]);
       }
       submatches += submatch + '}';
     }

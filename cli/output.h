@@ -26,7 +26,6 @@ struct ByteSpan {
 struct ByteMatch {
   ByteSpan whole;
   std::vector<std::optional<ByteSpan>> groups;  // nullopt: the group was not used in the match
-  std::string replacement;                      // --replace: the match's replacement, UTF-8
 };
 
 // A line, or with --whole a file, as it goes out: its bytes exactly as read.
@@ -36,6 +35,7 @@ struct Record {
   int64_t number = 0;     // the number of its (first) line
   uint64_t offset = 0;    // the byte offset of text in its file
   std::vector<ByteMatch> matches;
+  std::vector<std::string> replacements;  // --replace: each match's, UTF-8
 };
 
 struct PrintSettings {
@@ -99,6 +99,7 @@ class Printer {
     int64_t number = 0;
     uint64_t offset = 0;
     std::vector<ByteMatch> matches;
+    std::vector<std::string> replacements;
   };
 
   PrintSettings settings_;

@@ -119,6 +119,7 @@ class PatternMatcher : public LineMatcher {
 
   void Find(std::u16string_view subject, bool every, LineMatches& found) const override {
     found.matches.clear();
+    found.replacements.clear();
     found.limit.reset();
     Budget budget{maxSteps_ ? StepBudget(maxSteps_, subject.size()) : 0};
     if (!every || patterns_.size() == 1) {

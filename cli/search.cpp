@@ -205,8 +205,10 @@ class FileSearch {
       bytes[i].groups.clear();
       for (const std::optional<Span>& group : match.groups)
         bytes[i].groups.push_back(group ? std::optional(inBytes(*group)) : std::nullopt);
-      bytes[i].replacement = Utf16ToUtf8(match.replacement);
     }
+    record_.replacements.resize(found_.replacements.size());
+    for (size_t i = 0; i < found_.replacements.size(); ++i)
+      record_.replacements[i] = Utf16ToUtf8(found_.replacements[i]);
   }
 
   // A selected subject: whether its file goes on being read.
@@ -244,6 +246,7 @@ class FileSearch {
   // long to hold or to search is cut short by its limit without being decoded.
   bool Examine(const Line& line) {
     found_.matches.clear();
+    found_.replacements.clear();
     found_.limit.reset();
     if (line.tooLong) {
       found_.limit = Limit::Size;
@@ -301,6 +304,7 @@ class FileSearch {
     const bool held = input.ReadAll(bytes, run_.limits.longestHeld);
     if (input.Error() != 0) return 0;
     found_.matches.clear();
+    found_.replacements.clear();
     found_.limit.reset();
     if (held) {
       subject_.Decode(bytes, options_.latin1, options_.crlf);

@@ -3,6 +3,7 @@
 // data, and a whole file held only when it is short enough.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -109,6 +110,41 @@ TEST(InputFile, AFileThatCannotBeOpenedSaysWhy) {
   const InputFile missing("/nonexistent/quarn/input", buffer);
   EXPECT_FALSE(missing.IsOpen());
   EXPECT_EQ(missing.Error(), ENOENT);
+}
+
+TEST(Subject, EveryUnitLeadsBackToItsBytes) {
+  // Pieces of text with the units they decode to and, for each unit, where it leads in the
+  // piece: a pair's high half to the character's start, its low half to its end.
+  struct Piece {
+    std::string bytes;
+    std::vector<size_t> offsets;
+  };
+  const Piece pieces[] = {
+      {"a", {0}},
+      {"abcdefghijklmnopq", {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
+      {"\xC3\xA9", {0}},
+      {"\xE2\x82\xAC", {0}},
+      {"\xF0\x9F\x98\x80", {0, 4}},
+      {"\xFF", {0}},
+      {"\x80\x80", {0, 1}},
+  };
+  std::mt19937 rng(7);
+  for (int round = 0; round < 20; ++round) {
+    std::string bytes;
+    std::vector<size_t> expected;
+    for (int i = 0; i < 400; ++i) {
+      const Piece& piece = pieces[rng() % std::size(pieces)];
+      for (const size_t offset : piece.offsets)
+        expected.push_back(bytes.size() + offset);
+      bytes += piece.bytes;
+    }
+    expected.push_back(bytes.size());
+    Subject subject;
+    subject.Decode(bytes, false, false);
+    ASSERT_EQ(subject.text().size() + 1, expected.size());
+    for (size_t i = 0; i < expected.size(); ++i)
+      ASSERT_EQ(subject.ByteOf(i), expected[i]) << "unit " << i << " of round " << round;
+  }
 }
 
 TEST(Utf8, WellFormedSequencesOnly) {
