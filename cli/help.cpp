@@ -83,7 +83,7 @@ constexpr OptionEntry kOptionTable[] = {
     {kLongLines, "long-lines", no_argument, nullptr,
      "Search lines of up to 4,294,967,295 characters"},
     {kMaxSteps, "max-steps", required_argument, "NUM",
-     "Let a search take NUM steps (0: any number)"},
+     "Let the search of a line take NUM steps (0: no budget)"},
     {0, nullptr, 0, nullptr, "Other:"},
     {kHost, "host", no_argument, nullptr, "Answer engine calls from standard input"},
     {kHelp, "help", no_argument, nullptr, "Print this help and exit"},

@@ -180,7 +180,7 @@ void Printer::Lines(const Record& record, bool selected) {
 }
 
 // --replace: the record with each match replaced, as one piece after one prefix.
-void Printer::Replaced(const Record& record) {
+void Printer::ReplacedLine(const Record& record) {
   size_t next = 0;
   const std::optional<size_t> column =
       record.matches.empty() ? std::nullopt : std::optional(record.matches[0].whole.from);
@@ -264,7 +264,7 @@ void Printer::Selected(const Record& record) {
   } else if (settings_.onlyMatching) {
     OnlyMatches(record);
   } else if (settings_.replace) {
-    Replaced(record);
+    ReplacedLine(record);
   } else {
     Lines(record, true);
     if (settings_.groups) {

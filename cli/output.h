@@ -120,7 +120,7 @@ class Printer {
               std::string_view separator);
   void Marked(const Record& record, size_t from, size_t to, size_t& next);
   void Lines(const Record& record, bool selected);
-  void Replaced(const Record& record);
+  void ReplacedLine(const Record& record);
   void OnlyMatches(const Record& record);
   void Groups(const Record& record, const ByteMatch& match);
   void Separate(int64_t number);

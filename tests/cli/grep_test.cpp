@@ -40,6 +40,12 @@ std::string ManyLines() {
 }
 const std::string kPie = "pie", kGrape = "grape";
 
+// A string literal's bytes, NUL bytes included.
+template <size_t N>
+std::string WithNuls(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
 const GrepCase kCases[] = {
     // Patterns: several are tried in turn, and a line is selected once.
     {"SeveralPatterns", {"-n", "-e", "apple", "-e", "grape", "fruits.txt"}},
@@ -153,9 +159,9 @@ const GrepCase kCases[] = {
     {"NullAfterName", {"-Z", "-n", "apple", "fruits.txt", "dates.txt"}},
     {"NullAfterNameListed", {"-lZ", "apple", "fruits.txt", "dates.txt"}},
     {"NullAfterNameCounted", {"-cZ", "apple", "fruits.txt", "dates.txt"}},
-    {"NullData", {"-z", "b"}, std::string("a\nb\0c\0xb", 9)},
-    {"NullDataCountedAndNumbered", {"-z", "-n", "-c", "c"}, std::string("c\0a\nc\0b\0", 10)},
-    {"NullDataIsNotBinary", {"-z", "-o", "x."}, std::string("x1\0x2\n", 6)},
+    {"NullData", {"-z", "b"}, WithNuls("a\nb\0c\0xb")},
+    {"NullDataCountedAndNumbered", {"-z", "-n", "-c", "c"}, WithNuls("c\0a\nc\0b\0")},
+    {"NullDataIsNotBinary", {"-z", "-o", "x."}, WithNuls("x1\0x2\n")},
 
     // Names that are no file, and a file that cannot be read.
     {"EmptyFileName", {"apple", "", "fruits.txt"}},
