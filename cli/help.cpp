@@ -277,16 +277,18 @@ std::span<const OptionEntry> OptionTable() {
 }
 
 std::string HelpText() {
-  std::string help = "Usage: " + std::string(kUsage) + "\n" + Wrapped(kAbout, "", "");
+  std::string help = "Usage: ";
+  help.append(kUsage).append("\n").append(Wrapped(kAbout, "", ""));
   for (const OptionEntry& entry : kOptionTable) {
     if (!entry.help) continue;
     if (entry.id == 0) {
-      help += std::string("\n") + entry.help + "\n";
+      help.append("\n").append(entry.help).append("\n");
       continue;
     }
     // The option, and its help from column 30 (on a line of its own after a long option).
     constexpr size_t kColumn = 30;
-    std::string line = (entry.id < 256 ? "  " : "      ") + Spelling(entry);
+    std::string line(entry.id < 256 ? 2 : 6, ' ');
+    line += Spelling(entry);
     if (line.size() >= kColumn) {
       help += line + "\n";
       line.clear();
@@ -295,7 +297,7 @@ std::string HelpText() {
     help += Wrapped(entry.help, line, std::string(kColumn, ' '));
   }
   for (const Section& section : kSections) {
-    help += "\n" + std::string(section.title) + ":\n";
+    help.append("\n").append(section.title).append(":\n");
     bool first = true;
     for (const Paragraph& paragraph : Paragraphs(section.text)) {
       if (!first && paragraph.kind != Kind::Item) help += "\n";
@@ -331,23 +333,24 @@ std::string ManPage(std::string_view version) {
     if (entry.id == 0) {
       std::string heading = entry.help;
       if (heading.ends_with(':')) heading.pop_back();
-      page += ".SS " + Roff(heading) + "\n";
+      page.append(".SS ").append(Roff(heading)).append("\n");
       continue;
     }
-    page += ".TP\n.B " + Roff(Spelling(entry)) + "\n" + Roff(entry.help) + "\n";
+    page.append(".TP\n.B ").append(Roff(Spelling(entry))).append("\n");
+    page.append(Roff(entry.help)).append("\n");
   }
   for (const Section& section : kSections) {
-    page += ".SH " + Roff(Upper(section.title)) + "\n";
+    page.append(".SH ").append(Roff(Upper(section.title))).append("\n");
     for (const Paragraph& paragraph : Paragraphs(section.text)) {
       switch (paragraph.kind) {
         case Kind::Prose:
-          page += ".PP\n" + Roff(Joined(paragraph.text)) + "\n";
+          page.append(".PP\n").append(Roff(Joined(paragraph.text))).append("\n");
           break;
         case Kind::Item:
-          page += ".IP \\(bu 2\n" + Roff(Joined(paragraph.text)) + "\n";
+          page.append(".IP \\(bu 2\n").append(Roff(Joined(paragraph.text))).append("\n");
           break;
         case Kind::Literal:
-          page += ".PP\n.nf\n" + Roff(paragraph.text) + "\n.fi\n";
+          page.append(".PP\n.nf\n").append(Roff(paragraph.text)).append("\n.fi\n");
           break;
       }
     }

@@ -252,7 +252,7 @@ class FileSearch {
       found_.limit = Limit::Size;
       return false;
     }
-    // No character takes more than three bytes of UTF-8 (one of Latin-1).
+    // No UTF-16 unit stands for more than three bytes of UTF-8 (one of Latin-1).
     const uint64_t perCharacter = options_.latin1 ? 1 : 3;
     if (line.text.size() / perCharacter > run_.limits.engine.subjectLength) {
       found_.limit = Limit::Length;
