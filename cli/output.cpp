@@ -128,11 +128,15 @@ void Printer::Prefix(int64_t number, std::optional<size_t> column, uint64_t offs
 }
 
 // record.text[from, to) with its matches coloured, or replaced; next is the first match that
-// may still reach into it, and moves on past those that end in it.
+// may still reach into it, and moves on past those that end in it. An empty match at the end
+// of the record is in its last piece: it has a replacement too.
 void Printer::Marked(const Record& record, size_t from, size_t to, size_t& next) {
   size_t at = from;
+  const auto inPiece = [&](const ByteMatch& match) {
+    return match.whole.from < to || (match.whole.from == to && to == record.text.size());
+  };
   if (settings_.color || settings_.replace) {
-    for (; next < record.matches.size() && record.matches[next].whole.from < to; ++next) {
+    for (; next < record.matches.size() && inPiece(record.matches[next]); ++next) {
       const ByteMatch& match = record.matches[next];
       const size_t start = std::max(match.whole.from, at);
       const size_t stop = std::min(match.whole.to, to);

@@ -1,5 +1,6 @@
 // LineMatcher on quarn::Pattern: each pattern is compiled once, and every match of a subject
-// is found by searching again after the last one. -w and -x wrap a pattern in assertions.
+// is found by searching again after the last one, and with --replace expanded by the engine.
+// -w and -x wrap a pattern in assertions.
 // Errors come back as values and are sorted here into faults of a pattern and the limits
 // that depend on the subject.
 #include <quarn/pattern.h>
@@ -112,6 +113,7 @@ class PatternMatcher : public LineMatcher {
       : anchoring_(settings.anchoring),
         limits_(settings.limits),
         maxSteps_(settings.maxSteps),
+        replacement_(settings.replacement),
         wordCharacter_(u"\\w", settings.flags) {
     for (size_t i = 0; i < settings.patterns.size(); ++i)
       patterns_.push_back(Prepare(settings.patterns[i], settings.flags, i));
@@ -150,6 +152,7 @@ class PatternMatcher : public LineMatcher {
   Anchoring anchoring_;
   Limits limits_;
   uint64_t maxSteps_;
+  std::optional<std::u16string> replacement_;
   Pattern wordCharacter_;  // -w: what may not stand before a word
   std::vector<Prepared> patterns_;
 
@@ -220,6 +223,8 @@ class PatternMatcher : public LineMatcher {
         const std::optional<quarn::Match::Span>& span = match.span(n);
         kept.groups.push_back(span ? std::optional(Span{span->start, span->end}) : std::nullopt);
       }
+      // The wrapping of -w and -x adds no group, so "$n" means the pattern's own.
+      if (replacement_) found.replacements.push_back(match.expand(*replacement_));
       return true;
     }
   }
@@ -229,6 +234,7 @@ class PatternMatcher : public LineMatcher {
   void FindAcross(std::u16string_view subject, Budget& budget, LineMatches& found) const {
     struct Next {
       std::optional<Match> match;
+      std::u16string replacement;  // the match's, with --replace
       bool exhausted = false;
     };
     std::vector<Next> next(patterns_.size());
@@ -241,12 +247,14 @@ class PatternMatcher : public LineMatcher {
         if (!pending.match || pending.match->whole.from < from) {
           pending.match.reset();
           scratch.matches.clear();
+          scratch.replacements.clear();
           if (!FindFrom(i, subject, from, budget, scratch)) {
             pending.exhausted = true;
             if (!found.limit) found.limit = scratch.limit;
             continue;
           }
           pending.match = std::move(scratch.matches.back());
+          if (replacement_) pending.replacement = std::move(scratch.replacements.back());
         }
         if (best == patterns_.size() || pending.match->whole.from < next[best].match->whole.from) {
           best = i;
@@ -254,6 +262,7 @@ class PatternMatcher : public LineMatcher {
       }
       if (best == patterns_.size()) return;
       found.matches.push_back(std::move(*next[best].match));
+      if (replacement_) found.replacements.push_back(std::move(next[best].replacement));
       next[best].match.reset();
       from = After(found.matches.back().whole, subject);
     }

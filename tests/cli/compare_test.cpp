@@ -69,8 +69,8 @@ const Corpus& TheCorpus() {
   return corpus;
 }
 
-// The patterns, as all three read them. ripgrep's -o also prints empty matches, so the last
-// two, which may match the empty string, are compared with grep alone there.
+// The patterns, as all three read them. The last two may match the empty string, where
+// ripgrep's -o and --replace differ (see below): there they are compared with grep alone.
 const char* const kPatterns[] = {"foo",    "foo|bar", "colou?r",   "a.c",        "^the",
                                  "end;$",  "x{2,3}",  "(ab|cd)+",  "[0-9]+",     "\\bfoo\\b",
                                  "[A-Z]+", "b[^a ]",  "\\w+_\\w+", "main\\(\\)", "e[a-z]*a",
@@ -99,6 +99,8 @@ const Options kOptions[] = {
     {"IgnoreCase", {"-i", "-o"}},
     {"Inverted", {"-v", "-c"}},
     {"MaxCount", {"-m2", "-n"}},
+    {"Replaced", {"--replace", "<$0>", "-n"}, true, false},
+    {"ReplacedOnly", {"--replace", "[$0]", "-o"}, true, false},
     {"Column", {"--column", "-n"}, true, false},
     {"ColumnOfEachMatch", {"--column", "-n", "-o"}, true, false},
 };
@@ -181,8 +183,12 @@ TEST_P(AsGrepAndRipgrep, PrintTheSameForEveryPattern) {
   const Options& options = GetParam();
   for (size_t i = 0; i < std::size(kPatterns); ++i) {
     const char* pattern = kPatterns[i];
-    const bool onlyMatches =
-        std::find(options.args.begin(), options.args.end(), "-o") != options.args.end();
+    // Empty matches: ripgrep prints them with -o, and after a match it takes none where
+    // that match ended, where the engine's next search starts.
+    const auto given = [&](const char* option) {
+      return std::find(options.args.begin(), options.args.end(), option) != options.args.end();
+    };
+    const bool onlyMatches = given("-o") || given("--replace");
     const bool withRipgrep =
         options.ripgrep && (!onlyMatches || i + kEmptyMatches < std::size(kPatterns));
     std::vector<std::string> args = options.args;

@@ -133,6 +133,37 @@ const SearchCase kSearchCases[] = {
      "ap\nSubexpr #1: \nSubexpr #2: a\n",
      ""},
 
+    // Replacements, expanded by the engine: "$0" to "$9", "$$", and any other "$" itself.
+    {"Replace",
+     {"--replace", "$3.$2.$1", R"((\d{4})-(\d\d)-(\d\d))", "dates.txt"},
+     "",
+     0,
+     "Meeting on 15.03.2024 at noon\nDue 01.12.2023.\n",
+     ""},
+    {"ReplaceEachMatchOfSeveralPatterns",
+     {"-o", "--replace", "[$0]", "-e", "an", "-e", "a"},
+     "banana\n",
+     0,
+     "[an]\n[an]\n[a]\n",
+     ""},
+    {"ReplaceWholeWords",
+     {"-w", "--replace", "<$0>", "a+"},
+     "aa ba a-a\n",
+     0,
+     "<aa> ba <a>-<a>\n",
+     ""},
+    {"ReplaceDollars", {"--replace", "$$1|$9|$|$x", "(b)"}, "abc\n", 0, "a$1||$|$xc\n", ""},
+    {"ReplaceEmptyMatches", {"--replace", "-", "x*"}, "ab\n", 0, "-a-b-\n", ""},
+    {"ReplaceInvertedLinesAsRead", {"-v", "--replace", "X", "a"}, "abc\nxyz\n", 0, "xyz\n", ""},
+    {"ReplaceColored",
+     {"--color=always", "-n", "--replace", "X$1", "a(p)", "fruits.txt"},
+     "",
+     0,
+     kLine + "1" + kEnd + kSeparator + ":" + kEnd + kMatch + "Xp" + kEnd + "ple pie\n" + kLine +
+         "4" + kEnd + kSeparator + ":" + kEnd + kMatch + "Xp" + kEnd + "ple crumble\n" + kLine +
+         "5" + kEnd + kSeparator + ":" + kEnd + "gr" + kMatch + "Xp" + kEnd + "e\n",
+     ""},
+
     // Colour.
     {"ColorLine",
      {"--color=always", "-n", "pie", "fruits.txt"},
