@@ -53,7 +53,8 @@ struct SearchLimits {
 };
 
 // One capture record. start is the index of the first character inside the group, end the
-// index after its last; a group closed at a place before where it opened has end < start.
+// index after its last; a group closed at a place before where it opened has end < start,
+// and a back reference reads it as the empty text.
 struct Capture {
   bool complete = false;  // the closing marker was passed on the current path
   bool opened = false;    // opened since the table was cleared
@@ -79,8 +80,13 @@ class MatchState {
   SearchOutcome Search(const Program& program, std::u16string_view text, uint64_t from,
                        const SearchLimits& limits);
 
-  // Capture record n (1 to the pattern's group count) of the last search that matched.
-  const Capture& Group(int n) const { return table_[n]; }
+  // Capture record n (1 to the pattern's group count) of the last search that matched. A
+  // group closed at a place before where it opened (only stray marker characters can do
+  // that) took no part in the match: it reads as a cleared record.
+  Capture Group(int n) const {
+    const Capture& c = table_[n];
+    return c.complete && c.end < c.start ? Capture() : c;
+  }
 
  private:
   struct Frame {
