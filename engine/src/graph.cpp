@@ -41,6 +41,30 @@ bool Covers(const std::vector<uint32_t>& positions, size_t period, uint64_t phas
   return any(phase, period) || any(0, end - period);
 }
 
+// The bit of the group that a backslash before c refers to, or 0.
+uint32_t ReferenceBit(char16_t c) {
+  return c >= u'1' && c <= u'9' ? uint32_t{1} << (c - u'0') : 0;
+}
+
+// The groups that back references in a stretch of a periodic piece (and a backslash at its
+// end, pairing with what follows) may read.
+uint32_t ReferencedGroups(const Piece& piece, uint64_t phase, uint64_t segment,
+                          const Node* next) {
+  const size_t period = piece.text.size();
+  uint32_t groups = 0;
+  for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+    if (Covers(piece.references[digit - u'0'], period, phase, segment)) {
+      groups |= ReferenceBit(digit);
+    }
+  }
+  // A copy that ends in a backslash is followed by the next copy, or by the next text.
+  if (piece.endsWithBackslash && phase + segment > period) groups |= ReferenceBit(piece.text[0]);
+  if (next != nullptr && piece.text[(phase + segment - 1) % period] == u'\\') {
+    groups |= ReferenceBit(next->piece->text[next->phase]);
+  }
+  return groups;
+}
+
 }  // namespace
 
 size_t Graph::NodeKeyHash::operator()(const NodeKey& k) const {
@@ -78,8 +102,8 @@ const Piece* Graph::InternPiece(std::u16string_view text) const {
   piece.text.assign(text);
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == u'|') piece.bars.push_back(static_cast<uint32_t>(i));
-    if (text[i] == u'\\' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
-      piece.escapes.push_back(static_cast<uint32_t>(i));
+    if (text[i] == u'\\' && i + 1 < text.size() && ReferenceBit(text[i + 1]) != 0) {
+      piece.references[text[i + 1] - u'0'].push_back(static_cast<uint32_t>(i));
     }
   }
   piece.endsWithBackslash = text.ends_with(u'\\');
@@ -105,9 +129,8 @@ const Node* Graph::Intern(const Piece* piece, uint64_t phase, uint64_t segment, 
   node.id = static_cast<uint32_t>(nodes_.size());
   node.origin = origin;
   node.hasBar = Covers(piece->bars, period, node.phase, segment) || (next && next->hasBar);
-  // A backslash that ends the piece may pair with a digit after it: counted as a reference.
-  node.readsCaptures = Covers(piece->escapes, period, node.phase, segment) ||
-                       piece->endsWithBackslash || (next && next->readsCaptures);
+  node.references = ReferencedGroups(*piece, node.phase, segment, next) |
+                    (next != nullptr ? next->references : 0);
   nodeIndex_.emplace(key, &node);
   return &node;
 }

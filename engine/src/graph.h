@@ -20,6 +20,7 @@
 // differential test against the rewriting reference, and the threads test.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -41,8 +42,10 @@ struct Plan;
 // internal pattern, or a fixed text such as "*". Pieces with the same characters are one.
 struct Piece {
   std::u16string text;
-  std::vector<uint32_t> bars;      // where "|" stands
-  std::vector<uint32_t> escapes;   // where a backslash before a digit 1 to 9 stands
+  std::vector<uint32_t> bars;  // where "|" stands
+  // For each digit n from 1 to 9, where a backslash before it stands: a back reference to
+  // group n, unless that backslash is itself escaped.
+  std::array<std::vector<uint32_t>, 10> references;
   bool endsWithBackslash = false;  // its last backslash may pair with what follows
 };
 
@@ -59,9 +62,9 @@ struct Node {
   // piece from there is the pattern as written (-1: not known). Only error positions use it.
   int64_t origin = -1;
   bool hasBar = false;  // a "|" stands somewhere in the text
-  // A back reference may stand in the text: searching it may read the capture table, so
-  // its failures depend on more than the node and the position.
-  bool readsCaptures = false;
+  // The groups that a back reference in the text may read, bit n for group n: whether a
+  // search of the text fails depends on their captures as well as on the position.
+  uint32_t references = 0;
   mutable std::atomic<const Plan*> plan{nullptr};
 };
 

@@ -16,8 +16,9 @@
 // what the rewriting's per-step snapshots amount to. When a search turns out to backtrack
 // a lot, it starts to remember the (node, position) pairs that failed, with the depth their
 // exploration needed: a later visit at a depth where that exploration fits fails at once,
-// one where it does not raises the depth limit at once. Nodes that may read the capture
-// table (back references) are never remembered.
+// one where it does not raises the depth limit at once. Where the text of a node holds back
+// references, the captures they may read are remembered with the pair: the same node at the
+// same position fails alike only when the groups it can read hold the same captures.
 //
 // Thread safety: a MatchState is one search's scratch; use one per thread. Covered by the
 // engine tests, the differential test against the rewriting reference and the threads test.
@@ -124,17 +125,33 @@ class MatchState {
     Capture before;
   };
 
-  // Remembered failures: (node, position) -> the depth their exploration needed below the
-  // step. Open addressing; it stops growing at a fixed size.
+  // What a failure is remembered by: the node and the position in the first word, then the
+  // capture of each group that a back reference in the node's text may read, since the
+  // search of the text sees them (see CaptureWord). Back references name groups 1 to 9.
+  struct MemoKey {
+    std::array<uint64_t, 10> words;
+    uint32_t size = 0;
+  };
+
+  // Remembered failures: key -> the depth their exploration needed below the step. Open
+  // addressing; it stops growing at a fixed size.
   class FailureMemo {
    public:
     void Reset();
-    const uint32_t* Find(uint64_t key) const;
-    void Insert(uint64_t key, uint32_t below);
+    const uint32_t* Find(const MemoKey& key) const;
+    void Insert(const MemoKey& key, uint32_t below);
 
    private:
-    std::vector<uint64_t> keys_;
-    std::vector<uint32_t> below_;
+    struct Slot {
+      uint64_t first = 0;     // the key's first word; 0 marks an empty slot
+      uint32_t captures = 0;  // the key's other words: their count << 28 | where they start
+      uint32_t below = 0;
+    };
+    size_t Locate(const std::vector<Slot>& slots, const MemoKey& key) const;
+    bool Same(const Slot& slot, const MemoKey& key) const;
+
+    std::vector<Slot> slots_;
+    std::vector<uint64_t> captures_;  // the words after the first of every key, end to end
     size_t used_ = 0;
   };
 
@@ -157,7 +174,7 @@ class MatchState {
   bool Interrupted();
   SearchStatus Fail(EngineError error);
   SearchStatus FailDeep();
-  static std::optional<uint64_t> MemoKey(const Node* node, uint64_t pos);
+  bool KeyOf(const Node* node, uint64_t pos, MemoKey& key) const;
   bool Remembered(const Node* node, uint64_t pos, uint32_t depth, uint32_t& reached) const;
   SearchStatus FailAt(EngineError error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();
@@ -167,6 +184,8 @@ class MatchState {
   Subject subject_;
   SearchLimits limits_;
   int16_t groupCount_ = 0;
+  uint32_t groupBits_ = 0;  // bit n for each group n of the pattern
+  bool memoFits_ = false;   // every position and capture fits a memo key
   std::array<Capture, kMaxSubexpressions + 1> table_{};
   FrameStack stack_;
   std::vector<Change> trail_;
