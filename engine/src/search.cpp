@@ -540,8 +540,9 @@ SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t&
 SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
   const RestFilter& filter = RestFilterOf(*graph_, *f.plan->loop);
   // Once the rest has failed at the last repetition, giving back characters that it can
-  // never begin with is pointless, if that is proven within the depth limit.
-  const bool possessive = filter.possessive && f.next > 0 &&
+  // never begin with is pointless, if that is proven within the depth limit (and, while
+  // failures are remembered, with the depth those tries would reach).
+  const bool possessive = filter.possessive && f.next > 0 && (filter.exactDepth || !remember_) &&
                           f.depth + 2 * (f.next - 1) + filter.levels <= limits_.depth;
   for (;;) {
     if (!RestFails(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
@@ -550,12 +551,24 @@ SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
       f.possessive = possessive;
       return SearchStatus::kMatched;
     }
-    if (f.next == 0 || possessive) {
-      if (possessive) f.exact = false;
-      return SearchStatus::kNoMatch;
-    }
+    if (possessive) return GiveNothingBack(f, filter);
+    if (f.next == 0) return SearchStatus::kNoMatch;
     --f.next;
   }
+}
+
+// A possessive loop whose rest failed at repetition f.next fails without trying the rest at
+// the repetitions before it: each try would fail within the filter's levels, the deepest one
+// at the repetition just before.
+SearchStatus MatchState::GiveNothingBack(Frame& f, const RestFilter& filter) {
+  if (!filter.exactDepth) {
+    f.exact = false;
+    return SearchStatus::kNoMatch;
+  }
+  const uint32_t reach = f.depth + 2 * (f.next - 1) + filter.levels;
+  f.deepest = std::max(f.deepest, reach);
+  deepest_ = std::max(deepest_, reach);
+  return SearchStatus::kNoMatch;
 }
 
 // Tries the rest of a lazy loop at repetition f.next, taking one more character each time
@@ -593,9 +606,11 @@ SearchStatus MatchState::TakeOneMore(Frame& f) {
 // Whether the rest of a loop, entered at depth at pos, is proven to fail there: it needs a
 // first character that pos does not hold, and its failing exploration stays within the depth
 // limit. The depth that exploration reaches goes to the frame; it is exact only without
-// assertions among the rest's first steps.
+// assertions among the rest's first steps, so while failures are remembered (which needs
+// that depth) such a rest is tried instead.
 bool MatchState::RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uint32_t depth) {
-  if (!filter.proven || pos >= subject_.text.size() || filter.first.Contains(subject_.text[pos])) {
+  if (!filter.proven || pos >= subject_.text.size() || filter.first.Contains(subject_.text[pos]) ||
+      (remember_ && !filter.exactDepth)) {
     return false;
   }
   const uint32_t reach = depth + filter.levels - 1;
@@ -618,10 +633,8 @@ SearchStatus MatchState::NextInLoop(Frame& f, const Node*& target, uint64_t& at,
     }
     return LazyRest(f, at, depth);
   }
-  if (f.next == 0 || f.possessive) {
-    if (f.possessive) f.exact = false;
-    return SearchStatus::kNoMatch;
-  }
+  if (f.possessive) return GiveNothingBack(f, RestFilterOf(*graph_, loop));
+  if (f.next == 0) return SearchStatus::kNoMatch;
   --f.next;
   return GreedyRest(f, at, depth);
 }

@@ -168,6 +168,7 @@ class MatchState {
   SearchStatus GreedyRest(Frame& f, uint64_t& at, uint32_t& depth);
   SearchStatus LazyRest(Frame& f, uint64_t& at, uint32_t& depth);
   SearchStatus TakeOneMore(Frame& f);
+  SearchStatus GiveNothingBack(Frame& f, const RestFilter& filter);
   bool RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uint32_t depth);
   bool LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, SearchStatus& status);
   uint32_t DropFailedFrame();

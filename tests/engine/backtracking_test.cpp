@@ -34,7 +34,8 @@ TEST(Backtracking, ExponentialSearchesAnswerWithinAPolynomialStepBudget) {
       {u"(\\w+)*\\1x", 25, Answer::kNoMatch},     {u"(\\w+)*\\1x", 100, Answer::kNoMatch},
       {u"(\\w+)*\\1x", 400, Answer::kDepthLimit}, {u"(a|aa)+b", 100, Answer::kNoMatch},
       {u"(a|aa)+b", 400, Answer::kDepthLimit},    {u"(a+)+b", 100, Answer::kNoMatch},
-      {u"(a+)+b", 199, Answer::kDepthLimit},
+      {u"(a+)+b", 199, Answer::kDepthLimit},      {u"(?:a|a)*b*\\bx", 100, Answer::kNoMatch},
+      {u"(a|aa)+c*$x", 100, Answer::kNoMatch},
   };
   quarn::Limits limits;
   limits.steps = kStepBudget;

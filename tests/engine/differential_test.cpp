@@ -330,10 +330,11 @@ TEST(Differential, SixteenBitLimitsLikeTheReference) {
 // meet it, on every path: deep greedy ones and the shallower ones found by backtracking.
 TEST(Differential, NestedQuantifiersMeetTheDepthLimitLikeTheReference) {
   const std::vector<std::u16string> patterns = {
-      u"(a|aa)+b",   u"(a+)+b",    u"(a*)*b",      u"(?:a|aa)*c",   u"((a|b)+)+c",
-      u"(.*)*x",     u"(a|aa)+$",  u"(x+x+)+y",    u"(\\w+\\s?)+$", u"(a?){6}a{6}",
-      u"^(a+)+$",    u"(a|a?)+b",  u"(?=(a+))+b",  u"(aa|a)+?b",    u"(a|aa)*(?!a)b",
-      u"(a|a)*\\1b", u"(a+)+\\1b", u"(\\w+)*\\1x", u"(a|aa)+\\1$",  u"((a)|b)*\\2b"};
+      u"(a|aa)+b",       u"(a+)+b",      u"(a*)*b",       u"(?:a|aa)*c",   u"((a|b)+)+c",
+      u"(.*)*x",         u"(a|aa)+$",    u"(x+x+)+y",     u"(\\w+\\s?)+$", u"(a?){6}a{6}",
+      u"^(a+)+$",        u"(a|a?)+b",    u"(?=(a+))+b",   u"(aa|a)+?b",    u"(a|aa)*(?!a)b",
+      u"(a|a)*\\1b",     u"(a+)+\\1b",   u"(\\w+)*\\1x",  u"(a|aa)+\\1$",  u"((a)|b)*\\2b",
+      u"(?:a|a)*b*\\bx", u"(a|aa)+c*$x", u"(a|aa)*b*\\Bb"};
   int compared = 0;
   for (const std::u16string& pattern : patterns) {
     for (int n = 0; n <= (Sanitized() ? 12 : 18); n += 3) {
