@@ -12,7 +12,7 @@ namespace quarn {
 
 namespace {
 
-constexpr size_t kMemoSlots = size_t{1} << 21;  // 32 MiB at most, and the captures
+constexpr size_t kMemoSlots = size_t{1} << 21;  // 32 MiB at most
 constexpr uint64_t kCheckEvery = 1024;          // steps between looks at the cancel flag
 
 bool LineBreakAt(std::u16string_view s, uint64_t pos) {
@@ -20,6 +20,7 @@ bool LineBreakAt(std::u16string_view s, uint64_t pos) {
 }
 
 constexpr uint32_t kCaptureIndexMask = (uint32_t{1} << 28) - 1;
+constexpr size_t kMaxCaptureWords = size_t{1} << 22;  // 32 MiB at most
 
 uint64_t Hash(const uint64_t* words, size_t size) {
   uint64_t h = words[0];
@@ -56,17 +57,20 @@ void MatchState::FailureMemo::Reset() {
   used_ = 0;
 }
 
-bool MatchState::FailureMemo::Same(const Slot& slot, const MemoKey& key) const {
-  if (slot.first != key.words[0] || slot.captures >> 28 != key.size - 1) return false;
+// Keys with the same first word have the same length, since the node decides which groups
+// follow.
+inline bool MatchState::FailureMemo::Same(const Slot& slot, const MemoKey& key) const {
+  if (slot.first != key.words[0]) return false;
   const uint64_t* words = captures_.data() + (slot.captures & kCaptureIndexMask);
-  return std::equal(key.words.begin() + 1, key.words.begin() + key.size, words);
+  return key.size == 1 || std::equal(key.words.begin() + 1, key.words.begin() + key.size, words);
 }
 
 // The slot that holds key, or the empty one where it would go.
-size_t MatchState::FailureMemo::Locate(const std::vector<Slot>& slots, const MemoKey& key) const {
+inline size_t MatchState::FailureMemo::Locate(const std::vector<Slot>& slots,
+                                              const MemoKey& key) const {
   const size_t mask = slots.size() - 1;
   for (size_t i = Spread(Hash(key.words.data(), key.size)) & mask;; i = (i + 1) & mask) {
-    if (slots[i].first == 0 || Same(slots[i], key)) return i;
+    if (Same(slots[i], key) || slots[i].first == 0) return i;
   }
 }
 
@@ -94,7 +98,7 @@ void MatchState::FailureMemo::Insert(const MemoKey& key, uint32_t below) {
   }
   Slot& slot = slots_[Locate(slots_, key)];
   if (slot.first == 0) {
-    if (captures_.size() + key.size > kCaptureIndexMask) return;  // full, as above
+    if (captures_.size() + key.size > kMaxCaptureWords) return;  // full, as above
     ++used_;
     slot.first = key.words[0];
     slot.captures = static_cast<uint32_t>((key.size - 1) << 28 | captures_.size());
