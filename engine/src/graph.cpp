@@ -48,8 +48,7 @@ uint32_t ReferenceBit(char16_t c) {
 
 // The groups that back references in a stretch of a periodic piece (and a backslash at its
 // end, pairing with what follows) may read.
-uint32_t ReferencedGroups(const Piece& piece, uint64_t phase, uint64_t segment,
-                          const Node* next) {
+uint32_t ReferencedGroups(const Piece& piece, uint64_t phase, uint64_t segment, const Node* next) {
   const size_t period = piece.text.size();
   uint32_t groups = 0;
   for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
@@ -145,6 +144,17 @@ const Node* Graph::Flat(std::u16string_view text, int64_t origin, const Node* ne
   return Intern(InternPiece(text), 0, text.size(), next, origin);
 }
 
+// The node of a stretch of node's text, followed by next: text views the stretch in a copy
+// of the text that begins at start. A stretch of the first segment takes no copy.
+const Node* Graph::Slice(const Node* node, std::u16string_view text, const char16_t* start,
+                         const Node* next) const {
+  const uint64_t offset = static_cast<uint64_t>(text.data() - start);
+  const int64_t origin = node->origin >= 0 ? node->origin + static_cast<int64_t>(offset) : -1;
+  if (text.empty()) return next != nullptr && next->length != 0 ? next : &empty_;
+  if (offset + text.size() > node->segment) return Flat(text, origin, next);
+  return Intern(node->piece, node->phase + offset, text.size(), next, origin);
+}
+
 const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
   while (node != nullptr && node->length != 0 && offset >= node->segment) {
     offset -= node->segment;
@@ -206,7 +216,8 @@ void Graph::Build(const Node* node, Plan& plan) const {
   if (node->hasBar) {
     if (const size_t bar = FindTopLevelBar(text); bar != std::u16string_view::npos) {
       plan.kind = PlanKind::kAttempts;
-      plan.attempts = {Flat(text.substr(0, bar), node->origin), Suffix(node, bar + 1)};
+      plan.attempts = {Slice(node, text.substr(0, bar), text.data(), nullptr),
+                       Suffix(node, bar + 1)};
       return;
     }
   }
@@ -214,7 +225,7 @@ void Graph::Build(const Node* node, Plan& plan) const {
   std::u16string_view quantifier;
   const std::u16string_view atom = GetNextQuarn(rest, quantifier);
   const Node* after = Suffix(node, text.size() - rest.size());
-  if (quantifier.empty()) return PlanUnquantified(atom, node->origin, after, plan);
+  if (quantifier.empty()) return PlanUnquantified(node, atom, after, plan);
   PlanQuantified(InternPiece(atom), node->origin, quantifier, after, plan);
 }
 
@@ -299,9 +310,10 @@ const BracketClass* Graph::Bracket(const Piece* atom) const {
   return found->second;
 }
 
-void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest,
+void Graph::PlanGroup(const Node* node, std::u16string_view atom, const Node* rest,
                       Plan& plan) const {
   plan.kind = PlanKind::kAttempts;
+  const int64_t origin = node->origin;
   std::u16string_view inner = atom.substr(1, atom.size() - 2);
   std::u16string_view open;
   std::u16string_view close;
@@ -319,13 +331,20 @@ void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest
       std::u16string_view others;
       more = SplitAlternatives(inner, alternative, others);
       if (!more) alternative = inner;
-      std::u16string text(open);
-      (text += alternative) += close;
       // The alternative as written, its marker counted as the character before it.
       const int64_t at = origin < 0 ? -1
                                     : origin + (alternative.data() - atom.data()) -
                                           static_cast<int64_t>(open.size());
-      plan.attempts.push_back(Flat(text, at, rest));
+      if (open.empty() || alternative.size() + 2 == atom.size() - 2) {
+        // The alternative stands between the markers in the text itself.
+        const std::u16string_view between(alternative.data() - open.size(),
+                                          alternative.size() + open.size() + close.size());
+        plan.attempts.push_back(Slice(node, between, atom.data(), rest));
+      } else {
+        std::u16string text(open);
+        (text += alternative) += close;
+        plan.attempts.push_back(Flat(text, at, rest));
+      }
       inner = others;
     }
   } catch (const EngineError& error) {
@@ -333,17 +352,17 @@ void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest
   }
 }
 
-void Graph::PlanUnquantified(std::u16string_view atom, int64_t origin, const Node* rest,
+void Graph::PlanUnquantified(const Node* node, std::u16string_view atom, const Node* rest,
                              Plan& plan) const {
   plan.rest = rest;
   const bool closedGroup = atom.starts_with(u'(') && atom.ends_with(u')');
   if (closedGroup && atom.size() >= 4 && (atom.starts_with(u"(?=") || atom.starts_with(u"(?!"))) {
     plan.kind = PlanKind::kLookahead;
     plan.positive = atom[2] == u'=';
-    plan.probe = Flat(atom.substr(3, atom.size() - 4), origin >= 0 ? origin + 3 : -1);
+    plan.probe = Slice(node, atom.substr(3, atom.size() - 4), atom.data(), nullptr);
     return;
   }
-  if (closedGroup) return PlanGroup(atom, origin, rest, plan);
+  if (closedGroup) return PlanGroup(node, atom, rest, plan);
   if (atom.size() == 1 && GetGroupMarker(atom) >= 1) {
     plan.kind = PlanKind::kMarker;
     plan.marker = GetGroupMarker(atom);

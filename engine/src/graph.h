@@ -148,8 +148,8 @@ class Graph {
   void Build(const Node* node, Plan& plan) const;
   void PlanQuantified(const Piece* atom, int64_t origin, std::u16string_view quantifier,
                       const Node* rest, Plan& plan) const;
-  void PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest, Plan& plan) const;
-  void PlanUnquantified(std::u16string_view atom, int64_t origin, const Node* rest,
+  void PlanGroup(const Node* node, std::u16string_view atom, const Node* rest, Plan& plan) const;
+  void PlanUnquantified(const Node* node, std::u16string_view atom, const Node* rest,
                         Plan& plan) const;
   std::unique_ptr<Loop> OneCharacterLoop(const Piece* atom, const Node* rest, bool lazy) const;
   const BracketClass* Bracket(const Piece* atom) const;
@@ -161,6 +161,8 @@ class Graph {
                      int64_t origin = -1) const;
   // The node of text followed by next (nothing when null).
   const Node* Flat(std::u16string_view text, int64_t origin = -1, const Node* next = nullptr) const;
+  const Node* Slice(const Node* node, std::u16string_view text, const char16_t* start,
+                    const Node* next) const;
   const Node* Suffix(const Node* node, uint64_t offset) const;
   std::u16string Window(const Node* node) const;
 
