@@ -166,24 +166,29 @@ const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
   return Intern(node->piece, node->phase + offset, node->segment - offset, node->next, origin);
 }
 
-std::u16string Graph::Window(const Node* node) const {
-  const size_t limit = static_cast<size_t>(std::min<uint64_t>(node->length, kPlanWindow));
+std::u16string Graph::Window(const Node* node, uint64_t from, size_t limit) const {
   std::u16string window;
-  window.reserve(limit);
-  for (const Node* n = node; n != nullptr && window.size() < limit; n = n->next) {
+  if (from >= node->length) return window;
+  const size_t count = static_cast<size_t>(std::min<uint64_t>(node->length - from, limit));
+  window.reserve(count);
+  const Node* n = node;
+  for (; from >= n->segment; n = n->next)
+    from -= n->segment;
+  for (; n != nullptr && window.size() < count; n = n->next, from = 0) {
     const std::u16string& text = n->piece->text;
+    const size_t start = static_cast<size_t>((n->phase + from) % text.size());
     const size_t segment =
-        static_cast<size_t>(std::min<uint64_t>(n->segment, limit - window.size()));
-    const size_t from = window.size();
-    // One period from the phase on, then the copies doubled: a long repetition of a short
+        static_cast<size_t>(std::min<uint64_t>(n->segment - from, count - window.size()));
+    const size_t begin = window.size();
+    // One period from the start on, then the copies doubled: a long repetition of a short
     // piece costs a few copies, not one per character.
-    window.append(text, n->phase, std::min(segment, text.size() - n->phase));
-    if (window.size() - from < segment) {
-      window.append(text, 0, std::min(segment - (window.size() - from), size_t{n->phase}));
+    window.append(text, start, std::min(segment, text.size() - start));
+    if (window.size() - begin < segment) {
+      window.append(text, 0, std::min(segment - (window.size() - begin), start));
     }
-    while (window.size() - from < segment) {
-      const size_t have = window.size() - from;
-      window.append(window, from, std::min(have, segment - have));
+    while (window.size() - begin < segment) {
+      const size_t have = window.size() - begin;
+      window.append(window, begin, std::min(have, segment - have));
     }
   }
   return window;
@@ -211,6 +216,7 @@ const Plan& Graph::MakePlan(const Node* node) const {
 }
 
 void Graph::Build(const Node* node, Plan& plan) const {
+  if (!node->hasBar && BuildFromFront(node, plan)) return;
   const std::u16string window = Window(node);
   const std::u16string_view text = window;
   if (node->hasBar) {
@@ -224,7 +230,56 @@ void Graph::Build(const Node* node, Plan& plan) const {
   std::u16string_view rest = text;
   std::u16string_view quantifier;
   const std::u16string_view atom = GetNextQuarn(rest, quantifier);
-  const Node* after = Suffix(node, text.size() - rest.size());
+  PlanAtom(node, atom, quantifier, plan);
+}
+
+// Plans a text without a "|" from its first characters, when they decide the step: the atom
+// (a group whose close its piece's table knows, or another atom within the first few
+// characters) and the quantifier, which the three characters after the atom decide unless
+// a brace stands among them (a "{" is a quantifier when a "}" follows anywhere after it).
+bool Graph::BuildFromFront(const Node* node, Plan& plan) const {
+  constexpr size_t kFront = 64;
+  const std::u16string front = Window(node, 0, kFront);
+  std::u16string_view atom;
+  if (front[0] == u'(') {
+    const std::optional<std::u16string_view> group = LeadingGroup(node);
+    if (!group) return false;
+    atom = *group;
+  } else {
+    std::u16string_view cut = front;
+    atom = CutAtom(cut);
+    // A bracket expression that does not close within the front may close after it.
+    if (atom.empty() || (atom.size() == front.size() && front.size() < node->length)) {
+      return false;
+    }
+  }
+  const std::u16string after = Window(node, atom.size(), 3);
+  if (atom.size() + after.size() < node->length && after.find(u'{') != std::u16string::npos) {
+    return false;
+  }
+  std::u16string_view rest = after;
+  const std::u16string_view quantifier = CutQuantifier(rest, atom.size());
+  PlanAtom(node, atom, quantifier, plan);
+  return true;
+}
+
+// The group at the front of node's text, when its piece's table knows that it closes within
+// the node's first segment, and within the finder's 16-bit reach.
+std::optional<std::u16string_view> Graph::LeadingGroup(const Node* node) const {
+  const Piece& piece = *node->piece;
+  if (!piece.groups) piece.groups = std::make_unique<GroupEnds>(piece.text);
+  const std::optional<size_t> close = piece.groups->Close(node->phase);
+  if (!close || *close - node->phase >= node->segment || *close - node->phase >= INT16_MAX) {
+    return std::nullopt;
+  }
+  return std::u16string_view(piece.text).substr(node->phase, *close - node->phase + 1);
+}
+
+// The plan of a text whose first atom and quantifier are cut: the step on the atom, followed
+// by the text after both.
+void Graph::PlanAtom(const Node* node, std::u16string_view atom, std::u16string_view quantifier,
+                     Plan& plan) const {
+  const Node* after = Suffix(node, atom.size() + quantifier.size());
   if (quantifier.empty()) return PlanUnquantified(node, atom, after, plan);
   PlanQuantified(InternPiece(atom), node->origin, quantifier, after, plan);
 }

@@ -12,7 +12,9 @@
 //
 // Planning never looks further than the 16-bit positions allow: every walk of the scanner
 // raises its overflow before it passes position 32767 of the text it walks, so the first
-// kPlanWindow characters of a text decide its plan however long the text is.
+// kPlanWindow characters of a text decide its plan however long the text is. Most plans need
+// far fewer: the atom at the front (a group's extent comes from its piece's table of where
+// groups close) and the three characters after it, unless a brace or a "|" is involved.
 //
 // Thread safety: a Graph is shared by every search of its pattern. Nodes are immutable once
 // made; a node's plan is published once through an atomic pointer, and everything that makes
@@ -33,6 +35,7 @@
 #include <vector>
 
 #include "atoms.h"
+#include "scanner.h"
 
 namespace quarn {
 
@@ -47,6 +50,8 @@ struct Piece {
   // group n, unless that backslash is itself escaped.
   std::array<std::vector<uint32_t>, 10> references;
   bool endsWithBackslash = false;  // its last backslash may pair with what follows
+  // Where its groups close, once a plan has asked (under the graph's mutex).
+  mutable std::unique_ptr<GroupEnds> groups;
 };
 
 // A pattern text: segment characters of piece (repeated, starting at index phase), then the
@@ -146,6 +151,10 @@ class Graph {
 
   const Plan& MakePlan(const Node* node) const;
   void Build(const Node* node, Plan& plan) const;
+  bool BuildFromFront(const Node* node, Plan& plan) const;
+  std::optional<std::u16string_view> LeadingGroup(const Node* node) const;
+  void PlanAtom(const Node* node, std::u16string_view atom, std::u16string_view quantifier,
+                Plan& plan) const;
   void PlanQuantified(const Piece* atom, int64_t origin, std::u16string_view quantifier,
                       const Node* rest, Plan& plan) const;
   void PlanGroup(const Node* node, std::u16string_view atom, const Node* rest, Plan& plan) const;
@@ -164,7 +173,7 @@ class Graph {
   const Node* Slice(const Node* node, std::u16string_view text, const char16_t* start,
                     const Node* next) const;
   const Node* Suffix(const Node* node, uint64_t offset) const;
-  std::u16string Window(const Node* node) const;
+  std::u16string Window(const Node* node, uint64_t from = 0, size_t limit = kPlanWindow) const;
 
   bool ignoreCase_;
   int16_t groupCount_;
