@@ -20,7 +20,7 @@ bool LineBreakAt(std::u16string_view s, uint64_t pos) {
 }
 
 constexpr uint32_t kCaptureIndexMask = (uint32_t{1} << 28) - 1;
-constexpr size_t kMaxCaptureWords = size_t{1} << 22;  // 32 MiB at most
+constexpr size_t kMaxCaptureWords = size_t{1} << 21;  // 16 MiB at most
 
 uint64_t Hash(const uint64_t* words, size_t size) {
   uint64_t h = words[0];
