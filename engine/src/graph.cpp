@@ -239,13 +239,14 @@ void Graph::Build(const Node* node, Plan& plan) const {
 // a brace stands among them (a "{" is a quantifier when a "}" follows anywhere after it).
 bool Graph::BuildFromFront(const Node* node, Plan& plan) const {
   constexpr size_t kFront = 64;
-  const std::u16string front = Window(node, 0, kFront);
+  std::u16string front;
   std::u16string_view atom;
-  if (front[0] == u'(') {
+  if (node->piece->text[node->phase] == u'(') {
     const std::optional<std::u16string_view> group = LeadingGroup(node);
     if (!group) return false;
     atom = *group;
   } else {
+    front = Window(node, 0, kFront);
     std::u16string_view cut = front;
     atom = CutAtom(cut);
     // A bracket expression that does not close within the front may close after it.
