@@ -1,6 +1,7 @@
 // libFuzzer target: arbitrary bytes become one or two engine calls, run through the engine
-// and the rewriting reference; any difference in an answer or a report is a crash. Run it
-// with scripts/fuzz. Inputs it finds go into tests/engine/differential_regressions.txt.
+// and the rewriting reference, and the first call once more as a search with a lowered depth
+// limit; any difference in an answer or a report is a crash. Run it with scripts/fuzz.
+// Inputs it finds go into tests/engine/differential_regressions.txt.
 //
 // Bytes: the first selects the flags of each call (low nibble, high nibble); then come
 // pattern, text, pattern, text, separated by 0xFF bytes. Every other byte is one code unit
@@ -10,6 +11,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "compare.h"
 
@@ -40,16 +42,32 @@ std::vector<quarn::reference::Call> Decode(const uint8_t* data, size_t size) {
   return calls;
 }
 
+[[noreturn]] void Differ(const std::vector<quarn::reference::Call>& calls,
+                         const quarn::reference::Comparison& c, const char* how) {
+  std::fprintf(stderr, "The engine and the reference differ%s on:\n", how);
+  for (const auto& call : calls)
+    std::fprintf(stderr, "%s\n", quarn::reference::RegressionLine(call).c_str());
+  std::fprintf(stderr, "engine:\n%s\nreference:\n%s\n", c.engine.c_str(), c.reference.c_str());
+  std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<quarn::reference::Call> calls = Decode(data, size);
   if (calls.empty()) return 0;
+  // The first search alone, with a depth limit that small inputs reach, the engine also
+  // remembering failures from its first step. Only with valid options, so that the calls
+  // below begin by resetting the match state that the reference's search leaves behind.
+  if ((calls[0].flags & 6) != 6) {
+    const uint32_t depth = 16 + static_cast<uint32_t>(size % 64);
+    const quarn::reference::Comparison lowered =
+        quarn::reference::CompareSearch(calls[0], depth, 100000);
+    if (lowered.verdict == quarn::reference::Verdict::kDifferent) {
+      Differ({calls[0]}, lowered, (" at depth " + std::to_string(depth)).c_str());
+    }
+  }
   const quarn::reference::Comparison c = quarn::reference::Compare(calls, 100000);
-  if (c.verdict != quarn::reference::Verdict::kDifferent) return 0;
-  std::fprintf(stderr, "The engine and the reference differ on:\n");
-  for (const auto& call : calls)
-    std::fprintf(stderr, "%s\n", quarn::reference::RegressionLine(call).c_str());
-  std::fprintf(stderr, "engine:\n%s\nreference:\n%s\n", c.engine.c_str(), c.reference.c_str());
-  std::abort();
+  if (c.verdict == quarn::reference::Verdict::kDifferent) Differ(calls, c, "");
+  return 0;
 }
