@@ -8,7 +8,6 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <type_traits>
 
 #include "quarn/pattern.h"
 #include "quarn/utf.h"
@@ -18,23 +17,44 @@ struct quarn_pattern {
   bool utf8;  // positions in errors are then given in bytes
 };
 
+struct quarn_text {
+  quarn::Text text;
+};
+
 struct quarn_cancel {
   std::atomic<bool> flag{false};
 };
 
 namespace {
 
+// The C kinds are quarn::ErrorKind's values.
+static_assert(QUARN_KIND_PATTERN_SYNTAX == static_cast<int>(quarn::ErrorKind::kPatternSyntax));
+static_assert(QUARN_KIND_DEPTH_LIMIT == static_cast<int>(quarn::ErrorKind::kDepthLimit));
+static_assert(QUARN_KIND_OVERFLOW == static_cast<int>(quarn::ErrorKind::kOverflow));
+static_assert(QUARN_KIND_SUBJECT_LENGTH == static_cast<int>(quarn::ErrorKind::kSubjectLength));
+static_assert(QUARN_KIND_STEP_BUDGET == static_cast<int>(quarn::ErrorKind::kStepBudget));
+static_assert(QUARN_KIND_CANCELLED == static_cast<int>(quarn::ErrorKind::kCancelled));
+static_assert(QUARN_KIND_INVALID_UTF8 == static_cast<int>(quarn::ErrorKind::kInvalidUtf8));
+static_assert(QUARN_KIND_OUT_OF_MEMORY == static_cast<int>(quarn::ErrorKind::kOutOfMemory));
+static_assert(QUARN_KIND_INVALID_OPTIONS == static_cast<int>(quarn::ErrorKind::kInvalidOptions));
+static_assert(QUARN_KIND_INVALID_ARGUMENT == static_cast<int>(quarn::ErrorKind::kInvalidArgument));
+static_assert(QUARN_KIND_NO_STORED_MATCH == static_cast<int>(quarn::ErrorKind::kNoStoredMatch));
+static_assert(QUARN_KIND_INTERNAL == static_cast<int>(quarn::ErrorKind::kInternal));
+
 void Clear(quarn_error* error) {
   if (error == nullptr) return;
   error->number = 0;
+  error->kind = QUARN_KIND_NONE;
   error->position = -1;
   error->length = 0;
   error->message[0] = '\0';
 }
 
-void Set(quarn_error* error, int32_t number, const std::string& message, int64_t position) {
+void Set(quarn_error* error, int32_t number, quarn::ErrorKind kind, const std::string& message,
+         int64_t position) {
   if (error == nullptr) return;
   error->number = number;
+  error->kind = static_cast<int32_t>(kind);
   error->position = position;
   error->length = message.size();
   const size_t kept = std::min(message.size(), sizeof error->message - 1);
@@ -50,7 +70,7 @@ int64_t Position(const quarn_pattern* p, const std::optional<size_t>& units) {
 }
 
 void Set(quarn_error* error, const quarn::Error& e, const quarn_pattern* p) {
-  Set(error, e.number, e.report(), Position(p, e.position));
+  Set(error, e.number, e.kind, e.report(), Position(p, e.position));
 }
 
 // Runs a call's body; memory running out (or anything else thrown) becomes an error value.
@@ -59,9 +79,10 @@ Result Guarded(quarn_error* error, Result failed, Body body) noexcept {
   try {
     return body();
   } catch (const std::bad_alloc&) {
-    Set(error, quarn::errOutOfMemory, "Error #7: Out of memory", -1);
+    Set(error, quarn::errOutOfMemory, quarn::ErrorKind::kOutOfMemory, "Error #7: Out of memory",
+        -1);
   } catch (...) {
-    Set(error, quarn::errInternal, "Error #20054: Internal error", -1);
+    Set(error, quarn::errInternal, quarn::ErrorKind::kInternal, "Error #20054: Internal error", -1);
   }
   return failed;
 }
@@ -97,7 +118,8 @@ int Answer(const quarn_pattern* p, const quarn::SearchResult& result, bool bytes
            size_t spanCount, quarn_error* error) {
   if (result.error()) {
     Set(error, *result.error(), p);
-    return QUARN_ERROR;
+    // A search meets errArgument only for a start that is no place in the text.
+    return result.error()->number == quarn::errArgument ? QUARN_INVALID_ARGUMENT : QUARN_ERROR;
   }
   if (!result.matched()) return QUARN_NO_MATCH;
   const quarn::Match& m = result.match();
@@ -115,28 +137,45 @@ int Answer(const quarn_pattern* p, const quarn::SearchResult& result, bool bytes
 }
 
 int Invalid(quarn_error* error, const char* what) {
-  Set(error, quarn::errArgument, std::string("Error #20053: ") + what, -1);
+  Set(error, quarn::errArgument, quarn::ErrorKind::kInvalidArgument,
+      std::string("Error #20053: ") + what, -1);
   return QUARN_INVALID_ARGUMENT;
 }
 
-// A search through either entry point: UTF-8 text with byte offsets, or UTF-16 with units.
+// The view of a caller's text: UTF-8 bytes or UTF-16 units.
 template <typename Unit>
-int Search(const quarn_pattern* pattern, const Unit* text, size_t length, size_t start,
-           const quarn_limits* limits, quarn_span* spans, size_t spanCount, quarn_error* error) {
+auto View(const Unit* text, size_t length) {
+  if constexpr (sizeof(Unit) == 1) {
+    return std::string_view(text, Length(text, length));
+  } else {
+    return std::u16string_view(reinterpret_cast<const char16_t*>(text), Length(text, length));
+  }
+}
+
+// A search of a prepared text: spans in bytes for UTF-8, in units for UTF-16.
+int SearchText(const quarn_pattern* pattern, const quarn::Text& text, size_t start,
+               const quarn_limits* limits, quarn_span* spans, size_t spanCount,
+               quarn_error* error) {
+  const quarn::SearchResult r = pattern->pattern.search(text, start, ToLimits(limits));
+  return Answer(pattern, r, text.isUtf8(), spans, spanCount, error);
+}
+
+// What every search checks before it runs; 0 when the arguments are fine.
+int Refusal(const quarn_pattern* pattern, const void* text, const quarn_span* spans,
+            size_t spanCount, quarn_error* error) {
   Clear(error);
   if (pattern == nullptr) return Invalid(error, "No pattern");
   if (text == nullptr) return Invalid(error, "No text");
   if (spans == nullptr && spanCount != 0) return Invalid(error, "No spans for the match");
-  const size_t n = Length(text, length);
-  if (start > n) return Invalid(error, "The start lies past the end of the text");
-  return Guarded(error, QUARN_ERROR, [&] {
-    constexpr bool kBytes = sizeof(Unit) == 1;
-    using View = std::conditional_t<kBytes, std::string_view, std::u16string_view>;
-    using Char = typename View::value_type;
-    const View view(reinterpret_cast<const Char*>(text), n);
-    const quarn::SearchResult r = pattern->pattern.search(view, start, ToLimits(limits));
-    return Answer(pattern, r, kBytes, spans, spanCount, error);
-  });
+  return 0;
+}
+
+quarn_text* Prepared(quarn::Text text, quarn_error* error) {
+  if (const std::optional<quarn::Error>& e = text.error()) {
+    Set(error, e->number, e->kind, e->report(), -1);
+    return nullptr;
+  }
+  return new quarn_text{std::move(text)};
 }
 
 }  // namespace
@@ -175,13 +214,54 @@ int quarn_group_count(const quarn_pattern* pattern) {
 int quarn_search(const quarn_pattern* pattern, const char* text, size_t length, size_t start,
                  const quarn_limits* limits, quarn_span* spans, size_t span_count,
                  quarn_error* error) {
-  return Search(pattern, text, length, start, limits, spans, span_count, error);
+  if (const int refused = Refusal(pattern, text, spans, span_count, error)) return refused;
+  return Guarded(error, QUARN_ERROR, [&] {
+    const quarn::Text decoded(std::string_view(text, Length(text, length)), ToLimits(limits));
+    return SearchText(pattern, decoded, start, limits, spans, span_count, error);
+  });
 }
 
 int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length, size_t start,
                    const quarn_limits* limits, quarn_span* spans, size_t span_count,
                    quarn_error* error) {
-  return Search(pattern, text, length, start, limits, spans, span_count, error);
+  if (const int refused = Refusal(pattern, text, spans, span_count, error)) return refused;
+  return Guarded(error, QUARN_ERROR, [&] {
+    const quarn::Text units(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text), Length(text, length)));
+    return SearchText(pattern, units, start, limits, spans, span_count, error);
+  });
+}
+
+quarn_text* quarn_text_new(const char* text, size_t length, const quarn_limits* limits,
+                           quarn_error* error) {
+  Clear(error);
+  if (text == nullptr) return Invalid(error, "No text"), nullptr;
+  return Guarded(error, static_cast<quarn_text*>(nullptr), [&] {
+    return Prepared(quarn::Text(std::string_view(text, Length(text, length)), ToLimits(limits)),
+                    error);
+  });
+}
+
+quarn_text* quarn_text_new16(const uint16_t* text, size_t length, quarn_error* error) {
+  Clear(error);
+  if (text == nullptr) return Invalid(error, "No text"), nullptr;
+  return Guarded(error, static_cast<quarn_text*>(nullptr), [&] {
+    const auto* units = reinterpret_cast<const char16_t*>(text);
+    return Prepared(quarn::Text(std::u16string_view(units, Length(text, length))), error);
+  });
+}
+
+void quarn_text_free(quarn_text* text) {
+  delete text;
+}
+
+int quarn_search_text(const quarn_pattern* pattern, const quarn_text* text, size_t start,
+                      const quarn_limits* limits, quarn_span* spans, size_t span_count,
+                      quarn_error* error) {
+  if (const int refused = Refusal(pattern, text, spans, span_count, error)) return refused;
+  return Guarded(error, QUARN_ERROR, [&] {
+    return SearchText(pattern, text->text, start, limits, spans, span_count, error);
+  });
 }
 
 quarn_cancel* quarn_cancel_new(void) {

@@ -45,11 +45,6 @@ uint64_t CaptureWord(const Capture& c) {
 
 }  // namespace
 
-EngineError DepthLimitError() {
-  return MakeEngineError(u"Maximum number of iterations exceeded. Possibly an infinite loop.",
-                         errSyntax, u"DoQuarn");
-}
-
 void MatchState::FailureMemo::Reset() {
   if (used_ == 0) return;
   std::fill(slots_.begin(), slots_.end(), Slot());
@@ -122,27 +117,27 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   memo_.Reset();
   remember_ = limits.rememberAtOnce;
   steps_ = 0;
+  closings_ = 0;
   deepest_ = 0;
   error_.reset();
-  errorPosition_.reset();
   auto finish = [&](SearchStatus status) {
     outcome.status = status;
     outcome.deepest = deepest_;
     outcome.steps = steps_;
     outcome.error = std::move(error_);
-    outcome.errorPosition = errorPosition_;
     return outcome;
   };
 
   if (limits.cancel != nullptr && Interrupted()) return finish(SearchStatus::kError);
   if (text.size() > limits.subjectLength) {
-    error_ = MakeEngineError(u"Overflow", errOverflow, u"FindFirstMatch");
+    error_ = SubjectLengthError();
     return finish(SearchStatus::kError);
   }
   const StartFilter& filter = program.Filter();
   const bool skip = filter.Active() && filter.Levels() <= limits.depth;
   for (uint64_t start = from; start <= text.size(); ++start) {
     if (skip) start = filter.Next(text, start);
+    if (limits.anchor != Anchor::kNone && start != from) break;
     // Backtracking that does far more steps than there are positions is worth remembering.
     rememberAfter_ = steps_ + 4096 + 16 * (start - from);
     nextCheck_ = NextCheck();
@@ -154,21 +149,22 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
     }
     return finish(status);
   }
-  if (limits.subjectLength <= kDefaultSubjectLimit && text.size() == kDefaultSubjectLimit) {
-    error_ = MakeEngineError(u"Overflow", errOverflow, u"FindFirstMatch");
+  // Only the scan over every start position counts them in 16 bits.
+  if (limits.anchor == Anchor::kNone && limits.subjectLength <= kDefaultSubjectLimit &&
+      text.size() == kDefaultSubjectLimit) {
+    error_ = SubjectLengthError();
     return finish(SearchStatus::kError);
   }
   return finish(SearchStatus::kNoMatch);
 }
 
-SearchStatus MatchState::Fail(EngineError error) {
+SearchStatus MatchState::Fail(Error error) {
   error_ = std::move(error);
   return Stop();
 }
 
-SearchStatus MatchState::FailAt(EngineError error, const Node* node,
-                                std::optional<uint32_t> offset) {
-  if (offset) errorPosition_ = program_->PatternPosition(node, *offset);
+SearchStatus MatchState::FailAt(Error error, const Node* node, std::optional<uint32_t> offset) {
+  if (offset) error.position = program_->PatternPosition(node, *offset);
   return Fail(std::move(error));
 }
 
@@ -188,11 +184,11 @@ uint64_t MatchState::NextCheck() const {
 
 bool MatchState::Interrupted() {
   if (limits_.steps != 0 && steps_ > limits_.steps) {
-    error_ = MakeEngineError(u"Step budget exhausted", errStepLimit, u"DoQuarn");
+    error_ = StepBudgetError();
     return true;
   }
   if (limits_.cancel != nullptr && limits_.cancel->load(std::memory_order_relaxed)) {
-    error_ = MakeEngineError(u"Search cancelled", errCancelled, u"DoQuarn");
+    error_ = CancelledError();
     return true;
   }
   return false;
@@ -282,6 +278,7 @@ void MatchState::PassMarker(int16_t group, uint64_t pos) {
   } else {
     c.complete = true;
     c.end = static_cast<int64_t>(pos);
+    c.closing = ++closings_;
   }
 }
 
@@ -415,8 +412,12 @@ failed:
 
 succeeded:
   // Success returns through every frame up to a lookahead waiting for its inside (whose
-  // captures stay) or to the start position.
+  // captures stay) or to the start position. A whole match must end at the end of the text:
+  // short of it, the pattern's other paths are tried.
   reached = depth - 1;
+  if (limits_.anchor == Anchor::kWhole && at != subject_.text.size() && !stack_.HasProbe()) {
+    goto failed;
+  }
   deepest_ = std::max(deepest_, reached);
   for (;;) {
     if (stack_.Empty()) {

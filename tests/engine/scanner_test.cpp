@@ -67,7 +67,7 @@ TEST(Scanner, FindersAgreeOnWhereThingsEnd) {
 std::u16string FinderAnswer(std::u16string_view stretch) {
   try {
     return std::u16string(GetParentheses(stretch));
-  } catch (const EngineError&) {
+  } catch (const Error&) {
     return u"overflow";
   }
 }
@@ -75,7 +75,7 @@ std::u16string FinderAnswer(std::u16string_view stretch) {
 std::u16string TableAnswer(GroupEnds& ends, size_t from, size_t limit) {
   try {
     return std::u16string(ends.Find(from, limit));
-  } catch (const EngineError&) {
+  } catch (const Error&) {
     return u"overflow";
   }
 }

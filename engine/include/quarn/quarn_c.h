@@ -11,9 +11,19 @@
  *
  * The pattern language and the answers are those of the C++ API (quarn/pattern.h).
  * Positions are 0-based and spans half-open: bytes for UTF-8 texts, 16-bit units for UTF-16.
+ * A start must lie where a character begins: a start past the end of the text, or inside a
+ * UTF-8 sequence, gives QUARN_INVALID_ARGUMENT (error 20053).
  *
- * Thread safety: a pattern may be searched by any number of threads at once; a cancel token
- * may be set from any thread. */
+ * quarn_search decodes a UTF-8 text on every call; a quarn_text is decoded once, so that a
+ * loop of searches over one long text costs no more than one pass:
+ *
+ *   quarn_text* text = quarn_text_new(bytes, length, NULL, &error);
+ *   for (size_t start = 0; quarn_search_text(p, text, start, NULL, spans, 1, &error) ==
+ *                          QUARN_MATCH;) { ...; start = next start; }
+ *   quarn_text_free(text);
+ *
+ * Thread safety: a pattern and a text may be searched by any number of threads at once; a
+ * cancel token may be set from any thread. */
 #ifndef QUARN_QUARN_C_H
 #define QUARN_QUARN_C_H
 
@@ -45,6 +55,7 @@ extern "C" {
 #define QUARN_NUL_TERMINATED ((size_t)-1)
 
 typedef struct quarn_pattern quarn_pattern;
+typedef struct quarn_text quarn_text;
 typedef struct quarn_cancel quarn_cancel;
 
 typedef struct quarn_span {
@@ -61,8 +72,26 @@ typedef struct quarn_limits {
   const quarn_cancel* cancel; /* NULL: none */
 } quarn_limits;
 
+/* What went wrong, whatever the number (quarn::ErrorKind in quarn/errors.h): callers test the
+ * kind, never the text. 20052 is QUARN_KIND_PATTERN_SYNTAX or QUARN_KIND_DEPTH_LIMIT, and 6
+ * QUARN_KIND_OVERFLOW (a count of the pattern) or QUARN_KIND_SUBJECT_LENGTH. */
+#define QUARN_KIND_NONE 0
+#define QUARN_KIND_PATTERN_SYNTAX 1
+#define QUARN_KIND_DEPTH_LIMIT 2
+#define QUARN_KIND_OVERFLOW 3
+#define QUARN_KIND_SUBJECT_LENGTH 4
+#define QUARN_KIND_STEP_BUDGET 5
+#define QUARN_KIND_CANCELLED 6
+#define QUARN_KIND_INVALID_UTF8 7
+#define QUARN_KIND_OUT_OF_MEMORY 8
+#define QUARN_KIND_INVALID_OPTIONS 9
+#define QUARN_KIND_INVALID_ARGUMENT 10
+#define QUARN_KIND_NO_STORED_MATCH 11
+#define QUARN_KIND_INTERNAL 12
+
 typedef struct quarn_error {
   int32_t number;    /* 0 when there was none; the engine's numbers otherwise */
+  int32_t kind;      /* QUARN_KIND_*: QUARN_KIND_NONE when there was none */
   int64_t position;  /* in the pattern (bytes or units, as it was given), -1 when unknown */
   size_t length;     /* the full length of the message in bytes; above 255 it was cut */
   char message[256]; /* "Error #" + number + ": " + description, UTF-8, NUL-terminated */
@@ -88,6 +117,22 @@ QUARN_C_API int quarn_search(const quarn_pattern* pattern, const char* text, siz
 QUARN_C_API int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length,
                                size_t start, const quarn_limits* limits, quarn_span* spans,
                                size_t span_count, quarn_error* error);
+
+/* A subject prepared once for many searches (quarn::Text): UTF-8 decoded once, or UTF-16 as
+ * it is. The caller's text is not copied: it must stay unchanged until quarn_text_free. A
+ * UTF-8 text longer than the subject length of limits (NULL: the default, 32766 UTF-16
+ * units) is refused before it is decoded (error 6), and ill-formed UTF-8 gives error 20055;
+ * both return NULL with the error. */
+QUARN_C_API quarn_text* quarn_text_new(const char* text, size_t length, const quarn_limits* limits,
+                                       quarn_error* error);
+QUARN_C_API quarn_text* quarn_text_new16(const uint16_t* text, size_t length, quarn_error* error);
+QUARN_C_API void quarn_text_free(quarn_text* text); /* NULL is allowed */
+
+/* quarn_search on a prepared text: start and spans in bytes for a UTF-8 text, in 16-bit units
+ * for a UTF-16 one. */
+QUARN_C_API int quarn_search_text(const quarn_pattern* pattern, const quarn_text* text,
+                                  size_t start, const quarn_limits* limits, quarn_span* spans,
+                                  size_t span_count, quarn_error* error);
 
 /* A flag that ends the searches given it (with error 20057) once it is set. */
 QUARN_C_API quarn_cancel* quarn_cancel_new(void);
