@@ -452,15 +452,18 @@ MatchState::Frame MatchState::PopFrame() {
 uint32_t MatchState::DropFailedFrame() {
   const Frame f = PopFrame();
   MemoKey key;
-  if (remember_ && f.exact && KeyOf(f.node, f.pos, key)) memo_.Insert(key, f.deepest - f.depth);
+  if (remember_ && f.exact && KeyOf(f.node, f.pos, f.inProbe, key)) {
+    memo_.Insert(key, f.deepest - f.depth);
+  }
   return f.deepest;
 }
 
-// The memo's key of a step at pos with the table as it stands; none when a position may not
-// fit it.
-bool MatchState::KeyOf(const Node* node, uint64_t pos, MemoKey& key) const {
-  if (!memoFits_) return false;
-  key.words[0] = uint64_t{node->id} << 32 | pos;
+// The memo's key of a step at pos with the table as it stands, inside a lookahead or not;
+// none when a position may not fit it.
+bool MatchState::KeyOf(const Node* node, uint64_t pos, bool inProbe, MemoKey& key) const {
+  if (!memoFits_ || node->id >= uint32_t{1} << 31) return false;
+  const bool probing = inProbe && limits_.anchor == Anchor::kWhole;
+  key.words[0] = uint64_t{node->id} << 33 | uint64_t{probing} << 32 | pos;
   key.size = 1;
   for (uint32_t groups = node->references & groupBits_; groups != 0; groups &= groups - 1) {
     key.words[key.size++] = CaptureWord(table_[std::countr_zero(groups)]);
@@ -474,7 +477,7 @@ bool MatchState::KeyOf(const Node* node, uint64_t pos, MemoKey& key) const {
 bool MatchState::Remembered(const Node* node, uint64_t pos, uint32_t depth,
                             uint32_t& reached) const {
   MemoKey key;
-  if (!KeyOf(node, pos, key)) return false;
+  if (!KeyOf(node, pos, stack_.HasProbe(), key)) return false;
   const uint32_t* below = memo_.Find(key);
   if (below == nullptr) return false;
   reached = depth + *below;

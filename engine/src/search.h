@@ -108,6 +108,7 @@ class MatchState {
     // deepest is what the rewriting would reach: false once a step below was skipped as
     // proven to fail, and such a frame is not remembered.
     bool exact = true;
+    bool inProbe = false;  // the step stands inside a lookahead's inside (set by Push)
   };
   // The frames of the steps in progress; the depth limit bounds it, not the C++ stack.
   class FrameStack {
@@ -115,15 +116,20 @@ class MatchState {
     void Clear() { size_ = 0; }
     bool Empty() const { return size_ == 0; }
     Frame& Back() { return frames_[size_ - 1]; }
-    bool HasProbe() const {  // a lookahead is waiting for its inside
-      return std::any_of(
-          frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(size_),
-          [](const Frame& f) { return f.plan->kind == PlanKind::kLookahead && f.next == 0; });
+    // Whether a lookahead is waiting for its inside: a step entered now stands inside it. A
+    // lookahead's inside ends only while the lookahead is on top, so a frame's inProbe stays
+    // true for as long as the frame is on the stack.
+    bool HasProbe() const {
+      if (size_ == 0) return false;
+      const Frame& top = frames_[size_ - 1];
+      return top.inProbe || (top.plan->kind == PlanKind::kLookahead && top.next == 0);
     }
     void Pop() { --size_; }
     void Push(const Frame& frame) {
       if (size_ == frames_.size()) frames_.resize(std::max<size_t>(64, 2 * size_));
-      frames_[size_++] = frame;
+      const bool inProbe = HasProbe();
+      frames_[size_] = frame;
+      frames_[size_++].inProbe = inProbe;
     }
 
    private:
@@ -137,7 +143,9 @@ class MatchState {
 
   // What a failure is remembered by: the node and the position in the first word, then the
   // capture of each group that a back reference in the node's text may read, since the
-  // search of the text sees them (see CaptureWord). Back references name groups 1 to 9.
+  // search of the text sees them (see CaptureWord). Back references name groups 1 to 9. A
+  // whole match must end at the end of the text except inside a lookahead, so there the
+  // first word also tells whether the step stands inside one.
   struct MemoKey {
     std::array<uint64_t, 10> words;
     uint32_t size = 0;
@@ -185,7 +193,7 @@ class MatchState {
   bool Interrupted();
   SearchStatus Fail(Error error);
   SearchStatus FailDeep();
-  bool KeyOf(const Node* node, uint64_t pos, MemoKey& key) const;
+  bool KeyOf(const Node* node, uint64_t pos, bool inProbe, MemoKey& key) const;
   bool Remembered(const Node* node, uint64_t pos, uint32_t depth, uint32_t& reached) const;
   SearchStatus FailAt(Error error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();

@@ -14,8 +14,10 @@
 #include <random>
 
 #include "compare.h"
+#include "program.h"
 #include "quarn/quarn.h"
 #include "quarn/utf.h"
+#include "search.h"
 
 namespace quarn::testing {
 namespace {
@@ -285,6 +287,41 @@ TEST(Differential, RememberedFailuresTellCapturesApart) {
     const reference::Comparison c = reference::CompareSearch(call, 1000, kCallBudget);
     EXPECT_EQ(c.engine, c.reference) << reference::Describe(call);
     EXPECT_TRUE(c.reference.starts_with("[")) << reference::Describe(call) << ": " << c.reference;
+  }
+}
+
+// A whole match must end at the end of the text, while the inside of a lookahead may end
+// anywhere, so a step that failed outside a lookahead for want of the end may succeed inside
+// one. Whole and anchored searches remembering failures from the first step must answer as
+// those that remember none (as small cases do).
+TEST(Differential, WholeMatchesRememberFailuresInsideLookaheadsApart) {
+  auto answer = [](const Program& program, std::u16string_view text, Anchor anchor, bool atOnce) {
+    SearchLimits limits;
+    limits.anchor = anchor;
+    limits.depth = 200;
+    limits.rememberAtOnce = atOnce;
+    MatchState state;
+    const SearchOutcome o = state.Search(program, text, 0, limits);
+    if (o.status == SearchStatus::kError) return "error " + std::to_string(o.error->number);
+    if (o.status == SearchStatus::kNoMatch) return std::string("no match");
+    return "[" + std::to_string(o.matchStart) + "," + std::to_string(o.matchEnd) + ")";
+  };
+  // The tail's repetition fails at 1 short of the end, then the lookahead's inside, the same
+  // text, is tried there.
+  const Program tail(u"(?:y|y(?=(?:a|b)+)ab!)(?:a|b)*", 0);
+  EXPECT_EQ(answer(tail, u"yab!", Anchor::kWhole, true), "[0,4)");
+  EXPECT_EQ(answer(tail, u"yab!", Anchor::kWhole, false), "[0,4)");
+
+  Generator generator(20261210);
+  for (int i = 0; i < (Sanitized() ? 1000 : 5000); ++i) {
+    const auto [call, depth] = generator.ReferenceSearch();
+    const Program program(call.pattern, call.flags);
+    if (program.Error()) continue;
+    for (const Anchor anchor : {Anchor::kWhole, Anchor::kStart}) {
+      ASSERT_EQ(answer(program, call.text, anchor, true), answer(program, call.text, anchor, false))
+          << reference::Describe(call) << " anchored "
+          << (anchor == Anchor::kWhole ? "at both ends" : "at the start");
+    }
   }
 }
 
