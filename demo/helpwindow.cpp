@@ -4,6 +4,7 @@
 #include "helpwindow.h"
 
 #include <QFile>
+#include <QKeyEvent>
 #include <QMargins>
 #include <QScreen>
 #include <QStringList>
@@ -121,6 +122,8 @@ QString TableRows(std::span<const quarn::demo::EscapeRow> rows) {
   return html;
 }
 
+}  // namespace
+
 QString HelpHtml() {
   QFile file(QStringLiteral(":/help/help.html"));
   file.open(QIODevice::ReadOnly);
@@ -131,6 +134,16 @@ QString HelpHtml() {
       .replace(QStringLiteral("<!-- escapes: brackets -->"),
                TableRows(quarn::demo::kBracketEscapes));
 }
+
+QString ReferenceHtml() {
+  const QString help = HelpHtml();
+  const qsizetype from = help.indexOf(QLatin1String("<h2 id=\"reference\">"));
+  const qsizetype to = help.indexOf(QLatin1String("<h2 id=\"errors\">"), from);
+  return QStringLiteral("<html><body>") + help.mid(from, to - from) +
+         QStringLiteral("</body></html>");
+}
+
+namespace {
 
 // The window frame around window, as far as the window system has told it.
 QMargins FrameMargins(const QWidget* window) {
@@ -157,6 +170,15 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser);
   resize(640, 560);
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+  // As a dialog does: Esc that nothing inside took closes the window.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void HelpWindow::Open(const QWidget* owner) {
