@@ -10,13 +10,14 @@ namespace {
 
 // Texts the analysis may read: enough for every construct of a pattern a few times over,
 // and for each brace's copies, while a pattern whose reading multiplies beyond that gives up.
-// A text's first reading costs its plan, which looks at up to a window of its characters:
-// those are counted too, so that the analysis stays linear in the pattern however its texts
-// are cut.
+// A text's first reading costs its plan, which reads the text's front, or the whole text (up
+// to a window) when a "|" stands in it: those characters are counted too, so that the
+// analysis stays linear in the pattern however its texts are cut.
 constexpr uint64_t kTextsPerCharacter = 64;
 constexpr uint64_t kTextsBase = 65536;
 constexpr uint64_t kCharactersPerCharacter = 2048;
 constexpr uint64_t kCharactersBase = uint64_t{1} << 25;
+constexpr uint64_t kFront = 64;  // what a plan reads of a text without a "|", as a rule
 
 bool TakesCharacter(const AtomTest& atom) {
   switch (atom.kind) {
@@ -41,7 +42,8 @@ Reading::Reading(const Program& program)
 
 const Plan* Reading::Read(const Node* node) {
   const bool planned = node->plan.load(std::memory_order_acquire) != nullptr;
-  const uint64_t looked = planned ? 0 : std::min<uint64_t>(node->length, Graph::kPlanWindow);
+  const uint64_t window = node->hasBar ? Graph::kPlanWindow : kFront;
+  const uint64_t looked = planned ? 0 : std::min<uint64_t>(node->length, window);
   if (texts_ == 0 || characters_ < looked) {
     exhausted_ = true;
     return nullptr;
