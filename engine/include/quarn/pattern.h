@@ -103,6 +103,7 @@ class QUARN_API Text {
   // byte per character). Every byte is valid; positions count bytes. Searched as it is.
   static Text Latin1(std::string_view latin1);
   static Text Latin1(std::string&& latin1);
+  static Text Latin1(const char* latin1) { return Latin1(std::string_view(latin1)); }
 
   // Why the text cannot be searched (UTF-8 texts only); every search of it gives this error.
   const std::optional<Error>& error() const;
