@@ -85,6 +85,7 @@ struct Limits {
 // copy of an 8-bit text is made once, under a once flag.
 class QUARN_API Text {
  public:
+  // What the text was made from, and so what its positions count.
   enum class Encoding : uint8_t { kUtf16, kUtf8, kLatin1 };
 
   // Decodes UTF-8 (ASCII is not decoded, only checked). A text longer than
