@@ -160,7 +160,7 @@ Workbench::Workbench(QWidget* parent) : QMainWindow(parent) {
   CreateExplanation();
   CreateActions();
 
-  // Tab goes down the inputs, then through the subject and the results.
+  // Tab goes down the inputs, then through the subject, the results and the explanation.
   QWidget* const order[] = {example_,
                             pattern_,
                             ignoreCase_,
@@ -177,7 +177,9 @@ Workbench::Workbench(QWidget* parent) : QMainWindow(parent) {
                             findChild<QPushButton*>(QStringLiteral("AddCase")),
                             findChild<QPushButton*>(QStringLiteral("RemoveCase")),
                             findChild<QPushButton*>(QStringLiteral("OpenCases")),
-                            findChild<QPushButton*>(QStringLiteral("SaveCases"))};
+                            findChild<QPushButton*>(QStringLiteral("SaveCases")),
+                            explainTree_,
+                            diagnostics_};
   for (size_t i = 1; i < std::size(order); ++i)
     setTabOrder(order[i - 1], order[i]);
   ApplyColours();
