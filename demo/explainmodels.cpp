@@ -134,11 +134,8 @@ int ExplainModel::columnCount(const QModelIndex&) const {
 QVariant ExplainModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid()) return {};
   const quarn::ExplainNode& read = node(index);
-  if (role == Qt::ToolTipRole) {
-    if (read.error) return QString::fromStdString(read.error->report());
-    if (!read.rewrite.empty()) return tr("Read as %1").arg(ToQString(read.rewrite));
-    return {};
-  }
+  // The meaning is long, and the panel narrow: every cell tells it when hovered.
+  if (role == Qt::ToolTipRole) return QString::fromStdString(read.description);
   if (role != Qt::DisplayRole) return {};
   switch (index.column()) {
     case kKind:
@@ -162,7 +159,7 @@ QVariant ExplainModel::headerData(int section, Qt::Orientation orientation, int 
     case kKind:
       return tr("Kind");
     case kSpan:
-      return tr("Characters");
+      return tr("Place");
     case kGroup:
       return tr("Group");
     case kQuantifier:
@@ -251,7 +248,7 @@ QVariant DiagnosticModel::headerData(int section, Qt::Orientation orientation, i
     case kSeverity:
       return tr("Severity");
     case kSpan:
-      return tr("Characters");
+      return tr("Place");
     case kMessage:
       return tr("Message");
     default:

@@ -185,7 +185,8 @@ Workbench::Workbench(QWidget* parent) : QMainWindow(parent) {
   ApplyColours();
   loadExample(ToQString(quarn::demo::kExamples[1].caption));
   pattern_->setFocus();
-  resize(1100, 760);
+  resize(1280, 760);
+  resizeDocks({explanation_}, {500}, Qt::Horizontal);
 }
 
 Workbench::~Workbench() {
@@ -457,6 +458,8 @@ void Workbench::CreateReference() {
 void Workbench::CreateExplanation() {
   explainModel_ = new ExplainModel(this);
   explainTree_ = ListView("Explanation", tr("How the engine reads the pattern"), explainModel_);
+  // Deep trees keep room for the meanings.
+  explainTree_->setIndentation(explainTree_->fontMetrics().averageCharWidth() * 2);
   connect(explainTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
           [this](const QModelIndex& index) {
             if (index.isValid()) SelectInPattern(explainModel_->patternSpan(index));
