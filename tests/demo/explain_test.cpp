@@ -179,29 +179,35 @@ void ExplainTest::modelsHoldTogether() {
 
 void ExplainTest::faultBeforeSearch_data() {
   QTest::addColumn<QString>("pattern");
+  QTest::addColumn<int>("flags");
   QTest::addColumn<QString>("report");
   QTest::addColumn<int>("position");
   QTest::addColumn<QString>("diagnostic");
   QTest::addColumn<bool>("reached");  // by a search of the subject "abc"
   QTest::newRow("nested quantifier")
-      << "a**"
+      << "a**" << 0
       << "Error #20052: Error in Quarn.GetNextQuarn: Nested +?*{} in regular expression." << 2
       << "Error #20052|3" << true;
-  QTest::newRow("unclosed group") << "("
+  QTest::newRow("unclosed group") << "(" << 0
                                   << "Error #20052: Error in Quarn.ProcessParentheses: Invalid "
                                      "regular expression: A closing ) expected: ("
                                   << 0 << "Error #20052|1" << true;
   // x* matches everywhere, so no search tries the second alternative.
-  QTest::newRow("out of reach") << "x*|b{2,1}"
+  QTest::newRow("out of reach") << "x*|b{2,1}" << 0
                                 << "Error #20050: Error in Quarn.DoQuarn: Upper limit is less "
                                    "than lower limit in regular expression {2,1}"
                                 << 4 << "Error #20050|5\u20139" << false;
+  QTest::newRow("options") << "a" << (quarn::reSingleLine | quarn::reMultiline)
+                           << "Error #20053: Error in Quarn.Quarn: Cannot specify both "
+                              "reSingleLine and reMultiline at the same time."
+                           << -1 << "Error #20053|1" << true;
 }
 
 // The fault shows with the pattern: before the search starts, and still after it, with a word
 // when the search did not meet it. Mending the pattern takes it away at once.
 void ExplainTest::faultBeforeSearch() {
   QFETCH(QString, pattern);
+  QFETCH(int, flags);
   QFETCH(QString, report);
   QFETCH(int, position);
   QFETCH(QString, diagnostic);
@@ -209,6 +215,7 @@ void ExplainTest::faultBeforeSearch() {
   Bench bench;
   bench.subject->setEngineText(QStringLiteral("abc"));
   bench.pattern->setText(pattern);
+  bench.window.setFlags(flags);
 
   QCOMPARE(bench.started.count(), 0);
   QVERIFY(!bench.error->isHidden());
@@ -223,6 +230,7 @@ void ExplainTest::faultBeforeSearch() {
   QCOMPARE(bench.hint->isHidden(), reached);
 
   const qsizetype searches = bench.started.count();
+  bench.window.setFlags(0);
   bench.pattern->setText(QStringLiteral("ab"));
   QCOMPARE(bench.started.count(), searches);
   QVERIFY(bench.error->isHidden());
