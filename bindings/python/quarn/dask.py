@@ -98,9 +98,10 @@ def _count_file(path: str, pattern: quarn.Pattern, encoding: str, errors: str,
 
 
 def _located(error: quarn.error, path: str, line: int) -> quarn.error:
-    """The error of a search, saying where: it pickles with its number and position."""
+    """The error of a search, saying where: it pickles with its number, kind and position."""
     located = quarn.error(f"{path}:{line}: {error}")
     located.number = error.number
+    located.kind = error.kind
     located.position = error.position
     return located
 
@@ -114,7 +115,8 @@ def read_matches(paths: Paths, pattern: Union[str, quarn.Pattern],
     1), start and end (in the line), match, and group1 to groupN (None for a group that took
     no part); one partition per file, rows in the order of the files and their lines.
     encoding and errors decode the files as open() does; depth, subject_length and steps
-    are the limits of each search.
+    are the limits of each search. A fault of the pattern raises quarn.error here, before any
+    file is read, unless the pattern was compiled with check=False.
     """
     compiled = quarn.compile(pattern, flags)
     _check_limits(limits)
