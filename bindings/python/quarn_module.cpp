@@ -889,7 +889,7 @@ search method takes the keyword arguments depth (default 1000), subject_length (
           "How the engine reads the pattern: the root of a tree of quarn.analysis.ExplainNode "
           "(kind, span, description in plain words, children, and per kind the group, the "
           "quantifier's bounds and greed, the members of a class).")
-      .def_property_readonly(
+      .def(
           "facts",
           [](const py::object& self) {
             return self.cast<const PyPattern&>().Analysis(self).attr("facts");

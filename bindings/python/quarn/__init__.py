@@ -12,7 +12,7 @@ quarn.dask searches many files with Dask.
 
 Before any search, a compiled pattern tells what the engine knows of it (quarn.analysis):
 diagnostics() lists every fault a search could meet and the warnings, explain() gives the tree
-of how the engine reads the pattern, and facts what every match satisfies:
+of how the engine reads the pattern, and facts() what every match satisfies:
 
     >>> quarn.compile(r"\\d+\\n\\s").explain().children[1].description
     'a line break: the two characters CR LF (a lone CR or LF is not one)'

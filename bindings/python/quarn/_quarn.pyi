@@ -137,7 +137,6 @@ class Pattern:
         """The faults a search could meet and the warnings, in the order of the pattern."""
     def explain(self) -> ExplainNode:
         """The root of the tree of how the engine reads the pattern."""
-    @property
     def facts(self) -> Facts:
         """What every match satisfies."""
     def explain_json(self) -> str:

@@ -9,7 +9,7 @@
 
 Pattern.diagnostics() lists the faults a search of the pattern could meet, each with the
 quarn.error that a search reaching it raises, and warnings; Pattern.explain() gives the tree of
-how the engine reads the pattern; Pattern.facts what every match satisfies. All three come
+how the engine reads the pattern; Pattern.facts() what every match satisfies. All three come
 from one analysis in the engine, read here from its JSON document (Pattern.explain_json(),
 described in docs/pattern-analysis.md), once per compiled pattern.
 
@@ -156,7 +156,7 @@ class Analysis:
 def read(pattern: Pattern) -> Analysis:
     """The analysis of a compiled pattern, read from the engine's JSON document.
 
-    Pattern.diagnostics(), explain() and facts give its parts, made once per pattern.
+    Pattern.diagnostics(), explain() and facts() give its parts, made once per pattern.
     """
     document = json.loads(pattern.explain_json())
     source = pattern.pattern

@@ -166,7 +166,7 @@ def test_a_faulty_class_carries_its_error_in_the_tree():
     ("[z-a]|b", 0, {"fault_free": False}),
 ])
 def test_facts(pattern, flags, facts):
-    found = quarn.compile(pattern, flags, check=False).facts
+    found = quarn.compile(pattern, flags, check=False).facts()
     assert found.complete
     assert {name: getattr(found, name) for name in facts} == facts
 
@@ -180,7 +180,7 @@ def test_the_json_is_the_engine_s_document_in_units_and_bytes():
 
 def test_the_analysis_is_made_once_per_pattern():
     pattern = quarn.compile("a+b")
-    assert pattern.explain() is pattern.explain() and pattern.facts is pattern.facts
+    assert pattern.explain() is pattern.explain() and pattern.facts() is pattern.facts()
     assert pattern.diagnostics() is pattern.diagnostics()
 
 
