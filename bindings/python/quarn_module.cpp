@@ -271,14 +271,36 @@ py::object errorType;
 py::object errorKindType;
 py::object flagType;
 
-[[noreturn]] void Raise(const quarn::Error& error, const Subject& pattern) {
+// The quarn.error of an engine error; its position is in the pattern's own characters.
+py::object ErrorObject(const quarn::Error& error, const Subject& pattern) {
   py::object e = errorType(error.report());
   e.attr("number") = error.number;
   e.attr("kind") = errorKindType(std::string(quarn::ErrorKindName(error.kind)));
   e.attr("position") =
       error.position ? py::cast(pattern.Before(*error.position)) : py::object(py::none());
-  PyErr_SetObject(errorType.ptr(), e.ptr());
+  return e;
+}
+
+[[noreturn]] void Raise(const quarn::Error& error, const Subject& pattern) {
+  PyErr_SetObject(errorType.ptr(), ErrorObject(error, pattern).ptr());
   throw py::error_already_set();
+}
+
+// One character as a str of its own (a lone surrogate stays one).
+py::str Character(char16_t c) {
+  return py::reinterpret_steal<py::str>(PyUnicode_FromOrdinal(static_cast<int>(c)));
+}
+
+// Units of the engine as a str, a surrogate pair as one character.
+py::str Characters(std::u16string_view units) {
+  return py::reinterpret_steal<py::str>(
+      PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(units.data()),
+                            static_cast<Py_ssize_t>(units.size() * 2), "surrogatepass", nullptr));
+}
+
+template <typename T>
+py::object OrNone(const std::optional<T>& value) {
+  return value ? py::cast(*value) : py::object(py::none());
 }
 
 // The option flags: quarn.Flag members or plain ints; re's flags (re.I is 2, which would
@@ -639,11 +661,19 @@ class PyPattern {
                                    : "cannot use a bytes pattern on a string-like object");
     }
   }
-  // The engine's analysis as quarn.analysis reads it, made when first asked for (under the
-  // GIL; two threads asking at once make equal ones).
-  const py::object& Analysis(const py::object& self) const {
-    if (!analysis_) analysis_ = py::module_::import("quarn.analysis").attr("read")(self);
-    return analysis_;
+  // The parts of the engine's analysis as quarn.analysis gives them, each made when first
+  // asked for (under the GIL; two threads asking at once make equal ones).
+  const py::object& Diagnostics() const {
+    if (!diagnostics_) diagnostics_ = MakeDiagnostics();
+    return diagnostics_;
+  }
+  const py::object& Explanation(const py::object& self) const {
+    if (!explanation_) explanation_ = py::module_::import("quarn.analysis").attr("explain")(self);
+    return explanation_;
+  }
+  const py::object& Facts() const {
+    if (!facts_) facts_ = MakeFacts(compiled_->facts());
+    return facts_;
   }
   // A stretch of the pattern in units, in the pattern's own characters: one that begins or
   // ends inside a character of two units grows to cover it, as the spans of matches do.
@@ -683,6 +713,37 @@ class PyPattern {
     return {subject->Slice(0, 0).attr("join")(pieces), used};
   }
 
+  py::tuple MakeDiagnostics() const {
+    const py::module_ analysis = py::module_::import("quarn.analysis");
+    py::list found;
+    for (const quarn::Diagnostic& d : compiled_->diagnostics()) {
+      const auto [start, end] = Place(d.start, d.end);
+      const char* severity = d.severity == quarn::Severity::kError ? "error" : "warning";
+      found.append(analysis.attr("Diagnostic")(
+          analysis.attr("Severity")(severity), d.code, start, end, d.message,
+          d.error ? ErrorObject(*d.error, *text_) : py::object(py::none())));
+    }
+    return py::tuple(found);
+  }
+
+  static py::object MakeFacts(const quarn::PatternFacts& f) {
+    py::list first;
+    for (const auto& [from, to] : f.firstCharacters)
+      first.append(py::make_tuple(Character(from), Character(to)));
+    py::list literals;
+    for (const std::u16string& literal : f.requiredLiterals)
+      literals.append(Characters(literal));
+    return py::module_::import("quarn.analysis")
+        .attr("Facts")(
+            py::arg("complete") = f.complete, py::arg("fault_free") = f.faultFree,
+            py::arg("ignore_case") = f.ignoreCase, py::arg("min_length") = f.minLength,
+            py::arg("anchored_at_start") = f.anchoredAtStart,
+            py::arg("first_characters") = py::tuple(first), py::arg("first_levels") = f.firstLevels,
+            py::arg("required_literals") = py::tuple(literals),
+            py::arg("levels_per_character") = OrNone(f.levelsPerCharacter),
+            py::arg("depth_safe_length") = OrNone(f.depthSafeLength(quarn::Limits{}.depth)));
+  }
+
   // The subject unchanged, of its own type, as re.sub gives it without a match.
   static py::object SameText(const Subject& subject) { return subject.Slice(0, subject.Length()); }
 
@@ -690,7 +751,9 @@ class PyPattern {
   std::shared_ptr<const Subject> text_;
   bool check_;
   std::unique_ptr<const quarn::Pattern> compiled_;
-  mutable py::object analysis_;
+  mutable py::object diagnostics_;
+  mutable py::object explanation_;
+  mutable py::object facts_;
 };
 
 // finditer: one search per step, without the GIL; a thread that calls it while another's
@@ -873,27 +936,19 @@ search method takes the keyword arguments depth (default 1000), subject_length (
       .def_property_readonly("check", &PyPattern::Checks,
                              "Whether compiling raised the faults that the diagnostics find.")
       .def(
-          "diagnostics",
-          [](const py::object& self) {
-            return self.cast<const PyPattern&>().Analysis(self).attr("diagnostics");
-          },
+          "diagnostics", [](const PyPattern& self) { return self.Diagnostics(); },
           "The faults that a search of this pattern could meet (severity ERROR, each with the "
           "quarn.error a search reports there) and the warnings (constructs that end the "
           "searches reaching them or read differently from other dialects), in the order of "
           "the pattern: a tuple of quarn.analysis.Diagnostic.")
       .def(
           "explain",
-          [](const py::object& self) {
-            return self.cast<const PyPattern&>().Analysis(self).attr("tree");
-          },
+          [](const py::object& self) { return self.cast<const PyPattern&>().Explanation(self); },
           "How the engine reads the pattern: the root of a tree of quarn.analysis.ExplainNode "
           "(kind, span, description in plain words, children, and per kind the group, the "
           "quantifier's bounds and greed, the members of a class).")
       .def(
-          "facts",
-          [](const py::object& self) {
-            return self.cast<const PyPattern&>().Analysis(self).attr("facts");
-          },
+          "facts", [](const PyPattern& self) { return self.Facts(); },
           "What every match satisfies (quarn.analysis.Facts): its least length, required "
           "literals, first characters, anchoring.")
       .def(

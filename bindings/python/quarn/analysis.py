@@ -10,8 +10,8 @@
 Pattern.diagnostics() lists the faults a search of the pattern could meet, each with the
 quarn.error that a search reaching it raises, and warnings; Pattern.explain() gives the tree of
 how the engine reads the pattern; Pattern.facts() what every match satisfies. All three come
-from one analysis in the engine, read here from its JSON document (Pattern.explain_json(),
-described in docs/pattern-analysis.md), once per compiled pattern.
+from one analysis in the engine, made once per compiled pattern; the tree is read from its
+JSON document (Pattern.explain_json(), described in docs/pattern-analysis.md).
 
 Places are 0-based, half-open spans of the pattern in its own characters (bytes of a bytes
 pattern); a span that would begin or end inside a character above U+FFFF covers all of it.
@@ -30,7 +30,7 @@ from . import _quarn
 if TYPE_CHECKING:
     from ._quarn import Pattern
 
-__all__ = ["Analysis", "ClassMember", "Diagnostic", "ExplainNode", "Facts", "Severity", "read"]
+__all__ = ["ClassMember", "Diagnostic", "ExplainNode", "Facts", "Severity", "explain"]
 
 _Place = Callable[[int, int], "tuple[int, int]"]
 
@@ -144,29 +144,18 @@ class Facts:
     depth_safe_length: Optional[int]
 
 
-@dataclass(frozen=True)
-class Analysis:
-    """The three answers of one analysis of a pattern."""
+def explain(pattern: Pattern) -> ExplainNode:
+    """The explanation of a compiled pattern, read from the engine's JSON document.
 
-    diagnostics: tuple[Diagnostic, ...]
-    tree: ExplainNode
-    facts: Facts
-
-
-def read(pattern: Pattern) -> Analysis:
-    """The analysis of a compiled pattern, read from the engine's JSON document.
-
-    Pattern.diagnostics(), explain() and facts() give its parts, made once per pattern.
+    Pattern.explain() gives it, made once per pattern; Pattern.diagnostics() and facts() are
+    made by the module from the engine's own values, without the JSON.
     """
     document = json.loads(pattern.explain_json())
     source = pattern.pattern
     # Units are characters unless a character of the pattern takes two of them.
     wide = isinstance(source, str) and source != "" and max(source) > "\uffff"
     place: _Place = pattern._place if wide else (lambda start, end: (start, end))
-    return Analysis(
-        diagnostics=tuple(_diagnostic(d, place) for d in document["diagnostics"]),
-        tree=_node(document["tree"], source, place),
-        facts=_facts(document["facts"]))
+    return _node(document["tree"], source, place)
 
 
 def _error(fields: Optional[dict[str, Any]], place: _Place) -> Optional[_quarn.error]:
@@ -179,12 +168,6 @@ def _error(fields: Optional[dict[str, Any]], place: _Place) -> Optional[_quarn.e
     at = fields["position"]
     raised.position = None if at is None else place(at, at + 1)[0]
     return raised
-
-
-def _diagnostic(fields: dict[str, Any], place: _Place) -> Diagnostic:
-    start, end = place(fields["start"], fields["end"])
-    return Diagnostic(severity=Severity(fields["severity"]), code=fields["code"], start=start,
-                      end=end, message=fields["message"], error=_error(fields["error"], place))
 
 
 def _member(fields: dict[str, Any]) -> ClassMember:
@@ -208,15 +191,3 @@ def _node(fields: dict[str, Any], source: Union[str, bytes], place: _Place) -> E
         members=None if members is None else tuple(_member(m) for m in members),
         error=_error(fields.get("error"), place))
 
-
-def _facts(fields: dict[str, Any]) -> Facts:
-    return Facts(
-        complete=fields["complete"], fault_free=fields["faultFree"],
-        ignore_case=fields["ignoreCase"], min_length=fields["minLength"],
-        anchored_at_start=fields["anchoredAtStart"],
-        first_characters=tuple((chr(first), chr(last))
-                               for first, last in fields["firstCharacters"]),
-        first_levels=fields["firstLevels"],
-        required_literals=tuple(fields["requiredLiterals"]),
-        levels_per_character=fields["levelsPerCharacter"],
-        depth_safe_length=fields["depthSafeLength"])

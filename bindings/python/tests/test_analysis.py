@@ -164,6 +164,9 @@ def test_a_faulty_class_carries_its_error_in_the_tree():
     ("ABC|ABD", quarn.I, {"ignore_case": True, "first_characters": (("a", "a"),)}),
     ("(a*)*", 0, {"levels_per_character": None, "depth_safe_length": None, "fault_free": True}),
     ("[z-a]|b", 0, {"fault_free": False}),
+    # Units of the engine become characters: a pair is one, a byte pattern's are Latin-1.
+    ("x\U0001F600y", 0, {"min_length": 4, "required_literals": ("x\U0001F600y",)}),
+    (b"\xe9+t", 0, {"first_characters": (("\xe9", "\xe9"),), "required_literals": ("\xe9t",)}),
 ])
 def test_facts(pattern, flags, facts):
     found = quarn.compile(pattern, flags, check=False).facts()
