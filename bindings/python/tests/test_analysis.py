@@ -2,12 +2,14 @@
 compile, diagnostics, the explanation and the facts; and subjects too long for the limits,
 refused before they are converted."""
 
+import doctest
 import json
 import pickle
 
 import pytest
 
 import quarn
+import quarn.analysis
 from quarn import ErrorKind, Severity
 
 
@@ -172,6 +174,12 @@ def test_facts(pattern, flags, facts):
     found = quarn.compile(pattern, flags, check=False).facts()
     assert found.complete
     assert {name: getattr(found, name) for name in facts} == facts
+
+
+@pytest.mark.parametrize("module", [quarn, quarn.analysis], ids=lambda m: m.__name__)
+def test_the_docstring_examples_hold(module):
+    failed, attempted = doctest.testmod(module)
+    assert attempted > 0 and failed == 0
 
 
 def test_the_json_is_the_engine_s_document_in_units_and_bytes():
