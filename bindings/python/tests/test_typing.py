@@ -50,7 +50,10 @@ def test_the_readme_examples_pass_mypy_strict(tmp_path):
 
 
 def test_the_package_passes_mypy_strict(tmp_path):
-    checked = mypy("--strict", "-p", "quarn", cwd=tmp_path)
+    # Reading Dask's own sources takes mypy most of a minute; its names count as Any here.
+    config = tmp_path / "mypy.ini"
+    config.write_text("[mypy]\n[mypy-dask.*]\nfollow_imports = skip\n", encoding="utf-8")
+    checked = mypy("--strict", "--config-file", str(config), "-p", "quarn", cwd=tmp_path)
     assert checked.returncode == 0, checked.stdout + checked.stderr
 
 
