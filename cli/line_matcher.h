@@ -91,6 +91,10 @@ class LineMatcher {
   // of their positions (a refusal of -w or -x first). A matcher with a fault among them is not to
   // be searched with: what it finds then is no more than what the engine would.
   virtual const std::vector<PatternNote>& Notes() const = 0;
+
+  // What the engine proves of every match of each pattern as it is searched (wrapped for -w
+  // or -x), in the order of the patterns.
+  virtual std::vector<PatternFacts> Facts() const = 0;
 };
 
 // A matcher on quarn::Pattern, one compiled pattern per pattern given, each analysed at once.

@@ -142,6 +142,13 @@ class PatternMatcher : public LineMatcher {
 
   const std::vector<PatternNote>& Notes() const override { return notes_; }
 
+  std::vector<PatternFacts> Facts() const override {
+    std::vector<PatternFacts> facts;
+    for (const Prepared& prepared : patterns_)
+      facts.push_back(prepared.search.facts());
+    return facts;
+  }
+
  private:
   struct Prepared {
     Pattern search;

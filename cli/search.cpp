@@ -401,7 +401,7 @@ class Searcher {
     if (SayPatternNotes(messages_, options_, matcher_->Notes())) return 2;
     // The filter knows UTF-8 lines that end with LF.
     if (!options_.latin1 && !options_.whole && !options_.nullData) {
-      prefilter_.emplace(settings);
+      prefilter_.emplace(*matcher_, settings.limits);
       if (!prefilter_->Active()) prefilter_.reset();
     }
     // As grep: when no line can be selected, no file is read, unless -L lists them all.
