@@ -2,9 +2,9 @@
 // and passes what it selects to the printer. A fault of a pattern that the engine diagnoses
 // ends the run before any file is read; anything met on one subject or in one file (a limit,
 // or a fault of a pattern too large to diagnose whole) is noted and the search goes on, as
-// grep does with a file it cannot read. With -j,
-// files are searched on worker threads into kept sinks; the file whose turn it is streams
-// straight to the output, and the others keep a bounded part of theirs until their turn.
+// grep does with a file it cannot read. With -j, files are searched on worker threads into
+// kept sinks; the file whose turn it is streams straight to the output, and the others keep a
+// bounded part of theirs until their turn.
 #include "search.h"
 
 #include <quarn/utf.h>
