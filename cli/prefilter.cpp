@@ -60,17 +60,12 @@ Sets Texts(std::u16string_view text, bool fold) {
   return sets;
 }
 
-// The stretches one of which a line that a match of the pattern lies in holds, or nullopt
-// when the facts give none worth looking for.
-std::optional<std::vector<Sets>> Needed(const PatternFacts& facts) {
-  if (!facts.anyOfLiterals.empty()) {
-    std::vector<Sets> stretches;
-    for (const std::u16string& text : facts.anyOfLiterals)
-      stretches.push_back(Texts(text, facts.ignoreCase));
-    return stretches;
+// The ASCII characters a match can begin with, when the facts prove them at this depth and
+// every match takes a character (an empty match needs none).
+std::optional<Set> FirstCharacters(const PatternFacts& facts, const Limits& limits) {
+  if (facts.minLength == 0 || facts.firstCharacters.empty() || facts.firstLevels > limits.depth) {
+    return std::nullopt;
   }
-  // A match that takes a character begins with one of these (an empty match needs none).
-  if (facts.minLength == 0 || facts.firstCharacters.empty()) return std::nullopt;
   Set first;
   for (char16_t ascii = 0; ascii < 128; ++ascii) {
     const char16_t c = facts.ignoreCase ? FoldCase(ascii) : ascii;
@@ -78,8 +73,21 @@ std::optional<std::vector<Sets>> Needed(const PatternFacts& facts) {
       if (c >= from && c <= to) first.Add(static_cast<unsigned char>(ascii));
     }
   }
-  if (first.Size() > kMostFirstCharacters) return std::nullopt;
-  return std::vector<Sets>{Sets{first}};
+  return first;
+}
+
+// The stretches one of which a line that a match of the pattern lies in holds: the texts of
+// the facts, or else the first characters when few lines hold one; nullopt when neither.
+std::optional<std::vector<Sets>> Needed(const PatternFacts& facts,
+                                        const std::optional<Set>& first) {
+  if (!facts.anyOfLiterals.empty()) {
+    std::vector<Sets> stretches;
+    for (const std::u16string& text : facts.anyOfLiterals)
+      stretches.push_back(Texts(text, facts.ignoreCase));
+    return stretches;
+  }
+  if (!first || first->Size() > kMostFirstCharacters) return std::nullopt;
+  return std::vector<Sets>{Sets{*first}};
 }
 
 }  // namespace
@@ -97,12 +105,9 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits) {
     // No search of a line up to this long can reach the depth limit.
     const std::optional<uint64_t> safe = facts.depthSafeLength(limits.depth);
     if (!safe) return;
-    if (!facts.firstCharacters.empty() && facts.anyOfLiterals.empty() &&
-        facts.firstLevels > limits.depth) {
-      return;  // the first characters are not proven at this depth
-    }
     longest = std::min(longest, *safe);
-    const std::optional<std::vector<Sets>> needed = Needed(facts);
+    const std::optional<Set> first = FirstCharacters(facts, limits);
+    const std::optional<std::vector<Sets>> needed = Needed(facts, first);
     if (!needed) return;
     Required& required = requireds.emplace_back();
     required.first = stretches.size();
@@ -111,6 +116,10 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits) {
     required.end = stretches.size();
     for (size_t i = 0; i < facts.requiredLiterals.size() && i < kMostRequired; ++i)
       required.all.push_back(StretchOf(Texts(facts.requiredLiterals[i], facts.ignoreCase)));
+    // Beside texts, a line must also hold a character a match can begin with.
+    if (first && first->Size() <= kMostFirstCharacters && !facts.anyOfLiterals.empty()) {
+      required.all.push_back(StretchOf(Sets{*first}));
+    }
   }
   if (longest == 0 || stretches.empty()) return;
   stretches_ = std::move(stretches);

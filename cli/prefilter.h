@@ -49,7 +49,8 @@ class Prefilter {
  private:
   std::vector<Stretch> stretches_;  // a line that may match holds at least one
   // For each pattern, the stretches a line it matches holds every one of (its required
-  // texts), and which of stretches_ are its own.
+  // texts, and one of the characters a match begins with), and which of stretches_ are its
+  // own.
   struct Required {
     std::vector<Stretch> all;
     size_t first = 0, end = 0;  // its own in stretches_

@@ -142,7 +142,8 @@ TEST(Prefilter, LooksForWhatEveryMatchHoldsAndStandsAsideWhereItCannotTell) {
       {"GNU|Debian", 0, "a linux box", true, false},
       {"(?:GNU|Debian)+ing", 0, "a linux box", true, false},
       {"[0-9]{4}-[0-9]{4}", 0, "in 2001 2", true, false},
-      {"\\d+", 0, "in 2001", true, true},  // the first characters, when few
+      {"[0-9]{4}-[0-9]{4}", 0, "pre-war", true, false},  // a "-" but no digit to begin with
+      {"\\d+", 0, "in 2001", true, true},                // the first characters, when few
       {"\\d+", 0, "in two", true, false},
       {"w", reIgnoreCase, "caf\xC3\xA9", true, true},   // not ASCII: the engine decides
       {"\xC3\xA9", 0, "cafe", true, false},             // no ASCII line holds it
