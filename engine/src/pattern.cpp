@@ -97,7 +97,9 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16
   match.subject_ = text;
   match.utf8_ = std::move(utf8);
   match.spans_.reserve(program->GroupCount() + 1);
-  match.spans_.push_back(Match::Span{outcome.matchStart, outcome.matchEnd});
+  // Positions lie inside the subject, so they fit size_t where it is 32 bits (WebAssembly).
+  match.spans_.push_back(Match::Span{static_cast<size_t>(outcome.matchStart),
+                                     static_cast<size_t>(outcome.matchEnd)});
   for (int n = 1; n <= program->GroupCount(); ++n) {
     const Capture& c = state.Group(n);
     if (!c.complete) {
