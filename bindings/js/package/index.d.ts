@@ -1,0 +1,106 @@
+// Types of the quarn package: Quarn regular expressions compiled to WebAssembly.
+// Positions are indices of the JavaScript string (UTF-16 code units).
+
+/** Letters compare without regard to case. */
+export const IGNORECASE: 1;
+/** "." also matches the characters of a CR LF line break. */
+export const SINGLELINE: 2;
+/** "^" and "$" also match next to an inner CR LF. */
+export const MULTILINE: 4;
+/** The engine's version. */
+export const version: string;
+
+/** Option bits (IGNORECASE | SINGLELINE | MULTILINE), or their letters "i", "s" and "m". */
+export type Flags = number | string;
+
+/**
+ * What one search may spend; the defaults are the legacy calls' own limits.
+ * Each ends a search with its own error: 20052 (depth), 6 (subject length), 20056 (steps).
+ */
+export interface Limits {
+  /** Levels a search may go deep (default 1000; "a*" takes about depth / 2 characters). */
+  depth?: number;
+  /** The longest subject that may be searched, in units (default 32766, at most 4294967295). */
+  subjectLength?: number;
+  /** Steps a search may take; 0 (the default) for no budget. */
+  steps?: number;
+}
+
+/** A pattern that does not compile, or a search that ended in an error. */
+export class QuarnError extends Error {
+  readonly name: 'QuarnError';
+  /** The engine's error number, e.g. 20052. */
+  readonly number: number;
+  /** The engine's description: "Error in Quarn." + procedure + ": " + text. */
+  readonly description: string;
+  /** Where in the pattern the faulty construct stands, when the engine can tell. */
+  readonly position: number | undefined;
+}
+
+/** A match and its groups; group 0 is the whole match. */
+export class Match {
+  private constructor();
+  readonly start: number;
+  readonly end: number;
+  readonly text: string;
+  readonly groupCount: number;
+  /** [start, end) of group n, or undefined when it took no part in the match. */
+  span(n?: number): [number, number] | undefined;
+  /** The text of group n, or undefined when it took no part in the match. */
+  group(n?: number): string | undefined;
+  /** The texts of groups 1 and up. */
+  groups(): (string | undefined)[];
+}
+
+export interface SearchOptions extends Limits {
+  /** Where the search begins (default 0); anchors still see the whole text. */
+  start?: number;
+}
+export interface ReplaceOptions extends Limits {
+  /** Replace at most this many matches; 0 (the default) for all. */
+  maxCount?: number;
+}
+export interface SplitOptions extends Limits {
+  /** Split at most at this many matches; 0 (the default) for all. */
+  maxSplit?: number;
+}
+
+/** A compiled pattern: immutable, searched any number of times, freed with free(). */
+export class Pattern {
+  /** Throws QuarnError when the pattern does not compile. */
+  constructor(source: string, flags?: Flags);
+  readonly source: string;
+  readonly flags: number;
+  readonly groupCount: number;
+  /** The leftmost match at or after options.start, or null; throws QuarnError on an error. */
+  search(text: string, options?: SearchOptions): Match | null;
+  /** Every non-overlapping match, found as the iteration goes. */
+  matchAll(text: string, options?: Limits): IterableIterator<Match>;
+  /** $0 to $9 stand for the match and its groups, $$ for $; or a function of each match. */
+  replace(text: string, replacement: string | ((match: Match) => unknown), options?: ReplaceOptions): string;
+  /** The pieces of text between the matches. */
+  split(text: string, options?: SplitOptions): string[];
+  /** Gives the compiled program's memory back at once; the pattern cannot be used afterwards. */
+  free(): void;
+  [Symbol.dispose](): void;
+}
+
+/** Compiles pattern; throws QuarnError when it does not compile. */
+export function compile(pattern: string, flags?: Flags): Pattern;
+
+/** The pattern's flags for the calls below, which compile it for the one call. */
+export interface WithFlags {
+  flags?: Flags;
+}
+export function search(pattern: string, text: string, options?: SearchOptions & WithFlags): Match | null;
+export function matchAll(pattern: string, text: string, options?: Limits & WithFlags): IterableIterator<Match>;
+export function replace(
+  pattern: string,
+  text: string,
+  replacement: string | ((match: Match) => unknown),
+  options?: ReplaceOptions & WithFlags,
+): string;
+export function split(pattern: string, text: string, options?: SplitOptions & WithFlags): string[];
+
+/** Bytes of the wasm heap allocated now, and the size of the heap. */
+export function memoryUsage(): { inUse: number; heapSize: number };

@@ -1,0 +1,349 @@
+// Quarn for JavaScript: the engine compiled to WebAssembly, with the API of its other bindings.
+//
+//   import { compile } from 'quarn';
+//   const date = compile('(\\d{4})-(\\d\\d)-(\\d\\d)');
+//   date.search('due 2026-12-08')?.group(1);          // '2026'
+//   date.replace('due 2026-12-08', '$3.$2.$1');       // 'due 08.12.2026'
+//   date.free();                                      // or `using date = compile(...)`
+//
+// Positions are indices of the JavaScript string (UTF-16 code units, the engine's own unit);
+// a lone surrogate is one unit like any other. Errors of a pattern or of a search (its limits
+// included) throw QuarnError and are never taken for "no match". Every call frees the wasm
+// memory it took before it returns; a compiled pattern keeps its program until free() (or,
+// failing that, until it is garbage-collected), and a matchAll() iterator keeps its subject
+// until it is done, returned or collected.
+//
+// The module instantiates the engine when it is imported (top-level await); every function is
+// synchronous after that. One instance runs on one thread, so calls never overlap.
+import createEngine from './quarn-engine.mjs';
+
+const engine = await createEngine();
+// Every call answers into this one object and reads it back at once.
+const answer = new engine.Answer();
+
+const NO_MATCH = 0;
+const MATCHED = 1;
+const ERROR = 2;
+
+export const IGNORECASE = 1;
+export const SINGLELINE = 2;
+export const MULTILINE = 4;
+export const version = engine.version;
+
+// The defaults are the legacy calls' own limits, so that a default search answers as a host
+// of the engine sees it.
+const DEFAULT_LIMITS = Object.freeze({ depth: 1000, subjectLength: 32766, steps: 0 });
+const UINT32_MAX = 4294967295;
+const LIMIT_RANGES = { depth: UINT32_MAX, subjectLength: UINT32_MAX, steps: Number.MAX_SAFE_INTEGER };
+
+const disposeSymbol = Symbol.dispose ?? Symbol.for('nodejs.dispose');
+
+// A pattern that does not compile, or a search that ended in an error: the engine's error
+// number and description, and where in the pattern (a string index) when the engine can tell.
+export class QuarnError extends Error {
+  constructor(number, description, position) {
+    super(`Error #${number}: ${description}`);
+    this.name = 'QuarnError';
+    this.number = number;
+    this.description = description;
+    this.position = position;
+  }
+}
+
+// UTF-16 units of the wasm heap as a string, unit for unit (TextDecoder would replace lone
+// surrogates), in slices that stay within the engine's argument limit.
+function decode(units) {
+  let text = '';
+  for (let i = 0; i < units.length; i += 8192) {
+    text += String.fromCharCode.apply(null, units.subarray(i, i + 8192));
+  }
+  return text;
+}
+
+function takeError() {
+  const position = answer.errorPosition();
+  return new QuarnError(
+    answer.errorNumber(),
+    decode(answer.errorDescription()),
+    position < 0 ? undefined : position,
+  );
+}
+
+function checkText(text, what) {
+  if (typeof text !== 'string') throw new TypeError(`${what} must be a string, not ${typeof text}`);
+}
+
+function wholeNumber(value, name, max) {
+  if (!Number.isInteger(value) || value < 0 || value > max) {
+    throw new RangeError(`${name} must be a whole number from 0 to ${max}, not ${value}`);
+  }
+  return value;
+}
+
+// The options a call takes besides the limits, checked; an unknown name is a mistake worth
+// hearing about (a misspelt limit would otherwise be ignored).
+function readOptions(options, extra) {
+  if (options === undefined || options === null) options = {};
+  if (typeof options !== 'object') throw new TypeError('options must be an object');
+  for (const name of Object.keys(options)) {
+    if (!(name in DEFAULT_LIMITS) && !(name in extra)) {
+      throw new TypeError(`unknown option "${name}"`);
+    }
+  }
+  const read = {};
+  for (const [name, max] of Object.entries(LIMIT_RANGES)) {
+    read[name] = wholeNumber(options[name] ?? DEFAULT_LIMITS[name], name, max);
+  }
+  for (const [name, fallback] of Object.entries(extra)) {
+    read[name] = options[name] ?? fallback;
+  }
+  return read;
+}
+
+function flagsOf(flags) {
+  if (typeof flags === 'string') {
+    let bits = 0;
+    for (const letter of flags) {
+      const bit = { i: IGNORECASE, s: SINGLELINE, m: MULTILINE }[letter];
+      if (bit === undefined) throw new TypeError(`unknown flag "${letter}" (use i, s and m)`);
+      bits |= bit;
+    }
+    return bits;
+  }
+  if (!Number.isInteger(flags) || flags < -2147483648 || flags > 2147483647) {
+    throw new TypeError('flags must be a 32-bit integer or a string of i, s and m');
+  }
+  return flags;
+}
+
+// A match and its groups: group 0 is the whole match; a group that took no part has no span.
+export class Match {
+  #subject;
+  #spans;
+
+  constructor(subject, spans) {
+    this.#subject = subject;
+    this.#spans = spans;
+  }
+
+  get start() {
+    return this.#spans[0];
+  }
+  get end() {
+    return this.#spans[1];
+  }
+  get text() {
+    return this.#subject.slice(this.#spans[0], this.#spans[1]);
+  }
+  get groupCount() {
+    return this.#spans.length / 2 - 1;
+  }
+  // [start, end) of group n, or undefined when it took no part.
+  span(n = 0) {
+    this.#check(n);
+    return this.#spans[2 * n] < 0 ? undefined : [this.#spans[2 * n], this.#spans[2 * n + 1]];
+  }
+  group(n = 0) {
+    const span = this.span(n);
+    return span && this.#subject.slice(span[0], span[1]);
+  }
+  // The texts of groups 1 and up.
+  groups() {
+    return Array.from({ length: this.groupCount }, (_, k) => this.group(k + 1));
+  }
+  #check(n) {
+    if (!Number.isInteger(n) || n < 0 || n > this.groupCount) {
+      throw new RangeError(`no group ${n}: the pattern has ${this.groupCount}`);
+    }
+  }
+}
+
+const unfreed = new FinalizationRegistry((wasmObject) => wasmObject.delete());
+
+// A compiled pattern. It is immutable; free() gives its memory back at once.
+export class Pattern {
+  #compiled;
+  #source;
+  #flags;
+
+  // Throws QuarnError when the pattern does not compile.
+  constructor(source, flags = 0) {
+    checkText(source, 'the pattern');
+    this.#flags = flagsOf(flags);
+    this.#source = source;
+    const compiled = new engine.Compiled(source, this.#flags);
+    if (compiled.check(answer) === ERROR) {
+      compiled.delete();
+      throw takeError();
+    }
+    this.#compiled = compiled;
+    unfreed.register(this, compiled, this);
+  }
+
+  get source() {
+    return this.#source;
+  }
+  get flags() {
+    return this.#flags;
+  }
+  get groupCount() {
+    return this.#live().groupCount();
+  }
+
+  // The leftmost match at or after options.start (0), or null. Anchors and word boundaries see
+  // the whole text.
+  search(text, options) {
+    checkText(text, 'the subject');
+    const o = readOptions(options, { start: 0 });
+    wholeNumber(o.start, 'start', UINT32_MAX);
+    const status = this.#live().search(text, o.start, o.depth, o.subjectLength, o.steps, answer);
+    if (status === ERROR) throw takeError();
+    return status === MATCHED ? new Match(text, answer.spans().slice()) : null;
+  }
+
+  // Every non-overlapping match, leftmost first, found as the iteration goes: after an empty
+  // match the engine moves on by one character. An error ends the iteration by throwing.
+  matchAll(text, options) {
+    checkText(text, 'the subject');
+    return this.#matches(text, readOptions(options, {}));
+  }
+
+  // The text with every match (at most options.maxCount, 0 for all) replaced: by replacement,
+  // in which $0 to $9 stand for the match and its groups and $$ for $, or by what the function
+  // replacement returns for each Match.
+  replace(text, replacement, options) {
+    checkText(text, 'the subject');
+    const o = readOptions(options, { maxCount: 0 });
+    wholeNumber(o.maxCount, 'maxCount', UINT32_MAX);
+    if (typeof replacement === 'function') return this.#replaceBy(text, replacement, o);
+    checkText(replacement, 'the replacement');
+    const compiled = this.#live();
+    const status = compiled.replace(text, replacement, o.maxCount, o.depth, o.subjectLength, o.steps, answer);
+    if (status === ERROR) throw takeError();
+    return decode(answer.text());
+  }
+
+  // The pieces of text between the matches (at most options.maxSplit matches, 0 for all).
+  split(text, options) {
+    checkText(text, 'the subject');
+    const o = readOptions(options, { maxSplit: 0 });
+    wholeNumber(o.maxSplit, 'maxSplit', UINT32_MAX);
+    const status = this.#live().split(text, o.maxSplit, o.depth, o.subjectLength, o.steps, answer);
+    if (status === ERROR) throw takeError();
+    const joined = decode(answer.text());
+    const pieces = [];
+    let from = 0;
+    for (const end of answer.pieceEnds()) {
+      pieces.push(joined.slice(from, end));
+      from = end;
+    }
+    return pieces;
+  }
+
+  // Gives the compiled program's memory back; the pattern cannot be used afterwards.
+  free() {
+    if (!this.#compiled) return;
+    unfreed.unregister(this);
+    this.#compiled.delete();
+    this.#compiled = undefined;
+  }
+  [disposeSymbol]() {
+    this.free();
+  }
+
+  toString() {
+    return `Pattern(${JSON.stringify(this.#source)}, ${this.#flags})`;
+  }
+
+  #live() {
+    if (!this.#compiled) throw new Error('the pattern has been freed');
+    return this.#compiled;
+  }
+
+  *#matches(text, o) {
+    const subject = new engine.Subject(text);
+    let iteration;
+    try {
+      iteration = new engine.Iteration(this.#live(), subject, o.depth, o.subjectLength, o.steps);
+    } finally {
+      subject.delete(); // the iteration holds the units itself
+    }
+    // An iterator dropped half-way frees its subject when it is collected.
+    const token = {};
+    unfreed.register(token, iteration, token);
+    try {
+      for (;;) {
+        const status = iteration.next(answer);
+        if (status === NO_MATCH) return;
+        if (status === ERROR) throw takeError();
+        yield new Match(text, answer.spans().slice());
+      }
+    } finally {
+      unfreed.unregister(token);
+      iteration.delete();
+    }
+  }
+
+  #replaceBy(text, replacement, o) {
+    let replaced = '';
+    let copied = 0;
+    let count = 0;
+    for (const match of this.#matches(text, o)) {
+      replaced += text.slice(copied, match.start) + String(replacement(match));
+      copied = match.end;
+      if (++count === o.maxCount) break;
+    }
+    return replaced + text.slice(copied);
+  }
+}
+
+export function compile(pattern, flags = 0) {
+  return new Pattern(pattern, flags);
+}
+
+// The same calls with a pattern compiled for the one call (options.flags) and freed after it.
+function once(pattern, options, call) {
+  const { flags = 0, ...rest } = options ?? {};
+  const compiled = new Pattern(pattern, flags);
+  try {
+    return call(compiled, rest);
+  } finally {
+    compiled.free();
+  }
+}
+
+export function search(pattern, text, options) {
+  return once(pattern, options, (p, rest) => p.search(text, rest));
+}
+
+export function matchAll(pattern, text, options) {
+  const { flags = 0, ...rest } = options ?? {};
+  const compiled = new Pattern(pattern, flags);
+  let matches;
+  try {
+    matches = compiled.matchAll(text, rest);
+  } catch (error) {
+    compiled.free();
+    throw error;
+  }
+  return (function* () {
+    try {
+      yield* matches;
+    } finally {
+      compiled.free();
+    }
+  })();
+}
+
+export function replace(pattern, text, replacement, options) {
+  return once(pattern, options, (p, rest) => p.replace(text, replacement, rest));
+}
+
+export function split(pattern, text, options) {
+  return once(pattern, options, (p, rest) => p.split(text, rest));
+}
+
+// Bytes of the wasm heap that are allocated now, and the size of the heap itself.
+export function memoryUsage() {
+  return { inUse: engine.heapInUse(), heapSize: engine.HEAPU8.length };
+}

@@ -1,0 +1,278 @@
+// The engine for JavaScript: the embind classes that the package's index.js wraps (nothing
+// else should call them). Texts come in as std::u16string, which embind fills unit by unit from
+// the JavaScript string, so lone surrogates pass unchanged; texts that the engine makes (a
+// replacement's result, split pieces, error descriptions) go back as views of the wasm heap
+// that index.js copies out at once. Every search answers into an Answer: its status, the spans
+// of the match and its groups, or the error.
+//
+// Every object lives in the wasm heap until index.js deletes it. Nothing here throws: memory
+// running out becomes error 7, as in the C interface.
+//
+// Thread safety: a WebAssembly instance runs on one thread. A Compiled pattern is immutable;
+// an Answer holds the outcome of the last call that was given it.
+#include <emscripten/bind.h>
+#include <emscripten/val.h>
+#include <malloc.h>
+
+#include <cstdint>
+#include <memory>
+#include <new>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "quarn/pattern.h"
+
+namespace {
+
+using emscripten::typed_memory_view;
+using emscripten::val;
+
+// What a call answers; index.js reads the rest from the Answer.
+enum Status : int { kNoMatch = 0, kMatched = 1, kError = 2 };
+
+quarn::Limits MakeLimits(double depth, double subjectLength, double steps) {
+  // index.js has checked that each is a whole number in range.
+  quarn::Limits limits;
+  limits.depth = static_cast<uint32_t>(depth);
+  limits.subjectLength = static_cast<uint64_t>(subjectLength);
+  limits.steps = static_cast<uint64_t>(steps);
+  return limits;
+}
+
+quarn::Error OutOfMemory() {
+  return quarn::Error{quarn::errOutOfMemory, u"Out of memory", std::nullopt};
+}
+
+// The outcome of the last search, replacement or split it was given.
+class Answer {
+ public:
+  void SetMatch(const quarn::Match& match) {
+    spans_.clear();
+    for (int n = 0; n <= match.groupCount(); ++n) {
+      const auto& span = match.span(n);
+      // A JavaScript string is shorter than 2^31 units, so every position fits.
+      spans_.push_back(span ? static_cast<int32_t>(span->start) : -1);
+      spans_.push_back(span ? static_cast<int32_t>(span->end) : -1);
+    }
+  }
+  void SetError(const quarn::Error& error) { error_ = error; }
+  void SetText(std::u16string text) { text_ = std::move(text); }
+  void SetPieces(const std::vector<std::u16string>& pieces) {
+    text_.clear();
+    pieceEnds_.clear();
+    for (const std::u16string& piece : pieces) {
+      text_ += piece;
+      pieceEnds_.push_back(static_cast<int32_t>(text_.size()));
+    }
+  }
+  void SetCount(size_t count) { count_ = static_cast<double>(count); }
+  void SetEffort(uint32_t depth, uint64_t steps) {
+    depth_ = depth;
+    steps_ = static_cast<double>(steps);
+  }
+
+  // Start and end of the match, then of each group; -1 for a group that took no part.
+  val Spans() const { return val(typed_memory_view(spans_.size(), spans_.data())); }
+  int ErrorNumber() const { return error_.number; }
+  val ErrorDescription() const { return Units(error_.description); }
+  int ErrorPosition() const { return error_.position ? static_cast<int>(*error_.position) : -1; }
+  // The replacement's result, or the split pieces one after the other.
+  val Text() const { return Units(text_); }
+  val PieceEnds() const { return val(typed_memory_view(pieceEnds_.size(), pieceEnds_.data())); }
+  double Count() const { return count_; }
+  uint32_t Depth() const { return depth_; }
+  double Steps() const { return steps_; }
+
+ private:
+  // A Uint16Array over the text's units (embind knows no view of char16_t); JavaScript reads it
+  // through, never C++.
+  static val Units(const std::u16string& text) {
+    return val(typed_memory_view(text.size(), reinterpret_cast<const uint16_t*>(text.data())));
+  }
+
+  std::vector<int32_t> spans_;
+  quarn::Error error_;
+  std::u16string text_;
+  std::vector<int32_t> pieceEnds_;
+  double count_ = 0;
+  uint32_t depth_ = 0;
+  double steps_ = 0;
+};
+
+// A subject kept in the wasm heap for as long as an iteration over it runs.
+class Subject {
+ public:
+  explicit Subject(std::u16string units)
+      : units_(std::make_shared<const std::u16string>(std::move(units))) {}
+  const std::shared_ptr<const std::u16string>& Units() const { return units_; }
+
+ private:
+  std::shared_ptr<const std::u16string> units_;
+};
+
+// Runs body; memory running out ends the call with error 7 in answer.
+template <typename Body>
+int Guarded(Answer& answer, Body body) {
+  try {
+    return body();
+  } catch (const std::bad_alloc&) {
+    answer.SetError(OutOfMemory());
+    return kError;
+  }
+}
+
+class Compiled {
+ public:
+  Compiled(const std::u16string& pattern, int32_t flags) {
+    try {
+      pattern_.emplace(std::u16string_view(pattern), flags);
+    } catch (const std::bad_alloc&) {
+      compileError_ = OutOfMemory();
+    }
+  }
+
+  // kError with the pattern's error in answer, or kMatched when it compiled.
+  int Check(Answer& answer) const {
+    const std::optional<quarn::Error>& error = compileError_ ? compileError_ : pattern_->error();
+    if (!error) return kMatched;
+    answer.SetError(*error);
+    return kError;
+  }
+  int GroupCount() const { return pattern_ ? pattern_->groupCount() : 0; }
+
+  int Search(const std::u16string& text, double start, double depth, double subjectLength,
+             double steps, Answer& answer) const {
+    if (!pattern_) return Check(answer);
+    return Guarded(answer, [&] {
+      const quarn::SearchResult result = pattern_->search(
+          text, static_cast<size_t>(start), MakeLimits(depth, subjectLength, steps));
+      answer.SetEffort(result.depth(), result.steps());
+      if (result.error()) {
+        answer.SetError(*result.error());
+        return kError;
+      }
+      if (!result) return kNoMatch;
+      answer.SetMatch(result.match());
+      return kMatched;
+    });
+  }
+
+  int Replace(const std::u16string& text, const std::u16string& replacement, double maxCount,
+              double depth, double subjectLength, double steps, Answer& answer) const {
+    if (!pattern_) return Check(answer);
+    return Guarded(answer, [&] {
+      quarn::Replaced replaced = pattern_->replace(text, replacement, static_cast<size_t>(maxCount),
+                                                   MakeLimits(depth, subjectLength, steps));
+      answer.SetCount(replaced.count);
+      if (replaced.error) {
+        answer.SetError(*replaced.error);
+        return kError;
+      }
+      answer.SetText(std::move(replaced.text));
+      return kMatched;
+    });
+  }
+
+  int Split(const std::u16string& text, double maxSplit, double depth, double subjectLength,
+            double steps, Answer& answer) const {
+    if (!pattern_) return Check(answer);
+    return Guarded(answer, [&] {
+      const quarn::Split split = pattern_->split(text, static_cast<size_t>(maxSplit),
+                                                 MakeLimits(depth, subjectLength, steps));
+      if (split.error) {
+        answer.SetError(*split.error);
+        return kError;
+      }
+      answer.SetPieces(split.pieces);
+      return kMatched;
+    });
+  }
+
+  // The pattern, or nothing when memory ran out compiling it.
+  const quarn::Pattern* Get() const { return pattern_ ? &*pattern_ : nullptr; }
+
+ private:
+  std::optional<quarn::Pattern> pattern_;
+  std::optional<quarn::Error> compileError_;
+};
+
+// Every match of a subject, one at a time, as the engine's Matches finds them.
+class Iteration {
+ public:
+  Iteration(const Compiled& pattern, const Subject& subject, double depth, double subjectLength,
+            double steps)
+      : subject_(subject.Units()) {
+    if (pattern.Get()) {
+      matches_ = pattern.Get()->matches(*subject_, MakeLimits(depth, subjectLength, steps));
+    }
+  }
+
+  // kMatched with the next match in answer, kNoMatch when there is none, or kError.
+  int Next(Answer& answer) {
+    if (!matches_) {  // memory ran out compiling the pattern
+      answer.SetError(OutOfMemory());
+      return kError;
+    }
+    return Guarded(answer, [&] {
+      if (!current_) {
+        current_ = matches_->begin();
+      } else if (*current_ != matches_->end()) {
+        ++*current_;
+      }
+      answer.SetEffort(matches_->depth(), 0);
+      if (*current_ != matches_->end()) {
+        answer.SetMatch(**current_);
+        return kMatched;
+      }
+      if (matches_->error()) {
+        answer.SetError(*matches_->error());
+        return kError;
+      }
+      return kNoMatch;
+    });
+  }
+
+ private:
+  std::shared_ptr<const std::u16string> subject_;  // matches_ views it
+  std::optional<quarn::Matches> matches_;
+  std::optional<quarn::Matches::iterator> current_;
+};
+
+// Bytes of the wasm heap in use, for the package's leak test and for callers that watch it.
+double HeapInUse() {
+  return static_cast<double>(mallinfo().uordblks);
+}
+
+}  // namespace
+
+EMSCRIPTEN_BINDINGS(quarn) {
+  using emscripten::class_;
+  using emscripten::constructor;
+  emscripten::constant("version", std::string(QUARN_VERSION));
+  emscripten::function("heapInUse", &HeapInUse);
+
+  class_<Answer>("Answer")
+      .constructor<>()
+      .function("spans", &Answer::Spans)
+      .function("errorNumber", &Answer::ErrorNumber)
+      .function("errorDescription", &Answer::ErrorDescription)
+      .function("errorPosition", &Answer::ErrorPosition)
+      .function("text", &Answer::Text)
+      .function("pieceEnds", &Answer::PieceEnds)
+      .function("count", &Answer::Count)
+      .function("depth", &Answer::Depth)
+      .function("steps", &Answer::Steps);
+  class_<Subject>("Subject").constructor<std::u16string>();
+  class_<Compiled>("Compiled")
+      .constructor<const std::u16string&, int32_t>()
+      .function("check", &Compiled::Check)
+      .function("groupCount", &Compiled::GroupCount)
+      .function("search", &Compiled::Search)
+      .function("replace", &Compiled::Replace)
+      .function("split", &Compiled::Split);
+  class_<Iteration>("Iteration")
+      .constructor<const Compiled&, const Subject&, double, double, double>()
+      .function("next", &Iteration::Next);
+}
