@@ -146,8 +146,8 @@ class Compiled {
              double steps, Answer& answer) const {
     if (!pattern_) return Check(answer);
     return Guarded(answer, [&] {
-      const quarn::SearchResult result = pattern_->search(
-          text, static_cast<size_t>(start), MakeLimits(depth, subjectLength, steps));
+      const quarn::SearchResult result = pattern_->search(text, static_cast<size_t>(start),
+                                                          MakeLimits(depth, subjectLength, steps));
       answer.SetEffort(result.depth(), result.steps());
       if (result.error()) {
         answer.SetError(*result.error());

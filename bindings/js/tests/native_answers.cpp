@@ -74,8 +74,9 @@ json Answer(const json& c) {
                    {"error", matches.error() ? Error(*matches.error())["error"] : json()}};
 
   const quarn::Replaced replaced = pattern.replace(text, FromUnits(c.at("replacement")), 0, limits);
-  answer["replace"] = replaced.error ? Error(*replaced.error)
-                                     : json{{"text", ToUnits(replaced.text)}, {"count", replaced.count}};
+  answer["replace"] = replaced.error
+                          ? Error(*replaced.error)
+                          : json{{"text", ToUnits(replaced.text)}, {"count", replaced.count}};
 
   const quarn::Split split = pattern.split(text, 0, limits);
   json pieces = json::array();
