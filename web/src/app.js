@@ -1,0 +1,561 @@
+// The playground page: reads the inputs, hands each new state to the engine's worker (which
+// is replaced when the input changes while it works), and shows what comes back: the pattern's
+// error with a caret, the highlights, the match table, the previews and the test cases. Also
+// the permalink, "copy as", the colour scheme and the keys. Everything the engine decides
+// comes from the worker; this file only shows it, and never shows more than a page can hold.
+import { failure, readCases, writeCases } from './cases.js';
+import { copyAs } from './copyas.js';
+import { groupColour, highlightHtml } from './highlight.js';
+import { decodeState, encodeState } from './permalink.js';
+import { Runner } from './runner.js';
+import { LONE_LF, loneSurrogate, shownPositions, toEngine, toShown, visible, visibleHtml } from './subject.js';
+
+const DEFAULT_LIMITS = { depth: 1000, subjectLength: 32766, steps: 0 };
+const HIGHLIGHTS = 5000; // matches marked in the subject
+const ROWS = 1000; // rows of the match table
+const PREVIEW = 200000; // units of the replacement preview
+const LARGE = 200000; // a subject this long is searched after a pause in typing
+const SLOW = 300; // ms before a running search says so
+const TABS = ['matches', 'replace', 'split', 'cases', 'reference'];
+
+const $ = (id) => document.getElementById(id);
+const ESCAPES = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' };
+const html = (text) => text.replace(/[&<>"]/g, (c) => ESCAPES[c]);
+
+const EXAMPLE = {
+  pattern: '(\\d{4})-(\\d\\d)-(\\d\\d)',
+  flags: 0,
+  subject: 'Released 2026-12-08, patched 2027-01-15.\r\nNext: 2027-06-30, maybe.',
+  replacement: '$3.$2.$1',
+  limits: DEFAULT_LIMITS,
+  cases: [],
+};
+
+let cases = []; // {name, subject, expectMatch, expectedText?}, subjects in the engine's text
+let outcomes = []; // the latest outcome of each case
+let shown = { subject: '', positions: (p) => p }; // the subject the results belong to
+let groupCount = 0;
+let slowTimer;
+let startedAt = 0;
+let pending; // the timer of a search that waits for a pause in typing
+
+// --- reading the inputs -----------------------------------------------------------------
+
+function flags() {
+  return ($('flag-i').checked ? 1 : 0) | ($('flag-s').checked ? 2 : 0) | ($('flag-m').checked ? 4 : 0);
+}
+
+function setFlags(value) {
+  $('flag-i').checked = (value & 1) !== 0;
+  $('flag-s').checked = (value & 2) !== 0;
+  $('flag-m').checked = (value & 4) !== 0;
+}
+
+const LIMIT_INPUTS = { depth: 'limit-depth', subjectLength: 'limit-subject', steps: 'limit-steps' };
+
+// The limits as typed; a field that does not hold a whole number in range counts as its default
+// and says so.
+function limits() {
+  const read = {};
+  for (const [name, id] of Object.entries(LIMIT_INPUTS)) {
+    const input = $(id);
+    const value = Number(input.value);
+    const max = name === 'steps' ? Number.MAX_SAFE_INTEGER : 4294967295;
+    const valid = input.value.trim() !== '' && Number.isInteger(value) && value >= 0 && value <= max;
+    input.setAttribute('aria-invalid', String(!valid));
+    read[name] = valid ? value : DEFAULT_LIMITS[name];
+  }
+  $('limits-note').hidden = Object.entries(read).every(([name, value]) => value === DEFAULT_LIMITS[name]);
+  return read;
+}
+
+function setLimits(values) {
+  for (const [name, id] of Object.entries(LIMIT_INPUTS)) $(id).value = values[name];
+}
+
+function state() {
+  return {
+    pattern: $('pattern').value,
+    flags: flags(),
+    subject: toEngine($('subject').value),
+    replacement: $('replacement').value,
+    limits: limits(),
+    cases: cases.map(({ name, subject, expectMatch, expectedText }) => ({ name, subject, expectMatch, expectedText })),
+  };
+}
+
+function setState(s) {
+  $('pattern').value = s.pattern ?? EXAMPLE.pattern;
+  setFlags(s.flags ?? 0);
+  $('subject').value = toShown(s.subject ?? '');
+  $('replacement').value = s.replacement ?? EXAMPLE.replacement;
+  setLimits(s.limits ?? DEFAULT_LIMITS);
+  cases = (s.cases ?? []).map((c) => ({ ...c }));
+  outcomes = [];
+  renderCases();
+  search();
+}
+
+// --- talking to the worker --------------------------------------------------------------
+
+const runner = new Runner(new URL('./worker.js', import.meta.url), onResult);
+
+function search() {
+  clearTimeout(pending);
+  pending = undefined;
+  const s = state();
+  noteLoneSurrogates(s);
+  shown = { subject: $('subject').value, positions: shownPositions(s.subject) };
+  $('highlights').innerHTML = '';
+  runner.run({
+    pattern: s.pattern,
+    flags: s.flags,
+    subject: s.subject,
+    replacement: s.replacement,
+    limits: s.limits,
+    cases: s.cases.map((c) => ({ subject: c.subject })),
+  });
+  startedAt = performance.now();
+  clearInterval(slowTimer);
+  slowTimer = setInterval(showRunning, SLOW);
+}
+
+// A change of the subject waits for a pause in typing when the subject is large; every other
+// change searches at once.
+function changed(event) {
+  if (event?.target === $('subject') && $('subject').value.length > LARGE) {
+    clearTimeout(pending);
+    $('highlights').innerHTML = '';
+    pending = setTimeout(search, 250);
+    return;
+  }
+  search();
+}
+
+function showRunning() {
+  if (!runner.busy) return;
+  const seconds = ((performance.now() - startedAt) / 1000).toFixed(1);
+  setStatus(`Searching… ${seconds} s (Esc stops it)`, '');
+  $('stop').hidden = false;
+}
+
+function finished() {
+  clearInterval(slowTimer);
+  $('stop').hidden = true;
+}
+
+function onResult(message) {
+  if (message.stopped) {
+    finished();
+    setStatus('Stopped. Change the input to search again.', 'error');
+    return;
+  }
+  if (message.failed) {
+    finished();
+    setStatus(`The engine failed: ${message.failed}`, 'error');
+    return;
+  }
+  if (message.done) {
+    finished();
+    return;
+  }
+  ({ compiled: showCompiled, matches: showMatches, cases: showCaseOutcomes, replaced: showReplaced, split: showSplit })[
+    message.phase
+  ](message);
+}
+
+// --- showing results --------------------------------------------------------------------
+
+function setStatus(text, kind) {
+  $('status-text').textContent = text;
+  $('status').className = kind;
+}
+
+// The pattern around the error's place, with a caret under it: at most 60 characters either
+// side, controls as symbols, a surrogate pair one column.
+function caretLines(pattern, position) {
+  const from = Math.max(0, position - 60);
+  const before = visible(pattern.slice(from, position));
+  const after = visible(pattern.slice(position, position + 60));
+  const lead = from > 0 ? '…' : '';
+  const columns = [...lead, ...before].length;
+  return `${lead}${before}${after}${position + 60 < pattern.length ? '…' : ''}\n${' '.repeat(columns)}^`;
+}
+
+function showCompiled(message) {
+  const box = $('pattern-error');
+  $('pattern').setAttribute('aria-invalid', String(Boolean(message.error)));
+  if (!message.error) {
+    box.hidden = true;
+    groupCount = message.groupCount;
+    return;
+  }
+  box.hidden = false;
+  box.querySelector('.report').textContent = message.error.report;
+  const caret = box.querySelector('.caret');
+  caret.hidden = message.error.position === undefined;
+  caret.textContent = caret.hidden ? '' : caretLines($('pattern').value, message.error.position);
+  setStatus('The pattern does not compile.', 'error');
+  $('highlights').innerHTML = '';
+  renderTable(new Int32Array(0), 0, 0);
+  $('match-count').textContent = '';
+  $('replace-preview').textContent = '';
+  $('split-preview').innerHTML = '';
+  $('split-count').textContent = '';
+}
+
+const plural = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
+
+function showMatches({ total, spans, error }) {
+  const count = plural(total, 'match', 'matches');
+  if (error) {
+    setStatus(`${error.report} (after ${count})${hintFor(error)}`, 'error');
+  } else {
+    setStatus(total ? count : 'No match', '');
+  }
+  $('match-count').textContent = error ? `${count} before the error` : count;
+  const marked = Math.min(total, HIGHLIGHTS, spans.length / (2 * (groupCount + 1)));
+  $('highlights').innerHTML = highlightHtml(shown.subject, spans, groupCount, marked, shown.positions);
+  alignBackdrop();
+  renderTable(spans, Math.min(marked, ROWS), total);
+}
+
+// What to change when a limit ended the search.
+function hintFor(error) {
+  const limit = { 6: 'Subject length', 20052: 'Depth', 20056: 'Steps' }[error.number];
+  if (!limit || error.position !== undefined) return '';
+  return `. Raise ${limit} under Limits to search further.`;
+}
+
+function renderTable(spans, rows, total) {
+  const stride = 2 * (groupCount + 1);
+  const head = ['#', 'Start', 'End', 'Match'];
+  let header = head.map((h) => `<th scope="col">${h}</th>`).join('');
+  for (let n = 1; n <= groupCount; ++n) {
+    header += `<th scope="col"><span class="swatch" style="background: var(--g${groupColour(n)})"></span>${n}</th>`;
+  }
+  $('match-table').tHead.innerHTML = `<tr>${header}</tr>`;
+  const subject = toEngine(shown.subject);
+  let body = '';
+  for (let k = 0; k < rows; ++k) {
+    const at = k * stride;
+    body += `<tr><td class="number">${k + 1}</td><td class="number">${spans[at]}</td><td class="number">${spans[at + 1]}</td>`;
+    for (let n = 0; n <= groupCount; ++n) {
+      const [a, b] = [spans[at + 2 * n], spans[at + 2 * n + 1]];
+      body += a < 0 ? '<td class="none">—</td>' : `<td class="text">${visibleHtml(subject.slice(a, b))}</td>`;
+    }
+    body += '</tr>';
+  }
+  $('match-table').tBodies[0].innerHTML = body;
+  const more = $('match-more');
+  more.hidden = total <= rows;
+  more.textContent = `The table shows the first ${rows.toLocaleString('en')} of ${total.toLocaleString('en')} matches.`;
+}
+
+function showReplaced(message) {
+  const box = $('replace-preview');
+  if (message.error) {
+    box.textContent = message.error.report;
+    box.classList.add('error');
+    return;
+  }
+  box.classList.remove('error');
+  const text = toShown(message.text);
+  box.textContent = text.length > PREVIEW ? `${text.slice(0, PREVIEW)}…` : text;
+}
+
+function showSplit(message) {
+  if (message.error) {
+    $('split-count').textContent = message.error.report;
+    $('split-preview').innerHTML = '';
+    return;
+  }
+  const shownPieces = message.pieces.length < message.total ? ` (the first ${message.pieces.length} shown)` : '';
+  $('split-count').textContent = `${plural(message.total, 'piece', 'pieces')}${shownPieces}`;
+  $('split-preview').innerHTML = message.pieces.map((p) => `<li>${visibleHtml(p, 2000)}</li>`).join('');
+}
+
+// The textarea's scrolling and width, given to the highlights behind it.
+function alignBackdrop() {
+  const subject = $('subject');
+  const highlights = $('highlights');
+  highlights.style.width = `${subject.clientWidth}px`;
+  highlights.style.transform = `translate(${-subject.scrollLeft}px, ${-subject.scrollTop}px)`;
+}
+
+function noteLoneSurrogates(s) {
+  const notes = [];
+  for (const [what, text] of [['pattern', s.pattern], ['subject', s.subject]]) {
+    const found = loneSurrogate(text);
+    if (found) {
+      const unit = found[1].toString(16).toUpperCase();
+      notes.push(`The ${what} holds a lone surrogate (U+${unit}) at ${found[0]}; the engine reads it as one unit of its own.`);
+    }
+  }
+  $('input-note').hidden = notes.length === 0;
+  $('input-note').textContent = notes.join(' ');
+}
+
+// --- test cases -------------------------------------------------------------------------
+
+function renderCases() {
+  const body = $('case-table').tBodies[0];
+  body.innerHTML = cases
+    .map(
+      (c, k) => `<tr data-case="${k}">
+  <td><input type="text" class="case-name" aria-label="Name of case ${k + 1}" value="${html(c.name)}"></td>
+  <td class="text"><button type="button" class="case-use" title="Use as the subject">↑</button> ${visibleHtml(c.subject, 60)}</td>
+  <td><label><input type="checkbox" class="case-expect" ${c.expectMatch ? 'checked' : ''}> match</label></td>
+  <td><input type="checkbox" class="case-has-text" aria-label="Compare the match text of case ${k + 1}" ${c.expectedText !== undefined ? 'checked' : ''} ${c.expectMatch ? '' : 'disabled'}>
+      <input type="text" class="case-text" aria-label="Match text of case ${k + 1}" value="${html(c.expectedText ?? '')}" ${c.expectedText !== undefined ? '' : 'disabled'}></td>
+  <td class="case-result" aria-live="polite"></td>
+  <td><button type="button" class="case-remove" aria-label="Remove case ${k + 1}">✕</button></td>
+</tr>`,
+    )
+    .join('');
+  showCaseResults();
+}
+
+function showCaseOutcomes({ outcomes: received }) {
+  outcomes = received.map((o) => (o.error ? { error: o.error.report } : o));
+  showCaseResults();
+}
+
+function showCaseResults() {
+  let passed = 0;
+  cases.forEach((c, k) => {
+    const cell = $('case-table').querySelector(`tr[data-case="${k}"] .case-result`);
+    const outcome = outcomes[k];
+    if (!outcome) {
+      cell.textContent = '…';
+      cell.className = 'case-result';
+      return;
+    }
+    const why = failure(c, outcome);
+    if (!why) ++passed;
+    cell.textContent = why ? `fail: ${why}` : 'pass';
+    cell.className = `case-result ${why ? 'fail' : 'pass'}`;
+  });
+  $('case-summary').textContent = cases.length ? `${passed} of ${cases.length} pass` : 'No cases yet';
+}
+
+function addCase() {
+  const subject = toEngine($('subject').value);
+  const k = cases.length;
+  cases.push({ name: `case ${k + 1}`, subject, expectMatch: true });
+  renderCases();
+  search();
+}
+
+function caseEdited(event) {
+  const row = event.target.closest('tr[data-case]');
+  if (!row) return;
+  const c = cases[Number(row.dataset.case)];
+  const target = event.target;
+  if (target.classList.contains('case-name')) {
+    c.name = target.value;
+    return;
+  }
+  if (target.classList.contains('case-expect')) {
+    c.expectMatch = target.checked;
+    if (!c.expectMatch) delete c.expectedText;
+  } else if (target.classList.contains('case-has-text')) {
+    if (target.checked) c.expectedText = row.querySelector('.case-text').value;
+    else delete c.expectedText;
+  } else if (target.classList.contains('case-text')) {
+    c.expectedText = target.value;
+    showCaseResults();
+    return;
+  } else {
+    return;
+  }
+  const focused = target.className;
+  renderCases();
+  $('case-table').querySelector(`tr[data-case="${row.dataset.case}"] .${focused}`)?.focus();
+}
+
+function caseClicked(event) {
+  const row = event.target.closest('tr[data-case]');
+  if (!row) return;
+  const k = Number(row.dataset.case);
+  if (event.target.classList.contains('case-remove')) {
+    cases.splice(k, 1);
+    outcomes.splice(k, 1);
+    renderCases();
+    search();
+  } else if (event.target.classList.contains('case-use')) {
+    $('subject').value = toShown(cases[k].subject);
+    search();
+  }
+}
+
+async function importCases(event) {
+  const file = event.target.files[0];
+  event.target.value = '';
+  if (!file) return;
+  try {
+    const read = readCases(await file.text());
+    $('pattern').value = read.pattern;
+    setFlags(read.flags);
+    cases = read.cases;
+    outcomes = [];
+    renderCases();
+    search();
+    toast(`Read ${plural(cases.length, 'case', 'cases')} from ${file.name}`);
+  } catch (error) {
+    notice(`${file.name} could not be read: ${error.message}`);
+  }
+}
+
+function exportCases() {
+  let text;
+  try {
+    text = writeCases({ pattern: $('pattern').value, flags: flags(), cases });
+  } catch (error) {
+    notice(`The cases could not be saved: ${error.message}`);
+    return;
+  }
+  const link = document.createElement('a');
+  link.href = URL.createObjectURL(new Blob([text], { type: 'application/jsonl' }));
+  link.download = 'cases.jsonl';
+  link.click();
+  setTimeout(() => URL.revokeObjectURL(link.href), 1000);
+}
+
+// --- permalink, copy as, notices --------------------------------------------------------
+
+function notice(text) {
+  $('notice').textContent = text;
+  $('notice').hidden = !text;
+}
+
+let toastTimer;
+function toast(text) {
+  $('toast').textContent = text;
+  clearTimeout(toastTimer);
+  toastTimer = setTimeout(() => ($('toast').textContent = ''), 4000);
+}
+
+async function copy(text, what) {
+  try {
+    await navigator.clipboard.writeText(text);
+    toast(`Copied ${what}`);
+  } catch {
+    toast(`The browser did not let the page copy ${what}`);
+  }
+}
+
+async function copyLink() {
+  const fragment = await encodeState(state());
+  history.replaceState(null, '', `#${fragment}`);
+  await copy(location.href, 'the link');
+}
+
+function copyCall() {
+  const s = state();
+  const language = $('copy-as-language').value;
+  copy(copyAs[language](s.subject, s.pattern, s.flags), `the ${$('copy-as-language').selectedOptions[0].text} call`);
+}
+
+// The state in the address, or the example when there is none; a link that cannot be read
+// says why and leaves the page as it is.
+async function openAddress() {
+  const fragment = location.hash.slice(1);
+  if (!fragment) {
+    setState(EXAMPLE);
+    return;
+  }
+  try {
+    setState(await decodeState(fragment));
+    notice('');
+  } catch (error) {
+    notice(`This link could not be read: ${error.message}. The page shows the example instead.`);
+    setState(EXAMPLE);
+  }
+}
+
+// --- tabs, scheme and keys ---------------------------------------------------------------
+
+function selectTab(name, focus) {
+  for (const tab of TABS) {
+    const selected = tab === name;
+    const button = $(`tab-${tab}`);
+    button.setAttribute('aria-selected', String(selected));
+    button.tabIndex = selected ? 0 : -1;
+    $(`panel-${tab}`).hidden = !selected;
+    if (selected && focus) button.focus();
+  }
+}
+
+function tabKeys(event) {
+  const current = TABS.findIndex((t) => $(`tab-${t}`).getAttribute('aria-selected') === 'true');
+  const next = { ArrowRight: current + 1, ArrowLeft: current - 1, Home: 0, End: TABS.length - 1 }[event.key];
+  if (next === undefined) return;
+  event.preventDefault();
+  selectTab(TABS[(next + TABS.length) % TABS.length], true);
+}
+
+function setScheme(scheme) {
+  if (scheme === 'auto') delete document.documentElement.dataset.scheme;
+  else document.documentElement.dataset.scheme = scheme;
+  $('scheme').value = scheme;
+  try {
+    localStorage.setItem('quarn-scheme', scheme);
+  } catch {
+    // storage may be refused; the choice then lasts for the page
+  }
+}
+
+function pageKeys(event) {
+  if (event.key === 'Escape' && runner.busy) {
+    event.preventDefault();
+    runner.stop();
+  } else if (event.altKey && !event.ctrlKey && /^Digit[1-5]$/.test(event.code)) {
+    event.preventDefault();
+    selectTab(TABS[Number(event.code.slice(5)) - 1], true);
+  } else if (event.altKey && event.shiftKey && event.code === 'KeyC') {
+    event.preventDefault();
+    copyCall();
+  } else if (event.altKey && event.shiftKey && event.code === 'KeyL') {
+    event.preventDefault();
+    copyLink();
+  }
+}
+
+// Shift+Enter types a lone LF, which the textarea cannot hold as itself.
+function subjectKeys(event) {
+  if (event.key !== 'Enter' || !event.shiftKey) return;
+  event.preventDefault();
+  const subject = $('subject');
+  subject.setRangeText(LONE_LF, subject.selectionStart, subject.selectionEnd, 'end');
+  subject.dispatchEvent(new Event('input', { bubbles: true }));
+}
+
+// --- wiring -----------------------------------------------------------------------------
+
+for (const id of ['pattern', 'subject', 'replacement', 'flag-i', 'flag-s', 'flag-m', ...Object.values(LIMIT_INPUTS)]) {
+  $(id).addEventListener('input', changed);
+}
+$('subject').addEventListener('keydown', subjectKeys);
+$('subject').addEventListener('scroll', alignBackdrop);
+new ResizeObserver(alignBackdrop).observe($('subject'));
+$('stop').addEventListener('click', () => runner.stop());
+$('copy-link').addEventListener('click', copyLink);
+$('copy-as').addEventListener('click', copyCall);
+$('scheme').addEventListener('change', (event) => setScheme(event.target.value));
+$('case-add').addEventListener('click', addCase);
+$('case-import').addEventListener('change', importCases);
+$('case-export').addEventListener('click', exportCases);
+$('case-table').addEventListener('input', caseEdited);
+$('case-table').addEventListener('click', caseClicked);
+$('tabs').addEventListener('keydown', tabKeys);
+for (const tab of TABS) $(`tab-${tab}`).addEventListener('click', () => selectTab(tab, false));
+document.addEventListener('keydown', pageKeys);
+window.addEventListener('hashchange', openAddress);
+
+try {
+  setScheme(localStorage.getItem('quarn-scheme') ?? 'auto');
+} catch {
+  setScheme('auto');
+}
+openAddress();
