@@ -15,6 +15,10 @@ const HIGHLIGHTS = 5000; // matches marked in the subject
 const ROWS = 1000; // rows of the match table
 const PREVIEW = 200000; // units of the replacement preview
 const LARGE = 200000; // a subject this long is searched after a pause in typing
+// A subject longer than this is kept aside, and the box shows its start only: laying out a
+// text of many megabytes in a textarea would hold the page for seconds.
+const ASIDE = 2000000;
+const ASIDE_SHOWN = 100000;
 const SLOW = 300; // ms before a running search says so
 const TABS = ['matches', 'replace', 'split', 'cases', 'reference'];
 
@@ -33,7 +37,8 @@ const EXAMPLE = {
 
 let cases = []; // {name, subject, expectMatch, expectedText?}, subjects in the engine's text
 let outcomes = []; // the latest outcome of each case
-let shown = { subject: '', positions: (p) => p }; // the subject the results belong to
+let aside = null; // the whole subject when it is too long for the box
+let shown = { subject: '', engine: '', positions: (p) => p }; // the subject the results belong to
 let groupCount = 0;
 let slowTimer;
 let startedAt = 0;
@@ -73,11 +78,38 @@ function setLimits(values) {
   for (const [name, id] of Object.entries(LIMIT_INPUTS)) $(id).value = values[name];
 }
 
+function subjectText() {
+  return aside ?? toEngine($('subject').value);
+}
+
+// Puts text in the subject: in the box, or aside with its start in the box when it is too long.
+function setSubject(text) {
+  aside = text.length > ASIDE ? text : null;
+  const box = $('subject');
+  box.value = toShown(aside ? text.slice(0, ASIDE_SHOWN) : text);
+  box.readOnly = aside !== null;
+  const note = $('subject-aside');
+  note.hidden = aside === null;
+  note.firstElementChild.textContent = aside
+    ? `The subject is ${text.length.toLocaleString('en')} units long, too long to edit here: the box shows its first ${ASIDE_SHOWN.toLocaleString('en')}, and the search reads all of it.`
+    : '';
+}
+
+// A paste that would make the subject too long for the box goes aside before the box holds it.
+function subjectPaste(event) {
+  const pasted = event.clipboardData?.getData('text/plain') ?? '';
+  const box = $('subject');
+  if (box.value.length - (box.selectionEnd - box.selectionStart) + pasted.length <= ASIDE) return;
+  event.preventDefault();
+  setSubject(toEngine(box.value.slice(0, box.selectionStart) + pasted + box.value.slice(box.selectionEnd)));
+  search();
+}
+
 function state() {
   return {
     pattern: $('pattern').value,
     flags: flags(),
-    subject: toEngine($('subject').value),
+    subject: subjectText(),
     replacement: $('replacement').value,
     limits: limits(),
     cases: cases.map(({ name, subject, expectMatch, expectedText }) => ({ name, subject, expectMatch, expectedText })),
@@ -87,7 +119,7 @@ function state() {
 function setState(s) {
   $('pattern').value = s.pattern ?? EXAMPLE.pattern;
   setFlags(s.flags ?? 0);
-  $('subject').value = toShown(s.subject ?? '');
+  setSubject(s.subject ?? '');
   $('replacement').value = s.replacement ?? EXAMPLE.replacement;
   setLimits(s.limits ?? DEFAULT_LIMITS);
   cases = (s.cases ?? []).map((c) => ({ ...c }));
@@ -105,7 +137,7 @@ function search() {
   pending = undefined;
   const s = state();
   noteLoneSurrogates(s);
-  shown = { subject: $('subject').value, positions: shownPositions(s.subject) };
+  shown = { subject: $('subject').value, engine: s.subject, positions: shownPositions(s.subject) };
   $('highlights').innerHTML = '';
   runner.run({
     pattern: s.pattern,
@@ -123,6 +155,9 @@ function search() {
 // A change of the subject waits for a pause in typing when the subject is large; every other
 // change searches at once.
 function changed(event) {
+  if (event?.target === $('subject') && (aside !== null || $('subject').value.length > ASIDE)) {
+    setSubject(toEngine($('subject').value)); // set by a script or dropped: aside or back in the box
+  }
   if (event?.target === $('subject') && $('subject').value.length > LARGE) {
     clearTimeout(pending);
     $('highlights').innerHTML = '';
@@ -235,7 +270,7 @@ function renderTable(spans, rows, total) {
     header += `<th scope="col"><span class="swatch" style="background: var(--g${groupColour(n)})"></span>${n}</th>`;
   }
   $('match-table').tHead.innerHTML = `<tr>${header}</tr>`;
-  const subject = toEngine(shown.subject);
+  const subject = shown.engine;
   let body = '';
   for (let k = 0; k < rows; ++k) {
     const at = k * stride;
@@ -340,7 +375,7 @@ function showCaseResults() {
 }
 
 function addCase() {
-  const subject = toEngine($('subject').value);
+  const subject = subjectText();
   const k = cases.length;
   cases.push({ name: `case ${k + 1}`, subject, expectMatch: true });
   renderCases();
@@ -384,7 +419,7 @@ function caseClicked(event) {
     renderCases();
     search();
   } else if (event.target.classList.contains('case-use')) {
-    $('subject').value = toShown(cases[k].subject);
+    setSubject(cases[k].subject);
     search();
   }
 }
@@ -524,7 +559,7 @@ function pageKeys(event) {
 
 // Shift+Enter types a lone LF, which the textarea cannot hold as itself.
 function subjectKeys(event) {
-  if (event.key !== 'Enter' || !event.shiftKey) return;
+  if (event.key !== 'Enter' || !event.shiftKey || event.target.readOnly) return;
   event.preventDefault();
   const subject = $('subject');
   subject.setRangeText(LONE_LF, subject.selectionStart, subject.selectionEnd, 'end');
@@ -537,6 +572,12 @@ for (const id of ['pattern', 'subject', 'replacement', 'flag-i', 'flag-s', 'flag
   $(id).addEventListener('input', changed);
 }
 $('subject').addEventListener('keydown', subjectKeys);
+$('subject').addEventListener('paste', subjectPaste);
+$('subject-clear').addEventListener('click', () => {
+  setSubject('');
+  search();
+  $('subject').focus();
+});
 $('subject').addEventListener('scroll', alignBackdrop);
 new ResizeObserver(alignBackdrop).observe($('subject'));
 $('stop').addEventListener('click', () => runner.stop());

@@ -20,6 +20,7 @@ export function highlightHtml(shown, spans, groupCount, count, toShown) {
     const start = toShown(spans[base]);
     const end = toShown(spans[base + 1]);
     const nextStart = k + 1 < count ? toShown(spans[base + stride]) : Infinity;
+    if (start > shown.length) break; // the shown text may be the start of the subject only
     if (start < written) continue; // cannot happen for non-overlapping matches; stay safe
     html += escape(shown.slice(written, start));
     if (start === end) {
