@@ -11,21 +11,44 @@
 
 namespace quarn {
 
-// A UTF-8 subject decoded once, with the byte offset of every UTF-16 position. A position
-// between the two halves of a surrogate pair maps to the end of its character, so that a
-// byte span never cuts a UTF-8 sequence.
-struct Utf8Subject {
-  std::string_view bytes;
-  std::u16string units;
-  std::vector<uint32_t> offsets;  // offsets[i] for position i, up to units.size()
+// What a Text holds beyond a view of the caller's UTF-16: a UTF-8 text decoded once, or a
+// temporary string taken over. Byte offsets are kept for every kStride-th unit only (none at
+// all for ASCII, where offset and unit are the same); the offsets between are counted from
+// the units, at most kStride of them. A position between the two halves of a surrogate pair
+// maps to the end of its character, so that a byte span never cuts a UTF-8 sequence.
+struct TextData {
+  static constexpr size_t kStride = 64;
 
-  size_t UnitAt(size_t byte) const {
-    return static_cast<size_t>(std::lower_bound(offsets.begin(), offsets.end(), byte) -
-                               offsets.begin());
-  }
+  bool utf8 = false;
+  std::string ownedBytes;  // a temporary UTF-8 string that the Text took over
+  std::string_view bytes;
+  std::u16string units;         // the decoded UTF-8, or a temporary UTF-16 string taken over
+  std::vector<uint64_t> marks;  // marks[k]: the offset of unit k * kStride
+  std::optional<Error> error;
+
+  bool Ascii() const { return marks.empty(); }
+  size_t ByteOf(size_t unit) const;
+  std::optional<size_t> UnitOf(size_t byte) const;
 };
 
 namespace {
+
+bool IsHigh(char16_t c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+
+bool IsLow(char16_t c) {
+  return c >= 0xDC00 && c <= 0xDFFF;
+}
+
+// The UTF-8 bytes of a unit of decoded UTF-8, where every surrogate stands in a pair: the
+// high half counts the whole character, the low half nothing.
+size_t Utf8Bytes(char16_t c) {
+  if (c < 0x80) return 1;
+  if (c < 0x800) return 2;
+  if (IsHigh(c)) return 4;
+  return IsLow(c) ? 0 : 3;
+}
 
 MatchState& Scratch() {
   thread_local MatchState state;
@@ -40,28 +63,114 @@ SearchLimits ToSearchLimits(const Limits& limits) {
   return {limits.depth, limits.subjectLength, limits.steps, limits.cancel, false};
 }
 
-// Decodes text, or gives the error of its first ill-formed sequence.
-std::shared_ptr<const Utf8Subject> Decode(std::string_view text, std::optional<Error>& error) {
-  auto subject = std::make_shared<Utf8Subject>();
+// Whether valid UTF-8 of these bytes would be longer than limit units, told without decoding
+// it: a character of n bytes is at most one unit, or two of four bytes.
+bool TooLong(std::string_view bytes, uint64_t limit) {
+  if (bytes.size() <= limit) return false;
+  if (bytes.size() / 3 > limit) return true;
+  return Utf16Length(bytes) > limit;
+}
+
+// Decodes the bytes that subject views.
+std::shared_ptr<const TextData> Decode(std::shared_ptr<TextData> subject, const Limits& limits) {
+  subject->utf8 = true;
+  const std::string_view bytes = subject->bytes;
+  if (TooLong(bytes, limits.subjectLength)) {
+    subject->error = ToError(OverflowError(u"FindFirstMatch"));
+    return subject;
+  }
   size_t bad = 0;
-  if (!Utf8ToUtf16(text, subject->units, &bad)) {
-    error = ToError(InvalidUtf8Error(u"text", bad));
-    return nullptr;
+  if (!Utf8ToUtf16(bytes, subject->units, &bad)) {
+    subject->units = std::u16string();
+    subject->error = ToError(InvalidUtf8Error(u"text", bad));
+    return subject;
   }
-  subject->bytes = text;
-  subject->offsets.reserve(subject->units.size() + 1);
-  uint32_t byte = 0;
-  for (size_t i = 0; i < subject->units.size(); ++i) {
-    const char16_t c = subject->units[i];
-    const bool low = c >= 0xDC00 && c <= 0xDFFF;
-    subject->offsets.push_back(low ? byte + 2 : byte);  // a low half: after its character
-    byte += c < 0x80 ? 1 : c < 0x800 ? 2 : (c >= 0xD800 && c <= 0xDBFF) ? 2 : low ? 2 : 3;
+  if (subject->units.size() == bytes.size()) return subject;  // ASCII: no table needed
+  const std::u16string& units = subject->units;
+  subject->marks.reserve(units.size() / TextData::kStride + 1);
+  uint64_t byte = 0;
+  for (size_t i = 0; i < units.size(); ++i) {
+    if (i % TextData::kStride == 0) subject->marks.push_back(byte);
+    byte += Utf8Bytes(units[i]);
   }
-  subject->offsets.push_back(byte);
+  if (units.size() % TextData::kStride == 0) subject->marks.push_back(byte);
   return subject;
 }
 
+Error StartError(std::u16string_view what) {
+  return ToError(MakeEngineError(what, errArgument, u"Search"));
+}
+
 }  // namespace
+
+size_t TextData::ByteOf(size_t unit) const {
+  if (Ascii()) return unit;
+  const size_t from = unit / kStride * kStride;
+  size_t byte = marks[unit / kStride];
+  for (size_t i = from; i < unit; ++i)
+    byte += Utf8Bytes(units[i]);
+  return byte;
+}
+
+std::optional<size_t> TextData::UnitOf(size_t byte) const {
+  if (byte > bytes.size()) return std::nullopt;
+  if (Ascii()) return byte;
+  const size_t k =
+      static_cast<size_t>(std::upper_bound(marks.begin(), marks.end(), byte) - marks.begin()) - 1;
+  size_t unit = k * kStride;
+  size_t at = marks[k];
+  // The low half of a pair ends its character at the same byte: the next character begins
+  // after it.
+  while (unit < units.size() && (at < byte || (at == byte && IsLow(units[unit]))))
+    at += Utf8Bytes(units[unit++]);
+  if (at != byte) return std::nullopt;
+  return unit;
+}
+
+Text::Text(std::string_view utf8, const Limits& limits) {
+  auto data = std::make_shared<TextData>();
+  data->bytes = utf8;
+  data_ = Decode(std::move(data), limits);
+  units_ = data_->units;
+}
+
+Text::Text(std::string&& utf8, const Limits& limits) {
+  auto data = std::make_shared<TextData>();
+  data->ownedBytes = std::move(utf8);
+  data->bytes = data->ownedBytes;
+  data_ = Decode(std::move(data), limits);
+  units_ = data_->units;
+}
+
+Text::Text(std::u16string&& utf16) {
+  auto data = std::make_shared<TextData>();
+  data->units = std::move(utf16);
+  units_ = data->units;
+  data_ = std::move(data);
+}
+
+bool Text::isUtf8() const {
+  return data_ && data_->utf8;
+}
+
+const std::optional<Error>& Text::error() const {
+  static const std::optional<Error> none;
+  return data_ ? data_->error : none;
+}
+
+std::string_view Text::bytes() const {
+  return isUtf8() ? data_->bytes : std::string_view();
+}
+
+std::optional<size_t> Text::unitAt(size_t offset) const {
+  if (isUtf8()) return data_->UnitOf(offset);
+  if (offset > units_.size()) return std::nullopt;
+  return offset;
+}
+
+size_t Text::offsetOf(size_t unit) const {
+  return isUtf8() ? data_->ByteOf(unit) : unit;
+}
 
 // Builds the results that the public types keep private.
 struct Access {
@@ -70,22 +179,19 @@ struct Access {
     result.error_ = std::move(error);
     return result;
   }
-  static SearchResult Run(const std::shared_ptr<const Program>& program, std::u16string_view text,
-                          size_t start, const Limits& limits,
-                          std::shared_ptr<const Utf8Subject> utf8);
+  static SearchResult Run(const std::shared_ptr<const Program>& program, const Text& text,
+                          size_t start, const Limits& limits);
 };
 
-SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16string_view text,
-                         size_t start, const Limits& limits,
-                         std::shared_ptr<const Utf8Subject> utf8) {
+SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Text& text,
+                         size_t start, const Limits& limits) {
   SearchResult result;
   if (program->Error()) {
     result.error_ = ToError(*program->Error(), program->ErrorPosition());
     return result;
   }
-  if (start > text.size()) return result;
   MatchState& state = Scratch();
-  const SearchOutcome outcome = state.Search(*program, text, start, ToSearchLimits(limits));
+  const SearchOutcome outcome = state.Search(*program, text.units(), start, ToSearchLimits(limits));
   result.depth_ = outcome.deepest;
   result.steps_ = outcome.steps;
   if (outcome.status == SearchStatus::kError) {
@@ -94,8 +200,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16
   }
   if (outcome.status == SearchStatus::kNoMatch) return result;
   Match& match = result.match_.emplace();
-  match.subject_ = text;
-  match.utf8_ = std::move(utf8);
+  match.text_ = text;
   match.spans_.reserve(program->GroupCount() + 1);
   // Positions lie inside the subject, so they fit size_t where it is 32 bits (WebAssembly).
   match.spans_.push_back(Match::Span{static_cast<size_t>(outcome.matchStart),
@@ -117,12 +222,15 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, std::u16
 namespace {
 
 // Where the next search starts after a match: at its end, or one character later after an
-// empty match, never between the halves of a surrogate pair.
-size_t After(const Match& match, std::u16string_view text) {
-  if (match.end() > match.start()) return match.end();
-  size_t next = match.end() + 1;
-  if (next < text.size() && text[next - 1] >= 0xD800 && text[next - 1] <= 0xDBFF &&
-      text[next] >= 0xDC00 && text[next] <= 0xDFFF) {
+// empty match, never between the halves of a surrogate pair. In a UTF-8 text, where no offset
+// lies between the halves, a match that ends there goes on after the pair too, so that the
+// matches are those of a chain of searches from each match's byte end.
+size_t After(const Match& match, const Text& text) {
+  const bool empty = match.end() == match.start();
+  size_t next = empty ? match.end() + 1 : match.end();
+  const std::u16string_view units = text.units();
+  if ((empty || text.isUtf8()) && next < units.size() && IsHigh(units[next - 1]) &&
+      IsLow(units[next])) {
     ++next;
   }
   return next;
@@ -139,7 +247,7 @@ void AppendReplacement(std::u16string& out, std::u16string_view replacement, con
         continue;
       }
       if (d >= u'0' && d <= u'9') {
-        if (d - u'0' <= m.groupCount()) out += m.group(d - u'0');
+        out += m.group(d - u'0');
         ++i;
         continue;
       }
@@ -158,22 +266,31 @@ std::string Error::message() const {
   return Utf16ToUtf8(description);
 }
 
+const std::optional<Match::Span>& Match::span(int n) const {
+  static const std::optional<Span> none;
+  return n >= 0 && n < static_cast<int>(spans_.size()) ? spans_[n] : none;
+}
+
 std::u16string_view Match::group(int n) const {
-  const std::optional<Span>& s = spans_[n];
-  return s ? subject_.substr(s->start, s->end - s->start) : std::u16string_view();
+  const std::optional<Span>& s = span(n);
+  return s ? text_.units().substr(s->start, s->end - s->start) : std::u16string_view();
 }
 
 size_t Match::byteStart(int n) const {
-  return spans_[n] && utf8_ ? utf8_->offsets[spans_[n]->start] : 0;
+  const std::optional<Span>& s = span(n);
+  return s && text_.isUtf8() ? text_.offsetOf(s->start) : 0;
 }
 
 size_t Match::byteEnd(int n) const {
-  return spans_[n] && utf8_ ? utf8_->offsets[spans_[n]->end] : 0;
+  const std::optional<Span>& s = span(n);
+  return s && text_.isUtf8() ? text_.offsetOf(s->end) : 0;
 }
 
 std::string_view Match::group8(int n) const {
-  if (!utf8_ || !spans_[n]) return {};
-  return utf8_->bytes.substr(byteStart(n), byteEnd(n) - byteStart(n));
+  const std::optional<Span>& s = span(n);
+  if (!text_.isUtf8() || !s) return {};
+  const size_t from = text_.offsetOf(s->start);
+  return text_.bytes().substr(from, text_.offsetOf(s->end) - from);
 }
 
 Matches::iterator Matches::begin() {
@@ -185,10 +302,10 @@ Matches::iterator Matches::begin() {
 }
 
 void Matches::Advance() {
-  const size_t from = current_ ? After(current_->match(), subject_) : next_;
+  const size_t from = current_ ? After(current_->match(), text_) : next_;
   current_.reset();
-  if (error_ || !program_ || from > subject_.size()) return;
-  SearchResult result = Access::Run(program_, subject_, from, limits_, utf8_);
+  if (error_ || !program_ || from > text_.units().size()) return;
+  SearchResult result = Access::Run(program_, text_, from, limits_);
   depth_ = std::max(depth_, result.depth());
   if (result.error()) {
     error_ = result.error();
@@ -200,13 +317,14 @@ void Matches::Advance() {
 namespace {
 
 // The option check of the legacy calls comes first, then what went wrong before compiling
-// (a pattern that is not UTF-8), then the pattern's own error.
+// (a pattern that is not UTF-8, with the units decoded before it), then the pattern's own
+// error.
 std::optional<Error> CompileError(const Program& program,
                                   const std::optional<EngineError>& before = std::nullopt) {
   if (const std::optional<EngineError> error = OptionsError(program.Flags())) {
     return ToError(*error);
   }
-  if (before) return ToError(*before);
+  if (before) return ToError(*before, program.Pattern().size());
   if (program.Error()) return ToError(*program.Error(), program.ErrorPosition());
   return std::nullopt;
 }
@@ -238,64 +356,88 @@ int Pattern::groupCount() const {
   return program_->GroupCount();
 }
 
-SearchResult Pattern::search(std::u16string_view text, size_t start, const Limits& limits) const {
+SearchResult Pattern::search(const Text& text, size_t start, const Limits& limits) const {
   if (error_) return Access::Failed(error_);
-  return Access::Run(program_, text, start, limits, nullptr);
+  if (text.error()) return Access::Failed(text.error());
+  const std::optional<size_t> unit = text.unitAt(start);
+  if (!unit) {
+    const std::u16string at = Decimal(static_cast<int64_t>(start));
+    if (start > text.size()) {
+      return Access::Failed(StartError(u"The start " + at + u" lies past the end of the text"));
+    }
+    return Access::Failed(StartError(u"The start byte " + at + u" lies inside a character"));
+  }
+  return Access::Run(program_, text, *unit, limits);
+}
+
+SearchResult Pattern::search(std::u16string_view text, size_t start, const Limits& limits) const {
+  return search(Text(text), start, limits);
 }
 
 SearchResult Pattern::search(std::string_view utf8Text, size_t startByte,
                              const Limits& limits) const {
-  std::optional<Error> error = error_;
-  std::shared_ptr<const Utf8Subject> subject;
-  if (!error) subject = Decode(utf8Text, error);
-  if (error) return Access::Failed(std::move(error));
-  return Access::Run(program_, subject->units, subject->UnitAt(startByte), limits, subject);
+  if (error_) return Access::Failed(error_);
+  return search(Text(utf8Text, limits), startByte, limits);
 }
 
-Matches Pattern::matches(std::u16string_view text, const Limits& limits) const {
+SearchResult Pattern::search(std::u16string&& text, size_t start, const Limits& limits) const {
+  if (error_) return Access::Failed(error_);
+  return search(Text(std::move(text)), start, limits);
+}
+
+SearchResult Pattern::search(std::string&& utf8Text, size_t startByte, const Limits& limits) const {
+  if (error_) return Access::Failed(error_);
+  return search(Text(std::move(utf8Text), limits), startByte, limits);
+}
+
+Matches Pattern::matches(const Text& text, const Limits& limits) const {
   Matches all;
-  all.error_ = error_;
-  if (!error_) all.program_ = program_;
-  all.subject_ = text;
+  all.error_ = error_ ? error_ : text.error();
+  if (!all.error_) all.program_ = program_;
+  all.text_ = text;
   all.limits_ = limits;
   return all;
 }
 
 Matches Pattern::matches(std::string_view utf8Text, const Limits& limits) const {
-  Matches all = matches(std::u16string_view(), limits);
-  if (all.error_) return all;
-  all.utf8_ = Decode(utf8Text, all.error_);
-  if (all.utf8_) all.subject_ = all.utf8_->units;
-  return all;
+  if (error_) return matches(Text(std::u16string_view()), limits);
+  return matches(Text(utf8Text, limits), limits);
 }
 
-Replaced Pattern::replace(std::u16string_view text, std::u16string_view replacement,
-                          size_t maxCount, const Limits& limits) const {
+Matches Pattern::matches(std::string&& utf8Text, const Limits& limits) const {
+  if (error_) return matches(Text(std::u16string_view()), limits);
+  return matches(Text(std::move(utf8Text), limits), limits);
+}
+
+Replaced Pattern::replace(const Text& text, std::u16string_view replacement, size_t maxCount,
+                          const Limits& limits) const {
   Replaced out;
+  const std::u16string_view units = text.units();
   size_t copied = 0;
   Matches all = matches(text, limits);
   for (const Match& m : all) {
-    out.text += text.substr(copied, m.start() - copied);
+    out.text += units.substr(copied, m.start() - copied);
     AppendReplacement(out.text, replacement, m);
     copied = m.end();
     if (++out.count == maxCount) break;
   }
-  out.text += text.substr(copied);
+  out.text += units.substr(copied);
   out.error = all.error();
   return out;
 }
 
-Split Pattern::split(std::u16string_view text, size_t maxSplit, const Limits& limits) const {
+Split Pattern::split(const Text& text, size_t maxSplit, const Limits& limits) const {
   Split out;
+  const std::u16string_view units = text.units();
   size_t copied = 0;
   size_t count = 0;
   Matches all = matches(text, limits);
   for (const Match& m : all) {
-    out.pieces.emplace_back(text.substr(copied, m.start() - copied));
+    out.pieces.emplace_back(units.substr(copied, m.start() - copied));
     copied = m.end();
     if (++count == maxSplit) break;
   }
-  out.pieces.emplace_back(text.substr(copied));
+  out.pieces.emplace_back(units.substr(copied));
   out.error = all.error();
   return out;
 }

@@ -237,8 +237,12 @@ EngineError InvalidUtf8Error(std::u16string_view what, size_t offset) {
   throw PatternError{MakeEngineError(text, number, procedure), position};
 }
 
+EngineError OverflowError(std::u16string_view procedure) {
+  return MakeEngineError(u"Overflow", errOverflow, procedure);
+}
+
 [[noreturn]] void RaiseOverflow(std::u16string_view procedure) {
-  RaiseEngineError(u"Overflow", errOverflow, procedure);
+  throw OverflowError(procedure);
 }
 
 ErrorReporter SetErrorReporter(ErrorReporter reporter) {

@@ -8,7 +8,6 @@
 #include <new>
 #include <optional>
 #include <string>
-#include <type_traits>
 
 #include "quarn/pattern.h"
 #include "quarn/utf.h"
@@ -16,6 +15,10 @@
 struct quarn_pattern {
   quarn::Pattern pattern;
   bool utf8;  // positions in errors are then given in bytes
+};
+
+struct quarn_text {
+  quarn::Text text;
 };
 
 struct quarn_cancel {
@@ -97,7 +100,8 @@ int Answer(const quarn_pattern* p, const quarn::SearchResult& result, bool bytes
            size_t spanCount, quarn_error* error) {
   if (result.error()) {
     Set(error, *result.error(), p);
-    return QUARN_ERROR;
+    // A search meets errArgument only for a start that is no place in the text.
+    return result.error()->number == quarn::errArgument ? QUARN_INVALID_ARGUMENT : QUARN_ERROR;
   }
   if (!result.matched()) return QUARN_NO_MATCH;
   const quarn::Match& m = result.match();
@@ -119,24 +123,40 @@ int Invalid(quarn_error* error, const char* what) {
   return QUARN_INVALID_ARGUMENT;
 }
 
-// A search through either entry point: UTF-8 text with byte offsets, or UTF-16 with units.
+// The view of a caller's text: UTF-8 bytes or UTF-16 units.
 template <typename Unit>
-int Search(const quarn_pattern* pattern, const Unit* text, size_t length, size_t start,
-           const quarn_limits* limits, quarn_span* spans, size_t spanCount, quarn_error* error) {
+auto View(const Unit* text, size_t length) {
+  if constexpr (sizeof(Unit) == 1) {
+    return std::string_view(text, Length(text, length));
+  } else {
+    return std::u16string_view(reinterpret_cast<const char16_t*>(text), Length(text, length));
+  }
+}
+
+// A search of a prepared text: spans in bytes for UTF-8, in units for UTF-16.
+int SearchText(const quarn_pattern* pattern, const quarn::Text& text, size_t start,
+               const quarn_limits* limits, quarn_span* spans, size_t spanCount,
+               quarn_error* error) {
+  const quarn::SearchResult r = pattern->pattern.search(text, start, ToLimits(limits));
+  return Answer(pattern, r, text.isUtf8(), spans, spanCount, error);
+}
+
+// What every search checks before it runs; 0 when the arguments are fine.
+int Refusal(const quarn_pattern* pattern, const void* text, const quarn_span* spans,
+            size_t spanCount, quarn_error* error) {
   Clear(error);
   if (pattern == nullptr) return Invalid(error, "No pattern");
   if (text == nullptr) return Invalid(error, "No text");
   if (spans == nullptr && spanCount != 0) return Invalid(error, "No spans for the match");
-  const size_t n = Length(text, length);
-  if (start > n) return Invalid(error, "The start lies past the end of the text");
-  return Guarded(error, QUARN_ERROR, [&] {
-    constexpr bool kBytes = sizeof(Unit) == 1;
-    using View = std::conditional_t<kBytes, std::string_view, std::u16string_view>;
-    using Char = typename View::value_type;
-    const View view(reinterpret_cast<const Char*>(text), n);
-    const quarn::SearchResult r = pattern->pattern.search(view, start, ToLimits(limits));
-    return Answer(pattern, r, kBytes, spans, spanCount, error);
-  });
+  return 0;
+}
+
+quarn_text* Prepared(quarn::Text text, quarn_error* error) {
+  if (const std::optional<quarn::Error>& e = text.error()) {
+    Set(error, e->number, e->report(), -1);
+    return nullptr;
+  }
+  return new quarn_text{std::move(text)};
 }
 
 }  // namespace
@@ -175,13 +195,54 @@ int quarn_group_count(const quarn_pattern* pattern) {
 int quarn_search(const quarn_pattern* pattern, const char* text, size_t length, size_t start,
                  const quarn_limits* limits, quarn_span* spans, size_t span_count,
                  quarn_error* error) {
-  return Search(pattern, text, length, start, limits, spans, span_count, error);
+  if (const int refused = Refusal(pattern, text, spans, span_count, error)) return refused;
+  return Guarded(error, QUARN_ERROR, [&] {
+    const quarn::Text decoded(std::string_view(text, Length(text, length)), ToLimits(limits));
+    return SearchText(pattern, decoded, start, limits, spans, span_count, error);
+  });
 }
 
 int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length, size_t start,
                    const quarn_limits* limits, quarn_span* spans, size_t span_count,
                    quarn_error* error) {
-  return Search(pattern, text, length, start, limits, spans, span_count, error);
+  if (const int refused = Refusal(pattern, text, spans, span_count, error)) return refused;
+  return Guarded(error, QUARN_ERROR, [&] {
+    const quarn::Text units(
+        std::u16string_view(reinterpret_cast<const char16_t*>(text), Length(text, length)));
+    return SearchText(pattern, units, start, limits, spans, span_count, error);
+  });
+}
+
+quarn_text* quarn_text_new(const char* text, size_t length, const quarn_limits* limits,
+                           quarn_error* error) {
+  Clear(error);
+  if (text == nullptr) return Invalid(error, "No text"), nullptr;
+  return Guarded(error, static_cast<quarn_text*>(nullptr), [&] {
+    return Prepared(quarn::Text(std::string_view(text, Length(text, length)), ToLimits(limits)),
+                    error);
+  });
+}
+
+quarn_text* quarn_text_new16(const uint16_t* text, size_t length, quarn_error* error) {
+  Clear(error);
+  if (text == nullptr) return Invalid(error, "No text"), nullptr;
+  return Guarded(error, static_cast<quarn_text*>(nullptr), [&] {
+    const auto* units = reinterpret_cast<const char16_t*>(text);
+    return Prepared(quarn::Text(std::u16string_view(units, Length(text, length))), error);
+  });
+}
+
+void quarn_text_free(quarn_text* text) {
+  delete text;
+}
+
+int quarn_search_text(const quarn_pattern* pattern, const quarn_text* text, size_t start,
+                      const quarn_limits* limits, quarn_span* spans, size_t span_count,
+                      quarn_error* error) {
+  if (const int refused = Refusal(pattern, text, spans, span_count, error)) return refused;
+  return Guarded(error, QUARN_ERROR, [&] {
+    return SearchText(pattern, text->text, start, limits, spans, span_count, error);
+  });
 }
 
 quarn_cancel* quarn_cancel_new(void) {

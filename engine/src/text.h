@@ -21,6 +21,8 @@ inline constexpr int kMaxSubexpressions = 31;
 // The engine's one line break; a lone CR or LF is an ordinary character.
 inline constexpr std::u16string_view kLineBreak = u"\r\n";
 
+// The overflow of a 16-bit counter or of the subject length limit, in procedure.
+EngineError OverflowError(std::u16string_view procedure);
 [[noreturn]] void RaiseOverflow(std::u16string_view procedure);
 
 inline int16_t Narrow16(int64_t value, std::u16string_view procedure) {

@@ -6,9 +6,20 @@
 
 namespace quarn {
 
+std::size_t Utf16Length(std::string_view in) {
+  // Every byte but a continuation byte begins a character, and one of four bytes is two units.
+  std::size_t units = 0;
+  for (const char byte : in) {
+    const auto b = static_cast<unsigned char>(byte);
+    units += (b & 0xC0) != 0x80 ? 1 : 0;
+    units += b >= 0xF0 ? 1 : 0;
+  }
+  return units;
+}
+
 bool Utf8ToUtf16(std::string_view in, std::u16string& out, std::size_t* errorOffset) {
   out.clear();
-  out.reserve(in.size());
+  out.reserve(Utf16Length(in));  // exactly what valid UTF-8 needs
   for (std::size_t i = 0; i < in.size();) {
     const auto lead = static_cast<unsigned char>(in[i]);
     if (lead < 0x80) {

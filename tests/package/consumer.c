@@ -1,4 +1,5 @@
-/* A C11 program on the C interface: the year of a date, then the errors it can meet. */
+/* A C11 program on the C interface: the year of a date, the errors it can meet, and a
+ * prepared text. */
 #include <quarn/quarn_c.h>
 #include <stdio.h>
 #include <string.h>
@@ -29,7 +30,17 @@ int main(void) {
   if (quarn_search(star, many, QUARN_NUL_TERMINATED, 0, &deeper, spans, 1, &error) != QUARN_MATCH) {
     return 1;
   }
-  printf(" %lld\n", (long long)spans[0].end);
+  printf(" %lld", (long long)spans[0].end);
+
+  /* A text decoded once: the year after a 4-byte character, in bytes. */
+  quarn_text* prepared =
+      quarn_text_new("\xF0\x9F\x8E\xB6 2026-12", QUARN_NUL_TERMINATED, NULL, &error);
+  if (prepared == NULL ||
+      quarn_search_text(date, prepared, 4, NULL, spans, 3, &error) != QUARN_MATCH) {
+    return 1;
+  }
+  printf(" %lld\n", (long long)spans[1].start);
+  quarn_text_free(prepared);
   quarn_free(star);
   quarn_free(date);
   return 0;

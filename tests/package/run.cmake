@@ -12,11 +12,18 @@ if(MODE STREQUAL "install" OR MODE STREQUAL "pkg-config")
 endif()
 
 if(MODE STREQUAL "pkg-config")
-  # As a Makefile would: flags from pkg-config, the installed shared library at run time.
-  set(ENV{PKG_CONFIG_PATH} ${prefix}/lib/pkgconfig)
-  file(GLOB pc_dirs ${prefix}/lib*/pkgconfig ${prefix}/lib/*/pkgconfig)
+  # As a Makefile would: flags from pkg-config, the installed shared library at run time. The
+  # installed tree is moved first: quarn.pc must find it where it is, not where it was put.
+  set(moved ${WORK_DIR}/moved)
+  file(RENAME ${prefix} ${moved})
+  file(GLOB pc_dirs ${moved}/lib*/pkgconfig ${moved}/lib/*/pkgconfig)
   set(ENV{PKG_CONFIG_PATH} "${pc_dirs}")
-  execute_process(COMMAND pkg-config --define-prefix --cflags --libs quarn
+  execute_process(COMMAND pkg-config --variable=includedir quarn
+                  OUTPUT_VARIABLE includedir OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
+  if(NOT EXISTS ${includedir}/quarn/quarn_c.h)
+    message(FATAL_ERROR "quarn.pc gives the include directory ${includedir}, not the moved one")
+  endif()
+  execute_process(COMMAND pkg-config --cflags --libs quarn
                   OUTPUT_VARIABLE flags OUTPUT_STRIP_TRAILING_WHITESPACE COMMAND_ERROR_IS_FATAL ANY)
   separate_arguments(flags UNIX_COMMAND "${flags}")
   separate_arguments(c_flags UNIX_COMMAND "${C_FLAGS}")

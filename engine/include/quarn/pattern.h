@@ -5,13 +5,17 @@
 // Pattern(p, flags).search(text) finds exactly the match, groups and errors that
 // Quarn(text, p, flags) stores and reports. Positions here are 0-based and spans half-open;
 // texts are UTF-16 (std::u16string_view, the engine's native text) or UTF-8, whose matches
-// also carry byte offsets.
+// also carry byte offsets. A Text is a subject decoded once for many searches.
 //
 //   quarn::Pattern date(u"(\\d{4})-(\\d\\d)-(\\d\\d)");
 //   if (quarn::SearchResult r = date.search(u"due 2026-12-08")) r.match().group(1);  // u"2026"
 //
-// Thread safety: Pattern is immutable and may be shared between threads; the results and
-// ranges it returns belong to the caller.
+// Matches, Texts and the results view the caller's subject, which must outlive them; a
+// subject given as a temporary std::string or std::u16string is moved into them instead, so
+// that nothing ever views a string that is gone.
+//
+// Thread safety: Pattern and Text are immutable and may be shared between threads; the
+// results and ranges they give belong to the caller.
 #pragma once
 
 #include <atomic>
@@ -21,6 +25,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "quarn/export.h"
@@ -29,7 +34,7 @@
 namespace quarn {
 
 class Program;
-struct Utf8Subject;
+struct TextData;
 struct Access;
 
 // Errors of the limits that a search may be given; the legacy calls never set them.
@@ -57,7 +62,8 @@ struct QUARN_API Error {
   int32_t number = 0;
   std::u16string description;  // "Error in Quarn." + procedure + ": " + text, as reported
   // Where in the pattern (0-based, UTF-16 units) the faulty construct stands, when the engine
-  // can tell.
+  // can tell. For a UTF-8 pattern that does not decode (errInvalidUtf8), the units decoded
+  // before the ill-formed sequence, whose byte offset the description gives.
   std::optional<size_t> position;
 
   // The legacy report: "Error #" + number + ": " + description, in UTF-8.
@@ -65,8 +71,59 @@ struct QUARN_API Error {
   std::string message() const;  // the description in UTF-8
 };
 
+// A subject prepared once for any number of searches. UTF-8 is decoded here, once, into the
+// engine's UTF-16 with a table of byte offsets: a loop of search(text, start) then costs what
+// matches() costs, where a std::string_view subject is decoded again by every call. UTF-16 is
+// used as it is. Positions given to and by a search of a Text count in its own units: bytes
+// of a UTF-8 text, 16-bit units of a UTF-16 one.
+//
+// A Text views the caller's bytes or units (a UTF-8 Text keeps its decoded copy, and group8()
+// views the bytes): they must stay unchanged while the Text or a Match found in it is used. A
+// temporary string is moved into the Text instead. Memory: a UTF-8 Text holds 2 bytes per
+// UTF-16 unit (at most one unit per byte) and, unless the text is ASCII, 8 bytes per 64 units
+// of offset table.
+//
+// Thread safety: immutable; copies are cheap and share the decoded text, and any number of
+// threads may search one Text at once.
+class QUARN_API Text {
+ public:
+  // Decodes UTF-8. A text longer than limits.subjectLength UTF-16 units is refused before it
+  // is decoded: error() is then the overflow (error 6) that a search with these limits gives.
+  // Ill-formed UTF-8 gives errInvalidUtf8 with its byte offset. Make the Text with the limits
+  // it will be searched with.
+  explicit Text(std::string_view utf8, const Limits& limits = {});
+  explicit Text(std::string&& utf8, const Limits& limits = {});
+  explicit Text(const char* utf8, const Limits& limits = {})
+      : Text(std::string_view(utf8), limits) {}
+  explicit Text(std::u16string_view utf16) : units_(utf16) {}
+  explicit Text(std::u16string&& utf16);
+  explicit Text(const char16_t* utf16) : Text(std::u16string_view(utf16)) {}
+
+  // Why the text cannot be searched (UTF-8 texts only); every search of it gives this error.
+  const std::optional<Error>& error() const;
+  bool isUtf8() const;
+  // The text as the engine reads it (empty after an error), and the UTF-8 bytes it came from.
+  std::u16string_view units() const { return units_; }
+  std::string_view bytes() const;
+  // The length in the text's own units: bytes of UTF-8, 16-bit units of UTF-16.
+  size_t size() const { return isUtf8() ? bytes().size() : units_.size(); }
+  // The UTF-16 position of the character that begins at offset (the text's own units); none
+  // when offset lies inside a UTF-8 sequence or past the end.
+  std::optional<size_t> unitAt(size_t offset) const;
+  // The offset (the text's own units) of UTF-16 position unit; a position between the
+  // halves of a surrogate pair gives the end of its character.
+  size_t offsetOf(size_t unit) const;
+
+ private:
+  friend struct Access;
+  std::u16string_view units_;
+  std::shared_ptr<const TextData> data_;  // none for a UTF-16 text that the caller keeps
+};
+
 // A match and its groups. Group 0 is the whole match; a group that took no part in the match
-// has no span. For a UTF-8 subject, byteStart and byteEnd give the same places in bytes.
+// has no span. A group number outside 0 to groupCount() answers as a group that took no part
+// (no span, empty text, offsets 0). For a UTF-8 subject, byteStart and byteEnd give the same
+// places in bytes.
 class QUARN_API Match {
  public:
   struct Span {
@@ -77,21 +134,20 @@ class QUARN_API Match {
   size_t start() const { return spans_[0]->start; }
   size_t end() const { return spans_[0]->end; }
   int groupCount() const { return static_cast<int>(spans_.size()) - 1; }
-  bool matched(int group) const { return spans_[group].has_value(); }
-  const std::optional<Span>& span(int group) const { return spans_[group]; }
+  bool matched(int group) const { return span(group).has_value(); }
+  const std::optional<Span>& span(int group) const;
   // The group's text (empty when it took no part), viewing the searched subject.
   std::u16string_view group(int n = 0) const;
 
   // UTF-8 subjects only: the same places in bytes.
   size_t byteStart(int group = 0) const;
   size_t byteEnd(int group = 0) const;
-  // The group's text in UTF-8 (UTF-8 subjects only).
+  // The group's text in UTF-8 (UTF-8 subjects only), viewing the searched bytes.
   std::string_view group8(int n = 0) const;
 
  private:
   friend struct Access;
-  std::u16string_view subject_;
-  std::shared_ptr<const Utf8Subject> utf8_;
+  Text text_{std::u16string_view()};
   std::vector<std::optional<Span>> spans_;
 };
 
@@ -116,7 +172,9 @@ class QUARN_API SearchResult {
 
 // Every non-overlapping match of a text, leftmost first: after a match the next search starts
 // where it ended, and after an empty match one character later (a surrogate pair counts as
-// one). Searches run as the iteration goes; one that ends in an error ends the iteration, and
+// one). In a UTF-8 text no offset lies between the halves of a pair, so a match ending there
+// goes on after the pair: the matches are those of a chain of search(text, byteEnd) calls.
+// Searches run as the iteration goes; one that ends in an error ends the iteration, and
 // error() then tells which. Limits apply to each search.
 class QUARN_API Matches {
  public:
@@ -150,8 +208,7 @@ class QUARN_API Matches {
   void Advance();
 
   std::shared_ptr<const Program> program_;
-  std::u16string_view subject_;
-  std::shared_ptr<const Utf8Subject> utf8_;
+  Text text_{std::u16string_view()};
   Limits limits_;
   size_t next_ = 0;
   bool started_ = false;
@@ -190,24 +247,58 @@ class QUARN_API Pattern {
   int32_t flags() const;
   int groupCount() const;
 
-  // The leftmost match that starts at or after start. Anchors and word boundaries see the
-  // whole text, so "^" does not match at start unless start is a line's beginning.
+  // The leftmost match that starts at or after start (in the text's own units). Anchors and
+  // word boundaries see the whole text, so "^" does not match at start unless start is a
+  // line's beginning. A start past the end, or inside a UTF-8 sequence, is an error
+  // (errArgument); a UTF-16 start may fall between the halves of a surrogate pair. Errors
+  // come in this order: the pattern's, the text's, the start's, the search's.
+  SearchResult search(const Text& text, size_t start = 0, const Limits& limits = {}) const;
   SearchResult search(std::u16string_view text, size_t start = 0, const Limits& limits = {}) const;
-  // The same for UTF-8; start is a byte offset on a character boundary. Invalid UTF-8 is an
-  // error (number 20055).
+  // The same for UTF-8, decoded on every call (a Text decodes once); startByte is a byte
+  // offset where a character begins. Invalid UTF-8 is an error (errInvalidUtf8).
   SearchResult search(std::string_view utf8Text, size_t startByte = 0,
                       const Limits& limits = {}) const;
+  // A temporary subject is moved into the result, which its match views.
+  SearchResult search(std::u16string&& text, size_t start = 0, const Limits& limits = {}) const;
+  SearchResult search(std::string&& utf8Text, size_t startByte = 0,
+                      const Limits& limits = {}) const;
+  SearchResult search(const char16_t* text, size_t start = 0, const Limits& limits = {}) const {
+    return search(std::u16string_view(text), start, limits);
+  }
+  SearchResult search(const char* utf8Text, size_t startByte = 0, const Limits& limits = {}) const {
+    return search(std::string_view(utf8Text), startByte, limits);
+  }
 
-  Matches matches(std::u16string_view text, const Limits& limits = {}) const;
+  Matches matches(const Text& text, const Limits& limits = {}) const;
+  Matches matches(std::u16string_view text, const Limits& limits = {}) const {
+    return matches(Text(text), limits);
+  }
   Matches matches(std::string_view utf8Text, const Limits& limits = {}) const;
+  Matches matches(std::u16string&& text, const Limits& limits = {}) const {
+    return matches(Text(std::move(text)), limits);
+  }
+  Matches matches(std::string&& utf8Text, const Limits& limits = {}) const;
+  Matches matches(const char16_t* text, const Limits& limits = {}) const {
+    return matches(std::u16string_view(text), limits);
+  }
+  Matches matches(const char* utf8Text, const Limits& limits = {}) const {
+    return matches(std::string_view(utf8Text), limits);
+  }
 
   // Replaces every match (at most maxCount, 0 for all) with replacement, in which "$0" to
   // "$9" stand for the match and its groups (empty when a group took no part) and "$$" for
-  // "$"; any other "$" is itself.
-  Replaced replace(std::u16string_view text, std::u16string_view replacement, size_t maxCount = 0,
+  // "$"; any other "$" is itself. The result is UTF-16 for a Text of either kind.
+  Replaced replace(const Text& text, std::u16string_view replacement, size_t maxCount = 0,
                    const Limits& limits = {}) const;
-  // The pieces of text between the matches (at most maxSplit matches, 0 for all).
-  Split split(std::u16string_view text, size_t maxSplit = 0, const Limits& limits = {}) const;
+  Replaced replace(std::u16string_view text, std::u16string_view replacement, size_t maxCount = 0,
+                   const Limits& limits = {}) const {
+    return replace(Text(text), replacement, maxCount, limits);
+  }
+  // The pieces of text between the matches (at most maxSplit matches, 0 for all), in UTF-16.
+  Split split(const Text& text, size_t maxSplit = 0, const Limits& limits = {}) const;
+  Split split(std::u16string_view text, size_t maxSplit = 0, const Limits& limits = {}) const {
+    return split(Text(text), maxSplit, limits);
+  }
 
  private:
   std::shared_ptr<const Program> program_;

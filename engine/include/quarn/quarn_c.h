@@ -11,9 +11,19 @@
  *
  * The pattern language and the answers are those of the C++ API (quarn/pattern.h).
  * Positions are 0-based and spans half-open: bytes for UTF-8 texts, 16-bit units for UTF-16.
+ * A start must lie where a character begins: a start past the end of the text, or inside a
+ * UTF-8 sequence, gives QUARN_INVALID_ARGUMENT (error 20053).
  *
- * Thread safety: a pattern may be searched by any number of threads at once; a cancel token
- * may be set from any thread. */
+ * quarn_search decodes a UTF-8 text on every call; a quarn_text is decoded once, so that a
+ * loop of searches over one long text costs no more than one pass:
+ *
+ *   quarn_text* text = quarn_text_new(bytes, length, NULL, &error);
+ *   for (size_t start = 0; quarn_search_text(p, text, start, NULL, spans, 1, &error) ==
+ *                          QUARN_MATCH;) { ...; start = next start; }
+ *   quarn_text_free(text);
+ *
+ * Thread safety: a pattern and a text may be searched by any number of threads at once; a
+ * cancel token may be set from any thread. */
 #ifndef QUARN_QUARN_C_H
 #define QUARN_QUARN_C_H
 
@@ -45,6 +55,7 @@ extern "C" {
 #define QUARN_NUL_TERMINATED ((size_t)-1)
 
 typedef struct quarn_pattern quarn_pattern;
+typedef struct quarn_text quarn_text;
 typedef struct quarn_cancel quarn_cancel;
 
 typedef struct quarn_span {
@@ -88,6 +99,22 @@ QUARN_C_API int quarn_search(const quarn_pattern* pattern, const char* text, siz
 QUARN_C_API int quarn_search16(const quarn_pattern* pattern, const uint16_t* text, size_t length,
                                size_t start, const quarn_limits* limits, quarn_span* spans,
                                size_t span_count, quarn_error* error);
+
+/* A subject prepared once for many searches (quarn::Text): UTF-8 decoded once, or UTF-16 as
+ * it is. The caller's text is not copied: it must stay unchanged until quarn_text_free. A
+ * UTF-8 text longer than the subject length of limits (NULL: the default, 32766 UTF-16
+ * units) is refused before it is decoded (error 6), and ill-formed UTF-8 gives error 20055;
+ * both return NULL with the error. */
+QUARN_C_API quarn_text* quarn_text_new(const char* text, size_t length, const quarn_limits* limits,
+                                       quarn_error* error);
+QUARN_C_API quarn_text* quarn_text_new16(const uint16_t* text, size_t length, quarn_error* error);
+QUARN_C_API void quarn_text_free(quarn_text* text); /* NULL is allowed */
+
+/* quarn_search on a prepared text: start and spans in bytes for a UTF-8 text, in 16-bit units
+ * for a UTF-16 one. */
+QUARN_C_API int quarn_search_text(const quarn_pattern* pattern, const quarn_text* text,
+                                  size_t start, const quarn_limits* limits, quarn_span* spans,
+                                  size_t span_count, quarn_error* error);
 
 /* A flag that ends the searches given it (with error 20057) once it is set. */
 QUARN_C_API quarn_cancel* quarn_cancel_new(void);

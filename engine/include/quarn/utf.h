@@ -16,6 +16,10 @@ namespace quarn {
 QUARN_API bool Utf8ToUtf16(std::string_view in, std::u16string& out,
                            std::size_t* errorOffset = nullptr);
 
+// The number of UTF-16 code units that in decodes to when it is valid UTF-8, counted without
+// decoding it.
+QUARN_API std::size_t Utf16Length(std::string_view in);
+
 // Encodes UTF-16 as UTF-8; a lone surrogate becomes U+FFFD.
 QUARN_API std::string Utf16ToUtf8(std::u16string_view in);
 
