@@ -47,6 +47,7 @@ test('search starts where it is told, and anchors still see the whole text', () 
   for (const [pattern, text, start, expected] of rows) {
     assert.deepEqual(quarn.search(pattern, text, { start })?.span() ?? null, expected, `/${pattern}/ from ${start}`);
   }
+  assert.throws(() => quarn.search('a', 'abab', { start: 5 }), (e) => e.number === 20053 && /past the end/.test(e.message));
 });
 
 test('replace expands $0 to $9 and $$, and leaves every other $ alone', () => {
