@@ -20,6 +20,12 @@ import createEngine from './quarn-engine.mjs';
 const engine = await createEngine();
 // Every call answers into this one object and reads it back at once.
 const answer = new engine.Answer();
+const spansAddress = answer.spansAddress();
+// A subject of up to this many units is written into the answer's own buffer, which saves the
+// copies that dominate a short search; a longer one is copied for its call and freed after.
+const WRITTEN = 65536;
+let writtenAddress = 0;
+let writtenCapacity = 0;
 
 const NO_MATCH = 0;
 const MATCHED = 1;
@@ -32,9 +38,13 @@ export const version = engine.version;
 
 // The defaults are the legacy calls' own limits, so that a default search answers as a host
 // of the engine sees it.
-const DEFAULT_LIMITS = Object.freeze({ depth: 1000, subjectLength: 32766, steps: 0 });
 const UINT32_MAX = 4294967295;
-const LIMIT_RANGES = { depth: UINT32_MAX, subjectLength: UINT32_MAX, steps: Number.MAX_SAFE_INTEGER };
+const LIMITS = { depth: 1000, subjectLength: 32766, steps: 0 };
+const SEARCH_OPTIONS = Object.freeze({ ...LIMITS, start: 0 });
+const MATCH_OPTIONS = Object.freeze({ ...LIMITS });
+const REPLACE_OPTIONS = Object.freeze({ ...LIMITS, maxCount: 0 });
+const SPLIT_OPTIONS = Object.freeze({ ...LIMITS, maxSplit: 0 });
+const MAXIMA = { steps: Number.MAX_SAFE_INTEGER }; // every other option goes up to UINT32_MAX
 
 const disposeSymbol = Symbol.dispose ?? Symbol.for('nodejs.dispose');
 
@@ -60,6 +70,22 @@ function decode(units) {
   return text;
 }
 
+// The spans of the last match: start and end of the match, then of each group, -1 for none.
+function takeSpans(count) {
+  const base = spansAddress >> 2;
+  return engine.HEAP32.slice(base, base + count);
+}
+
+function writeSubject(text) {
+  if (text.length > writtenCapacity) {
+    writtenCapacity = Math.min(WRITTEN, Math.max(text.length, 2 * writtenCapacity, 256));
+    writtenAddress = answer.reserve(writtenCapacity);
+  }
+  const heap = engine.HEAPU16; // read after reserve, which may have grown the heap
+  const base = writtenAddress >> 1;
+  for (let i = 0; i < text.length; ++i) heap[base + i] = text.charCodeAt(i);
+}
+
 function takeError() {
   const position = answer.errorPosition();
   return new QuarnError(
@@ -73,29 +99,21 @@ function checkText(text, what) {
   if (typeof text !== 'string') throw new TypeError(`${what} must be a string, not ${typeof text}`);
 }
 
-function wholeNumber(value, name, max) {
-  if (!Number.isInteger(value) || value < 0 || value > max) {
-    throw new RangeError(`${name} must be a whole number from 0 to ${max}, not ${value}`);
-  }
-  return value;
-}
-
-// The options a call takes besides the limits, checked; an unknown name is a mistake worth
-// hearing about (a misspelt limit would otherwise be ignored).
-function readOptions(options, extra) {
-  if (options === undefined || options === null) options = {};
+// The options of a call over its defaults, each a whole number in range; an unknown name is a
+// mistake worth hearing about (a misspelt limit would otherwise be ignored).
+function readOptions(options, defaults) {
+  if (options === undefined || options === null) return defaults;
   if (typeof options !== 'object') throw new TypeError('options must be an object');
+  const read = { ...defaults };
   for (const name of Object.keys(options)) {
-    if (!(name in DEFAULT_LIMITS) && !(name in extra)) {
-      throw new TypeError(`unknown option "${name}"`);
+    if (!(name in defaults)) throw new TypeError(`unknown option "${name}"`);
+    const value = options[name];
+    if (value === undefined) continue;
+    const max = MAXIMA[name] ?? UINT32_MAX;
+    if (!Number.isInteger(value) || value < 0 || value > max) {
+      throw new RangeError(`${name} must be a whole number from 0 to ${max}, not ${value}`);
     }
-  }
-  const read = {};
-  for (const [name, max] of Object.entries(LIMIT_RANGES)) {
-    read[name] = wholeNumber(options[name] ?? DEFAULT_LIMITS[name], name, max);
-  }
-  for (const [name, fallback] of Object.entries(extra)) {
-    read[name] = options[name] ?? fallback;
+    read[name] = value;
   }
   return read;
 }
@@ -165,6 +183,7 @@ export class Pattern {
   #compiled;
   #source;
   #flags;
+  #spanCount;
 
   // Throws QuarnError when the pattern does not compile.
   constructor(source, flags = 0) {
@@ -177,6 +196,7 @@ export class Pattern {
       throw takeError();
     }
     this.#compiled = compiled;
+    this.#spanCount = 2 * (compiled.groupCount() + 1);
     unfreed.register(this, compiled, this);
   }
 
@@ -194,18 +214,24 @@ export class Pattern {
   // the whole text.
   search(text, options) {
     checkText(text, 'the subject');
-    const o = readOptions(options, { start: 0 });
-    wholeNumber(o.start, 'start', UINT32_MAX);
-    const status = this.#live().search(text, o.start, o.depth, o.subjectLength, o.steps, answer);
+    const o = readOptions(options, SEARCH_OPTIONS);
+    const compiled = this.#live();
+    let status;
+    if (text.length <= WRITTEN) {
+      writeSubject(text);
+      status = compiled.searchWritten(text.length, o.start, o.depth, o.subjectLength, o.steps, answer);
+    } else {
+      status = compiled.search(text, o.start, o.depth, o.subjectLength, o.steps, answer);
+    }
     if (status === ERROR) throw takeError();
-    return status === MATCHED ? new Match(text, answer.spans().slice()) : null;
+    return status === MATCHED ? new Match(text, takeSpans(this.#spanCount)) : null;
   }
 
   // Every non-overlapping match, leftmost first, found as the iteration goes: after an empty
   // match the engine moves on by one character. An error ends the iteration by throwing.
   matchAll(text, options) {
     checkText(text, 'the subject');
-    return this.#matches(text, readOptions(options, {}));
+    return this.#matches(text, readOptions(options, MATCH_OPTIONS));
   }
 
   // The text with every match (at most options.maxCount, 0 for all) replaced: by replacement,
@@ -213,8 +239,7 @@ export class Pattern {
   // replacement returns for each Match.
   replace(text, replacement, options) {
     checkText(text, 'the subject');
-    const o = readOptions(options, { maxCount: 0 });
-    wholeNumber(o.maxCount, 'maxCount', UINT32_MAX);
+    const o = readOptions(options, REPLACE_OPTIONS);
     if (typeof replacement === 'function') return this.#replaceBy(text, replacement, o);
     checkText(replacement, 'the replacement');
     const compiled = this.#live();
@@ -226,8 +251,7 @@ export class Pattern {
   // The pieces of text between the matches (at most options.maxSplit matches, 0 for all).
   split(text, options) {
     checkText(text, 'the subject');
-    const o = readOptions(options, { maxSplit: 0 });
-    wholeNumber(o.maxSplit, 'maxSplit', UINT32_MAX);
+    const o = readOptions(options, SPLIT_OPTIONS);
     const status = this.#live().split(text, o.maxSplit, o.depth, o.subjectLength, o.steps, answer);
     if (status === ERROR) throw takeError();
     const joined = decode(answer.text());
@@ -276,7 +300,7 @@ export class Pattern {
         const status = iteration.next(answer);
         if (status === NO_MATCH) return;
         if (status === ERROR) throw takeError();
-        yield new Match(text, answer.spans().slice());
+        yield new Match(text, takeSpans(this.#spanCount));
       }
     } finally {
       unfreed.unregister(token);

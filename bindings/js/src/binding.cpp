@@ -1,9 +1,11 @@
 // The engine for JavaScript: the embind classes that the package's index.js wraps (nothing
 // else should call them). Texts come in as std::u16string, which embind fills unit by unit from
-// the JavaScript string, so lone surrogates pass unchanged; texts that the engine makes (a
-// replacement's result, split pieces, error descriptions) go back as views of the wasm heap
-// that index.js copies out at once. Every search answers into an Answer: its status, the spans
-// of the match and its groups, or the error.
+// the JavaScript string, so lone surrogates pass unchanged; a short subject of a search is
+// written by index.js straight into the Answer's subject buffer instead, which saves the copies
+// that dominate a short search. Texts that the engine makes (a replacement's result, split
+// pieces, error descriptions) go back as views of the wasm heap that index.js copies out at
+// once. Every search answers into an Answer: its status, the spans of the match and its
+// groups, or the error.
 //
 // Every object lives in the wasm heap until index.js deletes it. Nothing here throws: memory
 // running out becomes error 7, as in the C interface.
@@ -14,6 +16,7 @@
 #include <emscripten/val.h>
 #include <malloc.h>
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <new>
@@ -45,16 +48,16 @@ quarn::Error OutOfMemory() {
   return quarn::Error{quarn::errOutOfMemory, u"Out of memory", std::nullopt};
 }
 
-// The outcome of the last search, replacement or split it was given.
+// The outcome of the last search, replacement or split it was given, and the subject buffer
+// of the next search.
 class Answer {
  public:
   void SetMatch(const quarn::Match& match) {
-    spans_.clear();
     for (int n = 0; n <= match.groupCount(); ++n) {
       const auto& span = match.span(n);
       // A JavaScript string is shorter than 2^31 units, so every position fits.
-      spans_.push_back(span ? static_cast<int32_t>(span->start) : -1);
-      spans_.push_back(span ? static_cast<int32_t>(span->end) : -1);
+      spans_[2 * n] = span ? static_cast<int32_t>(span->start) : -1;
+      spans_[2 * n + 1] = span ? static_cast<int32_t>(span->end) : -1;
     }
   }
   void SetError(const quarn::Error& error) { error_ = error; }
@@ -73,8 +76,17 @@ class Answer {
     steps_ = static_cast<double>(steps);
   }
 
-  // Start and end of the match, then of each group; -1 for a group that took no part.
-  val Spans() const { return val(typed_memory_view(spans_.size(), spans_.data())); }
+  // Where the start and end of the match, then of each group, lie in the wasm heap (-1 for a
+  // group that took no part); the place stays while the Answer lives.
+  uintptr_t SpansAddress() const { return reinterpret_cast<uintptr_t>(spans_.data()); }
+  // Makes room for a subject of units units and says where index.js is to write it.
+  uintptr_t Reserve(double units) {
+    subject_.resize(static_cast<size_t>(units));
+    return reinterpret_cast<uintptr_t>(subject_.data());
+  }
+  std::u16string_view Subject(double units) const {
+    return std::u16string_view(subject_.data(), static_cast<size_t>(units));
+  }
   int ErrorNumber() const { return error_.number; }
   val ErrorDescription() const { return Units(error_.description); }
   int ErrorPosition() const { return error_.position ? static_cast<int>(*error_.position) : -1; }
@@ -92,7 +104,8 @@ class Answer {
     return val(typed_memory_view(text.size(), reinterpret_cast<const uint16_t*>(text.data())));
   }
 
-  std::vector<int32_t> spans_;
+  std::array<int32_t, 64> spans_{};  // a pattern has at most 31 groups
+  std::vector<char16_t> subject_;
   quarn::Error error_;
   std::u16string text_;
   std::vector<int32_t> pieceEnds_;
@@ -144,19 +157,12 @@ class Compiled {
 
   int Search(const std::u16string& text, double start, double depth, double subjectLength,
              double steps, Answer& answer) const {
-    if (!pattern_) return Check(answer);
-    return Guarded(answer, [&] {
-      const quarn::SearchResult result = pattern_->search(text, static_cast<size_t>(start),
-                                                          MakeLimits(depth, subjectLength, steps));
-      answer.SetEffort(result.depth(), result.steps());
-      if (result.error()) {
-        answer.SetError(*result.error());
-        return kError;
-      }
-      if (!result) return kNoMatch;
-      answer.SetMatch(result.match());
-      return kMatched;
-    });
+    return SearchIn(text, start, depth, subjectLength, steps, answer);
+  }
+  // The same for the subject of units units that index.js has written into answer.
+  int SearchWritten(double units, double start, double depth, double subjectLength, double steps,
+                    Answer& answer) const {
+    return SearchIn(answer.Subject(units), start, depth, subjectLength, steps, answer);
   }
 
   int Replace(const std::u16string& text, const std::u16string& replacement, double maxCount,
@@ -194,6 +200,23 @@ class Compiled {
   const quarn::Pattern* Get() const { return pattern_ ? &*pattern_ : nullptr; }
 
  private:
+  int SearchIn(std::u16string_view text, double start, double depth, double subjectLength,
+               double steps, Answer& answer) const {
+    if (!pattern_) return Check(answer);
+    return Guarded(answer, [&] {
+      const quarn::SearchResult result = pattern_->search(text, static_cast<size_t>(start),
+                                                          MakeLimits(depth, subjectLength, steps));
+      answer.SetEffort(result.depth(), result.steps());
+      if (result.error()) {
+        answer.SetError(*result.error());
+        return kError;
+      }
+      if (!result) return kNoMatch;
+      answer.SetMatch(result.match());
+      return kMatched;
+    });
+  }
+
   std::optional<quarn::Pattern> pattern_;
   std::optional<quarn::Error> compileError_;
 };
@@ -255,7 +278,8 @@ EMSCRIPTEN_BINDINGS(quarn) {
 
   class_<Answer>("Answer")
       .constructor<>()
-      .function("spans", &Answer::Spans)
+      .function("spansAddress", &Answer::SpansAddress)
+      .function("reserve", &Answer::Reserve)
       .function("errorNumber", &Answer::ErrorNumber)
       .function("errorDescription", &Answer::ErrorDescription)
       .function("errorPosition", &Answer::ErrorPosition)
@@ -270,6 +294,7 @@ EMSCRIPTEN_BINDINGS(quarn) {
       .function("check", &Compiled::Check)
       .function("groupCount", &Compiled::GroupCount)
       .function("search", &Compiled::Search)
+      .function("searchWritten", &Compiled::SearchWritten)
       .function("replace", &Compiled::Replace)
       .function("split", &Compiled::Split);
   class_<Iteration>("Iteration")
