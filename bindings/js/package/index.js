@@ -285,13 +285,7 @@ export class Pattern {
   }
 
   *#matches(text, o) {
-    const subject = new engine.Subject(text);
-    let iteration;
-    try {
-      iteration = new engine.Iteration(this.#live(), subject, o.depth, o.subjectLength, o.steps);
-    } finally {
-      subject.delete(); // the iteration holds the units itself
-    }
+    const iteration = new engine.Iteration(this.#live(), text, o.depth, o.subjectLength, o.steps);
     // An iterator dropped half-way frees its subject when it is collected.
     const token = {};
     unfreed.register(token, iteration, token);

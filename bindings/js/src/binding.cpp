@@ -18,7 +18,6 @@
 
 #include <array>
 #include <cstdint>
-#include <memory>
 #include <new>
 #include <optional>
 #include <string>
@@ -70,11 +69,6 @@ class Answer {
       pieceEnds_.push_back(static_cast<int32_t>(text_.size()));
     }
   }
-  void SetCount(size_t count) { count_ = static_cast<double>(count); }
-  void SetEffort(uint32_t depth, uint64_t steps) {
-    depth_ = depth;
-    steps_ = static_cast<double>(steps);
-  }
 
   // Where the start and end of the match, then of each group, lie in the wasm heap (-1 for a
   // group that took no part); the place stays while the Answer lives.
@@ -93,9 +87,6 @@ class Answer {
   // The replacement's result, or the split pieces one after the other.
   val Text() const { return Units(text_); }
   val PieceEnds() const { return val(typed_memory_view(pieceEnds_.size(), pieceEnds_.data())); }
-  double Count() const { return count_; }
-  uint32_t Depth() const { return depth_; }
-  double Steps() const { return steps_; }
 
  private:
   // A Uint16Array over the text's units (embind knows no view of char16_t); JavaScript reads it
@@ -109,20 +100,6 @@ class Answer {
   quarn::Error error_;
   std::u16string text_;
   std::vector<int32_t> pieceEnds_;
-  double count_ = 0;
-  uint32_t depth_ = 0;
-  double steps_ = 0;
-};
-
-// A subject kept in the wasm heap for as long as an iteration over it runs.
-class Subject {
- public:
-  explicit Subject(std::u16string units)
-      : units_(std::make_shared<const std::u16string>(std::move(units))) {}
-  const std::shared_ptr<const std::u16string>& Units() const { return units_; }
-
- private:
-  std::shared_ptr<const std::u16string> units_;
 };
 
 // Runs body; memory running out ends the call with error 7 in answer.
@@ -171,7 +148,6 @@ class Compiled {
     return Guarded(answer, [&] {
       quarn::Replaced replaced = pattern_->replace(text, replacement, static_cast<size_t>(maxCount),
                                                    MakeLimits(depth, subjectLength, steps));
-      answer.SetCount(replaced.count);
       if (replaced.error) {
         answer.SetError(*replaced.error);
         return kError;
@@ -206,7 +182,6 @@ class Compiled {
     return Guarded(answer, [&] {
       const quarn::SearchResult result = pattern_->search(text, static_cast<size_t>(start),
                                                           MakeLimits(depth, subjectLength, steps));
-      answer.SetEffort(result.depth(), result.steps());
       if (result.error()) {
         answer.SetError(*result.error());
         return kError;
@@ -224,11 +199,12 @@ class Compiled {
 // Every match of a subject, one at a time, as the engine's Matches finds them.
 class Iteration {
  public:
-  Iteration(const Compiled& pattern, const Subject& subject, double depth, double subjectLength,
-            double steps)
-      : subject_(subject.Units()) {
+  // The matches own the subject for as long as the iteration lives.
+  Iteration(const Compiled& pattern, std::u16string subject, double depth, double subjectLength,
+            double steps) {
     if (pattern.Get()) {
-      matches_ = pattern.Get()->matches(*subject_, MakeLimits(depth, subjectLength, steps));
+      matches_ =
+          pattern.Get()->matches(std::move(subject), MakeLimits(depth, subjectLength, steps));
     }
   }
 
@@ -244,7 +220,6 @@ class Iteration {
       } else if (*current_ != matches_->end()) {
         ++*current_;
       }
-      answer.SetEffort(matches_->depth(), 0);
       if (*current_ != matches_->end()) {
         answer.SetMatch(**current_);
         return kMatched;
@@ -258,7 +233,6 @@ class Iteration {
   }
 
  private:
-  std::shared_ptr<const std::u16string> subject_;  // matches_ views it
   std::optional<quarn::Matches> matches_;
   std::optional<quarn::Matches::iterator> current_;
 };
@@ -272,7 +246,6 @@ double HeapInUse() {
 
 EMSCRIPTEN_BINDINGS(quarn) {
   using emscripten::class_;
-  using emscripten::constructor;
   emscripten::constant("version", std::string(QUARN_VERSION));
   emscripten::function("heapInUse", &HeapInUse);
 
@@ -284,11 +257,8 @@ EMSCRIPTEN_BINDINGS(quarn) {
       .function("errorDescription", &Answer::ErrorDescription)
       .function("errorPosition", &Answer::ErrorPosition)
       .function("text", &Answer::Text)
-      .function("pieceEnds", &Answer::PieceEnds)
-      .function("count", &Answer::Count)
-      .function("depth", &Answer::Depth)
-      .function("steps", &Answer::Steps);
-  class_<Subject>("Subject").constructor<std::u16string>();
+      .function("pieceEnds", &Answer::PieceEnds);
+
   class_<Compiled>("Compiled")
       .constructor<const std::u16string&, int32_t>()
       .function("check", &Compiled::Check)
@@ -298,6 +268,6 @@ EMSCRIPTEN_BINDINGS(quarn) {
       .function("replace", &Compiled::Replace)
       .function("split", &Compiled::Split);
   class_<Iteration>("Iteration")
-      .constructor<const Compiled&, const Subject&, double, double, double>()
+      .constructor<const Compiled&, std::u16string, double, double, double>()
       .function("next", &Iteration::Next);
 }
