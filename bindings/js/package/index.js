@@ -61,7 +61,7 @@ export class QuarnError extends Error {
 }
 
 // UTF-16 units of the wasm heap as a string, unit for unit (TextDecoder would replace lone
-// surrogates), in slices that stay within the engine's argument limit.
+// surrogates), in slices that stay within the limit on the arguments of a call.
 function decode(units) {
   let text = '';
   for (let i = 0; i < units.length; i += 8192) {
