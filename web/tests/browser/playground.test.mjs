@@ -225,6 +225,32 @@ test('bad input gives a clear message and the page goes on', async (t) => {
   assert.equal(await page.$$eval('#highlights mark', (m) => m.length), 5000);
 });
 
+test('"copy as" copies the call in each language, by key or by button', async (t) => {
+  const page = await open(t);
+  await page.evaluate(() => {
+    window.copied = [];
+    navigator.clipboard.writeText = async (text) => window.copied.push(text);
+  });
+  await setField(page, 'pattern', 'a"b');
+  await setField(page, 'subject', 'x\ny');
+  await page.click('#flag-i');
+  await page.keyboard.down('Alt');
+  await page.keyboard.down('Shift');
+  await page.keyboard.press('KeyC');
+  await page.keyboard.up('Shift');
+  await page.keyboard.up('Alt');
+  await page.select('#copy-as-language', 'python');
+  await page.click('#copy-as');
+  await page.select('#copy-as-language', 'javascript');
+  await page.click('#copy-as');
+  await page.waitForFunction(() => window.copied.length === 3);
+  assert.deepEqual(await page.evaluate(() => window.copied), [
+    'quarn::Quarn(u"x\\r\\ny", u"a\\"b", quarn::reIgnoreCase)',
+    "import quarn\n\nmatch = quarn.search('a\"b', 'x\\r\\ny', quarn.IGNORECASE)\n",
+    "import { search } from 'quarn';\n\nconst match = search('a\"b', 'x\\r\\ny', { flags: 'i' });\n",
+  ]);
+});
+
 test('the dark scheme is chosen from the menu and kept', async (t) => {
   const page = await open(t);
   await page.select('#scheme', 'dark');
