@@ -1,60 +1,78 @@
 // Runs the engine's work for the page in a Web Worker, so that the page never waits for it. A
 // new job while one runs replaces the worker: the old one is terminated, which is what cancels
-// a runaway search, and a spare worker, started beforehand, takes over at once. Messages of a
-// replaced job never reach the page.
+// a runaway search, and a spare worker, started beforehand, takes over. A worker takes a job
+// only once it has loaded the engine; until then only the latest job waits for it, so that
+// quick typing never restarts a worker that is still loading. Messages of a replaced job
+// never reach the page.
 export class Runner {
   #url;
   #onMessage;
-  #worker;
+  #current;
   #spare;
+  #waiting; // the job for the current worker once it is ready
   #job = 0;
-  #busy = false;
+  #running = false;
 
   // onMessage(message) gets every message of the current job; the last one has done: true.
   constructor(url, onMessage) {
     this.#url = url;
     this.#onMessage = onMessage;
-    this.#worker = this.#start();
+    this.#current = this.#start();
     this.#spare = this.#start();
   }
 
+  // A job is waiting for the engine or running.
   get busy() {
-    return this.#busy;
+    return this.#running || this.#waiting !== undefined;
   }
 
   run(job) {
-    if (this.#busy) this.#replace();
-    this.#busy = true;
-    this.#worker.postMessage({ ...job, id: ++this.#job });
+    if (this.#running) this.#replace();
+    this.#waiting = { ...job, id: ++this.#job };
+    this.#post();
   }
 
-  // Ends the running job at once; its last message says it was stopped.
+  // Ends the current job at once; its last message says it was stopped.
   stop() {
-    if (!this.#busy) return;
-    this.#replace();
-    this.#busy = false;
+    if (!this.busy) return;
+    if (this.#running) this.#replace();
+    this.#waiting = undefined;
     this.#onMessage({ id: this.#job, stopped: true, done: true });
   }
 
+  #post() {
+    if (!this.#current.ready || this.#waiting === undefined) return;
+    this.#current.worker.postMessage(this.#waiting);
+    this.#waiting = undefined;
+    this.#running = true;
+  }
+
   #replace() {
-    this.#worker.terminate();
-    this.#worker = this.#spare;
+    this.#current.worker.terminate();
+    this.#current = this.#spare;
     this.#spare = this.#start();
+    this.#running = false;
   }
 
   #start() {
-    const worker = new Worker(this.#url, { type: 'module' });
-    worker.onmessage = ({ data }) => {
-      if (worker !== this.#worker || data.id !== this.#job) return;
-      if (data.done) this.#busy = false;
+    const entry = { worker: new Worker(this.#url, { type: 'module' }), ready: false };
+    entry.worker.onmessage = ({ data }) => {
+      if (data.ready) {
+        entry.ready = true;
+        if (entry === this.#current) this.#post();
+        return;
+      }
+      if (entry !== this.#current || data.id !== this.#job) return;
+      if (data.done) this.#running = false;
       this.#onMessage(data);
     };
-    worker.onerror = (event) => {
-      if (worker !== this.#worker) return;
+    entry.worker.onerror = (event) => {
+      if (entry !== this.#current) return;
       event.preventDefault();
-      this.#busy = false;
+      this.#running = false;
+      this.#waiting = undefined;
       this.#onMessage({ id: this.#job, failed: event.message || 'the engine could not be loaded', done: true });
     };
-    return worker;
+    return entry;
   }
 }

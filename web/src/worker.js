@@ -3,10 +3,19 @@
 // caret shows before any search and the matches before the previews. The page terminates the
 // worker to stop it.
 //
-// The handler is in place before the engine has loaded (a message that came earlier would be
-// lost); each job waits for the engine.
-const loading = import('../quarn/index.js');
+// The worker says when the engine has loaded (or failed to), and only then gets jobs.
 let quarn;
+let broken;
+import('../quarn/index.js').then(
+  (module) => {
+    quarn = module;
+    self.postMessage({ ready: true });
+  },
+  (error) => {
+    broken = String(error);
+    self.postMessage({ ready: true });
+  },
+);
 
 // The most matches whose spans travel to the page (all are counted), and the most split pieces.
 const SPAN_MATCHES = 10000;
@@ -91,10 +100,10 @@ function run(job, post) {
   }
 }
 
-self.onmessage = async ({ data: job }) => {
+self.onmessage = ({ data: job }) => {
   const post = (message, transfer = []) => self.postMessage({ id: job.id, ...message }, transfer);
   try {
-    quarn ??= await loading;
+    if (broken) throw new Error(`the engine could not be loaded: ${broken}`);
     run(job, post);
   } catch (e) {
     post({ failed: String(e) });
