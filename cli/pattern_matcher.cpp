@@ -14,19 +14,18 @@ namespace quarn::cli {
 
 namespace {
 
-constexpr std::u16string_view kDepthLimit =
-    u"Maximum number of iterations exceeded. Possibly an infinite loop.";
-
-// The engine's limits by their errors. The scan for a match start counts in 16 bits and
-// overflows on a long subject; an overflow anywhere else comes from a count in the pattern.
+// The engine's limits by the kinds of their errors.
 std::optional<Limit> LimitOf(const Error& error) {
-  if (error.number == errSyntax && error.description.ends_with(kDepthLimit)) return Limit::Depth;
-  if (error.number == errOverflow &&
-      error.description.find(u".FindFirstMatch:") != std::u16string::npos) {
-    return Limit::Length;
+  switch (error.kind) {
+    case ErrorKind::kDepthLimit:
+      return Limit::Depth;
+    case ErrorKind::kSubjectLength:
+      return Limit::Length;
+    case ErrorKind::kOutOfMemory:
+      return Limit::Memory;
+    default:
+      return std::nullopt;
   }
-  if (error.number == errOutOfMemory) return Limit::Memory;
-  return std::nullopt;
 }
 
 // pattern as it can stand inside a group, or nullopt when it cannot: the engine reads a ")"

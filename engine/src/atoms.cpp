@@ -36,15 +36,14 @@ BracketClass::BracketClass(std::u16string_view bracketText, bool ignoreCase)
       ++i;
       const auto [e, eBreak] = ReadMember(list, i, ignoreCase);
       if (mBreak || eBreak) {
-        error_ = MakeEngineError(
+        error_ = MakeError(
             u"Range start or end longer than 1 character: [" + StripGroupMarkers(list) + u"]",
             errQuantifier, u"MatchSquareBrackets");
         break;
       }
       if (m > e) {
-        error_ =
-            MakeEngineError(u"Invalid range in regular expression [" + std::u16string(list) + u"]",
-                            errQuantifier, u"MatchSquareBrackets");
+        error_ = MakeError(u"Invalid range in regular expression [" + std::u16string(list) + u"]",
+                           errQuantifier, u"MatchSquareBrackets");
         break;
       }
       members_.push_back({m, e, false});
@@ -138,9 +137,9 @@ AtomTest AtomTest::Read(std::u16string_view atom, bool ignoreCase, int16_t group
   const char16_t e = atom[1];
   if (e >= u'1' && e <= u'9') {
     if (e - u'0' > groupCount) {
-      RaiseEngineError(u"Not so many sub-expressions in this regular expression: " +
-                           std::u16string(atom.substr(0, 2)),
-                       errSyntax, u"MatchAtom");
+      Raise(u"Not so many sub-expressions in this regular expression: " +
+                std::u16string(atom.substr(0, 2)),
+            errSyntax, u"MatchAtom");
     }
     test.group = static_cast<uint8_t>(e - u'0');
     return of(AtomKind::kBackReference);

@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "quarn/quarn.h"
+#include "quarn/errors.h"
 
 namespace quarn {
 
@@ -51,7 +51,7 @@ class BracketClass {
   bool TakesLineBreak() const { return lineBreak_; }
 
   // The error that a character raises when the reading reaches the faulty range.
-  const EngineError& Error() const { return *error_; }
+  const quarn::Error& Error() const { return *error_; }
 
   // Adds to ranges every character (folded under ignore case) that the class can take
   // first; false when some character raises the class's error instead.
@@ -72,8 +72,8 @@ class BracketClass {
   bool negated_ = false;
   bool ignoreCase_ = false;
   bool lineBreak_ = false;
-  std::vector<Member> members_;       // those read before the first faulty range
-  std::optional<EngineError> error_;  // raised by a character that no member before took
+  std::vector<Member> members_;        // those read before the first faulty range
+  std::optional<quarn::Error> error_;  // raised by a character that no member before took
   // The answer of Match for each character below 256 (folded first under ignore case, which
   // keeps it below 256), or kSlow.
   int8_t low_[256] = {};

@@ -162,15 +162,12 @@ const Plan& Graph::MakePlan(const Node* node) const {
   Plan plan;
   try {
     Build(node, plan);
-  } catch (const PatternError& error) {
+  } catch (const Error& error) {
     plan = Plan();
     plan.kind = PlanKind::kError;
     plan.error = error;
-    plan.errorAt = static_cast<uint32_t>(error.position);
-  } catch (const EngineError& error) {
-    plan = Plan();
-    plan.kind = PlanKind::kError;
-    plan.error = error;
+    plan.error->position.reset();  // a place in this text, kept apart in errorAt
+    if (error.position) plan.errorAt = static_cast<uint32_t>(*error.position);
   }
   const Plan& made = plans_.emplace_back(std::move(plan));
   node->plan.store(&made, std::memory_order_release);
@@ -224,8 +221,9 @@ void Graph::PlanQuantified(const Piece* atom, int64_t origin, std::u16string_vie
   BraceCount count;
   try {
     count = ReadBraces(quantifier);
-  } catch (const EngineError& error) {
-    throw PatternError{error, atom->text.size()};
+  } catch (Error& error) {
+    error.position = atom->text.size();
+    throw;
   }
   const std::u16string_view a = atom->text;
   if (count.open) {
@@ -263,7 +261,7 @@ std::unique_ptr<Loop> Graph::OneCharacterLoop(const Piece* atom, const Node* res
   }
   try {
     loop->atom = AtomTest::Read(a, ignoreCase_, groupCount_);
-  } catch (const EngineError&) {
+  } catch (const Error&) {
     return nullptr;
   }
   if (loop->atom.kind != AtomKind::kLiteral && loop->atom.kind != AtomKind::kDot) return nullptr;
@@ -305,7 +303,7 @@ void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest
       plan.attempts.push_back(Flat(text, at, rest));
       inner = others;
     }
-  } catch (const EngineError& error) {
+  } catch (const Error& error) {
     plan.error = error;
   }
 }
@@ -334,8 +332,9 @@ void Graph::PlanUnquantified(std::u16string_view atom, int64_t origin, const Nod
   }
   try {
     plan.atom = AtomTest::Read(atom, ignoreCase_, groupCount_);
-  } catch (const EngineError& error) {
-    throw PatternError{error, 0};
+  } catch (Error& error) {
+    error.position = 0;
+    throw;
   }
   plan.kind = plan.atom.kind == AtomKind::kLiteral ? PlanKind::kLiteral : PlanKind::kAtom;
 }

@@ -101,7 +101,7 @@ struct Plan {
   std::vector<const Node*> attempts;
   // kError: raised on entry. kAttempts: raised after every attempt failed, for a group whose
   // later alternatives cannot be cut.
-  std::optional<EngineError> error;
+  std::optional<Error> error;
   std::optional<uint32_t> errorAt;  // where in the node's text the faulty construct begins
   std::unique_ptr<Loop> loop;       // kLoop
 };

@@ -55,10 +55,6 @@ MatchState& Scratch() {
   return state;
 }
 
-Error ToError(const EngineError& error, std::optional<size_t> position = std::nullopt) {
-  return Error{error.Number, error.Description, position};
-}
-
 SearchLimits ToSearchLimits(const Limits& limits) {
   return {limits.depth, limits.subjectLength, limits.steps, limits.cancel, false};
 }
@@ -76,13 +72,13 @@ std::shared_ptr<const TextData> Decode(std::shared_ptr<TextData> subject, const 
   subject->utf8 = true;
   const std::string_view bytes = subject->bytes;
   if (TooLong(bytes, limits.subjectLength)) {
-    subject->error = ToError(OverflowError(u"FindFirstMatch"));
+    subject->error = SubjectLengthError();
     return subject;
   }
   size_t bad = 0;
   if (!Utf8ToUtf16(bytes, subject->units, &bad)) {
     subject->units = std::u16string();
-    subject->error = ToError(InvalidUtf8Error(u"text", bad));
+    subject->error = InvalidUtf8Error(u"text", bad);
     return subject;
   }
   if (subject->units.size() == bytes.size()) return subject;  // ASCII: no table needed
@@ -98,7 +94,7 @@ std::shared_ptr<const TextData> Decode(std::shared_ptr<TextData> subject, const 
 }
 
 Error StartError(std::u16string_view what) {
-  return ToError(MakeEngineError(what, errArgument, u"Search"));
+  return MakeError(what, errArgument, u"Search");
 }
 
 }  // namespace
@@ -187,7 +183,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
                          size_t start, const Limits& limits) {
   SearchResult result;
   if (program->Error()) {
-    result.error_ = ToError(*program->Error(), program->ErrorPosition());
+    result.error_ = program->Error();
     return result;
   }
   MatchState& state = Scratch();
@@ -195,7 +191,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
   result.depth_ = outcome.deepest;
   result.steps_ = outcome.steps;
   if (outcome.status == SearchStatus::kError) {
-    result.error_ = ToError(*outcome.error, outcome.errorPosition);
+    result.error_ = outcome.error;
     return result;
   }
   if (outcome.status == SearchStatus::kNoMatch) return result;
@@ -258,14 +254,6 @@ void AppendReplacement(std::u16string& out, std::u16string_view replacement, con
 
 }  // namespace
 
-std::string Error::report() const {
-  return "Error #" + std::to_string(number) + ": " + message();
-}
-
-std::string Error::message() const {
-  return Utf16ToUtf8(description);
-}
-
 const std::optional<Match::Span>& Match::span(int n) const {
   static const std::optional<Span> none;
   return n >= 0 && n < static_cast<int>(spans_.size()) ? spans_[n] : none;
@@ -320,13 +308,13 @@ namespace {
 // (a pattern that is not UTF-8, with the units decoded before it), then the pattern's own
 // error.
 std::optional<Error> CompileError(const Program& program,
-                                  const std::optional<EngineError>& before = std::nullopt) {
-  if (const std::optional<EngineError> error = OptionsError(program.Flags())) {
-    return ToError(*error);
+                                  std::optional<Error> before = std::nullopt) {
+  if (std::optional<Error> error = OptionsError(program.Flags())) return error;
+  if (before) {
+    before->position = program.Pattern().size();
+    return before;
   }
-  if (before) return ToError(*before, program.Pattern().size());
-  if (program.Error()) return ToError(*program.Error(), program.ErrorPosition());
-  return std::nullopt;
+  return program.Error();
 }
 
 }  // namespace
@@ -337,7 +325,7 @@ Pattern::Pattern(std::u16string_view pattern, int32_t flags)
 Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) {
   std::u16string pattern;
   size_t bad = 0;
-  std::optional<EngineError> invalid;
+  std::optional<Error> invalid;
   if (!Utf8ToUtf16(utf8Pattern, pattern, &bad))
     invalid = InvalidUtf8Error(u"regular expression", bad);
   program_ = std::make_shared<const Program>(pattern, flags);

@@ -95,17 +95,15 @@ Program::Program(std::u16string_view pattern, int32_t flags) : pattern_(pattern)
     const std::u16string expanded = ExpandEspaces(pattern_, &expandedOrigin);
     try {
       internal = ProcessParentheses(expanded, groupCount_, &origin_);
-    } catch (const PatternError& error) {
+    } catch (quarn::Error& error) {
       // Its position is in the expanded text; every character there came from the pattern.
-      throw PatternError{error, error.position < expandedOrigin.size()
-                                    ? expandedOrigin[error.position]
-                                    : pattern_.size()};
+      if (error.position) {
+        error.position = *error.position < expandedOrigin.size() ? expandedOrigin[*error.position]
+                                                                 : pattern_.size();
+      }
+      throw;
     }
-  } catch (const PatternError& error) {
-    error_ = error;
-    errorPosition_ = error.position;
-    return;
-  } catch (const EngineError& error) {
+  } catch (const quarn::Error& error) {
     error_ = error;
     return;
   }

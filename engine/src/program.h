@@ -66,10 +66,9 @@ class Program {
   bool SingleLine() const { return (flags_ & reSingleLine) != 0; }
   bool Multiline() const { return (flags_ & reMultiline) != 0; }
 
-  // The error of the rewriting, raised by every search of this pattern, and where in the
-  // pattern it arose when that is known.
-  const std::optional<EngineError>& Error() const { return error_; }
-  std::optional<size_t> ErrorPosition() const { return errorPosition_; }
+  // The error of the rewriting, raised by every search of this pattern, with the position in
+  // the pattern where it arose when that is known.
+  const std::optional<quarn::Error>& Error() const { return error_; }
 
   // Where the character at offset of a node's text came from in the pattern, when the node is
   // a stretch of the pattern as written (and not a text that a rewrite made).
@@ -81,8 +80,7 @@ class Program {
  private:
   std::u16string pattern_;
   int32_t flags_;
-  std::optional<EngineError> error_;
-  std::optional<size_t> errorPosition_;
+  std::optional<quarn::Error> error_;
   std::vector<uint32_t> origin_;  // for each character of the internal form, its source
   int16_t groupCount_ = 0;
   std::unique_ptr<Graph> graph_;

@@ -97,6 +97,10 @@ Legacy& Calls() {
   return legacy;
 }
 
+EngineError ToEngineError(const Error& error) {
+  return EngineError{error.number, ErrorSource(), error.description, error.kind};
+}
+
 void Report(const EngineError& error) noexcept {
   try {
     const std::u16string text = u"Error #" + Decimal(error.Number) + u": " + error.Description;
@@ -117,17 +121,19 @@ void Guarded(std::u16string_view procedure, Body body) noexcept {
     try {
       body();
     } catch (const std::bad_alloc&) {
-      RaiseEngineError(u"Out of memory", errOutOfMemory, procedure);
+      throw OutOfMemoryError(procedure);
     }
+  } catch (const Error& error) {
+    Report(ToEngineError(error));
   } catch (const EngineError& error) {
-    Report(error);
+    Report(error);  // raised by a host's reporter through RaiseEngineError
   } catch (...) {
     // Only a failed allocation while building the report itself can get here.
   }
 }
 
 void CheckOptions(int32_t flags) {
-  if (std::optional<EngineError> error = OptionsError(flags)) throw std::move(*error);
+  if (std::optional<Error> error = OptionsError(flags)) throw std::move(*error);
 }
 
 // Every call starts from a clean state, so that nothing an earlier search left behind can
@@ -159,8 +165,7 @@ void Search(Legacy& calls, std::u16string_view pattern) {
 
 void RequireStoredMatch(const LegacyState& state, std::u16string_view procedure) {
   if (!state.LastResult) {
-    RaiseEngineError(u"No match on last call to Quarn, or Quarn not called at all", errNoMatch,
-                     procedure);
+    Raise(u"No match on last call to Quarn, or Quarn not called at all", errNoMatch, procedure);
   }
 }
 
@@ -191,11 +196,10 @@ Span IndexOf(const LegacyState& state, int32_t type) {
             static_cast<int32_t>(record.end - record.start)};
   }
   if (type >= 1 && type <= kMaxSubexpressions) {
-    RaiseEngineError(u"No match stored for regular sub-expression #" + Decimal(type), errArgument,
-                     u"QuarnIndex");
+    Raise(u"No match stored for regular sub-expression #" + Decimal(type), errArgument,
+          u"QuarnIndex");
   }
-  RaiseEngineError(u"Invalid value, parameter ResultType = " + Decimal(type), errArgument,
-                   u"QuarnIndex");
+  Raise(u"Invalid value, parameter ResultType = " + Decimal(type), errArgument, u"QuarnIndex");
 }
 
 [[noreturn]] void RaiseInvalidUtf8(std::u16string_view what, size_t offset) {
@@ -209,40 +213,9 @@ std::u16string Decimal(int64_t n) {
   return std::u16string(digits.begin(), digits.end());
 }
 
-EngineError MakeEngineError(std::u16string_view text, int32_t number,
-                            std::u16string_view procedure) {
-  return EngineError{number, ErrorSource(),
-                     u"Error in Quarn." + std::u16string(procedure) + u": " + std::u16string(text)};
-}
-
-std::optional<EngineError> OptionsError(int32_t flags) {
-  if (!(flags & reSingleLine) || !(flags & reMultiline)) return std::nullopt;
-  return MakeEngineError(u"Cannot specify both reSingleLine and reMultiline at the same time.",
-                         errArgument, u"Quarn");
-}
-
-EngineError InvalidUtf8Error(std::u16string_view what, size_t offset) {
-  return MakeEngineError(u"Invalid UTF-8 in the " + std::u16string(what) + u" at byte " +
-                             Decimal(static_cast<int64_t>(offset)),
-                         errInvalidUtf8, u"Quarn");
-}
-
 [[noreturn]] void RaiseEngineError(std::u16string_view text, int16_t number,
                                    std::u16string_view procedure) {
-  throw MakeEngineError(text, number, procedure);
-}
-
-[[noreturn]] void RaiseAt(std::u16string_view text, int32_t number, std::u16string_view procedure,
-                          size_t position) {
-  throw PatternError{MakeEngineError(text, number, procedure), position};
-}
-
-EngineError OverflowError(std::u16string_view procedure) {
-  return MakeEngineError(u"Overflow", errOverflow, procedure);
-}
-
-[[noreturn]] void RaiseOverflow(std::u16string_view procedure) {
-  throw OverflowError(procedure);
+  throw ToEngineError(MakeError(text, number, procedure));
 }
 
 ErrorReporter SetErrorReporter(ErrorReporter reporter) {

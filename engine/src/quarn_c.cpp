@@ -27,17 +27,34 @@ struct quarn_cancel {
 
 namespace {
 
+// The C kinds are quarn::ErrorKind's values.
+static_assert(QUARN_KIND_PATTERN_SYNTAX == static_cast<int>(quarn::ErrorKind::kPatternSyntax));
+static_assert(QUARN_KIND_DEPTH_LIMIT == static_cast<int>(quarn::ErrorKind::kDepthLimit));
+static_assert(QUARN_KIND_OVERFLOW == static_cast<int>(quarn::ErrorKind::kOverflow));
+static_assert(QUARN_KIND_SUBJECT_LENGTH == static_cast<int>(quarn::ErrorKind::kSubjectLength));
+static_assert(QUARN_KIND_STEP_BUDGET == static_cast<int>(quarn::ErrorKind::kStepBudget));
+static_assert(QUARN_KIND_CANCELLED == static_cast<int>(quarn::ErrorKind::kCancelled));
+static_assert(QUARN_KIND_INVALID_UTF8 == static_cast<int>(quarn::ErrorKind::kInvalidUtf8));
+static_assert(QUARN_KIND_OUT_OF_MEMORY == static_cast<int>(quarn::ErrorKind::kOutOfMemory));
+static_assert(QUARN_KIND_INVALID_OPTIONS == static_cast<int>(quarn::ErrorKind::kInvalidOptions));
+static_assert(QUARN_KIND_INVALID_ARGUMENT == static_cast<int>(quarn::ErrorKind::kInvalidArgument));
+static_assert(QUARN_KIND_NO_STORED_MATCH == static_cast<int>(quarn::ErrorKind::kNoStoredMatch));
+static_assert(QUARN_KIND_INTERNAL == static_cast<int>(quarn::ErrorKind::kInternal));
+
 void Clear(quarn_error* error) {
   if (error == nullptr) return;
   error->number = 0;
+  error->kind = QUARN_KIND_NONE;
   error->position = -1;
   error->length = 0;
   error->message[0] = '\0';
 }
 
-void Set(quarn_error* error, int32_t number, const std::string& message, int64_t position) {
+void Set(quarn_error* error, int32_t number, quarn::ErrorKind kind, const std::string& message,
+         int64_t position) {
   if (error == nullptr) return;
   error->number = number;
+  error->kind = static_cast<int32_t>(kind);
   error->position = position;
   error->length = message.size();
   const size_t kept = std::min(message.size(), sizeof error->message - 1);
@@ -53,7 +70,7 @@ int64_t Position(const quarn_pattern* p, const std::optional<size_t>& units) {
 }
 
 void Set(quarn_error* error, const quarn::Error& e, const quarn_pattern* p) {
-  Set(error, e.number, e.report(), Position(p, e.position));
+  Set(error, e.number, e.kind, e.report(), Position(p, e.position));
 }
 
 // Runs a call's body; memory running out (or anything else thrown) becomes an error value.
@@ -62,9 +79,10 @@ Result Guarded(quarn_error* error, Result failed, Body body) noexcept {
   try {
     return body();
   } catch (const std::bad_alloc&) {
-    Set(error, quarn::errOutOfMemory, "Error #7: Out of memory", -1);
+    Set(error, quarn::errOutOfMemory, quarn::ErrorKind::kOutOfMemory, "Error #7: Out of memory",
+        -1);
   } catch (...) {
-    Set(error, quarn::errInternal, "Error #20054: Internal error", -1);
+    Set(error, quarn::errInternal, quarn::ErrorKind::kInternal, "Error #20054: Internal error", -1);
   }
   return failed;
 }
@@ -119,7 +137,8 @@ int Answer(const quarn_pattern* p, const quarn::SearchResult& result, bool bytes
 }
 
 int Invalid(quarn_error* error, const char* what) {
-  Set(error, quarn::errArgument, std::string("Error #20053: ") + what, -1);
+  Set(error, quarn::errArgument, quarn::ErrorKind::kInvalidArgument,
+      std::string("Error #20053: ") + what, -1);
   return QUARN_INVALID_ARGUMENT;
 }
 
@@ -153,7 +172,7 @@ int Refusal(const quarn_pattern* pattern, const void* text, const quarn_span* sp
 
 quarn_text* Prepared(quarn::Text text, quarn_error* error) {
   if (const std::optional<quarn::Error>& e = text.error()) {
-    Set(error, e->number, e->report(), -1);
+    Set(error, e->number, e->kind, e->report(), -1);
     return nullptr;
   }
   return new quarn_text{std::move(text)};

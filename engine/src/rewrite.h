@@ -1,7 +1,7 @@
 // The two rewritings that prepare a pattern before any matching: escape expansion, then
 // group preprocessing into the internal form (each capturing group n written as
 // "(" + M + inside + M + ")", M the character of code n). Both are pure functions of the
-// pattern and raise EngineError for the pattern's syntax errors.
+// pattern and raise Error for the pattern's syntax errors.
 #pragma once
 
 #include <cstdint>

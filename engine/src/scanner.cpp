@@ -66,7 +66,7 @@ std::u16string_view GetQuantifier(std::u16string_view& pattern) {
     pattern.remove_prefix(1);
     return {braces.data(), braces.size() + 1};  // the lazy "?" follows the braces directly
   }
-  RaiseEngineError(u"Internal error", errInternal, u"GetQuantifier");
+  Raise(u"Internal error", errInternal, u"GetQuantifier");
 }
 
 bool StartsWithQuantifier(std::u16string_view text) {
@@ -210,7 +210,7 @@ int16_t ReadBraceNumber(std::u16string_view text) {
 }
 
 [[noreturn]] void RaiseBraceError(std::u16string_view text, std::u16string_view braces) {
-  RaiseEngineError(std::u16string(text) + std::u16string(braces), errQuantifier, u"DoQuarn");
+  Raise(std::u16string(text) + std::u16string(braces), errQuantifier, u"DoQuarn");
 }
 
 }  // namespace

@@ -5,7 +5,7 @@
 // Every stage (group preprocessing, the matcher's planner, the alternation split) uses these
 // same finders, so that all of them agree on where a group or a bracket expression ends.
 // Texts that are cut from the front are string_views passed by reference. All functions are
-// pure and thread-safe; they raise EngineError for the overflows and nested quantifiers.
+// pure and thread-safe; they raise Error for the overflows and nested quantifiers.
 #pragma once
 
 #include <cstdint>

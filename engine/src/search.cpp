@@ -26,11 +26,6 @@ size_t Slot(uint64_t key) {
 
 }  // namespace
 
-EngineError DepthLimitError() {
-  return MakeEngineError(u"Maximum number of iterations exceeded. Possibly an infinite loop.",
-                         errSyntax, u"DoQuarn");
-}
-
 void MatchState::FailureMemo::Reset() {
   if (used_ == 0) return;
   std::fill(keys_.begin(), keys_.end(), 0);
@@ -88,19 +83,17 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   steps_ = 0;
   deepest_ = 0;
   error_.reset();
-  errorPosition_.reset();
   auto finish = [&](SearchStatus status) {
     outcome.status = status;
     outcome.deepest = deepest_;
     outcome.steps = steps_;
     outcome.error = std::move(error_);
-    outcome.errorPosition = errorPosition_;
     return outcome;
   };
 
   if (limits.cancel != nullptr && Interrupted()) return finish(SearchStatus::kError);
   if (text.size() > limits.subjectLength) {
-    error_ = MakeEngineError(u"Overflow", errOverflow, u"FindFirstMatch");
+    error_ = SubjectLengthError();
     return finish(SearchStatus::kError);
   }
   const StartFilter& filter = program.Filter();
@@ -119,20 +112,19 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
     return finish(status);
   }
   if (limits.subjectLength <= kDefaultSubjectLimit && text.size() == kDefaultSubjectLimit) {
-    error_ = MakeEngineError(u"Overflow", errOverflow, u"FindFirstMatch");
+    error_ = SubjectLengthError();
     return finish(SearchStatus::kError);
   }
   return finish(SearchStatus::kNoMatch);
 }
 
-SearchStatus MatchState::Fail(EngineError error) {
+SearchStatus MatchState::Fail(Error error) {
   error_ = std::move(error);
   return Stop();
 }
 
-SearchStatus MatchState::FailAt(EngineError error, const Node* node,
-                                std::optional<uint32_t> offset) {
-  if (offset) errorPosition_ = program_->PatternPosition(node, *offset);
+SearchStatus MatchState::FailAt(Error error, const Node* node, std::optional<uint32_t> offset) {
+  if (offset) error.position = program_->PatternPosition(node, *offset);
   return Fail(std::move(error));
 }
 
@@ -152,11 +144,11 @@ uint64_t MatchState::NextCheck() const {
 
 bool MatchState::Interrupted() {
   if (limits_.steps != 0 && steps_ > limits_.steps) {
-    error_ = MakeEngineError(u"Step budget exhausted", errStepLimit, u"DoQuarn");
+    error_ = StepBudgetError();
     return true;
   }
   if (limits_.cancel != nullptr && limits_.cancel->load(std::memory_order_relaxed)) {
-    error_ = MakeEngineError(u"Search cancelled", errCancelled, u"DoQuarn");
+    error_ = CancelledError();
     return true;
   }
   return false;

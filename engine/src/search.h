@@ -67,9 +67,8 @@ struct SearchOutcome {
   SearchStatus status = SearchStatus::kNoMatch;
   uint64_t matchStart = 0;  // the match is [matchStart, matchEnd)
   uint64_t matchEnd = 0;
-  std::optional<EngineError> error;
-  std::optional<size_t> errorPosition;  // where in the pattern the error's construct stands
-  uint32_t deepest = 0;                 // the greatest depth a step of the search reached
+  std::optional<Error> error;  // its position: where in the pattern the construct stands
+  uint32_t deepest = 0;        // the greatest depth a step of the search reached
   uint64_t steps = 0;
 };
 
@@ -149,11 +148,11 @@ class MatchState {
   bool LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, SearchStatus& status);
   uint32_t DropFailedFrame();
   bool Interrupted();
-  SearchStatus Fail(EngineError error);
+  SearchStatus Fail(Error error);
   SearchStatus FailDeep();
   static std::optional<uint64_t> MemoKey(const Node* node, uint64_t pos);
   bool Remembered(const Node* node, uint64_t pos, uint32_t depth, uint32_t& reached) const;
-  SearchStatus FailAt(EngineError error, const Node* node, std::optional<uint32_t> offset);
+  SearchStatus FailAt(Error error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();
   uint64_t NextCheck() const;
 
@@ -171,12 +170,8 @@ class MatchState {
   uint64_t nextCheck_ = 0;
   uint64_t matchEnd_ = 0;
   uint32_t deepest_ = 0;
-  std::optional<EngineError> error_;
-  std::optional<size_t> errorPosition_;
+  std::optional<Error> error_;
   const Program* program_ = nullptr;
 };
-
-// The error of the depth limit.
-EngineError DepthLimitError();
 
 }  // namespace quarn

@@ -118,6 +118,49 @@ TEST(Api, LimitsEndASearchWithTheirOwnErrors) {
   EXPECT_EQ(nested.search(as, 0, budget).error()->number, quarn::errStepLimit);
 }
 
+// Numbers are shared (20052 by syntax errors and the depth limit, 6 by the pattern's counts
+// and the subject length); the kind tells every cause apart, whatever the text says.
+TEST(Api, ErrorKindsTellSharedNumbersApart) {
+  using quarn::ErrorKind;
+  std::atomic<bool> raised{true};
+  struct Case {
+    std::u16string pattern;
+    int32_t flags;
+    std::u16string text;
+    Limits limits;
+    int32_t number;
+    ErrorKind kind;
+  };
+  Limits steps;
+  steps.steps = 5;
+  Limits cancelled;
+  cancelled.cancel = &raised;
+  const std::vector<Case> cases = {
+      {u"a(b", 0, u"", {}, quarn::errSyntax, ErrorKind::kPatternSyntax},
+      {u"a**", 0, u"a", {}, quarn::errSyntax, ErrorKind::kPatternSyntax},
+      {u"(a)\\2", 0, u"a", {}, quarn::errSyntax, ErrorKind::kPatternSyntax},
+      {u"a*", 0, std::u16string(600, u'a'), {}, quarn::errSyntax, ErrorKind::kDepthLimit},
+      {u"x{3,1}", 0, u"x", {}, quarn::errQuantifier, ErrorKind::kPatternSyntax},
+      {u"[z-a]", 0, u"x", {}, quarn::errQuantifier, ErrorKind::kPatternSyntax},
+      {u"x{40000}", 0, u"x", {}, quarn::errOverflow, ErrorKind::kOverflow},
+      {u"(?:ab|cd){5000}", 0, u"ab", {}, quarn::errOverflow, ErrorKind::kOverflow},
+      {u"b", 0, std::u16string(40000, u'a'), {}, quarn::errOverflow, ErrorKind::kSubjectLength},
+      {u"b", 0, std::u16string(32766, u'a'), {}, quarn::errOverflow, ErrorKind::kSubjectLength},
+      {u"(a|aa)+b", 0, u"aaaaaaaaaaaa", steps, quarn::errStepLimit, ErrorKind::kStepBudget},
+      {u"a", 0, u"a", cancelled, quarn::errCancelled, ErrorKind::kCancelled},
+      {u"a", 6, u"a", {}, quarn::errArgument, ErrorKind::kInvalidOptions},
+  };
+  for (const Case& c : cases) {
+    const quarn::SearchResult r = Pattern(c.pattern, c.flags).search(c.text, 0, c.limits);
+    ASSERT_TRUE(r.error()) << quarn::Utf16ToUtf8(c.pattern);
+    EXPECT_EQ(r.error()->number, c.number) << quarn::Utf16ToUtf8(c.pattern);
+    EXPECT_EQ(r.error()->kind, c.kind) << quarn::Utf16ToUtf8(c.pattern);
+  }
+  EXPECT_EQ(Pattern(std::string_view("\xC3")).error()->kind, ErrorKind::kInvalidUtf8);
+  EXPECT_EQ(Pattern(".").search(std::string_view("\xC3")).error()->kind, ErrorKind::kInvalidUtf8);
+  EXPECT_EQ(quarn::ErrorKindName(ErrorKind::kDepthLimit), "depth-limit");
+}
+
 TEST(Api, ACancelledSearchEndsAndThePatternStaysUsable) {
   const Pattern nested(u"(?:(a|b)+)+c");
   std::atomic<bool> cancel{true};

@@ -202,14 +202,30 @@ TEST(PublicCalls, Utf8EntryPointDecodesStrictly) {
             }));
 }
 
-TEST(PublicCalls, ReportsCarryNumberSourceAndDescription) {
+TEST(PublicCalls, ReportsCarryNumberSourceDescriptionAndKind) {
   CapturedReports reports;
   Quarn(u"a", u"(?i)", 0);
   ASSERT_EQ(reports.errors.size(), 1u);
   EXPECT_EQ(reports.errors[0].Number, 20052);
+  EXPECT_EQ(reports.errors[0].Kind, ErrorKind::kPatternSyntax);
   EXPECT_EQ(U8(reports.errors[0].Source), "engine_tests.Quarn");
   EXPECT_EQ(U8(reports.errors[0].Description),
             "Error in Quarn.ProcessParentheses: Invalid extended regular expression syntax: (?i)");
+  // The same number from the depth limit, and 6 from a count and from the subject's length.
+  Quarn(std::u16string(600, u'a'), u"a*", 0);
+  Quarn(u"a", u"a{40000}", 0);
+  Quarn(std::u16string(40000, u'a'), u"b", 0);
+  int32_t start = 0;
+  int32_t length = 0;
+  QuarnIndex(reMatch, start, length);
+  ASSERT_TRUE(Quarn(u"a", u"a", 0));
+  QuarnIndex(40, start, length);
+  ASSERT_EQ(reports.errors.size(), 6u);
+  EXPECT_EQ(reports.errors[1].Kind, ErrorKind::kDepthLimit);
+  EXPECT_EQ(reports.errors[2].Kind, ErrorKind::kOverflow);
+  EXPECT_EQ(reports.errors[3].Kind, ErrorKind::kSubjectLength);
+  EXPECT_EQ(reports.errors[4].Kind, ErrorKind::kNoStoredMatch);
+  EXPECT_EQ(reports.errors[5].Kind, ErrorKind::kInvalidArgument);
 }
 
 TEST(PublicCalls, DefaultReporterWritesOneLineToStandardError) {

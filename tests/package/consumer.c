@@ -22,7 +22,8 @@ int main(void) {
   char many[601];
   memset(many, 'a', 600);
   many[600] = '\0';
-  if (quarn_search(star, many, QUARN_NUL_TERMINATED, 0, NULL, spans, 1, &error) != QUARN_ERROR) {
+  if (quarn_search(star, many, QUARN_NUL_TERMINATED, 0, NULL, spans, 1, &error) != QUARN_ERROR ||
+      error.kind != QUARN_KIND_DEPTH_LIMIT) {
     return 1;
   }
   printf(" %d", (int)error.number);

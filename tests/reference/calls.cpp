@@ -46,6 +46,9 @@ void Guarded(std::u16string_view procedure, Body body) noexcept {
     }
   } catch (const EngineError& error) {
     Report(error);
+  } catch (const Error& error) {
+    // Raised by the library's scanner and rewriting stages, which the reference shares.
+    Report(EngineError{error.number, u"", error.description, error.kind});
   } catch (...) {
     // Only a failed allocation while building the report itself can get here.
   }

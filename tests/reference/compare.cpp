@@ -131,12 +131,10 @@ Comparison CompareSearch(const Call& call, uint32_t depth, uint64_t callBudget) 
     MatchState state;
     std::string answer;
     if (program.Error()) {
-      answer = "report Error #" + std::to_string(program.Error()->Number) + ": " +
-               Utf16ToUtf8(program.Error()->Description);
+      answer = "report " + program.Error()->report();
     } else if (const SearchOutcome o = state.Search(program, call.text, 0, limits);
                o.status == SearchStatus::kError) {
-      answer = "report Error #" + std::to_string(o.error->Number) + ": " +
-               Utf16ToUtf8(o.error->Description);
+      answer = "report " + o.error->report();
     } else if (o.status == SearchStatus::kNoMatch) {
       answer = "no match";
     } else {

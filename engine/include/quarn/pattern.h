@@ -14,6 +14,9 @@
 // subject given as a temporary std::string or std::u16string is moved into them instead, so
 // that nothing ever views a string that is gone.
 //
+// Errors are quarn::Error values (quarn/errors.h): a search's result carries the error that
+// ended it, never mistaken for "no match", and its kind tells a limit from a pattern fault.
+//
 // Thread safety: Pattern and Text are immutable and may be shared between threads; the
 // results and ranges they give belong to the caller.
 #pragma once
@@ -28,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "quarn/errors.h"
 #include "quarn/export.h"
 #include "quarn/quarn.h"
 
@@ -37,17 +41,14 @@ class Program;
 struct TextData;
 struct Access;
 
-// Errors of the limits that a search may be given; the legacy calls never set them.
-inline constexpr int32_t errStepLimit = 20056;  // the search used up its step budget
-inline constexpr int32_t errCancelled = 20057;  // the cancel flag was raised
-
 // What one search may spend. The defaults are the legacy calls' own limits.
 struct Limits {
   // Each atom taken, group marker passed or quantifier rewritten is one level, and a search
-  // that would go deeper than this ends with error 20052 ("a*" can take about depth / 2
-  // characters). It may be raised as far as memory allows; the C++ stack does not grow.
+  // that would go deeper than this ends with error 20052, kind kDepthLimit ("a*" can take
+  // about depth / 2 characters). It may be raised as far as memory allows; the C++ stack
+  // does not grow.
   uint32_t depth = 1000;
-  // Longer subjects end the search with an overflow (error 6). At the default the start scan
+  // Longer subjects end the search with error 6, kind kSubjectLength. At the default the scan
   // counts in 16 bits, and a failed search of a subject exactly this long overflows as well.
   // It may be raised to UINT32_MAX.
   uint64_t subjectLength = 32766;
@@ -56,19 +57,6 @@ struct Limits {
   uint64_t steps = 0;
   // Read now and then during the search; once it is true, the search ends with errCancelled.
   const std::atomic<bool>* cancel = nullptr;
-};
-
-struct QUARN_API Error {
-  int32_t number = 0;
-  std::u16string description;  // "Error in Quarn." + procedure + ": " + text, as reported
-  // Where in the pattern (0-based, UTF-16 units) the faulty construct stands, when the engine
-  // can tell. For a UTF-8 pattern that does not decode (errInvalidUtf8), the units decoded
-  // before the ill-formed sequence, whose byte offset the description gives.
-  std::optional<size_t> position;
-
-  // The legacy report: "Error #" + number + ": " + description, in UTF-8.
-  std::string report() const;
-  std::string message() const;  // the description in UTF-8
 };
 
 // A subject prepared once for any number of searches. UTF-8 is decoded here, once, into the

@@ -6,7 +6,11 @@
 // reach the caller: the call that meets one hands it to the error reporter and returns
 // normally (False, the empty value, or the out-arguments unchanged).
 //
-// The engine is single-threaded and not re-entrant: a host must not run two calls at once.
+// Thread safety: every call holds one program-wide lock while it runs, so calls from several
+// threads never corrupt the match state, but each thread reads back whichever search stored
+// last; a threaded host uses compiled patterns (quarn/pattern.h) instead. The lock is
+// recursive, so an error reporter may call the engine again; that call then stores its own
+// outcome in place of the one being reported.
 #pragma once
 
 #include <cstdint>
@@ -15,6 +19,7 @@
 #include <string_view>
 #include <variant>
 
+#include "quarn/errors.h"
 #include "quarn/export.h"
 
 namespace quarn {
@@ -31,21 +36,13 @@ inline constexpr int32_t reBeforeMatch = -2;
 inline constexpr int32_t reAfterMatch = -1;
 inline constexpr int32_t reSubexprCount = 0;
 
-// Error numbers that reach the reporter.
-inline constexpr int32_t errOverflow = 6;         // a 16-bit counter or size limit was passed
-inline constexpr int32_t errOutOfMemory = 7;      // the search could not get memory
-inline constexpr int32_t errQuantifier = 20050;   // brace quantifier and range errors
-inline constexpr int32_t errNoMatch = 20051;      // result asked for without a stored match
-inline constexpr int32_t errSyntax = 20052;       // pattern syntax errors and the depth limit
-inline constexpr int32_t errArgument = 20053;     // bad option or result selector
-inline constexpr int32_t errInternal = 20054;     // internal consistency checks
-inline constexpr int32_t errInvalidUtf8 = 20055;  // a UTF-8 argument that does not decode
-
-// The structured error that every failure travels as.
+// An error as the reporter receives it: the number, kind and description of quarn/errors.h,
+// and the source that the legacy report names.
 struct EngineError {
   int32_t Number = 0;
   std::u16string Source;       // executable name without directory and extension + ".Quarn"
   std::u16string Description;  // "Error in Quarn." + procedure + ": " + text
+  ErrorKind Kind = ErrorKind::kInternal;
 };
 
 // Receives every error that a public call meets. text is "Error #" + number + ": " +
@@ -77,8 +74,8 @@ QUARN_API ResultValueUtf8 QuarnResultUtf8(int32_t type) noexcept;
 // length are left as the caller passed them.
 QUARN_API void QuarnIndex(int32_t type, int32_t& start, int32_t& length) noexcept;
 
-// Fails the engine call in progress with an EngineError; never returns. The public calls
-// catch it and hand it to the reporter.
+// Fails the engine call in progress with an EngineError (its kind follows from the number);
+// never returns. The public calls catch it and hand it to the reporter.
 [[noreturn]] QUARN_API void RaiseEngineError(std::u16string_view text, int16_t number,
                                              std::u16string_view procedure);
 

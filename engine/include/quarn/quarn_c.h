@@ -72,8 +72,26 @@ typedef struct quarn_limits {
   const quarn_cancel* cancel; /* NULL: none */
 } quarn_limits;
 
+/* What went wrong, whatever the number (quarn::ErrorKind in quarn/errors.h): callers test the
+ * kind, never the text. 20052 is QUARN_KIND_PATTERN_SYNTAX or QUARN_KIND_DEPTH_LIMIT, and 6
+ * QUARN_KIND_OVERFLOW (a count of the pattern) or QUARN_KIND_SUBJECT_LENGTH. */
+#define QUARN_KIND_NONE 0
+#define QUARN_KIND_PATTERN_SYNTAX 1
+#define QUARN_KIND_DEPTH_LIMIT 2
+#define QUARN_KIND_OVERFLOW 3
+#define QUARN_KIND_SUBJECT_LENGTH 4
+#define QUARN_KIND_STEP_BUDGET 5
+#define QUARN_KIND_CANCELLED 6
+#define QUARN_KIND_INVALID_UTF8 7
+#define QUARN_KIND_OUT_OF_MEMORY 8
+#define QUARN_KIND_INVALID_OPTIONS 9
+#define QUARN_KIND_INVALID_ARGUMENT 10
+#define QUARN_KIND_NO_STORED_MATCH 11
+#define QUARN_KIND_INTERNAL 12
+
 typedef struct quarn_error {
   int32_t number;    /* 0 when there was none; the engine's numbers otherwise */
+  int32_t kind;      /* QUARN_KIND_*: QUARN_KIND_NONE when there was none */
   int64_t position;  /* in the pattern (bytes or units, as it was given), -1 when unknown */
   size_t length;     /* the full length of the message in bytes; above 255 it was cut */
   char message[256]; /* "Error #" + number + ": " + description, UTF-8, NUL-terminated */
