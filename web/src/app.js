@@ -257,9 +257,8 @@ function showMatches({ total, spans, error }) {
 
 // What to change when a limit ended the search.
 function hintFor(error) {
-  const limit = { 6: 'Subject length', 20052: 'Depth', 20056: 'Steps' }[error.number];
-  if (!limit || error.position !== undefined) return '';
-  return `. Raise ${limit} under Limits to search further.`;
+  const limit = { 'subject-length': 'Subject length', 'depth-limit': 'Depth', 'step-budget': 'Steps' }[error.kind];
+  return limit ? `. Raise ${limit} under Limits to search further.` : '';
 }
 
 function renderTable(spans, rows, total) {

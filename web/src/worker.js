@@ -23,7 +23,7 @@ const PIECES = 1000;
 
 const errorOf = (e) => {
   if (!(e instanceof quarn.QuarnError)) throw e;
-  return { number: e.number, report: e.message, position: e.position };
+  return { number: e.number, kind: e.kind, report: e.message, position: e.position };
 };
 
 function matches(pattern, subject, limits) {

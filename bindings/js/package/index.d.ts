@@ -26,11 +26,28 @@ export interface Limits {
   steps?: number;
 }
 
+/** What went wrong, whatever the number: the engine's stable name of the cause. */
+export type ErrorKind =
+  | 'pattern-syntax'
+  | 'depth-limit'
+  | 'overflow'
+  | 'subject-length'
+  | 'step-budget'
+  | 'cancelled'
+  | 'invalid-utf8'
+  | 'out-of-memory'
+  | 'invalid-options'
+  | 'invalid-argument'
+  | 'no-stored-match'
+  | 'internal';
+
 /** A pattern that does not compile, or a search that ended in an error. */
 export class QuarnError extends Error {
   readonly name: 'QuarnError';
   /** The engine's error number, e.g. 20052. */
   readonly number: number;
+  /** The cause: 20052 is "pattern-syntax" or "depth-limit", 6 "overflow" or "subject-length". */
+  readonly kind: ErrorKind;
   /** The engine's description: "Error in Quarn." + procedure + ": " + text. */
   readonly description: string;
   /** Where in the pattern the faulty construct stands, when the engine can tell. */

@@ -49,12 +49,15 @@ const MAXIMA = { steps: Number.MAX_SAFE_INTEGER }; // every other option goes up
 const disposeSymbol = Symbol.dispose ?? Symbol.for('nodejs.dispose');
 
 // A pattern that does not compile, or a search that ended in an error: the engine's error
-// number and description, and where in the pattern (a string index) when the engine can tell.
+// number, its kind (the engine's name of the cause, which tells apart what shares a number:
+// "pattern-syntax" and "depth-limit" are both 20052) and description, and where in the
+// pattern (a string index) when the engine can tell.
 export class QuarnError extends Error {
-  constructor(number, description, position) {
+  constructor(number, kind, description, position) {
     super(`Error #${number}: ${description}`);
     this.name = 'QuarnError';
     this.number = number;
+    this.kind = kind;
     this.description = description;
     this.position = position;
   }
@@ -90,6 +93,7 @@ function takeError() {
   const position = answer.errorPosition();
   return new QuarnError(
     answer.errorNumber(),
+    answer.errorKind(),
     decode(answer.errorDescription()),
     position < 0 ? undefined : position,
   );

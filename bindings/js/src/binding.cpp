@@ -44,7 +44,10 @@ quarn::Limits MakeLimits(double depth, double subjectLength, double steps) {
 }
 
 quarn::Error OutOfMemory() {
-  return quarn::Error{quarn::errOutOfMemory, u"Out of memory", std::nullopt};
+  return quarn::Error{.number = quarn::errOutOfMemory,
+                      .kind = quarn::ErrorKind::kOutOfMemory,
+                      .description = u"Out of memory",
+                      .position = std::nullopt};
 }
 
 // The outcome of the last search, replacement or split it was given, and the subject buffer
@@ -82,6 +85,8 @@ class Answer {
     return std::u16string_view(subject_.data(), static_cast<size_t>(units));
   }
   int ErrorNumber() const { return error_.number; }
+  // The engine's stable name of what went wrong: "pattern-syntax", "depth-limit", ...
+  std::string ErrorKind() const { return std::string(quarn::ErrorKindName(error_.kind)); }
   val ErrorDescription() const { return Units(error_.description); }
   int ErrorPosition() const { return error_.position ? static_cast<int>(*error_.position) : -1; }
   // The replacement's result, or the split pieces one after the other.
@@ -254,6 +259,7 @@ EMSCRIPTEN_BINDINGS(quarn) {
       .function("spansAddress", &Answer::SpansAddress)
       .function("reserve", &Answer::Reserve)
       .function("errorNumber", &Answer::ErrorNumber)
+      .function("errorKind", &Answer::ErrorKind)
       .function("errorDescription", &Answer::ErrorDescription)
       .function("errorPosition", &Answer::ErrorPosition)
       .function("text", &Answer::Text)

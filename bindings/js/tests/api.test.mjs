@@ -105,22 +105,31 @@ function error(run) {
     run();
   } catch (e) {
     assert.ok(e instanceof QuarnError, `${e} is not a QuarnError`);
-    return { number: e.number, position: e.position, message: e.message, description: e.description };
+    return { number: e.number, kind: e.kind, position: e.position, message: e.message, description: e.description };
   }
   assert.fail('no error');
 }
 
-test('errors carry the number, the description, the report and the position in the pattern', () => {
+test('errors carry the number, the kind, the description, the report and the position', () => {
   const e = error(() => compile('a(b'));
-  assert.equal(e.number, 20052);
-  assert.equal(e.position, 1);
+  assert.deepEqual([e.number, e.kind, e.position], [20052, 'pattern-syntax', 1]);
   assert.equal(e.message, `Error #20052: ${e.description}`);
   assert.match(e.description, /^Error in Quarn\.ProcessParentheses: /);
-  assert.equal(error(() => compile('x{3,1}').search('xxx')).number, 20050);
-  assert.equal(error(() => compile('a', 'sm')).number, 20053);
-  assert.equal(error(() => compile('a', 6)).number, 20053);
-  const depth = error(() => quarn.search('a*', 'a'.repeat(600)));
-  assert.deepEqual([depth.number, depth.position], [20052, undefined]);
+  // The kind tells apart what shares a number.
+  const rows = [
+    [() => compile('x{3,1}').search('xxx'), 20050, 'pattern-syntax'],
+    [() => quarn.search('a*', 'a'.repeat(600)), 20052, 'depth-limit'],
+    [() => compile('a'.repeat(40000)), 6, 'overflow'],
+    [() => quarn.search('a', 'a'.repeat(40000)), 6, 'subject-length'],
+    [() => compile('a', 'sm'), 20053, 'invalid-options'],
+    [() => quarn.search('a', 'ab', { start: 3 }), 20053, 'invalid-argument'],
+    [() => quarn.search('(a|aa)+b', 'aaab', { steps: 3 }), 20056, 'step-budget'],
+  ];
+  for (const [run, number, kind] of rows) {
+    const found = error(run);
+    assert.deepEqual([found.number, found.kind], [number, kind], String(run));
+  }
+  assert.equal(error(() => quarn.search('a*', 'a'.repeat(600))).position, undefined);
 });
 
 test('each limit ends a search with its own error, and raising it lets the search finish', () => {

@@ -107,7 +107,7 @@ function flatSpans(match) {
 
 function errorOf(e) {
   if (!(e instanceof quarn.QuarnError)) throw e;
-  return { error: { number: e.number, description: units(e.description), position: e.position ?? null } };
+  return { error: { number: e.number, kind: e.kind, description: units(e.description), position: e.position ?? null } };
 }
 
 function attempt(call) {

@@ -9,7 +9,8 @@
 //         ERROR|null},"replace":{"text":[...],"count":N}|ERROR,"split":[[...]...]|ERROR}
 //
 // SPANS is [start, end, ...] for the match and each group (-1, -1 for a group that took no
-// part); ERROR is {"error":{"number":N,"description":[...],"position":N|null}}. A pattern that
+// part); ERROR is {"error":{"number":N,"kind":K,"description":[...],"position":N|null}}, K the
+// engine's name of the kind. A pattern that
 // does not compile answers only "compile".
 #include <iostream>
 #include <nlohmann/json.hpp>
@@ -39,6 +40,7 @@ json ToUnits(std::u16string_view text) {
 json Error(const quarn::Error& e) {
   return {{"error",
            {{"number", e.number},
+            {"kind", std::string(quarn::ErrorKindName(e.kind))},
             {"description", ToUnits(e.description)},
             {"position", e.position ? json(*e.position) : json(nullptr)}}}};
 }

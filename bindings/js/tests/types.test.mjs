@@ -11,7 +11,7 @@ import { test } from 'node:test';
 import { packageDir } from './support.mjs';
 
 const PROGRAM = `import {
-  IGNORECASE, Match, Pattern, QuarnError, compile, matchAll, memoryUsage, replace, search, split, version,
+  ErrorKind, IGNORECASE, Match, Pattern, QuarnError, compile, matchAll, memoryUsage, replace, search, split, version,
 } from 'quarn';
 
 const p: Pattern = compile('(a)(b)?', 'i');
@@ -40,6 +40,8 @@ try {
     const number: number = error.number;
     const position: number | undefined = error.position;
     const description: string = error.description;
+    const kind: ErrorKind = error.kind;
+    if (kind === 'depth-limit' || kind === 'pattern-syntax') console.log(kind);
     console.log(number, position, description, error.message);
   }
 }
@@ -56,6 +58,8 @@ p.search('a', { maxCount: 3 });
 new Match();
 // @ts-expect-error the number of an error cannot be changed
 new QuarnError().number = 1;
+// @ts-expect-error a kind the engine does not have
+const unknown: ErrorKind = 'timeout';
 `;
 
 test('the types accept every use of the API and refuse its misuses', (t) => {

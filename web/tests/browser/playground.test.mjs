@@ -59,6 +59,8 @@ async function open(t, fragment = '') {
   const failures = [];
   page.on('pageerror', (error) => failures.push(error.message));
   t.after(() => assert.deepEqual(failures, [], 'the page threw'));
+  // Waits are for results, not timings: a machine busy with other tests may take its time.
+  page.setDefaultTimeout(120000);
   await page.setViewport({ width: 1280, height: 860 });
   await page.goto(site + fragment);
   await settled(page);
