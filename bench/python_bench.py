@@ -9,10 +9,16 @@ workload that re cannot compile or answers differently is left out with a note, 
 doing different work. Times are CPU time per search, the median of the repetitions of one
 run; the ratio is quarn's time divided by re's.
 
-usage: python_bench.py WORKLOADS.json [--min-time SECONDS] [--repetitions N]
+The large family searches one text of --megabytes MB made of the licence texts that every
+Debian system ships (ASCII, so a str of one byte per character): an absent literal, every
+match of a literal, a replacement and findall, each timed on the str itself (converted on
+every call) and on a quarn.Text prepared once, against re on the str.
+
+usage: python_bench.py WORKLOADS.json [--min-time SECONDS] [--repetitions N] [--megabytes N]
 The exit status is 1 when quarn reports an error on a workload.
 """
 import argparse
+import glob
 import json
 import math
 import re
@@ -85,11 +91,55 @@ def caption(workload, matching):
     return text
 
 
+def large_text(megabytes):
+    corpus = "".join(open(path, encoding="utf-8", errors="replace").read()
+                     for path in sorted(glob.glob("/usr/share/common-licenses/*")))
+    size = megabytes << 20
+    return (corpus * (size // len(corpus) + 1))[:size]
+
+
+LARGE = (
+    ("absent literal", "Xyzzyq", lambda p, s, **k: p.search(s, **k)),
+    ("literal finditer", "License", lambda p, s, **k: sum(1 for _ in p.finditer(s, **k))),
+    ("literal sub", "License", lambda p, s, **k: p.sub("Licence", s, **k)),
+    ("findall", r"\d+", lambda p, s, **k: p.findall(s, **k)),
+)
+
+
+def seconds_per_call(call, min_time):
+    calls, start = 0, time.process_time()
+    while True:
+        call()
+        calls += 1
+        elapsed = time.process_time() - start
+        if elapsed >= min_time:
+            return elapsed / calls
+
+
+def large_rows(megabytes, min_time, repetitions):
+    """(caption, quarn on the str, quarn on a Text, re) per large workload."""
+    text = large_text(megabytes)
+    prepared = quarn.Text(text)
+    limits = {"subject_length": len(text) + 1}
+    rows = []
+    for caption, pattern, run in LARGE:
+        ours, theirs = quarn.compile(pattern), re.compile(pattern)
+        if run(ours, text, **limits) != run(theirs, text):
+            raise SystemExit(f"large/{caption}: quarn and re answer differently")
+        calls = (lambda: run(ours, text, **limits), lambda: run(ours, prepared, **limits),
+                 lambda: run(theirs, text))
+        rows.append((caption, pattern, *[
+            statistics.median(seconds_per_call(call, min_time) for _ in range(repetitions))
+            for call in calls]))
+    return rows
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("workloads", help="the JSON that quarn_bench --dump-workloads writes")
     parser.add_argument("--min-time", type=float, default=0.1, help="seconds per repetition")
     parser.add_argument("--repetitions", type=int, default=3)
+    parser.add_argument("--megabytes", type=int, default=10, help="size of the large text")
     arguments = parser.parse_args()
     with open(arguments.workloads, encoding="utf-8") as file:
         workloads = [w for w in json.load(file) if w["family"] in FAMILIES]
@@ -136,6 +186,13 @@ def main():
         if ratios:
             mean = math.exp(sum(map(math.log, ratios)) / len(ratios))
             print(f"| {family} | {ratio(mean)} ({len(ratios)}) |")
+    print(f"\nThe large family, one {arguments.megabytes} MB str: time per call and, in "
+          "parentheses, quarn's time divided by re's:\n")
+    print("| workload | quarn (str) | quarn (Text) | re |\n| --- | --- | --- | --- |")
+    for name, pattern, on_str, on_text, theirs in large_rows(
+            arguments.megabytes, arguments.min_time, arguments.repetitions):
+        print(f"| large/{name} `{pattern}` | {duration(on_str)} ({ratio(on_str / theirs)}) | "
+              f"{duration(on_text)} ({ratio(on_text / theirs)}) | {duration(theirs)} |")
     if notes:
         print("\nWorkloads left out:\n")
         for note in notes:

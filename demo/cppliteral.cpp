@@ -74,7 +74,9 @@ std::string CppLiteral(std::u16string_view text) {
   return out + '"';
 }
 
-std::string CppQuarnCall(std::u16string_view text, std::u16string_view pattern, int32_t flags) {
+namespace {
+
+std::string FlagNames(int32_t flags) {
   std::string names;
   for (const auto& [flag, name] : {std::pair{reIgnoreCase, "quarn::reIgnoreCase"},
                                    std::pair{reSingleLine, "quarn::reSingleLine"},
@@ -88,7 +90,28 @@ std::string CppQuarnCall(std::u16string_view text, std::u16string_view pattern, 
     if (!names.empty()) names += " | ";
     names += std::to_string(flags);
   }
-  return "quarn::Quarn(" + CppLiteral(text) + ", " + CppLiteral(pattern) + ", " + names + ")";
+  return names;
+}
+
+// text as a literal, cut short after keep code units.
+std::string AbridgedLiteral(std::u16string_view text, size_t keep) {
+  if (text.size() <= keep) return CppLiteral(text);
+  if (keep > 0 && IsHigh(text[keep - 1]) && IsLow(text[keep])) --keep;
+  return CppLiteral(text.substr(0, keep)) + " /* ... " + std::to_string(text.size() - keep) +
+         " more characters */";
+}
+
+}  // namespace
+
+std::string CppQuarnCall(std::u16string_view text, std::u16string_view pattern, int32_t flags) {
+  return "quarn::Quarn(" + CppLiteral(text) + ", " + CppLiteral(pattern) + ", " + FlagNames(flags) +
+         ")";
+}
+
+std::string CppQuarnCallAbridged(std::u16string_view text, std::u16string_view pattern,
+                                 int32_t flags, size_t keep) {
+  return "quarn::Quarn(" + AbridgedLiteral(text, keep) + ", " + AbridgedLiteral(pattern, keep) +
+         ", " + FlagNames(flags) + ")";
 }
 
 }  // namespace quarn::demo

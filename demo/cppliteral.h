@@ -18,4 +18,10 @@ std::string CppLiteral(std::u16string_view text);
 // "quarn::Quarn(u"text", u"pattern", flags)" with the flags as the named constants.
 std::string CppQuarnCall(std::u16string_view text, std::u16string_view pattern, int32_t flags);
 
+// The same call for showing on one line: a text of more than keep code units shows only its
+// first keep (a surrogate pair is not split) and then a comment that says how many more there
+// are, so that the line stays short however long the texts are.
+std::string CppQuarnCallAbridged(std::u16string_view text, std::u16string_view pattern,
+                                 int32_t flags, size_t keep);
+
 }  // namespace quarn::demo

@@ -19,4 +19,9 @@ inline std::u16string ToEngine(const QString& text) {
   return text.toStdU16String();
 }
 
+// text as the engine's, without a copy; valid while text lives unchanged.
+inline std::u16string_view EngineView(const QString& text) {
+  return {reinterpret_cast<const char16_t*>(text.utf16()), static_cast<size_t>(text.size())};
+}
+
 }  // namespace quarn::demo

@@ -204,9 +204,8 @@ void Form1::CreateControls() {
                      this);
   Label4->setGeometry(TwipsToPixels(3600, 2760, 4455, 255));
   Label7 = MakeLabel(QStringLiteral("Label7"),
-                     QStringLiteral("Quarn is free: use it in your own programs and pass this "
-                                    "demo on to anyone."),
-                     this);
+                     // Short enough for its two lines at the window's smallest width.
+                     QStringLiteral("Quarn is free: use it and pass it on."), this);
   Label7->setGeometry(TwipsToPixels(3600, 3060, 3735, 435));
   Label7->setWordWrap(true);
   for (QLabel* label : {Label4, Label7}) {
@@ -253,6 +252,8 @@ void Form1::resizeEvent(QResizeEvent* event) {
 }
 
 void Form1::closeEvent(QCloseEvent* event) {
+  // The program ends with this window, the workbench's test cases too.
+  if (workbench_ != nullptr) workbench_->offerToSave();
   // Only a close that the user asked for through the window system says goodbye; the
   // program closing the window does not.
   if (event->spontaneous() && commandLine_.toLower() != QStringLiteral("/debug")) {
@@ -400,6 +401,10 @@ void Form1::ShowHelp() {
 
 void Form1::ShowWorkbench() {
   if (workbench_ == nullptr) workbench_ = new Workbench(this);
+  // The workbench takes up what the window has now; it searches without options, as this one.
+  workbench_->setFlags(0);
+  workbench_->setPattern(RE->currentText());
+  workbench_->setSubject(Text->currentText());
   workbench_->show();
   workbench_->raise();
   workbench_->activateWindow();

@@ -9,7 +9,8 @@
 // the screen's logical DPI; each control's object name is its name in the design, so tests
 // and style sheets can find it.
 //
-// F2 opens the pattern workbench, a window of its own, so that the design stays as it is.
+// F2 opens the pattern workbench on the window's current text and pattern, a window of its
+// own, so that the design stays as it is.
 #pragma once
 
 #include <QMessageBox>

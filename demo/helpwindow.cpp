@@ -4,6 +4,7 @@
 #include "helpwindow.h"
 
 #include <QFile>
+#include <QKeyEvent>
 #include <QMargins>
 #include <QScreen>
 #include <QTextBrowser>
@@ -13,13 +14,21 @@
 
 #include "helptext.h"
 
-namespace {
-
 QString HelpHtml() {
   QFile file(QStringLiteral(":/help/help.html"));
   file.open(QIODevice::ReadOnly);
   return QString::fromStdString(quarn::demo::HelpWithEscapes(file.readAll().toStdString()));
 }
+
+QString ReferenceHtml() {
+  const QString help = HelpHtml();
+  const qsizetype from = help.indexOf(QLatin1String("<h2 id=\"reference\">"));
+  const qsizetype to = help.indexOf(QLatin1String("<h2 id=\"errors\">"), from);
+  return QStringLiteral("<html><body>") + help.mid(from, to - from) +
+         QStringLiteral("</body></html>");
+}
+
+namespace {
 
 // The window frame around window, as far as the window system has told it.
 QMargins FrameMargins(const QWidget* window) {
@@ -46,6 +55,15 @@ HelpWindow::HelpWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
   layout->setContentsMargins(0, 0, 0, 0);
   layout->addWidget(browser);
   resize(640, 560);
+}
+
+void HelpWindow::keyPressEvent(QKeyEvent* event) {
+  // As a dialog does: Esc that nothing inside took closes the window.
+  if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+    close();
+    return;
+  }
+  QWidget::keyPressEvent(event);
 }
 
 void HelpWindow::Open(const QWidget* owner) {

@@ -49,16 +49,10 @@ int main(int argc, char* argv[]) {
   }
 
   Workbench bench;
-  if (!launch.example.isEmpty() && !bench.loadExample(launch.example)) {
-    Fail(QStringLiteral("no example \"%1\"").arg(launch.example));
+  const QString error = StartWorkbench(bench, launch);
+  if (!error.isEmpty()) {
+    Fail(error);
     return 2;
-  }
-  if (!launch.cases.isEmpty()) {
-    const QString error = bench.loadCases(launch.cases);
-    if (!error.isEmpty()) {
-      Fail(error);
-      return 2;
-    }
   }
   if (!launch.screenshot.isEmpty()) ScreenshotWhenShown(bench, launch.screenshot);
   bench.show();

@@ -6,9 +6,11 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
+#include <QDockWidget>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QFormLayout>
 #include <QFutureWatcher>
@@ -18,17 +20,16 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
-#include <QPixmap>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSaveFile>
 #include <QShortcut>
-#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QSplitter>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QTableWidget>
-#include <QTextCursor>
-#include <QTreeWidget>
+#include <QTextBrowser>
+#include <QTreeView>
 #include <QVBoxLayout>
 #include <QtConcurrent/QtConcurrentRun>
 
@@ -41,13 +42,14 @@
 #include "cppliteral.h"
 #include "enginetext.h"
 #include "examples.h"
+#include "helpwindow.h"
 #include "patternedit.h"
+#include "resultmodels.h"
 #include "subjectedit.h"
-#include "visibletext.h"
 
 using quarn::demo::BenchOutcome;
+using quarn::demo::EngineView;
 using quarn::demo::TestCase;
-using quarn::demo::ToEngine;
 using quarn::demo::ToQString;
 
 namespace {
@@ -56,15 +58,16 @@ namespace {
 constexpr int kPauseMs = 150;
 constexpr int kHostDepth = static_cast<int>(quarn::Limits{}.depth);
 constexpr int kMaxDepth = 10'000'000;
+constexpr int kHostLength = static_cast<int>(quarn::Limits{}.subjectLength);
+// Matches whose groups are listed open at once.
+constexpr int kExpandedMatches = 20;
+// Characters of each text that the C++ line shows; Copy copies them all.
+constexpr size_t kShownLiteral = 200;
 
-enum CaseColumn { kName, kSubject, kExpect, kText, kResult, kColumns };
-constexpr int kExactRole = Qt::UserRole;  // the text behind a shown one
+// The tabs of the results, in their order.
+enum ResultTab { kMatchesTab, kReplaceTab, kSplitTab };
 
-QIcon Swatch(const QColor& colour) {
-  QPixmap pixmap(12, 12);
-  pixmap.fill(colour);
-  return QIcon(pixmap);
-}
+const QString kTitle = QStringLiteral("Quarn Pattern Workbench");
 
 // Gives widget's text (or role) the ink of hue derived from the window's palette, or the
 // inherited colour when there is no hue. Only that role is set, so that the others follow
@@ -84,16 +87,56 @@ QGroupBox* Group(const QString& title, QWidget* content, QWidget* below = nullpt
   return group;
 }
 
+QLabel* Note(const char* name) {
+  auto* note = new QLabel;
+  note->setObjectName(QLatin1String(name));
+  note->setWordWrap(true);
+  return note;
+}
+
+QSpinBox* LimitBox(const char* name, const QString& accessibleName, int value, int maximum) {
+  auto* box = new QSpinBox;
+  box->setObjectName(QLatin1String(name));
+  box->setAccessibleName(accessibleName);
+  box->setRange(1, maximum);
+  box->setValue(value);
+  box->setSingleStep(1000);
+  box->setGroupSeparatorShown(true);
+  return box;
+}
+
+QTreeView* ListView(const char* name, const QString& accessibleName, QAbstractItemModel* model) {
+  auto* view = new QTreeView;
+  view->setObjectName(QLatin1String(name));
+  view->setAccessibleName(accessibleName);
+  view->setModel(model);
+  view->setUniformRowHeights(true);
+  view->setAlternatingRowColors(true);
+  return view;
+}
+
+// Replaces edit's text as a step that its undo can take back.
+void ReplaceText(QLineEdit* edit, const QString& text) {
+  if (edit->text() == text) return;
+  edit->selectAll();
+  edit->insert(text);
+  edit->setCursorPosition(0);
+}
+
 }  // namespace
 
 Workbench::Workbench(QWidget* parent) : QMainWindow(parent) {
   setObjectName(QStringLiteral("Workbench"));
-  setWindowTitle(tr("Quarn Pattern Workbench"));
+  ShowTitle();
   // One search at a time: a cancelled one ends quickly, and the next waits for it.
   pool_.setMaxThreadCount(1);
   pause_.setSingleShot(true);
   pause_.setInterval(kPauseMs);
   connect(&pause_, &QTimer::timeout, this, &Workbench::StartSearch);
+  ask_ = [this](const QString& text, QMessageBox::StandardButtons buttons) {
+    QMessageBox box(QMessageBox::Question, kTitle, text, buttons, this);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+  };
 
   auto* central = new QWidget;
   auto* layout = new QVBoxLayout(central);
@@ -101,37 +144,42 @@ Workbench::Workbench(QWidget* parent) : QMainWindow(parent) {
   auto* results = new QSplitter(Qt::Vertical);
   results->addWidget(CreateResults());
   results->addWidget(CreateCases());
+  results->setChildrenCollapsible(false);
   auto* split = new QSplitter(Qt::Horizontal);
-  split->addWidget(Group(tr("S&ubject"), subject_));
+  split->addWidget(CreateSubject());
   split->addWidget(results);
   split->setStretchFactor(0, 2);
   split->setStretchFactor(1, 3);
+  split->setChildrenCollapsible(false);
   layout->addWidget(split, 1);
   setCentralWidget(central);
+  CreateReference();
   CreateActions();
 
   // Tab goes down the inputs, then through the subject and the results.
-  const QList<QWidget*> order{example_,
-                              pattern_,
-                              ignoreCase_,
-                              singleLine_,
-                              multiline_,
-                              depthLimit_,
-                              cpp_,
-                              findChild<QPushButton*>(QStringLiteral("CopyCpp")),
-                              subject_,
-                              matches_,
-                              cases_,
-                              findChild<QPushButton*>(QStringLiteral("AddCase")),
-                              findChild<QPushButton*>(QStringLiteral("RemoveCase")),
-                              findChild<QPushButton*>(QStringLiteral("OpenCases")),
-                              findChild<QPushButton*>(QStringLiteral("SaveCases"))};
-  for (qsizetype i = 1; i < order.size(); ++i)
+  QWidget* const order[] = {example_,
+                            pattern_,
+                            ignoreCase_,
+                            singleLine_,
+                            multiline_,
+                            depthLimit_,
+                            subjectLimit_,
+                            cpp_,
+                            findChild<QPushButton*>(QStringLiteral("CopyCpp")),
+                            subject_,
+                            static_cast<QWidget*>(results_),
+                            static_cast<QWidget*>(matches_),
+                            cases_,
+                            findChild<QPushButton*>(QStringLiteral("AddCase")),
+                            findChild<QPushButton*>(QStringLiteral("RemoveCase")),
+                            findChild<QPushButton*>(QStringLiteral("OpenCases")),
+                            findChild<QPushButton*>(QStringLiteral("SaveCases"))};
+  for (size_t i = 1; i < std::size(order); ++i)
     setTabOrder(order[i - 1], order[i]);
   ApplyColours();
   loadExample(ToQString(quarn::demo::kExamples[1].caption));
   pattern_->setFocus();
-  resize(1040, 720);
+  resize(1100, 760);
 }
 
 Workbench::~Workbench() {
@@ -143,7 +191,9 @@ void Workbench::CreateActions() {
   QMenu* file = menuBar()->addMenu(tr("&File"));
   file->addAction(tr("&Open test cases..."), QKeySequence(QKeySequence::Open), this,
                   &Workbench::OpenCasesDialog);
-  file->addAction(tr("&Save test cases..."), QKeySequence(QKeySequence::Save), this,
+  file->addAction(tr("&Save test cases"), QKeySequence(QKeySequence::Save), this,
+                  &Workbench::SaveCases);
+  file->addAction(tr("Save test cases &as..."), QKeySequence(QKeySequence::SaveAs), this,
                   &Workbench::SaveCasesDialog);
   file->addSeparator();
   file->addAction(tr("&Copy as C++"), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_C), this,
@@ -152,6 +202,12 @@ void Workbench::CreateActions() {
                   &Workbench::AddCase);
   file->addSeparator();
   file->addAction(tr("C&lose"), QKeySequence(QKeySequence::Close), this, &QWidget::close);
+
+  QMenu* help = menuBar()->addMenu(tr("&Help"));
+  QAction* reference = reference_->toggleViewAction();
+  reference->setText(tr("&Quick reference"));
+  reference->setShortcut(QKeySequence(Qt::Key_F1));
+  help->addAction(reference);
 }
 
 QWidget* Workbench::CreateInputs() {
@@ -177,11 +233,15 @@ QWidget* Workbench::CreateInputs() {
   error_ = new ErrorText;
   error_->setObjectName(QStringLiteral("Error"));
   error_->setAccessibleName(tr("Error"));
+  errorHint_ = new ErrorText;
+  errorHint_->setObjectName(QStringLiteral("ErrorHint"));
+  errorHint_->setAccessibleName(tr("What the error means"));
   auto* patternColumn = new QVBoxLayout;
   patternColumn->setSpacing(0);
   patternColumn->addWidget(pattern_);
   patternColumn->addWidget(caret_);
   patternColumn->addWidget(error_);
+  patternColumn->addWidget(errorHint_);
   auto* patternLabel = new QLabel(tr("&Pattern:"));
   patternLabel->setBuddy(pattern_);
   form->addRow(patternLabel, patternColumn);
@@ -199,27 +259,47 @@ QWidget* Workbench::CreateInputs() {
   options->addStretch();
   form->addRow(tr("Options:"), options);
 
+  // The bar shows how much of the limit the search used; the text beside it says how much,
+  // whole at any width and in any style.
   depth_ = new QProgressBar;
   depth_->setObjectName(QStringLiteral("Depth"));
   depth_->setAccessibleName(tr("Depth used"));
-  depthLimit_ = new QSpinBox;
-  depthLimit_->setObjectName(QStringLiteral("DepthLimit"));
-  depthLimit_->setAccessibleName(tr("Depth limit"));
-  depthLimit_->setRange(1, kMaxDepth);
-  depthLimit_->setValue(kHostDepth);
-  depthLimit_->setSingleStep(1000);
-  depthLimit_->setGroupSeparatorShown(true);
-  depthNote_ = new QLabel;
-  depthNote_->setObjectName(QStringLiteral("DepthNote"));
-  connect(depthLimit_, &QSpinBox::valueChanged, this, &Workbench::DepthLimitChanged);
-  auto* limitLabel = new QLabel(tr("&Limit:"));
-  limitLabel->setBuddy(depthLimit_);
-  auto* depthRow = new QHBoxLayout;
-  depthRow->addWidget(depth_, 1);
-  depthRow->addWidget(limitLabel);
-  depthRow->addWidget(depthLimit_);
-  depthRow->addWidget(depthNote_, 1);
-  form->addRow(tr("Depth:"), depthRow);
+  depth_->setTextVisible(false);
+  depth_->setMinimumWidth(60);
+  depthText_ = new QLabel;
+  depthText_->setObjectName(QStringLiteral("DepthText"));
+  depthLimit_ = LimitBox("DepthLimit", tr("Depth limit"), kHostDepth, kMaxDepth);
+  depthNote_ = Note("DepthNote");
+  subjectLimit_ =
+      LimitBox("SubjectLimit", tr("Longest subject"), kHostLength, std::numeric_limits<int>::max());
+  subjectNote_ = Note("SubjectNote");
+  for (QSpinBox* box : {depthLimit_, subjectLimit_})
+    connect(box, &QSpinBox::valueChanged, this, &Workbench::LimitChanged);
+  // The two rows line up: their labels and fields take the width of the wider one.
+  auto* depthLabel = new QLabel(tr("Max &depth:"));
+  auto* lengthLabel = new QLabel(tr("Max le&ngth:"));
+  const int labelWidth = std::max(depthLabel->sizeHint().width(), lengthLabel->sizeHint().width());
+  const int boxWidth = std::max(depthLimit_->sizeHint().width(), subjectLimit_->sizeHint().width());
+  const auto limitRow = [&](QWidget* shown, QLabel* label, QSpinBox* box, QLabel* note) {
+    label->setBuddy(box);
+    label->setMinimumWidth(labelWidth);
+    box->setMinimumWidth(boxWidth);
+    auto* row = new QHBoxLayout;
+    row->addWidget(shown, 1);
+    row->addWidget(label);
+    row->addWidget(box);
+    row->addWidget(note, 1);
+    return row;
+  };
+  auto* depthShown = new QWidget;
+  auto* depthLayout = new QHBoxLayout(depthShown);
+  depthLayout->setContentsMargins(0, 0, 0, 0);
+  depthLayout->addWidget(depth_, 1);
+  depthLayout->addWidget(depthText_);
+  form->addRow(tr("Depth:"), limitRow(depthShown, depthLabel, depthLimit_, depthNote_));
+  subjectLength_ = new QLabel;
+  subjectLength_->setObjectName(QStringLiteral("SubjectLength"));
+  form->addRow(tr("Length:"), limitRow(subjectLength_, lengthLabel, subjectLimit_, subjectNote_));
 
   cpp_ = new QLineEdit;
   cpp_->setObjectName(QStringLiteral("Cpp"));
@@ -228,73 +308,138 @@ QWidget* Workbench::CreateInputs() {
   cpp_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
   auto* copy = new QPushButton(tr("&Copy"));
   copy->setObjectName(QStringLiteral("CopyCpp"));
-  copy->setToolTip(tr("Copy the call to the clipboard (Ctrl+Shift+C)"));
+  copy->setToolTip(tr("Copy the whole call to the clipboard (Ctrl+Shift+C)"));
   connect(copy, &QPushButton::clicked, this, &Workbench::CopyCpp);
   auto* cppRow = new QHBoxLayout;
   cppRow->addWidget(cpp_, 1);
   cppRow->addWidget(copy);
   form->addRow(tr("C++:"), cppRow);
+  return inputs;
+}
 
+QWidget* Workbench::CreateSubject() {
   subject_ = new SubjectEdit;
   subject_->setObjectName(QStringLiteral("Subject"));
   subject_->setAccessibleName(tr("Subject"));
   subject_->setAccessibleDescription(tr("Each line break is CR LF; Shift+Enter types a lone LF"));
   subject_->setToolTip(subject_->accessibleDescription());
-  connect(subject_, &QTextEdit::textChanged, this, &Workbench::InputChanged);
-  return inputs;
+  // Wide enough for a phrase of a subject at the window's smallest.
+  subject_->setMinimumWidth(subject_->fontMetrics().averageCharWidth() * 28);
+  connect(subject_, &QPlainTextEdit::textChanged, this, &Workbench::SubjectChanged);
+  connect(subject_, &SubjectEdit::visibleRangeChanged, this, &Workbench::Highlight);
+  connect(subject_, &SubjectEdit::loneLineFeedsPasted, this, &Workbench::OfferLineFeeds);
+
+  lineFeedOffer_ = new QWidget;
+  lineFeedOffer_->setObjectName(QStringLiteral("LineFeedOffer"));
+  lineFeedText_ = Note("LineFeedText");
+  auto* asCrLf = new QPushButton(tr("Read as CR LF"));
+  asCrLf->setObjectName(QStringLiteral("ReadAsCrLf"));
+  connect(asCrLf, &QPushButton::clicked, this, [this] {
+    subject_->readLineFeedsAsCrLf(lineFeeds_.first, lineFeeds_.second);
+    subject_->setFocus();
+  });
+  auto* keep = new QPushButton(tr("Keep"));
+  keep->setObjectName(QStringLiteral("KeepLineFeeds"));
+  connect(keep, &QPushButton::clicked, lineFeedOffer_, &QWidget::hide);
+  auto* offer = new QHBoxLayout(lineFeedOffer_);
+  offer->setContentsMargins(0, 0, 0, 0);
+  offer->addWidget(lineFeedText_, 1);
+  offer->addWidget(asCrLf);
+  offer->addWidget(keep);
+  lineFeedOffer_->hide();
+
+  auto* column = new QWidget;
+  auto* layout = new QVBoxLayout(column);
+  layout->setContentsMargins(0, 0, 0, 0);
+  layout->addWidget(lineFeedOffer_);
+  layout->addWidget(subject_, 1);
+  return Group(tr("S&ubject"), column);
 }
 
 QWidget* Workbench::CreateResults() {
-  matches_ = new QTreeWidget;
-  matches_->setObjectName(QStringLiteral("Matches"));
-  matches_->setAccessibleName(tr("Matches"));
-  matches_->setHeaderLabels({tr("Match / group"), tr("Start"), tr("Length"), tr("Text")});
-  matches_->setUniformRowHeights(true);
-  status_ = new QLabel;
-  status_->setObjectName(QStringLiteral("Status"));
-  return Group(tr("Matc&hes"), matches_, status_);
+  results_ = new QTabWidget;
+  results_->setObjectName(QStringLiteral("Results"));
+  results_->tabBar()->setObjectName(QStringLiteral("ResultTabs"));
+
+  matchModel_ = new MatchModel(this);
+  matches_ = ListView("Matches", tr("Matches"), matchModel_);
+  connect(matches_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          &Workbench::SelectInSubject);
+  status_ = Note("Status");
+  auto* matchesTab = new QWidget;
+  auto* matchesLayout = new QVBoxLayout(matchesTab);
+  matchesLayout->addWidget(matches_, 1);
+  matchesLayout->addWidget(status_);
+  results_->addTab(matchesTab, tr("Matc&hes"));
+  results_->addTab(CreateReplace(), tr("&Replace"));
+  results_->addTab(CreateSplit(), tr("Sp&lit"));
+  connect(results_, &QTabWidget::currentChanged, this, &Workbench::PreviewWanted);
+  return results_;
 }
 
-QWidget* Workbench::CreateCases() {
-  cases_ = new QTableWidget(0, kColumns);
-  cases_->setObjectName(QStringLiteral("Cases"));
-  cases_->setAccessibleName(tr("Test cases"));
-  cases_->setHorizontalHeaderLabels(
-      {tr("Name"), tr("Subject"), tr("Expect"), tr("Match text"), tr("Result")});
-  cases_->horizontalHeader()->setStretchLastSection(true);
-  cases_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  cases_->setWordWrap(false);
-  cases_->verticalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-  cases_->setTabKeyNavigation(false);
-  cases_->setToolTip(
-      tr("Cases run with the default limits, as hosts do. Enter on a subject loads it; Space "
-         "toggles Expect and whether the match text is compared; F2 edits."));
-  connect(cases_, &QTableWidget::itemChanged, this, &Workbench::CaseEdited);
-  connect(cases_, &QTableWidget::itemActivated, this, &Workbench::CaseActivated);
-  auto* remove = new QShortcut(QKeySequence::Delete, cases_, nullptr, nullptr, Qt::WidgetShortcut);
-  connect(remove, &QShortcut::activated, this, &Workbench::RemoveCase);
+QWidget* Workbench::CreateReplace() {
+  replacement_ = new QLineEdit;
+  replacement_->setObjectName(QStringLiteral("Replacement"));
+  replacement_->setAccessibleName(tr("Replacement"));
+  replacement_->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+  replacement_->setText(QStringLiteral("<$0>"));
+  connect(replacement_, &QLineEdit::textChanged, this, &Workbench::InputChanged);
+  auto* syntax = new QLabel(
+      tr("<code>$0</code> the whole match &middot; <code>$1</code> to <code>$9</code> a group "
+         "(empty when it took no part) &middot; <code>$$</code> a dollar sign &middot; any other "
+         "<code>$</code> stands for itself"));
+  syntax->setObjectName(QStringLiteral("ReplaceSyntax"));
+  syntax->setWordWrap(true);
+  replaceStatus_ = Note("ReplaceStatus");
+  replacePreview_ = new SubjectEdit;
+  replacePreview_->setObjectName(QStringLiteral("ReplacePreview"));
+  replacePreview_->setAccessibleName(tr("The subject with every match replaced"));
+  replacePreview_->setReadOnly(true);
+  replacePreview_->setUndoRedoEnabled(false);
 
-  auto* buttons = new QHBoxLayout;
-  for (auto [caption, name, slot] :
-       {std::tuple{tr("&Add case"), "AddCase", &Workbench::AddCase},
-        std::tuple{tr("&Remove case"), "RemoveCase", &Workbench::RemoveCase},
-        std::tuple{tr("&Open..."), "OpenCases", &Workbench::OpenCasesDialog},
-        std::tuple{tr("Sa&ve..."), "SaveCases", &Workbench::SaveCasesDialog}}) {
-    auto* button = new QPushButton(caption);
-    button->setObjectName(QLatin1String(name));
-    connect(button, &QPushButton::clicked, this, slot);
-    buttons->addWidget(button);
-  }
-  buttons->addStretch();
-  casesSummary_ = new QLabel;
-  casesSummary_->setObjectName(QStringLiteral("CasesSummary"));
-  casesSummary_->setWordWrap(true);
-  buttons->addWidget(casesSummary_, 1);
+  auto* tab = new QWidget;
+  auto* layout = new QVBoxLayout(tab);
+  auto* row = new QHBoxLayout;
+  auto* label = new QLabel(tr("Replace &with:"));
+  label->setBuddy(replacement_);
+  row->addWidget(label);
+  row->addWidget(replacement_, 1);
+  layout->addLayout(row);
+  layout->addWidget(syntax);
+  layout->addWidget(replacePreview_, 1);
+  layout->addWidget(replaceStatus_);
+  return tab;
+}
 
-  auto* below = new QWidget;
-  below->setLayout(buttons);
-  buttons->setContentsMargins(0, 0, 0, 0);
-  return Group(tr("&Test cases"), cases_, below);
+QWidget* Workbench::CreateSplit() {
+  piecesModel_ = new PiecesModel(this);
+  pieces_ = ListView("Pieces", tr("Pieces"), piecesModel_);
+  pieces_->setRootIsDecorated(false);
+  splitStatus_ = Note("SplitStatus");
+  auto* tab = new QWidget;
+  auto* layout = new QVBoxLayout(tab);
+  auto* about =
+      new QLabel(tr("The subject cut at every match; the matches themselves are left out."));
+  about->setWordWrap(true);
+  layout->addWidget(about);
+  layout->addWidget(pieces_, 1);
+  layout->addWidget(splitStatus_);
+  return tab;
+}
+
+void Workbench::CreateReference() {
+  auto* browser = new QTextBrowser;
+  browser->setObjectName(QStringLiteral("ReferenceText"));
+  browser->setOpenLinks(false);
+  browser->setHtml(ReferenceHtml());
+  reference_ = new QDockWidget(tr("Quick reference"), this);
+  reference_->setObjectName(QStringLiteral("QuickReference"));
+  reference_->setWidget(browser);
+  reference_->hide();
+  addDockWidget(Qt::RightDockWidgetArea, reference_);
+  auto* close = new QShortcut(QKeySequence(Qt::Key_Escape), reference_);
+  close->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(close, &QShortcut::activated, reference_, &QWidget::close);
 }
 
 bool Workbench::loadExample(const QString& caption) {
@@ -302,14 +447,32 @@ bool Workbench::loadExample(const QString& caption) {
   const auto found = std::find_if(examples.begin() + 1, examples.end(),
                                   [&](const auto& e) { return ToQString(e.caption) == caption; });
   if (found == examples.end()) return false;
-  example_->setCurrentIndex(static_cast<int>(found - examples.begin()));
   // The demo window runs its examples without options.
-  for (QCheckBox* box : {ignoreCase_, singleLine_, multiline_})
-    box->setChecked(false);
-  pattern_->setText(ToQString(found->pattern));
-  pattern_->setCursorPosition(0);
-  subject_->setEngineText(ToQString(found->text));
+  setFlags(0);
+  setPattern(ToQString(found->pattern));
+  setSubject(ToQString(found->text));
   return true;
+}
+
+void Workbench::setPattern(const QString& pattern) {
+  ReplaceText(pattern_, pattern);
+}
+
+void Workbench::setSubject(const QString& subject, bool offerLineFeeds) {
+  if (subject_->engineText() != subject) subject_->setEngineText(subject);
+  const int lone = offerLineFeeds ? SubjectEdit::loneLineFeeds(subject) : 0;
+  if (lone > 0) OfferLineFeeds(lone, 0, subject.size());
+}
+
+void Workbench::setFlags(int32_t flags) {
+  ignoreCase_->setChecked(flags & quarn::reIgnoreCase);
+  singleLine_->setChecked(flags & quarn::reSingleLine);
+  multiline_->setChecked(flags & quarn::reMultiline);
+}
+
+void Workbench::setReplacement(const QString& replacement) {
+  ReplaceText(replacement_, replacement);
+  results_->setCurrentIndex(kReplaceTab);
 }
 
 int Workbench::Flags() const {
@@ -319,74 +482,145 @@ int Workbench::Flags() const {
 }
 
 QString Workbench::cppCall() const {
-  return QString::fromStdString(quarn::demo::CppQuarnCall(ToEngine(subject_->engineText()),
-                                                          ToEngine(pattern_->text()), Flags()));
+  return QString::fromStdString(quarn::demo::CppQuarnCall(EngineView(subject_->engineText()),
+                                                          EngineView(pattern_->text()), Flags()));
 }
 
 void Workbench::CopyCpp() {
   QApplication::clipboard()->setText(cppCall());
 }
 
+void Workbench::ShowCpp() {
+  cpp_->setText(QString::fromStdString(quarn::demo::CppQuarnCallAbridged(
+      EngineView(subject_->engineText()), EngineView(pattern_->text()), Flags(), kShownLiteral)));
+  cpp_->setCursorPosition(0);
+}
+
+// The example box names an example only while the inputs are that example's.
+void Workbench::ShowExampleCaption() {
+  const QString subject = subject_->engineText();
+  const QString pattern = pattern_->text();
+  const auto& examples = quarn::demo::kExamples;
+  const auto found = std::find_if(examples.begin() + 1, examples.end(), [&](const auto& e) {
+    return Flags() == 0 && ToQString(e.pattern) == pattern && ToQString(e.text) == subject;
+  });
+  example_->setCurrentIndex(found == examples.end() ? 0
+                                                    : static_cast<int>(found - examples.begin()));
+}
+
+void Workbench::SubjectChanged() {
+  lineFeedOffer_->hide();
+  const qsizetype length = subject_->engineText().size();
+  subjectLength_->setText(length == 1 ? tr("1 character in the subject")
+                                      : tr("%L1 characters in the subject").arg(length));
+  InputChanged();
+}
+
 void Workbench::InputChanged() {
   if (cancel_) cancel_->store(true);
   ++generation_;
   pending_ = true;
-  cpp_->setText(cppCall());
-  cpp_->setCursorPosition(0);
+  ShowExampleCaption();
+  ShowCpp();
+  // What is shown belongs to the input before: it goes, and comes back for the new one.
+  shown_.reset();
+  shownSubject_.clear();
+  ShowMatches();
+  ShowPreviews();
+  Highlight();
+  JudgeCases();
+  CasesChanged();
+  status_->setText(tr("Searching..."));
   pause_.start();
 }
 
 void Workbench::StartSearch() {
+  if (cancel_) cancel_->store(true);
   auto cancel = std::make_shared<std::atomic<bool>>(false);
   cancel_ = cancel;
+  const QString subject = subject_->engineText();
   quarn::demo::BenchRequest request;
-  request.pattern = ToEngine(pattern_->text());
-  request.subject = ToEngine(subject_->engineText());
+  request.pattern = pattern_->text().toStdU16String();
+  request.subject = subject.toStdU16String();
   request.flags = Flags();
   request.depthLimit = static_cast<uint32_t>(depthLimit_->value());
+  request.subjectLimit = static_cast<uint64_t>(subjectLimit_->value());
+  if (results_->currentIndex() == kReplaceTab)
+    request.replacement = replacement_->text().toStdU16String();
+  request.split = results_->currentIndex() == kSplitTab;
   for (const TestCase& test : testCases())
-    request.caseSubjects.push_back(ToEngine(test.subject));
+    request.caseSubjects.push_back(test.subject.toStdU16String());
 
   auto* watcher = new QFutureWatcher<BenchOutcome>(this);
-  connect(watcher, &QFutureWatcherBase::finished, this, [this, watcher, generation = generation_] {
-    watcher->deleteLater();
-    const BenchOutcome outcome = watcher->result();
-    emit searchEnded(outcome.cancelled());
-    if (generation == generation_ && !outcome.cancelled()) Show(outcome);
-  });
+  connect(watcher, &QFutureWatcherBase::finished, this,
+          [this, watcher, subject, limit = request.subjectLimit, generation = generation_] {
+            watcher->deleteLater();
+            auto outcome = std::make_shared<const BenchOutcome>(watcher->result());
+            emit searchEnded(outcome->cancelled());
+            if (generation == generation_ && !outcome->cancelled()) Show(outcome, subject, limit);
+          });
   watcher->setFuture(QtConcurrent::run(&pool_, [request = std::move(request), cancel] {
     return quarn::demo::RunBench(request, cancel.get());
   }));
-  status_->setText(tr("Searching..."));
   emit searchStarted();
 }
 
-void Workbench::Show(const BenchOutcome& outcome) {
+// A preview tab came to the front: its preview is made if the outcome shown has none.
+void Workbench::PreviewWanted() {
+  if (pending_ || !shown_) return;
+  const int tab = results_->currentIndex();
+  if ((tab == kReplaceTab && !shown_->replaced) || (tab == kSplitTab && !shown_->split))
+    StartSearch();
+}
+
+void Workbench::Show(const std::shared_ptr<const BenchOutcome>& outcome, const QString& subject,
+                     uint64_t subjectLimit) {
   shown_ = outcome;
+  shownSubject_ = subject;
+  shownLimit_ = subjectLimit;
   pending_ = false;
-  ShowError(outcome.error);
-  ShowDepth(outcome);
-  ShowMatches(outcome);
+  ShowError();
+  ShowDepth();
+  ShowMatches();
+  ShowPreviews();
   Highlight();
   JudgeCases();
   emit resultsShown();
 }
 
-void Workbench::ShowError(const std::optional<quarn::Error>& error) {
+void Workbench::ShowError() {
+  const std::optional<quarn::Error>& error = shown_->error;
   error_->setReport(error ? QString::fromStdString(error->report()) : QString());
   caret_->pointAt(error && error->position ? std::optional<int>(static_cast<int>(*error->position))
                                            : std::nullopt);
+  QString hint;
+  const auto length = static_cast<size_t>(shownSubject_.size());
+  if (error && error->kind == quarn::ErrorKind::kSubjectLength) {
+    const QString limit = shownLimit_ == static_cast<uint64_t>(kHostLength)
+                              ? tr("hosts search at most %L1").arg(kHostLength)
+                              : tr("the limit is %L1").arg(shownLimit_);
+    hint = length > shownLimit_
+               ? tr("The subject is %L1 characters; %2: raise the limit to search it.")
+                     .arg(length)
+                     .arg(limit)
+               : tr("The subject is %L1 characters, and a search that finds nothing in so many "
+                    "overflows where hosts search: raise the limit to search it to its end.")
+                     .arg(length);
+  }
+  errorHint_->setReport(hint);
 }
 
-void Workbench::ShowDepth(const BenchOutcome& outcome) {
+void Workbench::ShowDepth() {
   const int limit = depthLimit_->value();
-  const bool reached = outcome.deepest > static_cast<uint32_t>(limit);
+  const uint32_t deepest = shown_ ? shown_->deepest : 0;
+  const bool reached = deepest > static_cast<uint32_t>(limit);
   depth_->setRange(0, limit);
-  depth_->setValue(static_cast<int>(std::min<uint32_t>(outcome.deepest, limit)));
-  depth_->setFormat(reached ? tr("limit of %L1 reached").arg(limit)
-                            : tr("%L1 of %L2").arg(outcome.deepest).arg(limit));
+  depth_->setValue(static_cast<int>(std::min<uint32_t>(deepest, limit)));
+  depthText_->setText(reached ? tr("limit of %L1 reached").arg(limit)
+                              : tr("%L1 of %L2").arg(deepest).arg(limit));
+  depth_->setAccessibleDescription(depthText_->text());
   // The bar turns amber near the limit and red at it.
-  const bool near = outcome.deepest * 5 >= static_cast<uint64_t>(limit) * 4;
+  const bool near = deepest * 5 >= static_cast<uint64_t>(limit) * 4;
   SetInk(depth_,
          reached ? std::optional(quarn::demo::kRedHue)
          : near  ? std::optional(quarn::demo::kAmberHue)
@@ -394,269 +628,125 @@ void Workbench::ShowDepth(const BenchOutcome& outcome) {
          QPalette::Highlight);
 }
 
-void Workbench::ShowMatches(const BenchOutcome& outcome) {
-  const QString subject = subject_->engineText();
-  const QPalette palette = this->palette();
-  const auto text = [&](const quarn::Match::Span& span) {
-    return quarn::demo::VisibleText(subject.mid(static_cast<qsizetype>(span.start),
-                                                static_cast<qsizetype>(span.end - span.start)));
-  };
-  matches_->setUpdatesEnabled(false);
-  matches_->clear();
-  for (size_t i = 0; i < outcome.matches.size(); ++i) {
-    const quarn::demo::MatchSpans& spans = outcome.matches[i];
-    auto* match = new QTreeWidgetItem(matches_);
-    match->setText(0, tr("Match %1").arg(i + 1));
-    match->setIcon(0, Swatch(quarn::demo::GroupColour(palette, 0, static_cast<int>(i))));
-    for (size_t n = 0; n < spans.size(); ++n) {
-      QTreeWidgetItem* item = match;
-      if (n > 0) {
-        item = new QTreeWidgetItem(match);
-        item->setText(0, tr("Group %1").arg(n));
-        item->setIcon(
-            0, Swatch(quarn::demo::GroupColour(palette, static_cast<int>(n), static_cast<int>(i))));
-      }
-      if (!spans[n]) {
-        item->setText(3, tr("(unmatched)"));
-        continue;
-      }
-      // Users count from 1, as the legacy calls do.
-      item->setText(1, QString::number(spans[n]->start + 1));
-      item->setText(2, QString::number(spans[n]->end - spans[n]->start));
-      item->setText(3, text(*spans[n]));
-    }
-    match->setExpanded(i < 20);
+void Workbench::ShowMatches() {
+  matchModel_->show(shown_, shownSubject_, palette());
+  if (!shown_) return;
+  const size_t count = shown_->matches.size();
+  if (shown_->matches.groupCount() > 0) {
+    for (size_t i = 0; i < std::min<size_t>(count, kExpandedMatches); ++i)
+      matches_->expand(matchModel_->matchIndex(i));
   }
-  for (int column = 0; column < 3; ++column)
+  for (int column = 0; column < MatchModel::kText; ++column)
     matches_->resizeColumnToContents(column);
-  matches_->setUpdatesEnabled(true);
 
-  const size_t count = outcome.matches.size();
-  QString status = outcome.truncated ? tr("The first %L1 matches").arg(count)
-                   : count == 1      ? tr("1 match")
-                                     : tr("%L1 matches").arg(count);
-  if (count == 0) status = outcome.error ? QString() : tr("No match");
-  if (count > 0 && outcome.error) status += tr(", then the error above");
+  QString status = count == 1 ? tr("1 match") : tr("%L1 matches").arg(count);
+  if (count == 0) status = shown_->error ? QString() : tr("No match");
+  if (count > 0 && shown_->error) status += tr(", then the error above");
   status_->setText(status);
 }
 
-void Workbench::Highlight() {
-  QList<QTextEdit::ExtraSelection> selections;
-  const QPalette palette = this->palette();
-  const auto add = [&](const quarn::Match::Span& span, const QColor& colour) {
-    QTextEdit::ExtraSelection selection{QTextCursor(subject_->document()), {}};
-    selection.cursor.setPosition(
-        subject_->documentPosition(static_cast<qsizetype>(span.start), false));
-    selection.cursor.setPosition(subject_->documentPosition(static_cast<qsizetype>(span.end), true),
-                                 QTextCursor::KeepAnchor);
-    selection.format.setBackground(colour);
-    selection.format.setForeground(palette.color(QPalette::Text));
-    selections << selection;
+void Workbench::ShowPreviews() {
+  const auto stopped = [](const std::optional<quarn::Error>& error) {
+    return error ? tr(", then the error above") : QString();
   };
-  if (!pending_) {
-    for (size_t i = 0; i < shown_.matches.size(); ++i) {
-      const quarn::demo::MatchSpans& spans = shown_.matches[i];
-      // Later selections paint over earlier ones, and inner groups have higher numbers.
-      for (size_t n = 0; n < spans.size(); ++n) {
-        if (spans[n] && spans[n]->end > spans[n]->start) {
-          add(*spans[n],
-              quarn::demo::GroupColour(palette, static_cast<int>(n), static_cast<int>(i)));
-        }
+  if (shown_ && shown_->replaced) {
+    const quarn::Replaced& replaced = *shown_->replaced;
+    replacePreview_->setEngineText(ToQString(replaced.text));
+    replaceStatus_->setText(
+        (replaced.count == 1 ? tr("1 replacement") : tr("%L1 replacements").arg(replaced.count)) +
+        stopped(replaced.error));
+  } else {
+    replacePreview_->setEngineText({});
+    replaceStatus_->setText(pending_ ? tr("Searching...") : QString());
+  }
+  piecesModel_->show(shown_);
+  if (shown_ && shown_->split) {
+    const size_t count = shown_->split->pieces.size();
+    splitStatus_->setText((count == 1 ? tr("1 piece") : tr("%L1 pieces").arg(count)) +
+                          stopped(shown_->split->error));
+  } else {
+    splitStatus_->setText(pending_ ? tr("Searching...") : QString());
+  }
+}
+
+// Only what is in view is highlighted, so that the cost does not grow with the subject.
+void Workbench::Highlight() {
+  QList<SubjectEdit::Mark> marks;
+  if (!pending_ && shown_) {
+    const quarn::demo::MatchList& matches = shown_->matches;
+    const QPalette palette = this->palette();
+    const auto [from, to] = subject_->visibleRange();
+    for (size_t i = matches.firstEndingFrom(static_cast<size_t>(from)); i < matches.size(); ++i) {
+      const quarn::Match::Span whole = *matches.span(i, 0);
+      if (whole.start > static_cast<size_t>(to)) break;
+      const int match = static_cast<int>(i % 2);
+      // An empty match is a bar; later marks paint over earlier ones, and inner groups have
+      // higher numbers.
+      if (whole.start == whole.end) {
+        marks << SubjectEdit::Mark{static_cast<qsizetype>(whole.start),
+                                   static_cast<qsizetype>(whole.end),
+                                   quarn::demo::GroupColour(palette, 0, match)};
+        continue;
+      }
+      for (int n = 0; n <= matches.groupCount(); ++n) {
+        const std::optional<quarn::Match::Span> span = matches.span(i, n);
+        if (!span || span->end == span->start) continue;
+        marks << SubjectEdit::Mark{static_cast<qsizetype>(span->start),
+                                   static_cast<qsizetype>(span->end),
+                                   quarn::demo::GroupColour(palette, n, match)};
       }
     }
   }
-  subject_->setExtraSelections(selections);
+  if (marks != subject_->marks()) subject_->setMarks(marks);
 }
 
-QList<TestCase> Workbench::testCases() const {
-  QList<TestCase> tests;
-  for (int row = 0; row < cases_->rowCount(); ++row) {
-    TestCase test;
-    test.name = cases_->item(row, kName)->text();
-    test.subject = cases_->item(row, kSubject)->data(kExactRole).toString();
-    test.expectMatch = cases_->item(row, kExpect)->checkState() == Qt::Checked;
-    const QTableWidgetItem* text = cases_->item(row, kText);
-    if (text->checkState() == Qt::Checked) test.expectedText = text->data(kExactRole).toString();
-    tests << test;
-  }
-  return tests;
+void Workbench::SelectInSubject(const QModelIndex& index) {
+  if (!index.isValid() || !shown_) return;
+  const int group = index.internalId() == 0 ? 0 : index.row() + 1;
+  const std::optional<quarn::Match::Span> span =
+      shown_->matches.span(MatchModel::matchOf(index), group);
+  if (!span) return;
+  QTextCursor cursor(subject_->document());
+  cursor.setPosition(subject_->documentPosition(static_cast<qsizetype>(span->start), false));
+  cursor.setPosition(subject_->documentPosition(static_cast<qsizetype>(span->end), true),
+                     QTextCursor::KeepAnchor);
+  subject_->setTextCursor(cursor);
+  subject_->ensureCursorVisible();
 }
 
-void Workbench::JudgeCases() {
-  const QSignalBlocker quiet(cases_);
-  const QList<TestCase> tests = testCases();
-  int passed = 0;
-  for (int row = 0; row < cases_->rowCount(); ++row) {
-    QTableWidgetItem* result = cases_->item(row, kResult);
-    if (pending_ || static_cast<size_t>(row) >= shown_.cases.size()) {
-      result->setText(QStringLiteral("..."));
-      result->setData(Qt::ForegroundRole, {});
-      continue;
-    }
-    const QString failure = quarn::demo::Failure(tests[row], shown_.cases[row]);
-    passed += failure.isEmpty() ? 1 : 0;
-    result->setText(failure.isEmpty() ? tr("pass")
-                                      : tr("fail: %1").arg(quarn::demo::VisibleText(failure)));
-    result->setForeground(quarn::demo::InkColour(
-        palette(), failure.isEmpty() ? quarn::demo::kGreenHue : quarn::demo::kRedHue));
-  }
-  SetInk(casesSummary_, std::nullopt);
-  casesSummary_->setText(
-      pending_ || tests.isEmpty() ? QString() : tr("%1 of %2 pass").arg(passed).arg(tests.size()));
+void Workbench::OfferLineFeeds(int count, qsizetype from, qsizetype to) {
+  lineFeeds_ = {from, to};
+  lineFeedText_->setText(
+      tr("%n lone LF came with this text, and the engine takes only CR LF as a line break.", "",
+         count));
+  lineFeedOffer_->show();
 }
 
-void Workbench::AddCaseRow(const TestCase& test) {
-  const QSignalBlocker quiet(cases_);
-  const int row = cases_->rowCount();
-  cases_->insertRow(row);
-  auto* name = new QTableWidgetItem(test.name);
-  auto* subject = new QTableWidgetItem(quarn::demo::VisibleText(test.subject));
-  subject->setData(kExactRole, test.subject);
-  subject->setToolTip(tr("%1\n\nEnter loads this subject into the editor.")
-                          .arg(quarn::demo::VisibleText(test.subject.left(500))));
-  subject->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-  auto* expect = new QTableWidgetItem(test.expectMatch ? tr("match") : tr("no match"));
-  expect->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable);
-  expect->setCheckState(test.expectMatch ? Qt::Checked : Qt::Unchecked);
-  const QString expected = test.expectedText.value_or(QString());
-  auto* text = new QTableWidgetItem(quarn::demo::VisibleText(expected));
-  text->setData(kExactRole, expected);
-  text->setFlags(text->flags() | Qt::ItemIsUserCheckable);
-  text->setCheckState(test.expectedText ? Qt::Checked : Qt::Unchecked);
-  text->setToolTip(tr("Checked: the match text must be this"));
-  auto* result = new QTableWidgetItem;
-  result->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
-  for (auto [column, item] :
-       {std::pair{kName, name}, std::pair{kSubject, subject}, std::pair{kExpect, expect},
-        std::pair{kText, text}, std::pair{kResult, result}}) {
-    cases_->setItem(row, column, item);
-  }
-  // A long subject is cut short; its cell's tooltip and the editor show it whole.
-  for (const int column : {kName, kSubject, kExpect, kText})
-    cases_->resizeColumnToContents(column);
-  cases_->setColumnWidth(kSubject, std::min(cases_->columnWidth(kSubject), 160));
-}
-
-void Workbench::AddCase() {
-  // The new case expects what the pattern does now, so that it guards that behaviour.
-  TestCase test;
-  test.name = tr("case %1").arg(cases_->rowCount() + 1);
-  test.subject = subject_->engineText();
-  if (!pending_ && !shown_.error) {
-    test.expectMatch = !shown_.matches.empty();
-    if (test.expectMatch) {
-      const quarn::Match::Span& whole = *shown_.matches.front()[0];
-      test.expectedText = test.subject.mid(static_cast<qsizetype>(whole.start),
-                                           static_cast<qsizetype>(whole.end - whole.start));
-    }
-  }
-  AddCaseRow(test);
-  cases_->setCurrentCell(cases_->rowCount() - 1, kName);
-  InputChanged();
-  JudgeCases();
-}
-
-void Workbench::RemoveCase() {
-  const int row = cases_->currentRow();
-  if (row < 0) return;
-  cases_->removeRow(row);
-  InputChanged();
-  JudgeCases();
-}
-
-void Workbench::CaseEdited(QTableWidgetItem* item) {
-  const QSignalBlocker quiet(cases_);
-  if (item->column() == kExpect) {
-    item->setText(item->checkState() == Qt::Checked ? tr("match") : tr("no match"));
-  } else if (item->column() == kText &&
-             item->text() != quarn::demo::VisibleText(item->data(kExactRole).toString())) {
-    item->setData(kExactRole, item->text());  // typed by the user: taken as it stands
-  }
-  JudgeCases();
-}
-
-void Workbench::CaseActivated(QTableWidgetItem* item) {
-  if (item->column() != kSubject) return;
-  subject_->setEngineText(item->data(kExactRole).toString());
-  subject_->setFocus();
-}
-
-QString Workbench::loadCases(const QString& fileName) {
-  QFile file(fileName);
-  QString error;
-  std::optional<quarn::demo::CaseFile> read;
-  if (!file.open(QIODevice::ReadOnly)) {
-    error = file.errorString();
-  } else {
-    read = quarn::demo::ReadCases(file.readAll(), &error);
-  }
-  if (!read) {
-    error = tr("Cannot open %1: %2").arg(fileName, error);
-    SetInk(casesSummary_, quarn::demo::kRedHue);
-    casesSummary_->setText(error);
-    return error;
-  }
-  pattern_->setText(read->pattern);
-  ignoreCase_->setChecked(read->flags & quarn::reIgnoreCase);
-  singleLine_->setChecked(read->flags & quarn::reSingleLine);
-  multiline_->setChecked(read->flags & quarn::reMultiline);
-  cases_->setRowCount(0);
-  for (const TestCase& test : read->cases)
-    AddCaseRow(test);
-  InputChanged();
-  JudgeCases();
-  return {};
-}
-
-QString Workbench::saveCases(const QString& fileName) {
-  QString error;
-  const std::optional<QByteArray> text =
-      quarn::demo::WriteCases({pattern_->text(), Flags(), testCases()}, &error);
-  QSaveFile file(fileName);
-  if (text &&
-      (!file.open(QIODevice::WriteOnly) || file.write(*text) != text->size() || !file.commit())) {
-    error = file.errorString();
-  }
-  if (!error.isEmpty()) {
-    error = tr("Cannot save %1: %2").arg(fileName, error);
-    SetInk(casesSummary_, quarn::demo::kRedHue);
-    casesSummary_->setText(error);
-  }
-  return error;
-}
-
-void Workbench::OpenCasesDialog() {
-  const QString name = QFileDialog::getOpenFileName(this, tr("Open test cases"), QString(),
-                                                    tr("Test cases (*.jsonl);;All files (*)"));
-  if (!name.isEmpty()) loadCases(name);
-}
-
-void Workbench::SaveCasesDialog() {
-  const QString name = QFileDialog::getSaveFileName(this, tr("Save test cases"), QString(),
-                                                    tr("Test cases (*.jsonl);;All files (*)"));
-  if (!name.isEmpty()) saveCases(name);
-}
-
-void Workbench::DepthLimitChanged() {
-  ShowDepthNote();
+void Workbench::LimitChanged() {
+  ShowLimitNotes();
   InputChanged();
 }
 
-void Workbench::ShowDepthNote() {
-  const bool changed = depthLimit_->value() != kHostDepth;
-  depthNote_->setText(changed ? tr("for experiments only: hosts search with %L1").arg(kHostDepth)
-                              : tr("as hosts get it"));
-  SetInk(depthNote_, changed ? std::optional(quarn::demo::kAmberHue) : std::nullopt);
+void Workbench::ShowLimitNotes() {
+  const bool depthChanged = depthLimit_->value() != kHostDepth;
+  depthNote_->setText(depthChanged
+                          ? tr("for experiments only: hosts search with %L1").arg(kHostDepth)
+                          : tr("as hosts get it"));
+  SetInk(depthNote_, depthChanged ? std::optional(quarn::demo::kAmberHue) : std::nullopt);
+  const bool lengthChanged = subjectLimit_->value() != kHostLength;
+  subjectNote_->setText(lengthChanged
+                            ? tr("for experiments only: hosts search at most %L1").arg(kHostLength)
+                            : tr("as hosts get it"));
+  SetInk(subjectNote_, lengthChanged ? std::optional(quarn::demo::kAmberHue) : std::nullopt);
 }
 
 void Workbench::ApplyColours() {
   SetInk(error_, quarn::demo::kRedHue);
+  SetInk(errorHint_, quarn::demo::kRedHue);
   SetInk(caret_, quarn::demo::kRedHue);
-  ShowDepthNote();
-  if (!pending_) {
-    ShowDepth(shown_);
-    ShowMatches(shown_);
-  }
+  ShowLimitNotes();
+  if (shown_) ShowDepth();
+  ShowMatches();
   Highlight();
   JudgeCases();
 }

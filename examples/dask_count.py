@@ -1,42 +1,28 @@
-"""Counts the lines of a corpus that a Quarn pattern matches, in parallel with Dask, and checks
-the count against a plain single-process run.
+"""Counts the lines of a corpus that a Quarn pattern matches, file by file, on Dask workers
+(quarn.dask.count_lines), and checks the total against a plain single-process count.
 
-    python3 examples/dask_count.py PATTERN FILE... [--flags N] [--partitions N]
+    python3 examples/dask_count.py PATTERN FILE... [--flags N] [--scheduler ADDRESS]
 
-The corpus is read as a Dask bag of lines cut into partitions (several per file when files are
-large); each worker process gets the compiled pattern by pickling (a pattern pickles as its
-text and flags and compiles once per process) and searches its lines with the GIL released.
-Line ends are removed first, as quarn does, so "$" means the end of the line. A line whose
-search ends in an error (the depth limit, a line too long for the default limits) stops the
-run: a count that left such lines out would not be exact.
+Without --scheduler a local cluster of two worker processes runs it; with one (for example
+tcp://scheduler:8786) the cluster there does. Files are read as UTF-8, bytes that are not
+UTF-8 kept as they are (errors="surrogateescape"), as quarn does.
 """
 
 import argparse
 import sys
 
-import dask
-import dask.bag
+from dask.distributed import Client, LocalCluster
 
 import quarn
-
-
-def matches(pattern, line):
-    return pattern.search(line.rstrip("\r\n")) is not None
-
-
-def count_with_dask(pattern, paths, partitions):
-    lines = dask.bag.read_text(paths, blocksize="1MiB", encoding="utf-8", errors="surrogateescape")
-    if partitions:
-        lines = lines.repartition(partitions)
-    selected = lines.filter(lambda line: matches(pattern, line)).count()
-    return selected.compute(scheduler="processes"), lines.npartitions
+import quarn.dask
 
 
 def count_in_one_process(pattern, paths):
     total = 0
     for path in paths:
-        with open(path, encoding="utf-8", errors="surrogateescape", newline="") as text:
-            total += sum(1 for line in text if matches(pattern, line))
+        with open(path, encoding="utf-8", errors="surrogateescape", newline="\n") as text:
+            lines = (line.removesuffix("\n").removesuffix("\r") for line in text)
+            total += sum(pattern.search(line) is not None for line in lines)
     return total
 
 
@@ -45,14 +31,19 @@ def main():
     parser.add_argument("pattern")
     parser.add_argument("paths", nargs="+")
     parser.add_argument("--flags", type=int, default=0)
-    parser.add_argument("--partitions", type=int, default=0)
+    parser.add_argument("--scheduler", help="the address of a Dask scheduler")
     args = parser.parse_args()
     pattern = quarn.compile(args.pattern, args.flags)
-    with dask.config.set(num_workers=2):
-        parallel, partitions = count_with_dask(pattern, args.paths, args.partitions)
-    single = count_in_one_process(pattern, args.paths)
-    print(f"{parallel} lines match in {partitions} partitions; one process counts {single}")
-    return 0 if parallel == single else 1
+    cluster = None if args.scheduler else LocalCluster(n_workers=2, threads_per_worker=1,
+                                                        dashboard_address=None)
+    with Client(args.scheduler or cluster):
+        counts = quarn.dask.count_lines(args.paths, pattern, errors="surrogateescape").compute()
+    if cluster:
+        cluster.close()
+    single = count_in_one_process(pattern, quarn.dask.files(args.paths))
+    print(f"{counts.matching.sum()} of {counts.lines.sum()} lines match in {len(counts)} files; "
+          f"one process counts {single}")
+    return 0 if counts.matching.sum() == single else 1
 
 
 if __name__ == "__main__":

@@ -1,116 +1,278 @@
-// The Python module quarn: the Pattern API with the shape of Python's re module. Subjects
-// may be str or bytes (a bytes object is one character per byte, as re reads it); positions
-// are those of the subject itself, characters of a str or bytes of a bytes. Errors, whether
-// the pattern's or a search's (the depth limit, for one), raise quarn.error and are never
-// taken for "no match". Searches release the GIL; patterns pickle by pattern and flags.
+// The extension module quarn._quarn: compiled patterns with the methods of re's patterns,
+// match objects, a lazy match iterator and prepared subjects (quarn.Text). The package quarn
+// (quarn/__init__.py) adds the module-level functions on top.
+//
+// Subjects are str, bytes or any other bytes-like object (one character per byte, as re reads
+// them) and never mixed with a pattern of the other kind. The engine searches UTF-16 units:
+// a str whose characters all fit 16 bits is searched in its own storage, other subjects are
+// converted once per call (or once for all calls, through quarn.Text). Positions are those of
+// the subject itself: a span that begins or ends between the two units of a character above
+// U+FFFF grows to cover that character. Every iteration, replacement and template expansion
+// is the engine's own (Pattern::matches, replace, Match::expand). Searches run without the
+// GIL; errors raise quarn.error and are never taken for "no match".
+//
+// Thread safety: patterns and prepared subjects are immutable and may be shared between
+// threads; a match iterator serialises the threads that advance it.
 #include <pybind11/pybind11.h>
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <limits>
 #include <memory>
-#include <numeric>
+#include <mutex>
 #include <optional>
 #include <string>
-#include <tuple>
+#include <utility>
 #include <vector>
 
 #include "quarn/pattern.h"
 
 namespace py = pybind11;
 
+// pos and endpos: ints, or objects with __index__, as re takes them (OverflowError past
+// the range of Py_ssize_t).
+struct Position {
+  Py_ssize_t value = 0;
+};
+
+namespace pybind11::detail {
+template <>
+struct type_caster<Position> {
+  PYBIND11_TYPE_CASTER(Position, const_name("int"));
+  bool load(handle source, bool) {
+    if (!PyIndex_Check(source.ptr())) return false;
+    value.value = PyNumber_AsSsize_t(source.ptr(), PyExc_OverflowError);
+    if (value.value == -1 && PyErr_Occurred()) throw error_already_set();
+    return true;
+  }
+  static handle cast(Position position, return_value_policy, handle) {
+    return PyLong_FromSsize_t(position.value);
+  }
+};
+}  // namespace pybind11::detail
+
 namespace {
 
-// A Python text as the engine's UTF-16 text, with the way back to the Python positions.
-class Text {
+bool IsHighSurrogate(Py_UCS4 c) {
+  return c >= 0xD800 && c <= 0xDBFF;
+}
+
+// A subject or a pattern as the engine's UTF-16 units, with the way between its own
+// positions and the units.
+class Subject {
  public:
-  explicit Text(py::handle object) : object_(py::reinterpret_borrow<py::object>(object)) {
-    if (PyBytes_Check(object.ptr())) {
-      bytes_ = true;
-      const std::string_view data(PyBytes_AS_STRING(object.ptr()), PyBytes_GET_SIZE(object.ptr()));
-      units_.assign(data.begin(), data.end());
-      for (char16_t& c : units_)
-        c = static_cast<unsigned char>(c);
-      return;
+  explicit Subject(py::handle object) : object_(py::reinterpret_borrow<py::object>(object)) {
+    if (PyUnicode_Check(object.ptr())) {
+      ReadStr();
+    } else if (PyObject_CheckBuffer(object.ptr())) {
+      ReadBuffer();
+    } else {
+      throw py::type_error("expected string or bytes-like object, got '" +
+                           std::string(Py_TYPE(object.ptr())->tp_name) + "'");
     }
-    if (!PyUnicode_Check(object.ptr())) throw py::type_error("expected a str or bytes object");
-    const Py_ssize_t length = PyUnicode_GET_LENGTH(object.ptr());
-    const int kind = PyUnicode_KIND(object.ptr());
-    const void* data = PyUnicode_DATA(object.ptr());
-    bool twoUnits = false;  // a character of two units has been met
-    for (Py_ssize_t i = 0; i < length; ++i) {
-      const Py_UCS4 c = PyUnicode_READ(kind, data, i);
-      if (c >= 0x10000) {
-        // The first character of two units: until here, unit and character were the same.
-        if (!twoUnits) {
-          twoUnits = true;
-          characterAt_.resize(units_.size());
-          std::iota(characterAt_.begin(), characterAt_.end(), size_t{0});
-        }
-        units_ += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
-        units_ += static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-      } else {
-        units_ += static_cast<char16_t>(c);
-      }
-      if (twoUnits) characterAt_.resize(units_.size(), static_cast<size_t>(i));
-    }
-    if (twoUnits) characterAt_.push_back(static_cast<size_t>(length));
   }
 
-  const std::u16string& Units() const { return units_; }
-  bool IsBytes() const { return bytes_; }
+  std::u16string_view Units() const { return units_; }
+  bool IsStr() const { return str_; }
+  size_t Length() const { return length_; }
   const py::object& Object() const { return object_; }
+  bool HasWideCharacters() const { return !wide_.empty(); }
 
-  // A UTF-16 position as a position of the Python text; a position between the halves of a
-  // surrogate pair counts as after its character.
-  size_t Outside(size_t unit) const {
-    if (characterAt_.empty()) return unit;
-    if (unit > 0 && unit < units_.size() && units_[unit] >= 0xDC00 && units_[unit] <= 0xDFFF) {
-      return characterAt_[unit] + 1;
-    }
-    return characterAt_[unit];
+  // The unit where the character at position begins.
+  size_t UnitOf(size_t position) const {
+    return position + static_cast<size_t>(std::lower_bound(wide_.begin(), wide_.end(), position) -
+                                          wide_.begin());
   }
-  size_t Inside(size_t position) const {
-    if (characterAt_.empty()) return std::min(position, units_.size());
-    const auto units = characterAt_.begin() + static_cast<std::ptrdiff_t>(units_.size());
-    return static_cast<size_t>(std::lower_bound(characterAt_.begin(), units, position) -
-                               characterAt_.begin());
+  // The position of unit, or where its character begins (Before) or ends (After) when the
+  // unit is the second half of a character above U+FFFF.
+  size_t Before(size_t unit) const { return Locate(unit).first; }
+  size_t After(size_t unit) const { return Locate(unit).second; }
+
+  // The units from one unit to another, as an object of the subject's type: between
+  // matches, which may end inside a character of two units.
+  py::object Piece(size_t from, size_t to) const {
+    if (wide_.empty()) return Slice(from, to);
+    return Make(units_.substr(from, to - from), true);
   }
+
+  // The characters from one position to another, as an object of the subject's type.
   py::object Slice(size_t from, size_t to) const {
-    if (bytes_) {
-      return py::reinterpret_steal<py::object>(
-          PyBytes_FromStringAndSize(PyBytes_AS_STRING(object_.ptr()) + from, to - from));
+    if (str_) {
+      return py::reinterpret_steal<py::object>(PyUnicode_Substring(
+          object_.ptr(), static_cast<Py_ssize_t>(from), static_cast<Py_ssize_t>(to)));
     }
-    return py::reinterpret_steal<py::object>(
-        PyUnicode_Substring(object_.ptr(), Outside(from), Outside(to)));
+    if (PyBytes_CheckExact(object_.ptr())) {
+      return py::reinterpret_steal<py::object>(PyBytes_FromStringAndSize(
+          PyBytes_AS_STRING(object_.ptr()) + from, static_cast<Py_ssize_t>(to - from)));
+    }
+    return py::reinterpret_steal<py::object>(PySequence_GetSlice(
+        object_.ptr(), static_cast<Py_ssize_t>(from), static_cast<Py_ssize_t>(to)));
   }
-  // Text of the subject's own type made of engine units (for patterns and replacements).
-  py::object Make(std::u16string_view units) const {
-    if (bytes_) {
-      std::string bytes(units.begin(), units.end());
-      return py::bytes(bytes);
+
+  // Units as an object of this subject's kind. Where pairs is true (the units came from
+  // texts with characters above U+FFFF) a surrogate pair is one character; otherwise each
+  // unit is one, lone surrogates included.
+  py::object Make(std::u16string_view units, bool pairs) const {
+    if (str_ && pairs && std::any_of(units.begin(), units.end(), IsHighSurrogate)) {
+      return py::reinterpret_steal<py::object>(PyUnicode_DecodeUTF16(
+          reinterpret_cast<const char*>(units.data()), static_cast<Py_ssize_t>(units.size() * 2),
+          "surrogatepass", nullptr));
     }
-    return py::reinterpret_steal<py::object>(
-        PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(units.data()),
-                              static_cast<Py_ssize_t>(units.size() * 2), "surrogatepass", nullptr));
+    if (str_) {
+      return py::reinterpret_steal<py::object>(PyUnicode_FromKindAndData(
+          PyUnicode_2BYTE_KIND, units.data(), static_cast<Py_ssize_t>(units.size())));
+    }
+    std::string bytes(units.size(), '\0');
+    std::transform(units.begin(), units.end(), bytes.begin(),
+                   [](char16_t c) { return static_cast<char>(c); });
+    return py::bytes(bytes);
   }
 
  private:
+  void ReadStr() {
+    str_ = true;
+    PyObject* s = object_.ptr();
+    length_ = static_cast<size_t>(PyUnicode_GET_LENGTH(s));
+    const void* data = PyUnicode_DATA(s);
+    switch (PyUnicode_KIND(s)) {
+      case PyUnicode_2BYTE_KIND:
+        // Already UTF-16 units: the str's own storage, which lives as long as object_.
+        units_ = std::u16string_view(static_cast<const char16_t*>(data), length_);
+        return;
+      case PyUnicode_1BYTE_KIND:
+        Widen(static_cast<const Py_UCS1*>(data));
+        return;
+      default:
+        Encode(static_cast<const Py_UCS4*>(data));
+    }
+  }
+
+  void ReadBuffer() {
+    Py_buffer view;
+    if (PyObject_GetBuffer(object_.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+    length_ = static_cast<size_t>(view.len);
+    Widen(static_cast<const unsigned char*>(view.buf));
+    PyBuffer_Release(&view);
+  }
+
+  void Widen(const unsigned char* data) {
+    char16_t* out = Allocate(length_);
+    std::copy(data, data + length_, out);
+  }
+
+  // Room for the units, left uninitialised: every unit is written once.
+  char16_t* Allocate(size_t units) {
+    owned_.reset(new char16_t[units]);
+    units_ = std::u16string_view(owned_.get(), units);
+    return owned_.get();
+  }
+
+  // Characters above U+FFFF become two units each; the positions of those characters are
+  // kept to map positions both ways.
+  void Encode(const Py_UCS4* data) {
+    size_t wide = 0;
+    for (size_t i = 0; i < length_; ++i)
+      wide += data[i] > 0xFFFF;
+    wide_.reserve(wide);
+    char16_t* out = Allocate(length_ + wide);
+    for (size_t i = 0; i < length_; ++i) {
+      const Py_UCS4 c = data[i];
+      if (c > 0xFFFF) {
+        wide_.push_back(i);
+        *out++ = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+        *out++ = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
+      } else {
+        *out++ = static_cast<char16_t>(c);
+      }
+    }
+  }
+
+  // (before, after) for unit: equal unless unit is inside a character of two units.
+  std::pair<size_t, size_t> Locate(size_t unit) const {
+    // The k-th character of two units begins at unit wide_[k] + k.
+    size_t low = 0;
+    size_t high = wide_.size();
+    while (low < high) {
+      const size_t mid = (low + high) / 2;
+      if (wide_[mid] + mid < unit) {
+        low = mid + 1;
+      } else {
+        high = mid;
+      }
+    }
+    if (low > 0 && wide_[low - 1] + low == unit) return {wide_[low - 1], wide_[low - 1] + 1};
+    return {unit - low, unit - low};
+  }
+
   py::object object_;
-  bool bytes_ = false;
-  std::u16string units_;
-  std::vector<size_t> characterAt_;  // per unit, the index of its character; empty: the same
+  bool str_ = false;
+  size_t length_ = 0;                  // in positions of the object
+  std::unique_ptr<char16_t[]> owned_;  // the units, unless the object's storage is read
+  std::u16string_view units_;
+  std::vector<size_t> wide_;  // positions of the characters above U+FFFF
 };
 
-py::object errorType;
+using SubjectPtr = std::shared_ptr<const Subject>;
 
-[[noreturn]] void Raise(const quarn::Error& error, const Text* pattern) {
+// quarn.Text: a subject converted once, to be searched many times.
+struct Text {
+  SubjectPtr subject;
+};
+
+SubjectPtr SubjectOf(py::handle object) {
+  if (py::isinstance<Text>(object)) return object.cast<const Text&>().subject;
+  return std::make_shared<const Subject>(object);
+}
+
+py::object errorType;
+py::object flagType;
+
+[[noreturn]] void Raise(const quarn::Error& error, const Subject& pattern) {
   py::object e = errorType(error.report());
   e.attr("number") = error.number;
-  e.attr("position") = error.position
-                           ? py::cast(pattern ? pattern->Outside(*error.position) : *error.position)
-                           : py::none();
+  e.attr("position") =
+      error.position ? py::cast(pattern.Before(*error.position)) : py::object(py::none());
   PyErr_SetObject(errorType.ptr(), e.ptr());
   throw py::error_already_set();
+}
+
+// The option flags: quarn.Flag members or plain ints; re's flags (re.I is 2, which would
+// mean SINGLELINE here) and other enumerations are refused.
+int32_t FlagValue(py::handle flags) {
+  if (!py::isinstance(flags, flagType)) {
+    const py::object enumType = py::module_::import("enum").attr("Enum");
+    if (py::isinstance(flags, enumType)) {
+      throw py::type_error(
+          "quarn takes its own flags (quarn.IGNORECASE, quarn.SINGLELINE, quarn.MULTILINE), "
+          "not " +
+          py::repr(flags).cast<std::string>() +
+          ": their values differ, re.I is 2, which quarn would read as SINGLELINE");
+    }
+    if (!PyLong_Check(flags.ptr())) {
+      throw py::type_error("flags must be quarn flags or an int, not '" +
+                           std::string(Py_TYPE(flags.ptr())->tp_name) + "'");
+    }
+  }
+  const long long value = PyLong_AsLongLong(flags.ptr());
+  if (value < std::numeric_limits<int32_t>::min() || value > std::numeric_limits<int32_t>::max()) {
+    if (PyErr_Occurred()) PyErr_Clear();
+    throw py::value_error("flags must fit 32 bits");
+  }
+  return static_cast<int32_t>(value);
+}
+
+// Flags as the expression that makes them: "quarn.IGNORECASE|quarn.MULTILINE".
+std::string FlagsRepr(int32_t flags) {
+  std::string out;
+  for (const auto& [name, bit] :
+       {std::pair{"IGNORECASE", quarn::reIgnoreCase}, std::pair{"SINGLELINE", quarn::reSingleLine},
+        std::pair{"MULTILINE", quarn::reMultiline}}) {
+    if ((flags & bit) == 0) continue;
+    out += (out.empty() ? "quarn." : "|quarn.") + std::string(name);
+    flags &= ~bit;
+  }
+  if (flags != 0) out += (out.empty() ? "" : "|") + std::to_string(flags);
+  return out;
 }
 
 quarn::Limits MakeLimits(uint32_t depth, uint64_t subjectLength, uint64_t steps) {
@@ -121,301 +283,581 @@ quarn::Limits MakeLimits(uint32_t depth, uint64_t subjectLength, uint64_t steps)
   return limits;
 }
 
+// pos and endpos as re takes them: clamped to the subject, in its own positions.
+struct Window {
+  Window(const Subject& subject, py::ssize_t pos, py::ssize_t endpos) {
+    const auto length = static_cast<py::ssize_t>(subject.Length());
+    this->pos = std::clamp<py::ssize_t>(pos, 0, length);
+    this->endpos = std::clamp<py::ssize_t>(endpos, 0, length);
+    start = subject.UnitOf(static_cast<size_t>(this->pos));
+    units = subject.Units().substr(0, subject.UnitOf(static_cast<size_t>(this->endpos)));
+  }
+  bool Empty() const { return pos > endpos; }  // re finds nothing then
+
+  py::ssize_t pos;
+  py::ssize_t endpos;
+  size_t start;               // pos in units
+  std::u16string_view units;  // the subject up to endpos
+};
+
 class PyPattern;
 
 class PyMatch {
  public:
-  PyMatch(std::shared_ptr<const Text> subject, const quarn::Match& match, py::object pattern)
-      : subject_(std::move(subject)), pattern_(std::move(pattern)) {
-    for (int n = 0; n <= match.groupCount(); ++n)
-      spans_.push_back(match.span(n));
-  }
+  PyMatch(SubjectPtr subject, quarn::Match match, py::object pattern, py::ssize_t pos,
+          py::ssize_t endpos)
+      : subject_(std::move(subject)),
+        match_(std::move(match)),
+        pattern_(std::move(pattern)),
+        pos_(pos),
+        endpos_(endpos) {}
 
-  py::object Group(int n) const {
-    const auto& s = At(n);
-    return s ? subject_->Slice(s->start, s->end) : py::none();
-  }
-  py::object Groups(const py::object& fallback) const {
-    py::tuple groups(spans_.size() - 1);
-    for (size_t n = 1; n < spans_.size(); ++n)
-      groups[n - 1] = spans_[n] ? Group(static_cast<int>(n)) : fallback;
-    return groups;
+  py::object Group(py::handle index) const { return GroupOr(Index(index), py::none()); }
+  // What findall lists for this match: the text of the match or of the one group, or the
+  // groups' texts (empty for a group that took no part).
+  py::object Found(const py::object& empty) const {
+    if (match_.groupCount() > 1) return Groups(empty);
+    return GroupOr(match_.groupCount(), empty);
   }
   py::object GroupArgs(const py::args& args) const {
-    if (args.empty()) return Group(0);
-    if (args.size() == 1) return Group(args[0].cast<int>());
+    if (args.empty()) return GroupOr(0, py::none());
+    if (args.size() == 1) return Group(args[0]);
     py::tuple groups(args.size());
     for (size_t k = 0; k < args.size(); ++k)
-      groups[k] = Group(args[k].cast<int>());
+      groups[k] = Group(args[k]);
     return groups;
   }
-  std::pair<py::ssize_t, py::ssize_t> Span(int n) const {
-    const auto& s = At(n);
+  py::tuple Groups(const py::object& fallback) const {
+    py::tuple groups(static_cast<size_t>(match_.groupCount()));
+    for (int n = 1; n <= match_.groupCount(); ++n)
+      groups[static_cast<size_t>(n - 1)] = GroupOr(n, fallback);
+    return groups;
+  }
+  std::pair<py::ssize_t, py::ssize_t> Span(py::handle index) const { return SpanOf(Index(index)); }
+  std::pair<py::ssize_t, py::ssize_t> SpanOf(int n) const {
+    const auto& s = match_.span(n);
     if (!s) return {-1, -1};
-    return {static_cast<py::ssize_t>(subject_->Outside(s->start)),
-            static_cast<py::ssize_t>(subject_->Outside(s->end))};
+    const bool empty = s->start == s->end;
+    return {
+        static_cast<py::ssize_t>(empty ? subject_->After(s->start) : subject_->Before(s->start)),
+        static_cast<py::ssize_t>(subject_->After(s->end))};
+  }
+  py::tuple Regs() const {
+    py::tuple regs(static_cast<size_t>(match_.groupCount() + 1));
+    for (int n = 0; n <= match_.groupCount(); ++n)
+      regs[static_cast<size_t>(n)] = py::cast(SpanOf(n));
+    return regs;
+  }
+  py::object Expand(py::handle templ) const { return Expand(*SubjectOf(templ)); }
+  py::object Expand(const Subject& replacement) const {
+    if (replacement.IsStr() != subject_->IsStr()) {
+      throw py::type_error(subject_->IsStr() ? "expected a str template, got a bytes-like object"
+                                             : "expected a bytes-like template, got a str");
+    }
+    return subject_->Make(match_.expand(replacement.Units()),
+                          subject_->HasWideCharacters() || replacement.HasWideCharacters());
+  }
+  py::object LastIndex() const {
+    return match_.lastIndex() > 0 ? py::object(py::int_(match_.lastIndex())) : py::none();
   }
   std::string Repr() const {
-    const auto [start, end] = Span(0);
+    const auto [start, end] = SpanOf(0);
     return "<quarn.Match object; span=(" + std::to_string(start) + ", " + std::to_string(end) +
-           "), match=" + py::repr(Group(0)).cast<std::string>() + ">";
+           "), match=" + py::repr(GroupOr(0, py::none())).cast<std::string>() + ">";
   }
   const py::object& Subject() const { return subject_->Object(); }
   const py::object& Pattern() const { return pattern_; }
-  size_t Count() const { return spans_.size() - 1; }
+  py::ssize_t Pos() const { return pos_; }
+  py::ssize_t Endpos() const { return endpos_; }
 
  private:
-  const std::optional<quarn::Match::Span>& At(int n) const {
-    if (n < 0 || static_cast<size_t>(n) >= spans_.size()) throw py::index_error("no such group");
-    return spans_[static_cast<size_t>(n)];
+  py::object GroupOr(int n, const py::object& fallback) const {
+    if (!match_.matched(n)) return fallback;
+    const auto [start, end] = SpanOf(n);
+    return subject_->Slice(static_cast<size_t>(start), static_cast<size_t>(end));
   }
 
-  std::shared_ptr<const Text> subject_;
+ private:
+  // A group number as re reads it: an int (or an object with __index__) that names a group.
+  int Index(py::handle index) const {
+    if (PyIndex_Check(index.ptr())) {
+      const Py_ssize_t n = PyNumber_AsSsize_t(index.ptr(), nullptr);
+      if (n >= 0 && n <= match_.groupCount()) return static_cast<int>(n);
+      if (PyErr_Occurred()) PyErr_Clear();
+    }
+    throw py::index_error("no such group");
+  }
+
+  SubjectPtr subject_;
+  quarn::Match match_;
   py::object pattern_;
-  std::vector<std::optional<quarn::Match::Span>> spans_;
+  py::ssize_t pos_;
+  py::ssize_t endpos_;
 };
+
+// The searches of one iteration, run a batch at a time without the GIL.
+class Iteration {
+ public:
+  Iteration(const quarn::Pattern& pattern, const Window& window, const quarn::Limits& limits)
+      : all_(pattern.matches(quarn::Text(window.units), window.start, limits)) {}
+  Iteration(const Iteration&) = delete;
+  Iteration& operator=(const Iteration&) = delete;
+
+  // Hands up to count matches to take (called without the GIL); false once none is left.
+  template <typename Take>
+  bool Next(size_t count, Take&& take) {
+    py::gil_scoped_release unlocked;
+    for (size_t n = 0; n < count; ++n) {
+      if (!started_) {
+        started_ = true;
+        at_ = all_.begin();
+      } else {
+        ++at_;
+      }
+      if (at_ == all_.end()) return false;
+      take(*at_);
+    }
+    return true;
+  }
+  const std::optional<quarn::Error>& Error() const { return all_.error(); }
+
+ private:
+  quarn::Matches all_;
+  quarn::Matches::iterator at_ = all_.end();
+  bool started_ = false;
+};
+
+constexpr size_t kBatch = 1024;
 
 class PyPattern {
  public:
-  PyPattern(py::object pattern, int32_t flags)
-      : source_(pattern),
-        text_(std::make_shared<Text>(pattern)),
-        compiled_(std::u16string_view(text_->Units()), flags) {
-    if (compiled_.error()) Raise(*compiled_.error(), text_.get());
+  PyPattern(py::object pattern, py::handle flags)
+      : source_(std::move(pattern)), text_(std::make_shared<const Subject>(Checked(source_))) {
+    compiled_ = std::make_unique<const quarn::Pattern>(text_->Units(), FlagValue(flags));
+    if (compiled_->error()) Raise(*compiled_->error(), *text_);
   }
 
-  // The first match at or after pos, searched without the GIL.
-  std::optional<quarn::Match> Find(const Text& subject, size_t unit,
-                                   const quarn::Limits& limits) const {
+  enum class Kind { kSearch, kMatch, kFullMatch };
+
+  py::object Find(Kind kind, py::object self, py::handle string, py::ssize_t pos,
+                  py::ssize_t endpos, const quarn::Limits& limits) const {
+    const SubjectPtr subject = Checked(string);
+    const Window window(*subject, pos, endpos);
+    if (window.Empty()) return py::none();
     quarn::SearchResult result;
     {
       py::gil_scoped_release unlocked;
-      result = compiled_.search(subject.Units(), unit, limits);
-    }
-    if (result.error()) Raise(*result.error(), text_.get());
-    if (!result) return std::nullopt;
-    return result.match();
-  }
-
-  py::object Search(py::object self, py::object string, size_t pos,
-                    const quarn::Limits& limits) const {
-    auto subject = std::make_shared<const Text>(string);
-    const auto match = Find(*subject, subject->Inside(pos), limits);
-    if (!match) return py::none();
-    return py::cast(PyMatch(subject, *match, std::move(self)));
-  }
-
-  // Every match, as re.finditer gives them; an empty match moves the next search on by one
-  // character.
-  std::vector<PyMatch> All(py::object self, const std::shared_ptr<const Text>& subject, size_t pos,
-                           size_t count, const quarn::Limits& limits) const {
-    std::vector<PyMatch> all;
-    const std::u16string& units = subject->Units();
-    for (size_t unit = subject->Inside(pos); unit <= units.size();) {
-      const auto match = Find(*subject, unit, limits);
-      if (!match) break;
-      all.emplace_back(subject, *match, self);
-      if (all.size() == count) break;
-      unit = match->end() > match->start() ? match->end() : match->end() + 1;
-      if (unit < units.size() && units[unit] >= 0xDC00 && units[unit] <= 0xDFFF &&
-          units[unit - 1] >= 0xD800 && units[unit - 1] <= 0xDBFF) {
-        ++unit;
+      switch (kind) {
+        case Kind::kSearch:
+          result = compiled_->search(window.units, window.start, limits);
+          break;
+        case Kind::kMatch:
+          result = compiled_->match(window.units, window.start, limits);
+          break;
+        case Kind::kFullMatch:
+          result = compiled_->fullMatch(window.units, window.start, limits);
+          break;
       }
     }
-    return all;
+    if (result.error()) Raise(*result.error(), *text_);
+    if (!result) return py::none();
+    return py::cast(PyMatch(subject, result.match(), std::move(self), window.pos, window.endpos));
   }
 
-  py::object Sub(py::object self, py::object repl, py::object string, size_t count,
-                 const quarn::Limits& limits) const {
-    auto subject = std::make_shared<const Text>(string);
-    py::list pieces;
-    size_t copied = 0;
-    const bool callable = PyCallable_Check(repl.ptr());
-    std::optional<Text> templateText;
-    if (!callable) templateText.emplace(repl);
-    for (const PyMatch& m : All(self, subject, 0, count, limits)) {
-      const auto [start, end] = m.Span(0);
-      pieces.append(subject->Slice(subject->Inside(copied), subject->Inside(start)));
-      pieces.append(callable ? repl(m) : Expand(*templateText, m, *subject));
-      copied = static_cast<size_t>(end);
+  py::list FindAll(py::handle string, py::ssize_t pos, py::ssize_t endpos,
+                   const quarn::Limits& limits) const {
+    const SubjectPtr subject = Checked(string);
+    const Window window(*subject, pos, endpos);
+    py::list found;
+    if (window.Empty()) return found;
+    Iteration all(*compiled_, window, limits);
+    const py::object empty = subject->Slice(0, 0);
+    std::vector<quarn::Match> batch;
+    for (bool more = true; more;) {
+      batch.clear();
+      more = all.Next(kBatch, [&](const quarn::Match& m) { batch.push_back(m); });
+      for (const quarn::Match& m : batch) {
+        found.append(PyMatch(subject, m, py::none(), window.pos, window.endpos).Found(empty));
+      }
     }
-    pieces.append(subject->Slice(subject->Inside(copied), subject->Units().size()));
-    const py::object empty =
-        subject->IsBytes() ? py::object(py::bytes("")) : py::object(py::str(""));
-    return empty.attr("join")(pieces);
+    if (all.Error()) Raise(*all.Error(), *text_);
+    return found;
   }
 
-  py::list Split(py::object self, py::object string, size_t maxsplit,
-                 const quarn::Limits& limits) const {
-    auto subject = std::make_shared<const Text>(string);
-    py::list pieces;
-    size_t copied = 0;
-    for (const PyMatch& m : All(self, subject, 0, maxsplit, limits)) {
-      const auto [start, end] = m.Span(0);
-      pieces.append(subject->Slice(subject->Inside(copied), subject->Inside(start)));
-      for (size_t n = 1; n <= m.Count(); ++n)
-        pieces.append(m.Group(static_cast<int>(n)));
-      copied = static_cast<size_t>(end);
+  // sub and subn: the text and the number of replacements.
+  std::pair<py::object, size_t> Sub(py::object self, py::handle repl, py::handle string,
+                                    py::ssize_t signedCount, const quarn::Limits& limits) const {
+    const SubjectPtr subject = Checked(string);
+    if (signedCount < 0) return {SameText(*subject), 0};  // as re: nothing is replaced
+    const auto count = static_cast<size_t>(signedCount);
+    if (!PyCallable_Check(repl.ptr())) {
+      const SubjectPtr replacement = SubjectOf(repl);
+      if (replacement->IsStr() != subject->IsStr()) {
+        throw py::type_error(subject->IsStr() ? "expected a str replacement, got a bytes-like "
+                                                "object"
+                                              : "expected a bytes-like replacement, got a str");
+      }
+      quarn::Replaced replaced;
+      {
+        py::gil_scoped_release unlocked;
+        replaced = compiled_->replace(subject->Units(), replacement->Units(), count, limits);
+      }
+      if (replaced.error) Raise(*replaced.error, *text_);
+      if (replaced.count == 0) return {SameText(*subject), 0};
+      return {subject->Make(replaced.text,
+                            subject->HasWideCharacters() || replacement->HasWideCharacters()),
+              replaced.count};
     }
-    pieces.append(subject->Slice(subject->Inside(copied), subject->Units().size()));
+    const bool str = subject->IsStr();
+    return Rebuild(std::move(self), subject, count, limits, [&](const PyMatch& m) {
+      py::object piece = py::reinterpret_borrow<py::object>(repl)(m);
+      if (piece.is_none()) return subject->Slice(0, 0);
+      if (str ? !PyUnicode_Check(piece.ptr()) : !PyObject_CheckBuffer(piece.ptr())) {
+        throw py::type_error(std::string("expected ") + (str ? "str" : "a bytes-like object") +
+                             " from the replacement function, got '" +
+                             Py_TYPE(piece.ptr())->tp_name + "'");
+      }
+      return piece;
+    });
+  }
+
+  py::list Split(py::handle string, py::ssize_t signedMaxsplit, const quarn::Limits& limits) const {
+    const SubjectPtr subject = Checked(string);
+    py::list pieces;
+    if (signedMaxsplit < 0) {  // as re: no split
+      pieces.append(SameText(*subject));
+      return pieces;
+    }
+    const auto maxsplit = static_cast<size_t>(signedMaxsplit);
+    const Window window(*subject, 0, static_cast<py::ssize_t>(subject->Length()));
+    Iteration all(*compiled_, window, limits);
+    size_t copied = 0;
+    size_t used = 0;
+    std::vector<quarn::Match> batch;
+    for (bool more = true; more && (maxsplit == 0 || used < maxsplit);) {
+      batch.clear();
+      const size_t want = maxsplit == 0 ? kBatch : std::min(kBatch, maxsplit - used);
+      more = all.Next(want, [&](const quarn::Match& m) { batch.push_back(m); });
+      for (const quarn::Match& m : batch) {
+        const PyMatch match(subject, m, py::none(), window.pos, window.endpos);
+        pieces.append(subject->Piece(copied, m.start()));
+        for (const py::handle group : match.Groups(py::none()))
+          pieces.append(group);
+        copied = m.end();
+      }
+      used += batch.size();
+    }
+    if (all.Error()) Raise(*all.Error(), *text_);
+    pieces.append(subject->Piece(copied, subject->Units().size()));
     return pieces;
   }
 
+  static py::handle Checked(const py::object& pattern) {
+    if (!PyUnicode_Check(pattern.ptr()) && !PyBytes_Check(pattern.ptr())) {
+      throw py::type_error("a pattern must be a str or bytes, not '" +
+                           std::string(Py_TYPE(pattern.ptr())->tp_name) + "'");
+    }
+    return pattern;
+  }
+  SubjectPtr Checked(py::handle string) const {
+    SubjectPtr subject = SubjectOf(string);
+    if (subject->IsStr() != IsStr()) {
+      throw py::type_error(IsStr() ? "cannot use a string pattern on a bytes-like object"
+                                   : "cannot use a bytes pattern on a string-like object");
+    }
+    return subject;
+  }
+  const quarn::Pattern& Compiled() const { return *compiled_; }
+  const Subject& Text() const { return *text_; }
   const py::object& Source() const { return source_; }
-  int32_t Flags() const { return compiled_.flags(); }
-  int Groups() const { return compiled_.groupCount(); }
+  bool IsStr() const { return text_->IsStr(); }
+  int32_t Flags() const { return compiled_->flags(); }
+  int Groups() const { return compiled_->groupCount(); }
 
  private:
-  // "$0" to "$9" stand for the match and its groups, "$$" for "$".
-  static py::object Expand(const Text& replacement, const PyMatch& m, const Text& subject) {
-    const std::u16string& r = replacement.Units();
-    py::list parts;
-    std::u16string plain;
-    for (size_t i = 0; i < r.size(); ++i) {
-      if (r[i] == u'$' && i + 1 < r.size() &&
-          (r[i + 1] == u'$' || (r[i + 1] >= u'0' && r[i + 1] <= u'9'))) {
-        if (r[i + 1] == u'$') {
-          plain += u'$';
-        } else if (static_cast<size_t>(r[i + 1] - u'0') <= m.Count()) {
-          parts.append(subject.Make(plain));
-          plain.clear();
-          const py::object group = m.Group(r[i + 1] - u'0');
-          if (!group.is_none()) parts.append(group);
-        }
-        ++i;
-        continue;
-      }
-      plain += r[i];
+  // The subject with its matches replaced by what piece makes of each; the text between them
+  // is cut where the engine's matches end, in units.
+  template <typename Piece>
+  std::pair<py::object, size_t> Rebuild(py::object self, const SubjectPtr& subject, size_t count,
+                                        const quarn::Limits& limits, Piece&& piece) const {
+    const Window window(*subject, 0, static_cast<py::ssize_t>(subject->Length()));
+    Iteration all(*compiled_, window, limits);
+    py::list pieces;
+    size_t copied = 0;
+    size_t used = 0;
+    std::optional<quarn::Match> next;
+    while ((count == 0 || used < count) &&
+           all.Next(1, [&](const quarn::Match& m) { next.emplace(m); })) {
+      pieces.append(subject->Piece(copied, next->start()));
+      pieces.append(piece(PyMatch(subject, *next, self, window.pos, window.endpos)));
+      copied = next->end();
+      ++used;
     }
-    parts.append(subject.Make(plain));
-    const py::object empty =
-        subject.IsBytes() ? py::object(py::bytes("")) : py::object(py::str(""));
-    return empty.attr("join")(parts);
+    if (all.Error()) Raise(*all.Error(), *text_);
+    if (used == 0) return {SameText(*subject), 0};
+    pieces.append(subject->Piece(copied, subject->Units().size()));
+    return {subject->Slice(0, 0).attr("join")(pieces), used};
   }
 
+  // The subject unchanged, of its own type, as re.sub gives it without a match.
+  static py::object SameText(const Subject& subject) { return subject.Slice(0, subject.Length()); }
+
   py::object source_;
-  std::shared_ptr<const Text> text_;
-  quarn::Pattern compiled_;
+  std::shared_ptr<const Subject> text_;
+  std::unique_ptr<const quarn::Pattern> compiled_;
 };
 
-// Patterns compiled by the module-level functions, by (pattern, flags).
-py::object Compile(py::object pattern, int32_t flags) {
-  static py::dict* cache = new py::dict();
-  const py::tuple key = py::make_tuple(pattern, flags, py::type::of(pattern));
-  if (cache->contains(key)) return (*cache)[key];
-  py::object compiled = py::cast(PyPattern(pattern, flags));
-  if (py::len(*cache) >= 128) cache->clear();
-  (*cache)[key] = compiled;
-  return compiled;
+// finditer: one search per step, without the GIL; a thread that calls it while another's
+// step runs gets ValueError, as from a generator.
+class MatchIterator {
+ public:
+  MatchIterator(py::object pattern, SubjectPtr subject, py::ssize_t pos, py::ssize_t endpos,
+                const quarn::Limits& limits)
+      : pattern_(std::move(pattern)),
+        subject_(std::move(subject)),
+        window_(*subject_, pos, endpos),
+        all_(pattern_.cast<const PyPattern&>().Compiled(), window_, limits),
+        done_(window_.Empty()) {}
+
+  py::object Next() {
+    std::optional<quarn::Match> next;
+    {
+      // The search runs without the GIL: another thread must not advance the same iterator.
+      const std::unique_lock<std::mutex> turn(turn_, std::try_to_lock);
+      if (!turn.owns_lock()) throw py::value_error("finditer iterator already executing");
+      if (!done_) done_ = !all_.Next(1, [&](const quarn::Match& m) { next.emplace(m); });
+    }
+    if (!next) {
+      if (all_.Error() && !raised_) {
+        raised_ = true;
+        Raise(*all_.Error(), pattern_.cast<const PyPattern&>().Text());
+      }
+      throw py::stop_iteration();
+    }
+    return py::cast(PyMatch(subject_, std::move(*next), pattern_, window_.pos, window_.endpos));
+  }
+
+ private:
+  py::object pattern_;
+  SubjectPtr subject_;
+  Window window_;
+  Iteration all_;
+  std::mutex turn_;
+  bool done_;
+  bool raised_ = false;
+};
+
+// The keyword arguments that every search takes.
+#define QUARN_LIMIT_ARGS \
+  py::kw_only(), py::arg("depth") = 1000, py::arg("subject_length") = 32766, py::arg("steps") = 0
+
+constexpr py::ssize_t kEnd = std::numeric_limits<py::ssize_t>::max();
+
+template <PyPattern::Kind kind>
+py::object FindMethod(py::object self, py::handle string, Position pos, Position endpos,
+                      uint32_t depth, uint64_t subjectLength, uint64_t steps) {
+  const auto& pattern = self.cast<const PyPattern&>();
+  return pattern.Find(kind, std::move(self), string, pos.value, endpos.value,
+                      MakeLimits(depth, subjectLength, steps));
 }
 
 }  // namespace
 
-PYBIND11_MODULE(quarn, m) {
-  m.doc() = "Quarn regular expressions, with the shape of Python's re module.";
-  errorType = py::reinterpret_borrow<py::object>(
-      PyErr_NewExceptionWithDoc("quarn.error",
-                                "A pattern that does not compile, or a search that ended in an "
-                                "error; number and position (in the pattern) say which and where.",
-                                nullptr, nullptr));
+PYBIND11_MODULE(_quarn, m) {
+  m.doc() = "The compiled core of the quarn package; use the package itself.";
+  errorType = py::reinterpret_borrow<py::object>(PyErr_NewExceptionWithDoc(
+      "quarn.error",
+      "A pattern that does not compile, or a search that ended in an error (the depth limit, "
+      "the step budget, a subject longer than subject_length). number is the engine's error "
+      "number; position is where in the pattern the faulty construct stands, or None.",
+      nullptr, nullptr));
   m.add_object("error", errorType);
-  for (const auto& [name, shortName, flag] : {std::tuple{"IGNORECASE", "I", quarn::reIgnoreCase},
-                                              std::tuple{"SINGLELINE", "S", quarn::reSingleLine},
-                                              std::tuple{"MULTILINE", "M", quarn::reMultiline}}) {
-    m.attr(name) = flag;
-    m.attr(shortName) = flag;
-  }
+
+  const py::object intFlag = py::module_::import("enum").attr("IntFlag");
+  flagType = intFlag("Flag",
+                     py::make_tuple(py::make_tuple("IGNORECASE", quarn::reIgnoreCase),
+                                    py::make_tuple("SINGLELINE", quarn::reSingleLine),
+                                    py::make_tuple("MULTILINE", quarn::reMultiline)),
+                     py::arg("module") = "quarn");
+  flagType.attr("__doc__") =
+      "The options of a pattern. IGNORECASE: letters match either case (Unicode simple "
+      "lowercase mapping). SINGLELINE: '.' also matches the CR and the LF of a line break. "
+      "MULTILINE: '^' and '$' also match next to each CR LF inside the subject. SINGLELINE "
+      "and MULTILINE together are an error. The values are the engine's (1, 2, 4), not re's.";
+  m.add_object("Flag", flagType);
+  m.def("flag_value", &FlagValue, py::arg("flags"),
+        "The value of flags, which must be quarn's flags or an int; TypeError otherwise.");
   m.attr("__version__") = QUARN_VERSION;
 
-  py::class_<PyMatch>(m, "Match")
-      .def("group", &PyMatch::GroupArgs)
-      .def("__getitem__", &PyMatch::Group)
-      .def("groups", &PyMatch::Groups, py::arg("default") = py::none())
-      .def("span", &PyMatch::Span, py::arg("group") = 0)
+  py::class_<Text>(m, "Text", R"(A subject converted once for the engine and searched many times.
+
+Text(string) takes a str or a bytes-like object; every method that takes a subject takes a
+Text in its place, and its matches' string is the original object. Worth it for a long str
+with characters that do not fit 16 bits or with only Latin-1 characters, and for bytes,
+which are otherwise converted on every call.)")
+      .def(py::init([](py::handle string) { return Text{SubjectOf(string)}; }), py::arg("string"),
+           "Converts string once.")
+      .def_property_readonly(
+          "string", [](const Text& self) { return self.subject->Object(); },
+          "The original str or bytes-like object.")
       .def(
-          "start", [](const PyMatch& self, int n) { return self.Span(n).first; },
-          py::arg("group") = 0)
+          "__len__", [](const Text& self) { return self.subject->Length(); },
+          "The length of the original object.");
+
+  py::class_<PyMatch>(m, "Match", "The result of a successful search, as re's match objects.")
+      .def("group", &PyMatch::GroupArgs,
+           "group([group1, ...]): the text of one group (0, the default, for the whole match) "
+           "or a tuple of several; None for a group that took no part.")
+      .def("__getitem__", &PyMatch::Group, py::arg("group"), "m[n] is m.group(n).")
+      .def("groups", &PyMatch::Groups, py::arg("default") = py::none(),
+           "The texts of all groups; default for those that took no part.")
       .def(
-          "end", [](const PyMatch& self, int n) { return self.Span(n).second; },
-          py::arg("group") = 0)
-      .def_property_readonly("string", &PyMatch::Subject)
-      .def_property_readonly("re", &PyMatch::Pattern)
+          "groupdict", [](const PyMatch&, const py::object&) { return py::dict(); },
+          py::arg("default") = py::none(), "Always empty: the patterns have no named groups.")
+      .def("span", &PyMatch::Span, py::arg("group") = 0,
+           "(start, end) of the group; (-1, -1) when it took no part.")
+      .def(
+          "start", [](const PyMatch& self, py::handle n) { return self.Span(n).first; },
+          py::arg("group") = 0, "Where the group begins; -1 when it took no part.")
+      .def(
+          "end", [](const PyMatch& self, py::handle n) { return self.Span(n).second; },
+          py::arg("group") = 0, "Where the group ends; -1 when it took no part.")
+      .def(
+          "expand", [](const PyMatch& self, py::handle templ) { return self.Expand(templ); },
+          py::arg("template"),
+          "The template with $0 to $9 replaced by the match and its groups and $$ by $, "
+          "as sub() puts it.")
+      .def_property_readonly("lastindex", &PyMatch::LastIndex,
+                             "The number of the group closed last, or None.")
+      .def_property_readonly(
+          "lastgroup", [](const PyMatch&) { return py::none(); },
+          "Always None: the patterns have no named groups.")
+      .def_property_readonly("regs", &PyMatch::Regs, "The spans of the match and every group.")
+      .def_property_readonly("pos", &PyMatch::Pos, "The pos given to the search.")
+      .def_property_readonly("endpos", &PyMatch::Endpos, "The endpos given to the search.")
+      .def_property_readonly("string", &PyMatch::Subject, "The subject that was searched.")
+      .def_property_readonly("re", &PyMatch::Pattern, "The pattern that matched.")
+      .def(
+          "__copy__", [](py::object self) { return self; }, "Matches are immutable.")
+      .def(
+          "__deepcopy__", [](py::object self, py::handle) { return self; }, py::arg("memo"),
+          "Matches are immutable.")
       .def("__repr__", &PyMatch::Repr);
 
-  py::class_<PyPattern>(m, "Pattern")
-      .def_property_readonly("pattern", &PyPattern::Source)
-      .def_property_readonly("flags", &PyPattern::Flags)
-      .def_property_readonly("groups", &PyPattern::Groups)
+  py::class_<MatchIterator>(m, "MatchIterator",
+                            "The lazy iterator that finditer() gives: one search per match.")
       .def(
-          "search",
-          [](py::object self, py::object string, size_t pos, uint32_t depth, uint64_t subjectLength,
-             uint64_t steps) {
-            return self.cast<const PyPattern&>().Search(self, string, pos,
-                                                        MakeLimits(depth, subjectLength, steps));
-          },
-          py::arg("string"), py::arg("pos") = 0, py::kw_only(), py::arg("depth") = 1000,
-          py::arg("subject_length") = 32766, py::arg("steps") = 0)
+          "__iter__", [](py::object self) { return self; }, "Itself.")
+      .def("__next__", &MatchIterator::Next, "The next match; raises quarn.error on an error.");
+
+  py::class_<PyPattern>(m, "Pattern", R"(A compiled pattern, as re's compiled patterns.
+
+Immutable and safe to share between threads; it pickles as its pattern and flags. Every
+search method takes the keyword arguments depth (default 1000), subject_length (default
+32766) and steps (default 0, no budget): the engine's limits of one search.)")
+      .def(py::init<py::object, py::handle>(), py::arg("pattern"), py::arg("flags") = 0,
+           "Compiles pattern (str or bytes) with flags; raises quarn.error if it does not "
+           "compile. quarn.compile() keeps a cache of these.")
+      .def_property_readonly("pattern", &PyPattern::Source, "The pattern text.")
+      .def_property_readonly(
+          "flags", [](const PyPattern& self) { return flagType(self.Flags()); }, "The flags.")
+      .def_property_readonly("groups", &PyPattern::Groups, "The number of capturing groups.")
+      .def_property_readonly(
+          "groupindex", [](const PyPattern&) { return py::dict(); },
+          "Always empty: the patterns have no named groups.")
+      .def("search", &FindMethod<PyPattern::Kind::kSearch>, py::arg("string"),
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
+           "The leftmost match in string[pos:endpos] (anchors see the whole string before "
+           "endpos), or None.")
+      .def("match", &FindMethod<PyPattern::Kind::kMatch>, py::arg("string"),
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
+           "The match that begins at pos, or None.")
+      .def("fullmatch", &FindMethod<PyPattern::Kind::kFullMatch>, py::arg("string"),
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
+           "The match that begins at pos and ends at endpos, trying the pattern's other paths "
+           "when the first one ends elsewhere; or None.")
       .def(
           "finditer",
-          [](py::object self, py::object string, size_t pos, uint32_t depth, uint64_t subjectLength,
-             uint64_t steps) {
-            auto subject = std::make_shared<const Text>(string);
-            return py::iter(py::cast(self.cast<const PyPattern&>().All(
-                self, subject, pos, 0, MakeLimits(depth, subjectLength, steps))));
+          [](py::object self, py::handle string, Position pos, Position endpos, uint32_t depth,
+             uint64_t subjectLength, uint64_t steps) {
+            SubjectPtr subject = self.cast<const PyPattern&>().Checked(string);
+            return std::make_unique<MatchIterator>(std::move(self), std::move(subject), pos.value,
+                                                   endpos.value,
+                                                   MakeLimits(depth, subjectLength, steps));
           },
-          py::arg("string"), py::arg("pos") = 0, py::kw_only(), py::arg("depth") = 1000,
-          py::arg("subject_length") = 32766, py::arg("steps") = 0)
+          py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd},
+          QUARN_LIMIT_ARGS,
+          "An iterator over the non-overlapping matches, searching as it goes (without the "
+          "GIL). After an empty match the next search starts one character later.")
+      .def(
+          "findall",
+          [](const PyPattern& self, py::handle string, Position pos, Position endpos,
+             uint32_t depth, uint64_t subjectLength, uint64_t steps) {
+            return self.FindAll(string, pos.value, endpos.value,
+                                MakeLimits(depth, subjectLength, steps));
+          },
+          py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd},
+          QUARN_LIMIT_ARGS,
+          "The matches as a list: their texts, the texts of the one group, or tuples of the "
+          "groups' texts ('' for a group that took no part), as re.findall.")
       .def(
           "sub",
-          [](py::object self, py::object repl, py::object string, size_t count, uint32_t depth,
+          [](py::object self, py::handle repl, py::handle string, py::ssize_t count, uint32_t depth,
              uint64_t subjectLength, uint64_t steps) {
-            return self.cast<const PyPattern&>().Sub(self, repl, string, count,
-                                                     MakeLimits(depth, subjectLength, steps));
+            const auto& pattern = self.cast<const PyPattern&>();
+            return pattern
+                .Sub(std::move(self), repl, string, count, MakeLimits(depth, subjectLength, steps))
+                .first;
           },
-          py::arg("repl"), py::arg("string"), py::arg("count") = 0, py::kw_only(),
-          py::arg("depth") = 1000, py::arg("subject_length") = 32766, py::arg("steps") = 0)
+          py::arg("repl"), py::arg("string"), py::arg("count") = 0, QUARN_LIMIT_ARGS,
+          "string with the first count matches (0: all) replaced by repl: a template in "
+          "which $0 to $9 stand for the match and its groups and $$ for $, or a function "
+          "of the match.")
+      .def(
+          "subn",
+          [](py::object self, py::handle repl, py::handle string, py::ssize_t count, uint32_t depth,
+             uint64_t subjectLength, uint64_t steps) {
+            const auto& pattern = self.cast<const PyPattern&>();
+            return pattern.Sub(std::move(self), repl, string, count,
+                               MakeLimits(depth, subjectLength, steps));
+          },
+          py::arg("repl"), py::arg("string"), py::arg("count") = 0, QUARN_LIMIT_ARGS,
+          "As sub(), and the number of replacements: (text, number).")
       .def(
           "split",
-          [](py::object self, py::object string, size_t maxsplit, uint32_t depth,
+          [](const PyPattern& self, py::handle string, py::ssize_t maxsplit, uint32_t depth,
              uint64_t subjectLength, uint64_t steps) {
-            return self.cast<const PyPattern&>().Split(self, string, maxsplit,
-                                                       MakeLimits(depth, subjectLength, steps));
+            return self.Split(string, maxsplit, MakeLimits(depth, subjectLength, steps));
           },
-          py::arg("string"), py::arg("maxsplit") = 0, py::kw_only(), py::arg("depth") = 1000,
-          py::arg("subject_length") = 32766, py::arg("steps") = 0)
+          py::arg("string"), py::arg("maxsplit") = 0, QUARN_LIMIT_ARGS,
+          "The pieces of string between the first maxsplit matches (0: all), with the "
+          "groups' texts between them, as re.split.")
+      .def(
+          "__eq__",
+          [](const PyPattern& self, py::handle other) {
+            if (!py::isinstance<PyPattern>(other)) return false;
+            const auto& that = other.cast<const PyPattern&>();
+            return self.Flags() == that.Flags() && self.Source().equal(that.Source());
+          },
+          "Patterns with the same text and flags are equal.")
+      .def(
+          "__hash__",
+          [](const PyPattern& self) {
+            return py::hash(py::make_tuple(self.Source(), self.Flags()));
+          },
+          "The hash of the text and the flags.")
+      .def(
+          "__copy__", [](py::object self) { return self; }, "Patterns are immutable.")
+      .def(
+          "__deepcopy__", [](py::object self, py::handle) { return self; }, py::arg("memo"),
+          "Patterns are immutable.")
       .def("__repr__",
            [](const PyPattern& self) {
-             return "quarn.compile(" + py::repr(self.Source()).cast<std::string>() + ", " +
-                    std::to_string(self.Flags()) + ")";
+             std::string repr = "quarn.compile(" + py::repr(self.Source()).cast<std::string>();
+             if (self.Flags() != 0) repr += ", " + FlagsRepr(self.Flags());
+             return repr + ")";
            })
       .def(py::pickle(
           [](const PyPattern& self) { return py::make_tuple(self.Source(), self.Flags()); },
-          [](const py::tuple& state) { return PyPattern(state[0], state[1].cast<int32_t>()); }));
-
-  m.def("compile", &Compile, py::arg("pattern"), py::arg("flags") = 0);
-  m.def(
-      "search",
-      [](py::object pattern, py::object string, int32_t flags) {
-        return Compile(pattern, flags).attr("search")(string);
-      },
-      py::arg("pattern"), py::arg("string"), py::arg("flags") = 0);
-  m.def(
-      "finditer",
-      [](py::object pattern, py::object string, int32_t flags) {
-        return Compile(pattern, flags).attr("finditer")(string);
-      },
-      py::arg("pattern"), py::arg("string"), py::arg("flags") = 0);
-  m.def(
-      "sub",
-      [](py::object pattern, py::object repl, py::object string, size_t count, int32_t flags) {
-        return Compile(pattern, flags).attr("sub")(repl, string, count);
-      },
-      py::arg("pattern"), py::arg("repl"), py::arg("string"), py::arg("count") = 0,
-      py::arg("flags") = 0);
-  m.def(
-      "split",
-      [](py::object pattern, py::object string, size_t maxsplit, int32_t flags) {
-        return Compile(pattern, flags).attr("split")(string, maxsplit);
-      },
-      py::arg("pattern"), py::arg("string"), py::arg("maxsplit") = 0, py::arg("flags") = 0);
+          [](const py::tuple& state) { return PyPattern(state[0], state[1]); }));
 }

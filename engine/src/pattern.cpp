@@ -55,8 +55,8 @@ MatchState& Scratch() {
   return state;
 }
 
-SearchLimits ToSearchLimits(const Limits& limits) {
-  return {limits.depth, limits.subjectLength, limits.steps, limits.cancel, false};
+SearchLimits ToSearchLimits(const Limits& limits, Anchor anchor) {
+  return {limits.depth, limits.subjectLength, limits.steps, limits.cancel, false, anchor};
 }
 
 // Whether valid UTF-8 of these bytes would be longer than limit units, told without decoding
@@ -176,18 +176,23 @@ struct Access {
     return result;
   }
   static SearchResult Run(const std::shared_ptr<const Program>& program, const Text& text,
-                          size_t start, const Limits& limits);
+                          size_t start, const Limits& limits, Anchor anchor = Anchor::kNone);
+  // A search, match or fullMatch from start in the text's own units.
+  static SearchResult Begin(const std::shared_ptr<const Program>& program,
+                            const std::optional<Error>& patternError, const Text& text,
+                            size_t start, const Limits& limits, Anchor anchor);
 };
 
 SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Text& text,
-                         size_t start, const Limits& limits) {
+                         size_t start, const Limits& limits, Anchor anchor) {
   SearchResult result;
   if (program->Error()) {
     result.error_ = program->Error();
     return result;
   }
   MatchState& state = Scratch();
-  const SearchOutcome outcome = state.Search(*program, text.units(), start, ToSearchLimits(limits));
+  const SearchOutcome outcome =
+      state.Search(*program, text.units(), start, ToSearchLimits(limits, anchor));
   result.depth_ = outcome.deepest;
   result.steps_ = outcome.steps;
   if (outcome.status == SearchStatus::kError) {
@@ -201,11 +206,16 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
   // Positions lie inside the subject, so they fit size_t where it is 32 bits (WebAssembly).
   match.spans_.push_back(Match::Span{static_cast<size_t>(outcome.matchStart),
                                      static_cast<size_t>(outcome.matchEnd)});
+  uint64_t lastClosing = 0;
   for (int n = 1; n <= program->GroupCount(); ++n) {
     const Capture& c = state.Group(n);
     if (!c.complete) {
       match.spans_.emplace_back();
       continue;
+    }
+    if (c.closing > lastClosing) {
+      lastClosing = c.closing;
+      match.lastIndex_ = n;
     }
     // A group closed before the place it opened (possible only through a stray marker
     // character) is shown as empty where it opened.
@@ -232,7 +242,10 @@ size_t After(const Match& match, const Text& text) {
   return next;
 }
 
-void AppendReplacement(std::u16string& out, std::u16string_view replacement, const Match& m) {
+}  // namespace
+
+std::u16string Match::expand(std::u16string_view replacement) const {
+  std::u16string out;
   for (size_t i = 0; i < replacement.size(); ++i) {
     const char16_t c = replacement[i];
     if (c == u'$' && i + 1 < replacement.size()) {
@@ -243,16 +256,15 @@ void AppendReplacement(std::u16string& out, std::u16string_view replacement, con
         continue;
       }
       if (d >= u'0' && d <= u'9') {
-        out += m.group(d - u'0');
+        out += group(d - u'0');
         ++i;
         continue;
       }
     }
     out += c;
   }
+  return out;
 }
-
-}  // namespace
 
 const std::optional<Match::Span>& Match::span(int n) const {
   static const std::optional<Span> none;
@@ -344,18 +356,42 @@ int Pattern::groupCount() const {
   return program_->GroupCount();
 }
 
-SearchResult Pattern::search(const Text& text, size_t start, const Limits& limits) const {
-  if (error_) return Access::Failed(error_);
-  if (text.error()) return Access::Failed(text.error());
+namespace {
+
+// The UTF-16 position of start (the text's own units), or why there is none.
+std::optional<size_t> StartUnit(const Text& text, size_t start, std::optional<Error>& error) {
   const std::optional<size_t> unit = text.unitAt(start);
   if (!unit) {
     const std::u16string at = Decimal(static_cast<int64_t>(start));
-    if (start > text.size()) {
-      return Access::Failed(StartError(u"The start " + at + u" lies past the end of the text"));
-    }
-    return Access::Failed(StartError(u"The start byte " + at + u" lies inside a character"));
+    error = start > text.size() ? StartError(u"The start " + at + u" lies past the end of the text")
+                                : StartError(u"The start byte " + at + u" lies inside a character");
   }
-  return Access::Run(program_, text, *unit, limits);
+  return unit;
+}
+
+}  // namespace
+
+SearchResult Access::Begin(const std::shared_ptr<const Program>& program,
+                           const std::optional<Error>& patternError, const Text& text, size_t start,
+                           const Limits& limits, Anchor anchor) {
+  if (patternError) return Failed(patternError);
+  if (text.error()) return Failed(text.error());
+  std::optional<Error> error;
+  const std::optional<size_t> unit = StartUnit(text, start, error);
+  if (!unit) return Failed(std::move(error));
+  return Run(program, text, *unit, limits, anchor);
+}
+
+SearchResult Pattern::search(const Text& text, size_t start, const Limits& limits) const {
+  return Access::Begin(program_, error_, text, start, limits, Anchor::kNone);
+}
+
+SearchResult Pattern::match(const Text& text, size_t start, const Limits& limits) const {
+  return Access::Begin(program_, error_, text, start, limits, Anchor::kStart);
+}
+
+SearchResult Pattern::fullMatch(const Text& text, size_t start, const Limits& limits) const {
+  return Access::Begin(program_, error_, text, start, limits, Anchor::kWhole);
 }
 
 SearchResult Pattern::search(std::u16string_view text, size_t start, const Limits& limits) const {
@@ -379,11 +415,18 @@ SearchResult Pattern::search(std::string&& utf8Text, size_t startByte, const Lim
 }
 
 Matches Pattern::matches(const Text& text, const Limits& limits) const {
+  return matches(text, 0, limits);
+}
+
+Matches Pattern::matches(const Text& text, size_t start, const Limits& limits) const {
   Matches all;
   all.error_ = error_ ? error_ : text.error();
+  std::optional<size_t> unit;
+  if (!all.error_) unit = StartUnit(text, start, all.error_);
   if (!all.error_) all.program_ = program_;
   all.text_ = text;
   all.limits_ = limits;
+  all.next_ = unit.value_or(0);
   return all;
 }
 
@@ -405,7 +448,7 @@ Replaced Pattern::replace(const Text& text, std::u16string_view replacement, siz
   Matches all = matches(text, limits);
   for (const Match& m : all) {
     out.text += units.substr(copied, m.start() - copied);
-    AppendReplacement(out.text, replacement, m);
+    out.text += m.expand(replacement);
     copied = m.end();
     if (++out.count == maxCount) break;
   }

@@ -81,6 +81,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   memo_.Reset();
   remember_ = limits.rememberAtOnce;
   steps_ = 0;
+  closings_ = 0;
   deepest_ = 0;
   error_.reset();
   auto finish = [&](SearchStatus status) {
@@ -100,6 +101,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   const bool skip = filter.Active() && filter.Levels() <= limits.depth;
   for (uint64_t start = from; start <= text.size(); ++start) {
     if (skip) start = filter.Next(text, start);
+    if (limits.anchor != Anchor::kNone && start != from) break;
     // Backtracking that does far more steps than there are positions is worth remembering.
     rememberAfter_ = steps_ + 4096 + 16 * (start - from);
     nextCheck_ = NextCheck();
@@ -111,7 +113,9 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
     }
     return finish(status);
   }
-  if (limits.subjectLength <= kDefaultSubjectLimit && text.size() == kDefaultSubjectLimit) {
+  // Only the scan over every start position counts them in 16 bits.
+  if (limits.anchor == Anchor::kNone && limits.subjectLength <= kDefaultSubjectLimit &&
+      text.size() == kDefaultSubjectLimit) {
     error_ = SubjectLengthError();
     return finish(SearchStatus::kError);
   }
@@ -238,6 +242,7 @@ void MatchState::PassMarker(int16_t group, uint64_t pos) {
   } else {
     c.complete = true;
     c.end = static_cast<int64_t>(pos);
+    c.closing = ++closings_;
   }
 }
 
@@ -371,8 +376,12 @@ failed:
 
 succeeded:
   // Success returns through every frame up to a lookahead waiting for its inside (whose
-  // captures stay) or to the start position.
+  // captures stay) or to the start position. A whole match must end at the end of the text:
+  // short of it, the pattern's other paths are tried.
   reached = depth - 1;
+  if (limits_.anchor == Anchor::kWhole && at != subject_.text.size() && !stack_.HasProbe()) {
+    goto failed;
+  }
   deepest_ = std::max(deepest_, reached);
   for (;;) {
     if (stack_.Empty()) {

@@ -39,6 +39,10 @@ inline constexpr uint32_t kDefaultDepthLimit = 1000;
 // The start scan counts positions in 16 bits: positions 1 to 32767.
 inline constexpr uint64_t kDefaultSubjectLimit = 32766;
 
+// Where a match may lie: beginning at any position from the first one on, beginning at the
+// first one only, or also ending at the end of the text (other paths are tried until one does).
+enum class Anchor : uint8_t { kNone, kStart, kWhole };
+
 struct SearchLimits {
   uint32_t depth = kDefaultDepthLimit;
   // Longer subjects end the search with an overflow. At the default, the scan's 16-bit
@@ -50,6 +54,7 @@ struct SearchLimits {
   // Remember failures from the first step instead of once the search backtracks a lot: the
   // answers are the same, which the tests check.
   bool rememberAtOnce = false;
+  Anchor anchor = Anchor::kNone;
 };
 
 // One capture record. start is the index of the first character inside the group, end the
@@ -59,6 +64,7 @@ struct Capture {
   bool opened = false;    // opened since the table was cleared
   int64_t start = 0;
   int64_t end = 0;
+  uint64_t closing = 0;  // when complete: the how-manieth closing of the search it was
 };
 
 enum class SearchStatus : uint8_t { kMatched, kNoMatch, kError };
@@ -102,6 +108,11 @@ class MatchState {
     void Clear() { size_ = 0; }
     bool Empty() const { return size_ == 0; }
     Frame& Back() { return frames_[size_ - 1]; }
+    bool HasProbe() const {  // a lookahead is waiting for its inside
+      return std::any_of(
+          frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(size_),
+          [](const Frame& f) { return f.plan->kind == PlanKind::kLookahead && f.next == 0; });
+    }
     void Pop() { --size_; }
     void Push(const Frame& frame) {
       if (size_ == frames_.size()) frames_.resize(std::max<size_t>(64, 2 * size_));
@@ -169,6 +180,7 @@ class MatchState {
   uint64_t rememberAfter_ = 0;
   uint64_t nextCheck_ = 0;
   uint64_t matchEnd_ = 0;
+  uint64_t closings_ = 0;
   uint32_t deepest_ = 0;
   std::optional<Error> error_;
   const Program* program_ = nullptr;

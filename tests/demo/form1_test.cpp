@@ -522,6 +522,21 @@ void Form1Test::minimumSize() {
   for (const QComboBox* list : {window.test, window.text, window.re}) {
     QCOMPARE(list->width(), box.width());
   }
+  // The distribution notice keeps its place and shows all of its text: its lines fit its
+  // height, and nothing lies over it.
+  const auto* notice = Control<QLabel>(window.form, "Label7");
+  QCOMPARE(notice->pos(),
+           QPoint(TwipsToPixels(3600, QApplication::primaryScreen()->logicalDotsPerInchX()),
+                  TwipsToPixels(3060, QApplication::primaryScreen()->logicalDotsPerInchY())));
+  QVERIFY2(notice->heightForWidth(notice->width()) <= notice->height(),
+           qPrintable(QStringLiteral("%1 px of text in %2 px")
+                          .arg(notice->heightForWidth(notice->width()))
+                          .arg(notice->height())));
+  QVERIFY(window.form.rect().contains(notice->geometry()));
+  for (const QWidget* other : {static_cast<const QWidget*>(window.resultPic),
+                               static_cast<const QWidget*>(window.result)}) {
+    QVERIFY2(!notice->geometry().intersects(other->geometry()), qPrintable(other->objectName()));
+  }
 }
 
 void Form1Test::farewell_data() {
@@ -588,6 +603,12 @@ void Form1Test::f1OpensHelp() {
                             "(?=...)", "{n,m}"}) {
     QVERIFY2(text.contains(QString::fromLatin1(topic)), topic);
   }
+
+  // Esc closes it, as it closes a dialog.
+  help->activateWindow();
+  QVERIFY(QTest::qWaitForWindowActive(help));
+  QTest::keyClick(browser, Qt::Key_Escape);
+  QVERIFY(!help->isVisible());
 }
 
 // While the engine is held inside a search on its worker thread, the window's event loop

@@ -1,32 +1,49 @@
 // Drives the pattern workbench as a user would, on the offscreen platform: typing, loading
-// examples and case files, the keyboard, and palettes. Nothing waits for a time: each test
-// waits for the window's signals, with generous limits.
+// examples and case files, the previews, the keyboard, and palettes. Nothing waits for a
+// time: each test waits for the window's signals, with generous limits. The window's
+// questions are answered by the test, which records them.
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
+#include <QComboBox>
+#include <QDir>
+#include <QDockWidget>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTextBlock>
-#include <QTreeWidget>
+#include <QTextBrowser>
+#include <QTextDocumentFragment>
+#include <QTextFrame>
+#include <QTextTable>
+#include <QTreeView>
 
 #include "colours.h"
+#include "enginetext.h"
+#include "escapes.h"
+#include "examples.h"
 #include "form1.h"
 #include "launch.h"
 #include "patternedit.h"
 #include "subjectedit.h"
 #include "workbench.h"
+
+#include <span>
 #ifdef QUARN_EXE
 #include "run_quarn.h"
 #endif
+
+using quarn::demo::ToQString;
 
 namespace {
 
@@ -47,9 +64,22 @@ struct Bench {
   ErrorCaret* caret = Control<ErrorCaret>(window, "ErrorCaret");
   QProgressBar* depth = Control<QProgressBar>(window, "Depth");
   QSpinBox* depthLimit = Control<QSpinBox>(window, "DepthLimit");
-  QTreeWidget* matches = Control<QTreeWidget>(window, "Matches");
+  QSpinBox* subjectLimit() { return Control<QSpinBox>(window, "SubjectLimit"); }
+  QTreeView* matches = Control<QTreeView>(window, "Matches");
   QTableWidget* cases = Control<QTableWidget>(window, "Cases");
   QSignalSpy shown{&window, &Workbench::resultsShown};
+  // The window's questions and the answer each gets (Cancel where it is not offered).
+  QStringList questions;
+  QMessageBox::StandardButton answer = QMessageBox::Cancel;
+  QList<QMessageBox::StandardButtons> offered;
+
+  Bench() {
+    window.setQuestion([this](const QString& text, QMessageBox::StandardButtons buttons) {
+      questions << text;
+      offered << buttons;
+      return buttons.testFlag(answer) ? answer : QMessageBox::Cancel;
+    });
+  }
 
   // Sets the inputs and waits until their outcome shows.
   bool Search(const QString& text, const QString& re, int flags = 0) {
@@ -68,9 +98,17 @@ struct Bench {
   }
   QStringList MatchTexts() const {
     QStringList texts;
-    for (int i = 0; i < matches->topLevelItemCount(); ++i)
-      texts << matches->topLevelItem(i)->text(3);
+    const QAbstractItemModel* model = matches->model();
+    for (int i = 0; i < model->rowCount(); ++i)
+      texts << model->index(i, 3).data().toString();
     return texts;
+  }
+  QString Status() { return Control<QLabel>(window, "Status")->text(); }
+  // Rows of a list, loaded as a view scrolling to its end would.
+  static int AllRows(QAbstractItemModel* model) {
+    while (model->canFetchMore({}))
+      model->fetchMore({});
+    return model->rowCount();
   }
   QString Column(int column) const {
     QStringList cells;
@@ -111,8 +149,32 @@ class WorkbenchTest : public QObject {
   void caseFileRoundTrip();
   void caseFileRefused_data();
   void caseFileRefused();
+  void caseFileSuffix_data();
+  void caseFileSuffix();
+  void openAsks_data();
+  void openAsks();
+  void unsavedChanges_data();
+  void unsavedChanges();
+  void closeAsks_data();
+  void closeAsks();
+  void startOptions_data();
+  void startOptions();
+  void everyMatch();
+  void staleWhileTyping_data();
+  void staleWhileTyping();
+  void exampleCaption_data();
+  void exampleCaption();
+  void emptyMatchesMarked_data();
+  void emptyMatchesMarked();
+  void minimumSize();
+  void replacePreview_data();
+  void replacePreview();
+  void splitPreview_data();
+  void splitPreview();
+  void quickReference();
   void copyAsCpp_data();
   void copyAsCpp();
+  void f2OpensFromDemoWindow_data();
   void f2OpensFromDemoWindow();
   void paletteColours_data();
   void paletteColours();
@@ -221,7 +283,7 @@ void WorkbenchTest::highlights_data() {
                                               {4, 8, 0, 1}, {4, 6, 1, 1}, {7, 8, 2, 1}};
   QTest::newRow("a line break is one place")
       << "ab\r\ncd\r\ne"
-      << "(b\\nc)d\\n(e)" << QList<QList<int>>{{1, 7, 0, 0}, {1, 4, 1, 0}, {6, 7, 2, 0}};
+      << "(b\\nc)d\\n(e)" << QList<QList<int>>{{1, 9, 0, 0}, {1, 5, 1, 0}, {8, 9, 2, 0}};
   QTest::newRow("half of a line break") << "a\r\nb"
                                         << "\\r" << QList<QList<int>>{{1, 2, 0, 0}};
   QTest::newRow("a lone LF") << "a\nb"
@@ -230,29 +292,31 @@ void WorkbenchTest::highlights_data() {
                                    << "(x)?a" << QList<QList<int>>{{0, 1, 0, 0}};
 }
 
+// Each match and group is marked in its colour, and painted where its text stands.
 void WorkbenchTest::highlights() {
   QFETCH(QString, subject);
   QFETCH(QString, pattern);
   QFETCH(QList<QList<int>>, selections);
   Bench bench;
+  bench.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&bench.window));
 
   QVERIFY(bench.Search(subject, pattern));
 
-  QStringList expected;
+  QList<SubjectEdit::Mark> expected;
   for (const QList<int>& s : selections) {
-    expected << QStringLiteral("%1-%2 %3")
-                    .arg(s[0])
-                    .arg(s[1])
-                    .arg(quarn::demo::GroupColour(bench.window.palette(), s[2], s[3]).name());
+    expected << SubjectEdit::Mark{s[0], s[1],
+                                  quarn::demo::GroupColour(bench.window.palette(), s[2], s[3])};
   }
-  QStringList actual;
-  for (const QTextEdit::ExtraSelection& s : bench.subject->extraSelections()) {
-    actual << QStringLiteral("%1-%2 %3")
-                  .arg(s.cursor.selectionStart())
-                  .arg(s.cursor.selectionEnd())
-                  .arg(s.format.background().color().name());
-  }
-  QCOMPARE(actual, expected);
+  QCOMPARE(bench.subject->marks(), expected);
+  // The last mark is painted over nothing, from the place of its first character.
+  const SubjectEdit::Mark& last = expected.last();
+  const QRect area = bench.subject->markArea(last).front();
+  QTextCursor first(bench.subject->document());
+  first.setPosition(bench.subject->documentPosition(last.start, false));
+  QVERIFY(qAbs(area.left() - bench.subject->cursorRect(first).center().x()) <= 1);
+  const QImage image = bench.subject->viewport()->grab().toImage();
+  QCOMPARE(QColor(image.pixel(area.topLeft() + QPoint(1, 1))).name(), last.colour.name());
 }
 
 void WorkbenchTest::errorInPlace_data() {
@@ -329,7 +393,7 @@ void WorkbenchTest::depth() {
 
   QVERIFY(bench.Search(QString(length, u'a'), QStringLiteral("a*")));
 
-  QCOMPARE(bench.depth->text(), shown);
+  QCOMPARE(Control<QLabel>(bench.window, "DepthText")->text(), shown);
   QCOMPARE(bench.error->isHidden(), !error);
   QCOMPARE(Control<QLabel>(bench.window, "DepthNote")->text(), note);
 }
@@ -398,6 +462,7 @@ void WorkbenchTest::caseFileRoundTrip() {
     saved = bench.window.testCases();
   }
   Bench loaded;
+  loaded.answer = QMessageBox::Open;  // over the example's pattern
   QCOMPARE(loaded.window.loadCases(file), QString());
   QVERIFY(loaded.WaitShown());
   QCOMPARE(loaded.window.testCases(), saved);
@@ -496,18 +561,53 @@ void WorkbenchTest::copyAsCpp() {
   QCOMPARE(Control<QLineEdit>(bench.window, "Cpp")->text(), call);
 }
 
+void WorkbenchTest::f2OpensFromDemoWindow_data() {
+  QTest::addColumn<int>("example");  // chosen in the demo window, or 0
+  QTest::addColumn<QString>("text");
+  QTest::addColumn<QString>("pattern");
+  QTest::addColumn<QString>("caption");
+  QTest::newRow("typed") << 0 << "cat, cot"
+                         << "c[ao]t"
+                         << "(Select one)";
+  QTest::newRow("an example") << 12 << "This is is is issued"
+                              << "\\b(\\w+)(?:\\s+\\1)+\\b"
+                              << "Repeated words";
+}
+
+// F2 opens one workbench, on what the demo window has now, without options.
 void WorkbenchTest::f2OpensFromDemoWindow() {
+  QFETCH(int, example);
+  QFETCH(QString, text);
+  QFETCH(QString, pattern);
+  QFETCH(QString, caption);
   Form1 form(QString{});
   form.show();
   QVERIFY(QTest::qWaitForWindowActive(&form));
+  QTest::keyClick(&form, Qt::Key_F2);
+  Workbench* bench = form.findChild<Workbench*>();
+  QVERIFY(bench != nullptr);
+  Control<QCheckBox>(*bench, "IgnoreCase")->setChecked(true);
+  if (example > 0) {
+    auto* test = Control<QComboBox>(form, "Test");
+    test->setCurrentIndex(example);
+    emit test->activated(example);
+  } else {
+    Control<QComboBox>(form, "Text")->setEditText(text);
+    Control<QComboBox>(form, "RE")->setEditText(pattern);
+  }
+  // The user goes back to the demo window (the workbench counts as inside it for
+  // isActiveWindow()).
+  form.activateWindow();
+  QTRY_COMPARE(QApplication::activeWindow(), &form);
 
   QTest::keyClick(&form, Qt::Key_F2);
-  QTest::keyClick(&form, Qt::Key_F2);
 
-  const QList<Workbench*> benches = form.findChildren<Workbench*>();
-  QCOMPARE(benches.size(), 1);
-  QVERIFY(benches.front()->isVisible());
-  QVERIFY(benches.front()->isWindow());
+  QCOMPARE(form.findChildren<Workbench*>().size(), 1);
+  QVERIFY(bench->isVisible() && bench->isWindow());
+  QCOMPARE(Control<SubjectEdit>(*bench, "Subject")->engineText(), text);
+  QCOMPARE(Control<PatternEdit>(*bench, "Pattern")->text(), pattern);
+  QVERIFY(!Control<QCheckBox>(*bench, "IgnoreCase")->isChecked());
+  QCOMPARE(Control<QComboBox>(*bench, "Example")->currentText(), caption);
 }
 
 void WorkbenchTest::paletteColours_data() {
@@ -526,8 +626,8 @@ void WorkbenchTest::paletteColours() {
   QVERIFY(bench.Search(QStringLiteral("ab ab"), QStringLiteral("(a)(b)(?:(x)|(\\s)?)")));
 
   QSet<QRgb> groups;
-  for (const QTextEdit::ExtraSelection& s : bench.subject->extraSelections()) {
-    const QColor background = s.format.background().color();
+  for (const SubjectEdit::Mark& mark : bench.subject->marks()) {
+    const QColor& background = mark.colour;
     QVERIFY(quarn::demo::Contrast(background, palette.color(QPalette::Text)) >= 4.5);
     QVERIFY(quarn::demo::Contrast(background, palette.color(QPalette::Base)) > 1.1);
     groups << background.rgb();
@@ -546,16 +646,18 @@ void WorkbenchTest::keyboardOrder() {
   Control<QWidget>(bench.window, "Example")->setFocus();
 
   QStringList visited;
-  for (int i = 0; i < 15; ++i) {
+  for (int i = 0; i < 17; ++i) {
     visited << QApplication::focusWidget()->objectName();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
   }
 
-  QCOMPARE(visited, (QStringList{"Example", "Pattern", "IgnoreCase", "SingleLine", "Multiline",
-                                 "DepthLimit", "Cpp", "CopyCpp", "Subject", "Matches", "Cases",
-                                 "AddCase", "RemoveCase", "OpenCases", "SaveCases"}));
+  QCOMPARE(visited,
+           (QStringList{"Example", "Pattern", "IgnoreCase", "SingleLine", "Multiline", "DepthLimit",
+                        "SubjectLimit", "Cpp", "CopyCpp", "Subject", "ResultTabs", "Matches",
+                        "Cases", "AddCase", "RemoveCase", "OpenCases", "SaveCases"}));
   QCOMPARE(QApplication::focusWidget()->objectName(), QStringLiteral("Example"));
-  for (const char* name : {"Pattern", "Subject", "Depth", "DepthLimit", "Cpp", "Matches", "Cases"})
+  for (const char* name : {"Pattern", "Subject", "Depth", "DepthLimit", "SubjectLimit", "Cpp",
+                           "Matches", "Replacement", "ReplacePreview", "Pieces", "Cases"})
     QVERIFY2(!Control<QWidget>(bench.window, name)->accessibleName().isEmpty(), name);
 }
 
@@ -592,6 +694,579 @@ void WorkbenchTest::launch() {
   QCOMPARE(launch.formCommandLine, formCommandLine);
   QCOMPARE(launch.screenshot, screenshot);
   QCOMPARE(launch.error, error);
+}
+
+void WorkbenchTest::caseFileSuffix_data() {
+  QTest::addColumn<QString>("given");
+  QTest::addColumn<QString>("written");
+  QTest::newRow("no suffix") << "mycases"
+                             << "mycases.jsonl";
+  QTest::newRow("the suffix") << "mycases.jsonl"
+                              << "mycases.jsonl";
+  QTest::newRow("another suffix") << "my.cases"
+                                  << "my.cases";
+}
+
+// A file saved without a suffix gets the one that Open lists, and the window goes on with
+// the file as written.
+void WorkbenchTest::caseFileSuffix() {
+  QFETCH(QString, given);
+  QFETCH(QString, written);
+  QTemporaryDir dir;
+  Bench bench;
+  Control<QPushButton>(bench.window, "AddCase")->click();
+
+  QCOMPARE(bench.window.saveCases(dir.filePath(given)), QString());
+
+  QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{written});
+  QCOMPARE(bench.window.casesFile(), dir.filePath(written));
+  QVERIFY(bench.window.windowTitle().startsWith(written + QStringLiteral("[*]")));
+  QVERIFY(!bench.window.isWindowModified());
+}
+
+void WorkbenchTest::openAsks_data() {
+  QTest::addColumn<QString>("before");  // what the window holds when the file is opened
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("asked");
+  QTest::addColumn<bool>("opened");
+  QTest::newRow("another pattern, opened") << "other" << int(QMessageBox::Open) << true << true;
+  QTest::newRow("another pattern, kept") << "other" << int(QMessageBox::Cancel) << true << false;
+  QTest::newRow("unsaved cases, kept") << "cases" << int(QMessageBox::Cancel) << true << false;
+  QTest::newRow("unsaved cases, opened") << "cases" << int(QMessageBox::Open) << true << true;
+  QTest::newRow("the file's pattern") << "same" << int(QMessageBox::Cancel) << false << true;
+  QTest::newRow("no pattern") << "empty" << int(QMessageBox::Cancel) << false << true;
+}
+
+// Opening a case file replaces the pattern and the cases only when nothing is lost or the
+// user says so; a replaced pattern comes back with undo.
+void WorkbenchTest::openAsks() {
+  QFETCH(QString, before);
+  QFETCH(int, answer);
+  QFETCH(bool, asked);
+  QFETCH(bool, opened);
+  const QString filed = QStringLiteral("\\d+");
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("digits.jsonl"));
+  {
+    Bench writer;
+    QVERIFY(writer.Search(QStringLiteral("in 2026"), filed));
+    Control<QPushButton>(writer.window, "AddCase")->click();
+    QCOMPARE(writer.window.saveCases(file), QString());
+  }
+  Bench bench;
+  const QString pattern = before == QLatin1String("other")   ? QStringLiteral("[a-z]+")
+                          : before == QLatin1String("empty") ? QString()
+                                                             : filed;
+  QVERIFY(bench.Search(QStringLiteral("x"), pattern));
+  if (before == QLatin1String("cases")) Control<QPushButton>(bench.window, "AddCase")->click();
+  const QList<quarn::demo::TestCase> cases = bench.window.testCases();
+  bench.answer = static_cast<QMessageBox::StandardButton>(answer);
+
+  const QString error = bench.window.loadCases(file);
+
+  QCOMPARE(bench.questions.size(), asked ? 1 : 0);
+  QCOMPARE(error.isEmpty(), opened);
+  QCOMPARE(bench.pattern->text(), opened ? filed : pattern);
+  QCOMPARE(bench.window.testCases().size(), opened ? 1 : cases.size());
+  QCOMPARE(bench.window.casesFile(), opened ? file : QString());
+  if (opened && !pattern.isEmpty() && pattern != filed) {
+    bench.pattern->undo();
+    QCOMPARE(bench.pattern->text(), pattern);
+  }
+}
+
+void WorkbenchTest::unsavedChanges_data() {
+  QTest::addColumn<QStringList>("steps");
+  QTest::addColumn<bool>("modified");
+  QTest::newRow("nothing") << QStringList{} << false;
+  QTest::newRow("a pattern without cases") << QStringList{"pattern"} << false;
+  QTest::newRow("a case added") << QStringList{"add"} << true;
+  QTest::newRow("saved") << QStringList{"add", "save"} << false;
+  QTest::newRow("pattern edited") << QStringList{"add", "save", "pattern"} << true;
+  QTest::newRow("pattern edited and undone")
+      << QStringList{"add", "save", "pattern", "undo"} << false;
+  QTest::newRow("option changed") << QStringList{"add", "save", "option"} << true;
+  QTest::newRow("expectation changed") << QStringList{"add", "save", "expect"} << true;
+  QTest::newRow("case removed") << QStringList{"add", "save", "remove"} << true;
+}
+
+// The title marks what saving would change in the file: the cases, and the pattern and
+// options they are saved with.
+void WorkbenchTest::unsavedChanges() {
+  QFETCH(QStringList, steps);
+  QFETCH(bool, modified);
+  QTemporaryDir dir;
+  Bench bench;
+  QVERIFY(bench.Search(QStringLiteral("in 2026"), QStringLiteral("\\d+")));
+
+  for (const QString& step : steps) {
+    if (step == QLatin1String("pattern")) bench.pattern->insert(QStringLiteral("x"));
+    if (step == QLatin1String("undo")) bench.pattern->undo();
+    if (step == QLatin1String("option")) Control<QCheckBox>(bench.window, "Multiline")->click();
+    if (step == QLatin1String("add")) Control<QPushButton>(bench.window, "AddCase")->click();
+    if (step == QLatin1String("expect")) bench.cases->item(0, 2)->setCheckState(Qt::Unchecked);
+    if (step == QLatin1String("remove")) Control<QPushButton>(bench.window, "RemoveCase")->click();
+    if (step == QLatin1String("save"))
+      QCOMPARE(bench.window.saveCases(dir.filePath(QStringLiteral("c.jsonl"))), QString());
+  }
+
+  QCOMPARE(bench.window.isWindowModified(), modified);
+  QVERIFY(bench.window.windowTitle().contains(QStringLiteral("[*]")));
+}
+
+void WorkbenchTest::closeAsks_data() {
+  QTest::addColumn<bool>("changed");
+  QTest::addColumn<bool>("ending");  // the program ends: no way to stay
+  QTest::addColumn<int>("answer");
+  QTest::addColumn<bool>("asked");
+  QTest::addColumn<bool>("closed");
+  QTest::addColumn<int>("casesInFile");
+  QTest::newRow("nothing changed")
+      << false << false << int(QMessageBox::Cancel) << false << true << 1;
+  QTest::newRow("saved") << true << false << int(QMessageBox::Save) << true << true << 2;
+  QTest::newRow("discarded") << true << false << int(QMessageBox::Discard) << true << true << 1;
+  QTest::newRow("cancelled") << true << false << int(QMessageBox::Cancel) << true << false << 1;
+  QTest::newRow("saved as the program ends")
+      << true << true << int(QMessageBox::Save) << true << true << 2;
+  QTest::newRow("no cancel as the program ends")
+      << true << true << int(QMessageBox::Cancel) << true << true << 1;
+}
+
+// Closing the window with changes to the cases asks whether to save them first; as the
+// program ends the question has no way to stay.
+void WorkbenchTest::closeAsks() {
+  QFETCH(bool, changed);
+  QFETCH(bool, ending);
+  QFETCH(int, answer);
+  QFETCH(bool, asked);
+  QFETCH(bool, closed);
+  QFETCH(int, casesInFile);
+  QTemporaryDir dir;
+  const QString file = dir.filePath(QStringLiteral("c.jsonl"));
+  Bench bench;
+  bench.window.show();
+  Control<QPushButton>(bench.window, "AddCase")->click();
+  QCOMPARE(bench.window.saveCases(file), QString());
+  if (changed) Control<QPushButton>(bench.window, "AddCase")->click();
+  bench.answer = static_cast<QMessageBox::StandardButton>(answer);
+
+  if (ending) {
+    bench.window.offerToSave();
+  } else {
+    QCOMPARE(bench.window.close(), closed);
+  }
+
+  QCOMPARE(bench.questions.size(), asked ? 1 : 0);
+  if (asked) QCOMPARE(bench.offered.front().testFlag(QMessageBox::Cancel), !ending);
+  if (!ending) QCOMPARE(bench.window.isVisible(), !closed);
+  QFile saved(file);
+  QVERIFY(saved.open(QIODevice::ReadOnly));
+  QCOMPARE(saved.readAll().count('\n'), casesInFile);
+}
+
+void WorkbenchTest::startOptions_data() {
+  QTest::addColumn<QStringList>("arguments");  // CASES, OTHER, SUBJECT and BAD stand for files
+  QTest::addColumn<QString>("error");
+  QTest::addColumn<QString>("pattern");
+  QTest::addColumn<QString>("subject");
+  QTest::addColumn<QString>("caption");
+  const QString date = ToQString(quarn::demo::kExamples[4].pattern);
+  const QString dateText = ToQString(quarn::demo::kExamples[4].text);
+  const QString email = ToQString(quarn::demo::kExamples[1].pattern);
+  const QString emailText = ToQString(quarn::demo::kExamples[1].text);
+  QTest::newRow("an example") << QStringList{"--example", "Long date"} << "" << date << dateText
+                              << "Long date";
+  QTest::newRow("an example and its cases")
+      << QStringList{"--example", "Long date", "--cases", "CASES"} << "" << date << dateText
+      << "Long date";
+  QTest::newRow("cases and a subject")
+      << QStringList{"--cases", "CASES", "--subject", "SUBJECT"} << "" << date << "Due 1 Jan 27\r\n"
+      << "(Select one)";
+  QTest::newRow("a subject of lone LFs")
+      << QStringList{"--pattern", "\\d+", "--subject", "LINES"} << ""
+      << "\\d+"
+      << "1\n2\n"
+      << "(Select one)";
+  QTest::newRow("a pattern and a subject")
+      << QStringList{"--pattern", "\\d+", "--subject", "SUBJECT"} << ""
+      << "\\d+"
+      << "Due 1 Jan 27\r\n"
+      << "(Select one)";
+  QTest::newRow("an example and other cases")
+      << QStringList{"--example", "Long date", "--cases", "OTHER"}
+      << "--example \"Long date\" and --cases OTHER give different patterns or options" << email
+      << emailText << "Email address";
+  QTest::newRow("an example and another pattern")
+      << QStringList{"--example", "Long date", "--pattern", "x"}
+      << "--example \"Long date\" and --pattern give different patterns" << email << emailText
+      << "Email address";
+  QTest::newRow("an example and another subject")
+      << QStringList{"--example", "Long date", "--subject", "SUBJECT"}
+      << "--example \"Long date\" and --subject give different subjects" << email << emailText
+      << "Email address";
+  QTest::newRow("no such example")
+      << QStringList{"--example", "Nothing"} << "no example \"Nothing\"" << email << emailText
+      << "Email address";
+  QTest::newRow("a subject not in UTF-8")
+      << QStringList{"--subject", "BAD"} << "BAD is not UTF-8 text" << email << emailText
+      << "Email address";
+}
+
+// The switches load what they give, each from one place or from several that agree; when
+// they disagree, nothing is loaded and the error says which.
+void WorkbenchTest::startOptions() {
+  QFETCH(QStringList, arguments);
+  QFETCH(QString, error);
+  QFETCH(QString, pattern);
+  QFETCH(QString, subject);
+  QFETCH(QString, caption);
+  QTemporaryDir dir;
+  const auto write = [&](const QString& name, const QByteArray& content) {
+    QFile file(dir.filePath(name));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+  };
+  const QByteArray lines =
+      R"x({"name":"a","calls":[{"call":"Quarn","text":"1 Jan 27","pattern":)x"
+      R"x("([1-2][0-9]|[1-9]|3[01]) ([A-Z][a-z][a-z]+) ((?:19|20)?[0-9][0-9])"}],)x"
+      R"x("expect":[{"result":true,"reports":[]}]})x"
+      "\n";
+  write(QStringLiteral("CASES"), lines);
+  write(QStringLiteral("OTHER"), QByteArray(lines).replace("[1-2]", "[1-3]"));
+  write(QStringLiteral("SUBJECT"), "Due 1 Jan 27\r\n");
+  write(QStringLiteral("BAD"), "a\xC3(");
+  write(QStringLiteral("LINES"), "1\n2\n");
+  for (QString& argument : arguments) {
+    if (QFile::exists(dir.filePath(argument))) argument = dir.filePath(argument);
+  }
+  error.replace(QRegularExpression(QStringLiteral("\\b(OTHER|BAD)\\b")), dir.path() + "/\\1");
+  Bench bench;
+
+  QCOMPARE(StartWorkbench(bench.window, ParseLaunch(arguments)), error);
+
+  QCOMPARE(bench.pattern->text(), pattern);
+  QCOMPARE(bench.subject->engineText(), subject);
+  QCOMPARE(Control<QComboBox>(bench.window, "Example")->currentText(), caption);
+  QCOMPARE(bench.questions, QStringList());
+  QCOMPARE(bench.window.testCases().size(), arguments.contains(dir.filePath("CASES")) ? 1 : 0);
+  // A subject file with lone LFs brings the offer to read them as CR LF.
+  QCOMPARE(Control<QWidget>(bench.window, "LineFeedOffer")->isHidden(),
+           !subject.contains(QStringLiteral("2\n")));
+}
+
+// Every match is counted and listed, however many there are: the list loads its rows as it
+// is scrolled, and the highlights follow what is in view.
+void WorkbenchTest::everyMatch() {
+  constexpr int kCount = 5001;
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  Bench bench;
+  bench.subjectLimit()->setValue(100'000);
+  bench.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&bench.window));
+
+  QString subject;
+  for (int i = 0; i < kCount; ++i)
+    subject += QStringLiteral("ab\r\n");
+  QVERIFY(bench.Search(subject, QStringLiteral("a(b)")));
+
+  QCOMPARE(bench.Status(), QStringLiteral("5,001 matches"));
+  QAbstractItemModel* model = bench.matches->model();
+  QVERIFY(model->rowCount() < kCount);
+  QCOMPARE(Bench::AllRows(model), kCount);
+  const QModelIndex last = model->index(kCount - 1, 0);
+  QCOMPARE(last.data().toString(), QStringLiteral("Match 5,001"));
+  QCOMPARE(model->index(kCount - 1, 1).data().toInt(), (kCount - 1) * 4 + 1);
+  QCOMPARE(model->index(0, 3, last).data().toString(), QStringLiteral("b"));
+
+  // Scrolled to the end, the subject shows the last match and its group highlighted.
+  bench.subject->moveCursor(QTextCursor::End);
+  bench.subject->ensureCursorVisible();
+  QTRY_VERIFY_WITH_TIMEOUT(!bench.subject->marks().isEmpty() &&
+                               bench.subject->marks().last().end == (kCount - 1) * 4 + 2,
+                           kPatience);
+  QVERIFY(bench.subject->marks().size() < 1000);
+  // Choosing a match in the list selects it in the subject.
+  bench.matches->setCurrentIndex(model->index(2, 0));
+  QCOMPARE(bench.subject->textCursor().selectedText(), QStringLiteral("ab"));
+  QCOMPARE(bench.subject->enginePosition(bench.subject->textCursor().selectionStart()), 8);
+}
+
+void WorkbenchTest::staleWhileTyping_data() {
+  QTest::addColumn<QString>("change");
+  QTest::newRow("the pattern") << "pattern";
+  QTest::newRow("the subject") << "subject";
+  QTest::newRow("an option") << "option";
+}
+
+// What is shown goes with the input it came from: a change empties the list, the highlights
+// and the previews at once, and the new outcome fills them again.
+void WorkbenchTest::staleWhileTyping() {
+  QFETCH(QString, change);
+  Bench bench;
+  QVERIFY(bench.Search(QStringLiteral("cat, cot"), QStringLiteral("c[ao]t")));
+  QCOMPARE(bench.matches->model()->rowCount(), 2);
+
+  if (change == QLatin1String("pattern")) QTest::keyClicks(bench.pattern, QStringLiteral(","));
+  if (change == QLatin1String("subject")) QTest::keyClicks(bench.subject, QStringLiteral("x"));
+  if (change == QLatin1String("option")) Control<QCheckBox>(bench.window, "IgnoreCase")->click();
+
+  QCOMPARE(bench.matches->model()->rowCount(), 0);
+  QVERIFY(bench.subject->marks().isEmpty());
+  QCOMPARE(bench.Status(), QStringLiteral("Searching..."));
+  QVERIFY(bench.WaitShown());
+  QCOMPARE(bench.matches->model()->rowCount(), change == QLatin1String("pattern") ? 1 : 2);
+}
+
+void WorkbenchTest::exampleCaption_data() {
+  QTest::addColumn<QString>("change");
+  QTest::addColumn<QString>("caption");
+  QTest::newRow("as loaded") << ""
+                             << "Long date";
+  QTest::newRow("pattern edited") << "pattern"
+                                  << "(Select one)";
+  QTest::newRow("pattern edited and undone") << "pattern undo"
+                                             << "Long date";
+  QTest::newRow("subject edited") << "subject"
+                                  << "(Select one)";
+  QTest::newRow("option set") << "option"
+                              << "(Select one)";
+  QTest::newRow("typed as another example") << "typed"
+                                            << "Dollars";
+}
+
+// The example box names an example only while the input is that example's.
+void WorkbenchTest::exampleCaption() {
+  QFETCH(QString, change);
+  QFETCH(QString, caption);
+  Bench bench;
+  QVERIFY(bench.window.loadExample(QStringLiteral("Long date")));
+
+  if (change.startsWith(QLatin1String("pattern"))) bench.pattern->insert(QStringLiteral("x"));
+  if (change.endsWith(QLatin1String("undo"))) bench.pattern->undo();
+  if (change == QLatin1String("subject")) QTest::keyClicks(bench.subject, QStringLiteral("x"));
+  if (change == QLatin1String("option")) Control<QCheckBox>(bench.window, "SingleLine")->click();
+  if (change == QLatin1String("typed")) {
+    bench.subject->setEngineText(ToQString(quarn::demo::kExamples[2].text));
+    bench.pattern->setText(ToQString(quarn::demo::kExamples[2].pattern));
+  }
+
+  QCOMPARE(Control<QComboBox>(bench.window, "Example")->currentText(), caption);
+}
+
+void WorkbenchTest::emptyMatchesMarked_data() {
+  QTest::addColumn<QString>("subject");
+  QTest::addColumn<QString>("pattern");
+  QTest::addColumn<QList<int>>("bars");  // where the empty matches stand
+  QTest::newRow("between every character") << "ab"
+                                           << "x*" << QList<int>{0, 1, 2};
+  QTest::newRow("word boundaries") << "ab cd"
+                                   << "\\b" << QList<int>{0, 2, 3, 5};
+  QTest::newRow("a lookahead") << "abab"
+                               << "(?=b)" << QList<int>{1, 3};
+  QTest::newRow("among other matches") << "ba"
+                                       << "a?" << QList<int>{0, 2};
+  QTest::newRow("after a line break") << "a\r\nb"
+                                      << "^|(?=b)" << QList<int>{0, 3};
+}
+
+// An empty match is a bar between two characters, drawn in the subject.
+void WorkbenchTest::emptyMatchesMarked() {
+  QFETCH(QString, subject);
+  QFETCH(QString, pattern);
+  QFETCH(QList<int>, bars);
+  Bench bench;
+  bench.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&bench.window));
+
+  QVERIFY(bench.Search(subject, pattern));
+
+  QList<int> marked;
+  for (const SubjectEdit::Mark& mark : bench.subject->marks()) {
+    if (mark.start == mark.end) marked << static_cast<int>(mark.start);
+  }
+  QCOMPARE(marked, bars);
+  const QImage image = bench.subject->viewport()->grab().toImage();
+  const QColor base = bench.subject->palette().color(QPalette::Base);
+  for (const SubjectEdit::Mark& mark : bench.subject->marks()) {
+    if (mark.start != mark.end) continue;
+    const QRect bar = bench.subject->markArea(mark).front();
+    QVERIFY(bench.subject->viewport()->rect().contains(bar));
+    QVERIFY(QColor(image.pixel(bar.center().x(), bar.top() + 1)) != base);
+  }
+}
+
+// At its smallest the window still shows a usable subject and every label whole.
+void WorkbenchTest::minimumSize() {
+  QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+  Bench bench;
+  bench.window.show();
+  QVERIFY(QTest::qWaitForWindowExposed(&bench.window));
+  QVERIFY(bench.Search(QString(600, u'a'), QStringLiteral("a*")));  // the depth limit
+
+  bench.window.resize(100, 100);
+  QTRY_COMPARE(bench.window.size(), bench.window.minimumSizeHint());
+
+  const int character = bench.subject->fontMetrics().averageCharWidth();
+  QVERIFY2(bench.subject->viewport()->width() >= 24 * character,
+           qPrintable(QString::number(bench.subject->viewport()->width())));
+  for (const char* name : {"DepthText", "DepthNote", "SubjectNote", "SubjectLength"}) {
+    const auto* label = Control<QLabel>(bench.window, name);
+    QVERIFY2(label->width() >= label->sizeHint().width() ||
+                 label->heightForWidth(label->width()) <= label->height(),
+             name);
+  }
+  QCOMPARE(Control<QLabel>(bench.window, "DepthText")->text(),
+           QStringLiteral("limit of 1,000 reached"));
+}
+
+void WorkbenchTest::replacePreview_data() {
+  QTest::addColumn<QString>("subject");
+  QTest::addColumn<QString>("pattern");
+  QTest::addColumn<QString>("replacement");
+  QTest::addColumn<QString>("preview");
+  QTest::addColumn<QString>("status");
+  QTest::newRow("groups swapped") << "John Smith, Ada Lovelace"
+                                  << "(\\w+) (\\w+)"
+                                  << "$2 $1"
+                                  << "Smith John, Lovelace Ada"
+                                  << "2 replacements";
+  QTest::newRow("the whole match") << "a1b22"
+                                   << "\\d+"
+                                   << "<$0>"
+                                   << "a<1>b<22>"
+                                   << "2 replacements";
+  QTest::newRow("a dollar sign") << "cost 5"
+                                 << "\\d"
+                                 << "$$$0"
+                                 << "cost $5"
+                                 << "1 replacement";
+  QTest::newRow("any other dollar") << "x"
+                                    << "x"
+                                    << "$a $"
+                                    << "$a $"
+                                    << "1 replacement";
+  QTest::newRow("a group that took no part") << "ab"
+                                             << "(x)?b"
+                                             << "[$1]"
+                                             << "a[]"
+                                             << "1 replacement";
+  QTest::newRow("line breaks kept") << "a\r\nb\nb"
+                                    << "b"
+                                    << "c"
+                                    << "a\r\nc\nc"
+                                    << "2 replacements";
+  QTest::newRow("empty matches") << "ab"
+                                 << "x*"
+                                 << "-"
+                                 << "-a-b-"
+                                 << "3 replacements";
+  QTest::newRow("no match") << "abc"
+                            << "x"
+                            << "y"
+                            << "abc"
+                            << "0 replacements";
+}
+
+// The replace tab shows what the engine's replace() makes of the subject, with the syntax of
+// the replacement beside it.
+void WorkbenchTest::replacePreview() {
+  QFETCH(QString, subject);
+  QFETCH(QString, pattern);
+  QFETCH(QString, replacement);
+  QFETCH(QString, preview);
+  QFETCH(QString, status);
+  Bench bench;
+  bench.window.show();
+  QVERIFY(bench.Search(subject, pattern));
+
+  Control<QTabWidget>(bench.window, "Results")->setCurrentIndex(1);
+  Control<QLineEdit>(bench.window, "Replacement")->setText(replacement);
+  QVERIFY(bench.WaitShown());
+
+  QCOMPARE(Control<SubjectEdit>(bench.window, "ReplacePreview")->engineText(), preview);
+  QCOMPARE(Control<QLabel>(bench.window, "ReplaceStatus")->text(), status);
+  const auto* syntax = Control<QLabel>(bench.window, "ReplaceSyntax");
+  QVERIFY(syntax->isVisible());
+  for (const char* shown : {"$0", "$1", "$9", "$$"})
+    QVERIFY2(syntax->text().contains(QLatin1String(shown)), shown);
+}
+
+void WorkbenchTest::splitPreview_data() {
+  QTest::addColumn<QString>("subject");
+  QTest::addColumn<QString>("pattern");
+  QTest::addColumn<QStringList>("pieces");
+  QTest::addColumn<QString>("status");
+  QTest::newRow("commas") << "a, b,c"
+                          << ",\\s*" << QStringList{"a", "b", "c"} << "3 pieces";
+  QTest::newRow("no match") << "abc"
+                            << "x" << QStringList{"abc"} << "1 piece";
+  QTest::newRow("at both ends") << ",a,"
+                                << "," << QStringList{"", "a", ""} << "3 pieces";
+  QTest::newRow("line breaks") << "one\r\ntwo\r\n"
+                               << "\\n"
+                               << QStringList{"one", "two", ""} << "3 pieces";
+}
+
+// The split tab lists the pieces that the engine's split() cuts, found when the tab is
+// opened.
+void WorkbenchTest::splitPreview() {
+  QFETCH(QString, subject);
+  QFETCH(QString, pattern);
+  QFETCH(QStringList, pieces);
+  QFETCH(QString, status);
+  Bench bench;
+  QVERIFY(bench.Search(subject, pattern));
+
+  Control<QTabWidget>(bench.window, "Results")->setCurrentIndex(2);
+  QVERIFY(bench.WaitShown());
+
+  QAbstractItemModel* model = Control<QTreeView>(bench.window, "Pieces")->model();
+  QStringList listed;
+  for (int row = 0; row < Bench::AllRows(model); ++row)
+    listed << model->index(row, 2).data().toString();
+  QCOMPARE(listed, pieces);
+  QCOMPARE(Control<QLabel>(bench.window, "SplitStatus")->text(), status);
+}
+
+// F1 shows the reference of the pattern language beside the window, with every escape of the
+// demo's help; Esc puts it away.
+void WorkbenchTest::quickReference() {
+  Bench bench;
+  bench.window.show();
+  QVERIFY(QTest::qWaitForWindowActive(&bench.window));
+  auto* dock = Control<QDockWidget>(bench.window, "QuickReference");
+  QVERIFY(!dock->isVisible());
+
+  QTest::keyClick(bench.pattern, Qt::Key_F1);
+
+  QVERIFY(dock->isVisible());
+  auto* browser = Control<QTextBrowser>(bench.window, "ReferenceText");
+  QStringList cells;
+  for (QTextFrame* frame : browser->document()->rootFrame()->childFrames()) {
+    const auto* table = qobject_cast<QTextTable*>(frame);
+    for (int r = 0; table != nullptr && r < table->rows(); ++r) {
+      QTextCursor cell = table->cellAt(r, 0).firstCursorPosition();
+      cell.setPosition(table->cellAt(r, 0).lastPosition(), QTextCursor::KeepAnchor);
+      cells << cell.selectedText();
+    }
+  }
+  for (const auto& table :
+       {std::span<const quarn::demo::EscapeRow>(quarn::demo::kCharacterEscapes),
+        std::span<const quarn::demo::EscapeRow>(quarn::demo::kClassEscapes),
+        std::span<const quarn::demo::EscapeRow>(quarn::demo::kBracketEscapes)}) {
+    for (const quarn::demo::EscapeRow& row : table) {
+      const QString first =
+          row.form.empty() ? ToQString(row.shown.front().written)
+                           : QTextDocumentFragment::fromHtml(ToQString(row.form)).toPlainText();
+      QVERIFY2(cells.contains(first), qPrintable(first));
+    }
+  }
+  for (const char* topic : {"Quantifiers", "Anchors", "reMultiline"})
+    QVERIFY2(browser->toPlainText().contains(QLatin1String(topic)), topic);
+
+  browser->setFocus();
+  QTest::keyClick(browser, Qt::Key_Escape);
+  QVERIFY(!dock->isVisible());
 }
 
 QTEST_MAIN(WorkbenchTest)

@@ -126,6 +126,11 @@ class QUARN_API Match {
   const std::optional<Span>& span(int group) const;
   // The group's text (empty when it took no part), viewing the searched subject.
   std::u16string_view group(int n = 0) const;
+  // The group whose closing parenthesis the match passed last (0 when none took part).
+  int lastIndex() const { return lastIndex_; }
+  // replacement with "$0" to "$9" standing for the match and its groups (empty when a group
+  // took no part) and "$$" for "$"; any other "$" is itself. Pattern::replace puts this.
+  std::u16string expand(std::u16string_view replacement) const;
 
   // UTF-8 subjects only: the same places in bytes.
   size_t byteStart(int group = 0) const;
@@ -137,6 +142,7 @@ class QUARN_API Match {
   friend struct Access;
   Text text_{std::u16string_view()};
   std::vector<std::optional<Span>> spans_;
+  int lastIndex_ = 0;
 };
 
 // A match, no match, or the error that ended the search (never mistaken for no match).
@@ -272,6 +278,33 @@ class QUARN_API Pattern {
   Matches matches(const char* utf8Text, const Limits& limits = {}) const {
     return matches(std::string_view(utf8Text), limits);
   }
+
+  // The match that begins at start (the text's own units), at no later position.
+  SearchResult match(const Text& text, size_t start = 0, const Limits& limits = {}) const;
+  SearchResult match(std::u16string_view text, size_t start = 0, const Limits& limits = {}) const {
+    return match(Text(text), start, limits);
+  }
+  SearchResult match(const char16_t* text, size_t start = 0, const Limits& limits = {}) const {
+    return match(std::u16string_view(text), start, limits);
+  }
+  // The match would view a temporary.
+  SearchResult match(std::u16string&& text, size_t start = 0,
+                     const Limits& limits = {}) const = delete;
+  // The match that begins at start and ends at the end of text: where the first path found
+  // ends elsewhere, the pattern's other paths are tried, as a search tries them on failure.
+  SearchResult fullMatch(const Text& text, size_t start = 0, const Limits& limits = {}) const;
+  SearchResult fullMatch(std::u16string_view text, size_t start = 0,
+                         const Limits& limits = {}) const {
+    return fullMatch(Text(text), start, limits);
+  }
+  SearchResult fullMatch(const char16_t* text, size_t start = 0, const Limits& limits = {}) const {
+    return fullMatch(std::u16string_view(text), start, limits);
+  }
+  SearchResult fullMatch(std::u16string&& text, size_t start = 0,
+                         const Limits& limits = {}) const = delete;
+  // The matches from start on (the text's own units; anchors still see the whole text). A
+  // start that search() refuses ends the iteration with the same error.
+  Matches matches(const Text& text, size_t start, const Limits& limits) const;
 
   // Replaces every match (at most maxCount, 0 for all) with replacement, in which "$0" to
   // "$9" stand for the match and its groups (empty when a group took no part) and "$$" for
