@@ -138,4 +138,11 @@ Error InvalidUtf8Error(std::u16string_view what, size_t offset) {
                    errInvalidUtf8, u"Quarn");
 }
 
+Error StartError(size_t start, bool pastEnd) {
+  const std::u16string at = Decimal(static_cast<int64_t>(start));
+  return MakeError(pastEnd ? u"The start " + at + u" lies past the end of the text"
+                           : u"The start byte " + at + u" lies inside a character",
+                   errArgument, u"Search", ErrorKind::kInvalidArgument);
+}
+
 }  // namespace quarn

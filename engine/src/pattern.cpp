@@ -93,10 +93,6 @@ std::shared_ptr<const TextData> Decode(std::shared_ptr<TextData> subject, const 
   return subject;
 }
 
-Error StartError(std::u16string_view what) {
-  return MakeError(what, errArgument, u"Search");
-}
-
 }  // namespace
 
 size_t TextData::ByteOf(size_t unit) const {
@@ -159,6 +155,7 @@ std::string_view Text::bytes() const {
 }
 
 std::optional<size_t> Text::unitAt(size_t offset) const {
+  if (error()) return std::nullopt;
   if (isUtf8()) return data_->UnitOf(offset);
   if (offset > units_.size()) return std::nullopt;
   return offset;
@@ -361,11 +358,7 @@ namespace {
 // The UTF-16 position of start (the text's own units), or why there is none.
 std::optional<size_t> StartUnit(const Text& text, size_t start, std::optional<Error>& error) {
   const std::optional<size_t> unit = text.unitAt(start);
-  if (!unit) {
-    const std::u16string at = Decimal(static_cast<int64_t>(start));
-    error = start > text.size() ? StartError(u"The start " + at + u" lies past the end of the text")
-                                : StartError(u"The start byte " + at + u" lies inside a character");
-  }
+  if (!unit) error = StartError(start, start > text.size());
   return unit;
 }
 

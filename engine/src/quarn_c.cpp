@@ -118,8 +118,9 @@ int Answer(const quarn_pattern* p, const quarn::SearchResult& result, bool bytes
            size_t spanCount, quarn_error* error) {
   if (result.error()) {
     Set(error, *result.error(), p);
-    // A search meets errArgument only for a start that is no place in the text.
-    return result.error()->number == quarn::errArgument ? QUARN_INVALID_ARGUMENT : QUARN_ERROR;
+    // A search meets an invalid argument only in a start that is no place in the text.
+    return result.error()->kind == quarn::ErrorKind::kInvalidArgument ? QUARN_INVALID_ARGUMENT
+                                                                      : QUARN_ERROR;
   }
   if (!result.matched()) return QUARN_NO_MATCH;
   const quarn::Match& m = result.match();

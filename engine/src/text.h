@@ -55,6 +55,9 @@ Error OutOfMemoryError(std::u16string_view procedure);
 std::optional<Error> OptionsError(int32_t flags);
 // A text (what: "text" or "regular expression") that is not UTF-8, from byte offset on.
 Error InvalidUtf8Error(std::u16string_view what, size_t offset);
+// A search start that is no place where a character begins: past the end of the text, or
+// (a byte offset) inside a UTF-8 sequence.
+Error StartError(size_t start, bool pastEnd);
 
 // Unicode simple lowercase mapping of one 16-bit unit, independent of locale.
 char16_t LowerCase(char16_t c);

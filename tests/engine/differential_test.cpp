@@ -12,6 +12,7 @@
 #include <random>
 
 #include "compare.h"
+#include "edges.h"
 #include "quarn/utf.h"
 
 namespace quarn::testing {
@@ -30,7 +31,8 @@ bool Sanitized() {
 
 class Generator {
  public:
-  explicit Generator(uint32_t seed) : random_(seed) {}
+  // With edges, subjects and patterns also hold characters of two units and lone surrogates.
+  explicit Generator(uint32_t seed, bool edges = false) : random_(seed), edges_(edges) {}
 
   std::vector<Call> Case() {
     std::vector<Call> calls(Chance(4) ? 2 + Pick(2) : 1);
@@ -57,7 +59,28 @@ class Generator {
     return OneOf<int32_t>({0, 0, 0, 1, 2, 4, 5, 3});
   }
 
+  // Characters of two units, lone halves, and the ends of the planes.
+  std::u16string EdgeCharacter() {
+    static const std::vector<std::u16string> characters = {u"\U0001F600",
+                                                           u"\U00010000",
+                                                           u"\U0010FFFF",
+                                                           std::u16string(1, char16_t{0xD83D}),
+                                                           std::u16string(1, char16_t{0xDE00}),
+                                                           u"\uE000",
+                                                           u"\uFFFF",
+                                                           u"\u20AC"};
+    return OneOf(characters);
+  }
+
   std::u16string Subject() {
+    std::u16string text = PlainSubject();
+    if (!edges_ || text.size() > 100) return text;
+    for (size_t i = 0, n = Pick(4); i < n; ++i)
+      text.insert(Pick(text.size() + 1), EdgeCharacter());
+    return text;
+  }
+
+  std::u16string PlainSubject() {
     const size_t kind = Pick(40);
     if (kind == 0) return std::u16string(495 + Pick(10), u'a');   // around the depth limit
     if (kind == 1) return std::u16string(32764 + Pick(4), u'a');  // around the length limit
@@ -108,6 +131,9 @@ class Generator {
   }
 
   std::u16string Atom(int depth) {
+    if (edges_ && Chance(8)) {
+      return Chance(3) ? u"[" + EdgeCharacter() + u"a]" : EdgeCharacter();
+    }
     static const std::vector<std::u16string> simple = {
         u"a",     u"b",    u"a",      u"c",         u"A",      u".",    u"^",    u"$",
         u"\\w",   u"\\W",  u"\\d",    u"\\D",       u"\\s",    u"\\S",  u"\\b",  u"\\B",
@@ -135,6 +161,7 @@ class Generator {
   }
 
   std::mt19937 random_;
+  bool edges_;
 };
 
 // The calls, then both transcripts from a few lines before their first difference.
@@ -196,6 +223,44 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   }
   // The comparison means something only when nearly every case got a verdict.
   EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
+}
+
+// A case as a line for the regression file, or cut short when it is too long to read.
+std::string Shown(const Call& call) {
+  const std::string line = reference::RegressionLine(call);
+  return line.size() <= 4000 ? line : line.substr(0, 4000) + "...";
+}
+
+// Every entry point must give the same answer: the modern API and the legacy call, UTF-8 and
+// UTF-16 from every start, C and C++, matches() and its chain of searches, replace and split,
+// and searches with lowered limits (see edges.h).
+TEST(Differential, EveryEntryPointAgreesAtTheEdges) {
+  Generator generator(20261209, true);
+  std::mt19937 random(16);
+  int checked = 0;
+  int noVerdict = 0;
+  for (int i = 0, cases = Sanitized() ? 1000 : 5000; i < cases; ++i) {
+    const Call call = generator.Case()[0];
+    const reference::EdgeLimits lowered{static_cast<uint32_t>(10 + random() % 300),
+                                        1 + random() % 3000};
+    const reference::EdgeVerdict verdict = reference::CheckEdges(call, lowered);
+    if (!verdict.checked) {
+      ++noVerdict;
+      continue;
+    }
+    ++checked;
+    ASSERT_EQ(verdict.failure.substr(0, 2000), "") << Shown(call);
+  }
+  EXPECT_LT(noVerdict, checked / 50) << noVerdict << " without a verdict";
+}
+
+TEST(Differential, RegressionCasesAgreeAtTheEdges) {
+  for (const std::vector<Call>& calls : RegressionCases()) {
+    for (const Call& call : calls) {
+      const reference::EdgeVerdict verdict = reference::CheckEdges(call, {64, 500});
+      EXPECT_EQ(verdict.failure.substr(0, 2000), "") << Shown(call);
+    }
+  }
 }
 
 // Texts near the 16-bit limits: patterns whose rewritten texts pass 32,767 characters, finders

@@ -126,6 +126,7 @@ TEST(Text, AUtf16StartCountsUnits) {
   EXPECT_FALSE(dot.search(text, 3));
   EXPECT_EQ(dot.search(text, 4).error()->number, quarn::errArgument);
   EXPECT_EQ(dot.search(Text(text), 4).error()->number, quarn::errArgument);
+  EXPECT_EQ(dot.search(Text(text), 4).error()->kind, quarn::ErrorKind::kInvalidArgument);
   quarn_error error;
   quarn_pattern* p = quarn_compile16(reinterpret_cast<const uint16_t*>(u"."), 1, 0, &error);
   quarn_span span{};
@@ -239,7 +240,9 @@ TEST(Text, TheLengthLimitComesBeforeDecoding) {
   const Text refused(longText);
   ASSERT_TRUE(refused.error());
   EXPECT_EQ(refused.error()->number, quarn::errOverflow);
+  EXPECT_EQ(refused.error()->kind, quarn::ErrorKind::kSubjectLength);
   EXPECT_TRUE(refused.units().empty());
+  EXPECT_FALSE(refused.unitAt(0));
   EXPECT_EQ(Pattern("a").search(refused).error()->number, quarn::errOverflow);
   EXPECT_EQ(Pattern("a").search(std::string_view(longText)).error()->number, quarn::errOverflow);
   quarn_error error;

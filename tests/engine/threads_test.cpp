@@ -1,11 +1,13 @@
 // Searches from several threads at once: one compiled pattern shared by eight threads, a
-// pattern per thread, and the legacy calls hammered from every thread. Each thread must get
+// pattern per thread, one Text searched by eight threads, and the legacy calls hammered from
+// every thread. Each thread must get
 // exactly what one thread alone gets. Run under ThreadSanitizer by the tsan preset, this is
 // what finds races in the shared pattern graph, which searches extend as they reach new
 // pattern texts.
 #include <gtest/gtest.h>
 
 #include <latch>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -100,6 +102,37 @@ TEST(Threads, APatternPerThread) {
   });
   for (const auto& answers : got)
     EXPECT_EQ(answers, expected);
+}
+
+// One UTF-8 Text searched by eight threads at once, each from its own start bytes, and the
+// matches read after the threads that made them have gone.
+TEST(Threads, OneTextSearchedByEightThreads) {
+  std::string bytes;
+  for (int i = 0; i < 200; ++i)
+    bytes += "caf\xC3\xA9 \xF0\x9F\x98\x80 " + std::to_string(i) + "\n";
+  quarn::Limits limits;
+  limits.subjectLength = 1 << 20;
+  const quarn::Text text(bytes, limits);
+  const quarn::Pattern number("\\d+");
+  std::vector<std::string> expected;
+  for (const quarn::Match& m : number.matches(text, limits))
+    expected.emplace_back(m.group8());
+  std::vector<std::vector<quarn::Match>> got(8);
+  OnEightThreads([&](int t) {
+    const quarn::Text copy = text;  // copies share the decoded text
+    for (size_t start = 0;;) {
+      const quarn::SearchResult r = number.search(t % 2 == 0 ? text : copy, start, limits);
+      if (!r) break;
+      got[t].push_back(r.match());
+      start = r.match().byteEnd();
+    }
+  });
+  for (const std::vector<quarn::Match>& matches : got) {
+    std::vector<std::string> found;
+    for (const quarn::Match& m : matches)
+      found.emplace_back(m.group8());
+    EXPECT_EQ(found, expected);
+  }
 }
 
 TEST(Threads, LegacyCallsFromEveryThreadNeverCorruptTheState) {

@@ -1,22 +1,40 @@
 // libFuzzer target: arbitrary bytes become one or two engine calls, run through the engine
-// and the rewriting reference; any difference in an answer or a report is a crash. Run it
-// with scripts/fuzz. Inputs it finds go into tests/engine/differential_regressions.txt.
+// and the rewriting reference; any difference in an answer or a report is a crash. The first
+// call also goes through every entry point of the engine (edges.h), which must all agree.
+// Run it with scripts/fuzz. Inputs it finds go into tests/engine/differential_regressions.txt.
 //
 // Bytes: the first selects the flags of each call (low nibble, high nibble); then come
 // pattern, text, pattern, text, separated by 0xFF bytes. Every other byte is one code unit
-// (Latin-1), except 0xFE, which stands for U+0178, and a text that begins with 0xFD byte c,
-// which stands for 495 + (c % 12) copies of "a" (the depth limit's neighbourhood).
+// (Latin-1), except 0xFE, which stands for U+0178, 0xFC and 0xFB, the high and the low half of
+// U+1F600 (alone, a lone surrogate), and a text that begins with 0xFD byte c, which stands for
+// 495 + (c % 12) copies of "a" (the depth limit's neighbourhood).
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 
 #include "compare.h"
+#include "edges.h"
 
 namespace {
 
 std::u16string Unit(uint8_t byte) {
-  return std::u16string(1, byte == 0xFE ? char16_t{0x178} : char16_t{byte});
+  switch (byte) {
+    case 0xFE:
+      return u"\u0178";
+    case 0xFC:
+      return std::u16string(1, char16_t{0xD83D});
+    case 0xFB:
+      return std::u16string(1, char16_t{0xDE00});
+    default:
+      return std::u16string(1, char16_t{byte});
+  }
+}
+
+void Fail(const std::vector<quarn::reference::Call>& calls, const std::string& what) {
+  std::fprintf(stderr, "%s on:\n", what.c_str());
+  for (const auto& call : calls)
+    std::fprintf(stderr, "%s\n", quarn::reference::RegressionLine(call).c_str());
 }
 
 std::vector<quarn::reference::Call> Decode(const uint8_t* data, size_t size) {
@@ -46,10 +64,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<quarn::reference::Call> calls = Decode(data, size);
   if (calls.empty()) return 0;
   const quarn::reference::Comparison c = quarn::reference::Compare(calls, 100000);
-  if (c.verdict != quarn::reference::Verdict::kDifferent) return 0;
-  std::fprintf(stderr, "The engine and the reference differ on:\n");
-  for (const auto& call : calls)
-    std::fprintf(stderr, "%s\n", quarn::reference::RegressionLine(call).c_str());
-  std::fprintf(stderr, "engine:\n%s\nreference:\n%s\n", c.engine.c_str(), c.reference.c_str());
+  if (c.verdict == quarn::reference::Verdict::kDifferent) {
+    Fail(calls, "The engine and the reference differ");
+    std::fprintf(stderr, "engine:\n%s\nreference:\n%s\n", c.engine.c_str(), c.reference.c_str());
+    std::abort();
+  }
+  // Lowered limits that vary with the input.
+  const quarn::reference::EdgeLimits lowered{static_cast<uint32_t>(10 + size * 37 % 400),
+                                             1 + size * 101 % 3000};
+  const quarn::reference::EdgeVerdict edges = quarn::reference::CheckEdges(calls[0], lowered);
+  if (edges.failure.empty()) return 0;
+  Fail({calls[0]}, "The entry points differ");
+  std::fprintf(stderr, "%s\n", edges.failure.c_str());
   std::abort();
 }

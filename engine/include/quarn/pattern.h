@@ -96,10 +96,10 @@ class QUARN_API Text {
   // The length in the text's own units: bytes of UTF-8, 16-bit units of UTF-16.
   size_t size() const { return isUtf8() ? bytes().size() : units_.size(); }
   // The UTF-16 position of the character that begins at offset (the text's own units); none
-  // when offset lies inside a UTF-8 sequence or past the end.
+  // when offset lies inside a UTF-8 sequence or past the end, or the text has an error.
   std::optional<size_t> unitAt(size_t offset) const;
-  // The offset (the text's own units) of UTF-16 position unit; a position between the
-  // halves of a surrogate pair gives the end of its character.
+  // The offset (the text's own units) of UTF-16 position unit. In a UTF-8 text a position
+  // between the halves of a surrogate pair gives the end of its character.
   size_t offsetOf(size_t unit) const;
 
  private:
