@@ -70,7 +70,7 @@ export class Match {
 }
 
 export interface SearchOptions extends Limits {
-  /** Where the search begins (default 0); anchors still see the whole text. */
+  /** Where the search begins (default 0, at most the text's length); anchors still see the whole text. */
   start?: number;
 }
 export interface ReplaceOptions extends Limits {
@@ -91,8 +91,12 @@ export class Pattern {
   readonly groupCount: number;
   /** The leftmost match at or after options.start, or null; throws QuarnError on an error. */
   search(text: string, options?: SearchOptions): Match | null;
-  /** Every non-overlapping match, found as the iteration goes. */
-  matchAll(text: string, options?: Limits): IterableIterator<Match>;
+  /** The match that begins at options.start, or null. */
+  match(text: string, options?: SearchOptions): Match | null;
+  /** The match from options.start to the end of the text, or null. */
+  fullMatch(text: string, options?: SearchOptions): Match | null;
+  /** Every non-overlapping match from options.start on, found as the iteration goes. */
+  matchAll(text: string, options?: SearchOptions): IterableIterator<Match>;
   /** $0 to $9 stand for the match and its groups, $$ for $; or a function of each match. */
   replace(text: string, replacement: string | ((match: Match) => unknown), options?: ReplaceOptions): string;
   /** The pieces of text between the matches. */
@@ -110,7 +114,9 @@ export interface WithFlags {
   flags?: Flags;
 }
 export function search(pattern: string, text: string, options?: SearchOptions & WithFlags): Match | null;
-export function matchAll(pattern: string, text: string, options?: Limits & WithFlags): IterableIterator<Match>;
+export function match(pattern: string, text: string, options?: SearchOptions & WithFlags): Match | null;
+export function fullMatch(pattern: string, text: string, options?: SearchOptions & WithFlags): Match | null;
+export function matchAll(pattern: string, text: string, options?: SearchOptions & WithFlags): IterableIterator<Match>;
 export function replace(
   pattern: string,
   text: string,

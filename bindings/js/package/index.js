@@ -30,6 +30,10 @@ let writtenCapacity = 0;
 const NO_MATCH = 0;
 const MATCHED = 1;
 const ERROR = 2;
+// Where a match may lie: from the start on, beginning at it, or from it to the end.
+const SEARCH = 0;
+const MATCH = 1;
+const FULL_MATCH = 2;
 
 export const IGNORECASE = 1;
 export const SINGLELINE = 2;
@@ -41,7 +45,7 @@ export const version = engine.version;
 const UINT32_MAX = 4294967295;
 const LIMITS = { depth: 1000, subjectLength: 32766, steps: 0 };
 const SEARCH_OPTIONS = Object.freeze({ ...LIMITS, start: 0 });
-const MATCH_OPTIONS = Object.freeze({ ...LIMITS });
+const MATCH_ALL_OPTIONS = Object.freeze({ ...LIMITS, start: 0 });
 const REPLACE_OPTIONS = Object.freeze({ ...LIMITS, maxCount: 0 });
 const SPLIT_OPTIONS = Object.freeze({ ...LIMITS, maxSplit: 0 });
 const MAXIMA = { steps: Number.MAX_SAFE_INTEGER }; // every other option goes up to UINT32_MAX
@@ -215,27 +219,28 @@ export class Pattern {
   }
 
   // The leftmost match at or after options.start (0), or null. Anchors and word boundaries see
-  // the whole text.
+  // the whole text; a start past its end is the engine's error 20053.
   search(text, options) {
-    checkText(text, 'the subject');
-    const o = readOptions(options, SEARCH_OPTIONS);
-    const compiled = this.#live();
-    let status;
-    if (text.length <= WRITTEN) {
-      writeSubject(text);
-      status = compiled.searchWritten(text.length, o.start, o.depth, o.subjectLength, o.steps, answer);
-    } else {
-      status = compiled.search(text, o.start, o.depth, o.subjectLength, o.steps, answer);
-    }
-    if (status === ERROR) throw takeError();
-    return status === MATCHED ? new Match(text, takeSpans(this.#spanCount)) : null;
+    return this.#find(text, options, SEARCH);
   }
 
-  // Every non-overlapping match, leftmost first, found as the iteration goes: after an empty
-  // match the engine moves on by one character. An error ends the iteration by throwing.
+  // The match that begins at options.start, or null.
+  match(text, options) {
+    return this.#find(text, options, MATCH);
+  }
+
+  // The match from options.start to the end of the text, or null: where the first path found
+  // ends elsewhere, the engine tries the pattern's other paths.
+  fullMatch(text, options) {
+    return this.#find(text, options, FULL_MATCH);
+  }
+
+  // Every non-overlapping match from options.start on, leftmost first, found as the iteration
+  // goes: after an empty match the engine moves on by one character. An error ends the
+  // iteration by throwing.
   matchAll(text, options) {
     checkText(text, 'the subject');
-    return this.#matches(text, readOptions(options, MATCH_OPTIONS));
+    return this.#matches(text, readOptions(options, MATCH_ALL_OPTIONS));
   }
 
   // The text with every match (at most options.maxCount, 0 for all) replaced: by replacement,
@@ -244,7 +249,7 @@ export class Pattern {
   replace(text, replacement, options) {
     checkText(text, 'the subject');
     const o = readOptions(options, REPLACE_OPTIONS);
-    if (typeof replacement === 'function') return this.#replaceBy(text, replacement, o);
+    if (typeof replacement === 'function') return this.#replaceBy(text, replacement, { ...o, start: 0 });
     checkText(replacement, 'the replacement');
     const compiled = this.#live();
     const status = compiled.replace(text, replacement, o.maxCount, o.depth, o.subjectLength, o.steps, answer);
@@ -283,13 +288,28 @@ export class Pattern {
     return `Pattern(${JSON.stringify(this.#source)}, ${this.#flags})`;
   }
 
+  #find(text, options, anchoring) {
+    checkText(text, 'the subject');
+    const o = readOptions(options, SEARCH_OPTIONS);
+    const compiled = this.#live();
+    let status;
+    if (text.length <= WRITTEN) {
+      writeSubject(text);
+      status = compiled.searchWritten(text.length, anchoring, o.start, o.depth, o.subjectLength, o.steps, answer);
+    } else {
+      status = compiled.search(text, anchoring, o.start, o.depth, o.subjectLength, o.steps, answer);
+    }
+    if (status === ERROR) throw takeError();
+    return status === MATCHED ? new Match(text, takeSpans(this.#spanCount)) : null;
+  }
+
   #live() {
     if (!this.#compiled) throw new Error('the pattern has been freed');
     return this.#compiled;
   }
 
   *#matches(text, o) {
-    const iteration = new engine.Iteration(this.#live(), text, o.depth, o.subjectLength, o.steps);
+    const iteration = new engine.Iteration(this.#live(), text, o.start, o.depth, o.subjectLength, o.steps);
     // An iterator dropped half-way frees its subject when it is collected.
     const token = {};
     unfreed.register(token, iteration, token);
@@ -336,6 +356,14 @@ function once(pattern, options, call) {
 
 export function search(pattern, text, options) {
   return once(pattern, options, (p, rest) => p.search(text, rest));
+}
+
+export function match(pattern, text, options) {
+  return once(pattern, options, (p, rest) => p.match(text, rest));
+}
+
+export function fullMatch(pattern, text, options) {
+  return once(pattern, options, (p, rest) => p.fullMatch(text, rest));
 }
 
 export function matchAll(pattern, text, options) {

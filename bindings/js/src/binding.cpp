@@ -34,6 +34,10 @@ using emscripten::val;
 // What a call answers; index.js reads the rest from the Answer.
 enum Status : int { kNoMatch = 0, kMatched = 1, kError = 2 };
 
+// Where a match may lie: anywhere from the start on (search), beginning at the start (match), or
+// from the start to the end of the text (fullMatch).
+enum Anchoring : int { kSearch = 0, kMatch = 1, kFullMatch = 2 };
+
 quarn::Limits MakeLimits(double depth, double subjectLength, double steps) {
   // index.js has checked that each is a whole number in range.
   quarn::Limits limits;
@@ -137,14 +141,14 @@ class Compiled {
   }
   int GroupCount() const { return pattern_ ? pattern_->groupCount() : 0; }
 
-  int Search(const std::u16string& text, double start, double depth, double subjectLength,
-             double steps, Answer& answer) const {
-    return SearchIn(text, start, depth, subjectLength, steps, answer);
+  int Search(const std::u16string& text, int anchoring, double start, double depth,
+             double subjectLength, double steps, Answer& answer) const {
+    return SearchIn(text, anchoring, start, depth, subjectLength, steps, answer);
   }
   // The same for the subject of units units that index.js has written into answer.
-  int SearchWritten(double units, double start, double depth, double subjectLength, double steps,
-                    Answer& answer) const {
-    return SearchIn(answer.Subject(units), start, depth, subjectLength, steps, answer);
+  int SearchWritten(double units, int anchoring, double start, double depth, double subjectLength,
+                    double steps, Answer& answer) const {
+    return SearchIn(answer.Subject(units), anchoring, start, depth, subjectLength, steps, answer);
   }
 
   int Replace(const std::u16string& text, const std::u16string& replacement, double maxCount,
@@ -181,12 +185,24 @@ class Compiled {
   const quarn::Pattern* Get() const { return pattern_ ? &*pattern_ : nullptr; }
 
  private:
-  int SearchIn(std::u16string_view text, double start, double depth, double subjectLength,
-               double steps, Answer& answer) const {
+  quarn::SearchResult Find(std::u16string_view text, int anchoring, size_t start,
+                           const quarn::Limits& limits) const {
+    switch (anchoring) {
+      case kMatch:
+        return pattern_->match(text, start, limits);
+      case kFullMatch:
+        return pattern_->fullMatch(text, start, limits);
+      default:
+        return pattern_->search(text, start, limits);
+    }
+  }
+
+  int SearchIn(std::u16string_view text, int anchoring, double start, double depth,
+               double subjectLength, double steps, Answer& answer) const {
     if (!pattern_) return Check(answer);
     return Guarded(answer, [&] {
-      const quarn::SearchResult result = pattern_->search(text, static_cast<size_t>(start),
-                                                          MakeLimits(depth, subjectLength, steps));
+      const quarn::SearchResult result = Find(text, anchoring, static_cast<size_t>(start),
+                                              MakeLimits(depth, subjectLength, steps));
       if (result.error()) {
         answer.SetError(*result.error());
         return kError;
@@ -204,12 +220,12 @@ class Compiled {
 // Every match of a subject, one at a time, as the engine's Matches finds them.
 class Iteration {
  public:
-  // The matches own the subject for as long as the iteration lives.
-  Iteration(const Compiled& pattern, std::u16string subject, double depth, double subjectLength,
-            double steps) {
+  // The matches from start on; they own the subject for as long as the iteration lives.
+  Iteration(const Compiled& pattern, std::u16string subject, double start, double depth,
+            double subjectLength, double steps) {
     if (pattern.Get()) {
-      matches_ =
-          pattern.Get()->matches(std::move(subject), MakeLimits(depth, subjectLength, steps));
+      matches_ = pattern.Get()->matches(quarn::Text(std::move(subject)), static_cast<size_t>(start),
+                                        MakeLimits(depth, subjectLength, steps));
     }
   }
 
@@ -274,6 +290,6 @@ EMSCRIPTEN_BINDINGS(quarn) {
       .function("replace", &Compiled::Replace)
       .function("split", &Compiled::Split);
   class_<Iteration>("Iteration")
-      .constructor<const Compiled&, std::u16string, double, double, double>()
+      .constructor<const Compiled&, std::u16string, double, double, double, double>()
       .function("next", &Iteration::Next);
 }

@@ -50,6 +50,23 @@ test('search starts where it is told, and anchors still see the whole text', () 
   assert.throws(() => quarn.search('a', 'abab', { start: 5 }), (e) => e.number === 20053 && /past the end/.test(e.message));
 });
 
+test('match begins at the start, fullMatch ends at the end too, matchAll goes on from the start', () => {
+  const rows = [
+    ['match', 'b', 'ab', 0, null],
+    ['match', 'b', 'ab', 1, [1, 2]],
+    ['match', 'a|ab', 'ab', 0, [0, 1]],
+    ['fullMatch', 'a|ab', 'ab', 0, [0, 2]],
+    ['fullMatch', 'a', 'ab', 0, null],
+    ['fullMatch', 'b', 'ab', 1, [1, 2]],
+    ['search', 'a|ab', 'ab', 0, [0, 1]],
+  ];
+  for (const [method, pattern, text, start, expected] of rows) {
+    assert.deepEqual(quarn[method](pattern, text, { start })?.span() ?? null, expected, `${method} /${pattern}/ on ${text} from ${start}`);
+  }
+  assert.deepEqual(spans('a', 'aaa', { start: 1 }), [[1, 2], [2, 3]]);
+  assert.deepEqual(spans('^a', 'aaa', { start: 1 }), []);
+});
+
 test('replace expands $0 to $9 and $$, and leaves every other $ alone', () => {
   const rows = [
     ['(\\d+)-(\\d+)', 'a 1-2 b 3-4', '$2-$1', 'a 2-1 b 4-3'],

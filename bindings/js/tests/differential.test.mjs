@@ -1,7 +1,7 @@
 // The package against the native engine on 2,000 generated cases over the whole pattern
 // language (well-formed and malformed patterns, lone surrogates and pairs, CR LF, every option,
-// lowered limits): search, every match, replacement and split must answer alike, errors
-// included. The native answers come from quarn_js_answers (QUARN_NATIVE_ANSWERS, built by the
+// lowered limits, starts inside and past the text): search, match, fullMatch, every match,
+// replacement and split must answer alike, errors included. The native answers come from quarn_js_answers (QUARN_NATIVE_ANSWERS, built by the
 // default preset), run now on the cases generated now, so nothing expected is written down.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -90,6 +90,7 @@ function makeCase(g) {
     flags: g.chance(20) ? g.oneOf([6, 8, 7]) : g.oneOf([0, 0, 0, 1, 2, 4, 5, 3]),
     replacement: g.oneOf(REPLACEMENTS),
   };
+  if (g.chance(4)) c.start = g.pick(c.text.length + (g.chance(10) ? 3 : 1));
   const limit = g.pick(12);
   if (limit === 0) c.depth = 20 + g.pick(60);
   if (limit === 1) c.steps = 1 + g.pick(400);
@@ -129,19 +130,24 @@ function packageAnswer(c) {
   }
   const limits = {};
   for (const name of ['depth', 'steps', 'subjectLength']) if (name in c) limits[name] = c[name];
+  const from = { ...limits, start: c.start ?? 0 };
+  const find = (method) =>
+    attempt(() => {
+      const m = pattern[method](c.text, from);
+      return m && flatSpans(m);
+    });
   try {
     const all = { matches: [], error: null };
     try {
-      for (const m of pattern.matchAll(c.text, limits)) all.matches.push(flatSpans(m));
+      for (const m of pattern.matchAll(c.text, from)) all.matches.push(flatSpans(m));
     } catch (e) {
       all.error = errorOf(e).error;
     }
     return {
       compile: null,
-      search: attempt(() => {
-        const m = pattern.search(c.text, limits);
-        return m && flatSpans(m);
-      }),
+      search: find('search'),
+      match: find('match'),
+      fullMatch: find('fullMatch'),
       all,
       replace: attempt(() => ({ text: units(pattern.replace(c.text, c.replacement, limits)) })),
       split: attempt(() => pattern.split(c.text, limits).map(units)),

@@ -3,10 +3,13 @@
 // own. Texts travel as arrays of UTF-16 code units, so that lone surrogates (which JSON text
 // cannot carry) pass as they are.
 //
-//   in:  {"pattern":[...],"text":[...],"flags":0,"replacement":[...],"depth":1000,
-//         "subjectLength":32766,"steps":0}              (the last three may be left out)
-//   out: {"compile":ERROR|null,"search":SPANS|ERROR|null,"all":{"matches":[SPANS...],"error":
-//         ERROR|null},"replace":{"text":[...],"count":N}|ERROR,"split":[[...]...]|ERROR}
+//   in:  {"pattern":[...],"text":[...],"flags":0,"replacement":[...],"start":0,"depth":1000,
+//         "subjectLength":32766,"steps":0}              (the last four may be left out)
+//   out: {"compile":ERROR|null,"search":SPANS|ERROR|null,"match":...,"fullMatch":...,
+//         "all":{"matches":[SPANS...],"error":ERROR|null},"replace":{"text":[...],"count":N}|ERROR,
+//         "split":[[...]...]|ERROR}
+//
+// search, match, fullMatch and all begin at start; replace and split read the whole text.
 //
 // SPANS is [start, end, ...] for the match and each group (-1, -1 for a group that took no
 // part); ERROR is {"error":{"number":N,"kind":K,"description":[...],"position":N|null}}, K the
@@ -55,6 +58,10 @@ json Spans(const quarn::Match& m) {
   return spans;
 }
 
+json Found(const quarn::SearchResult& found) {
+  return found.error() ? Error(*found.error()) : found ? Spans(found.match()) : json();
+}
+
 json Answer(const json& c) {
   const quarn::Pattern pattern(FromUnits(c.at("pattern")), c.value("flags", 0));
   if (pattern.error()) return {{"compile", Error(*pattern.error())}};
@@ -63,13 +70,14 @@ json Answer(const json& c) {
   limits.subjectLength = c.value("subjectLength", limits.subjectLength);
   limits.steps = c.value("steps", limits.steps);
   const std::u16string text = FromUnits(c.at("text"));
+  const size_t start = c.value("start", size_t{0});
   json answer = {{"compile", nullptr}};
-
-  const quarn::SearchResult found = pattern.search(text, 0, limits);
-  answer["search"] = found.error() ? Error(*found.error()) : found ? Spans(found.match()) : json();
+  answer["search"] = Found(pattern.search(text, start, limits));
+  answer["match"] = Found(pattern.match(text, start, limits));
+  answer["fullMatch"] = Found(pattern.fullMatch(text, start, limits));
 
   json all = json::array();
-  quarn::Matches matches = pattern.matches(text, limits);
+  quarn::Matches matches = pattern.matches(quarn::Text(text), start, limits);
   for (const quarn::Match& m : matches)
     all.push_back(Spans(m));
   answer["all"] = {{"matches", all},

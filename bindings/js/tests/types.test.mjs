@@ -11,7 +11,8 @@ import { test } from 'node:test';
 import { packageDir } from './support.mjs';
 
 const PROGRAM = `import {
-  ErrorKind, IGNORECASE, Match, Pattern, QuarnError, compile, matchAll, memoryUsage, replace, search, split, version,
+  ErrorKind, IGNORECASE, Match, Pattern, QuarnError, compile, fullMatch, match, matchAll, memoryUsage, replace, search,
+  split, version,
 } from 'quarn';
 
 const p: Pattern = compile('(a)(b)?', 'i');
@@ -29,10 +30,11 @@ for (const each of matchAll('a', 'aa', { flags: 'ism' })) console.log(each.end);
 const upper: string = p.replace('ab', (x) => x.text.toUpperCase(), { maxCount: 1 });
 const template: string = replace('a', 'ab', '$0$$', { flags: IGNORECASE });
 const pieces: string[] = split(',', 'a,b', { maxSplit: 1, flags: 0 });
-const found: Match | null = search('a', 'ba');
+const found: Match | null = search('a', 'ba') ?? match('a', 'ab', { start: 0 }) ?? fullMatch('a', 'a');
+const anchored: Match | null = p.match('ab', { start: 0 }) ?? p.fullMatch('ab');
 const sizes: { inUse: number; heapSize: number } = memoryUsage();
 const named: string = version + p.source + String(p.flags + p.groupCount);
-console.log(upper, template, pieces, found, sizes, named);
+console.log(upper, template, pieces, found, anchored, sizes, named);
 try {
   compile('(');
 } catch (error) {
