@@ -14,7 +14,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 
 namespace quarn::cli {
 
@@ -22,9 +24,135 @@ namespace {
 
 constexpr size_t kBlock = 96 * 1024;
 
-// The length of the well-formed UTF-8 sequence at in (of size bytes), or 0 when it is not one:
-// overlong forms, surrogates, values above U+10FFFF and cut-off sequences are ill-formed.
-size_t SequenceLength(const unsigned char* in, size_t size) {
+}  // namespace
+
+void ByteBuffer::Free::operator()(char* p) const {
+  std::free(p);
+}
+
+void ByteBuffer::Reserve(size_t size) {
+  if (size <= capacity_) return;
+  const size_t capacity = std::max(size, capacity_ + capacity_ / 2);
+  char* grown = static_cast<char*>(std::realloc(data_.get(), capacity));
+  if (!grown) throw std::bad_alloc();
+  (void)data_.release();
+  data_.reset(grown);
+  capacity_ = capacity;
+}
+
+InputFile::InputFile(const std::string& path, ByteBuffer& buffer, char terminator)
+    : terminator_(terminator), buffer_(buffer) {
+  if (path == "-") {
+    fd_ = STDIN_FILENO;
+    return;
+  }
+  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  ownsFd_ = fd_ >= 0;
+  if (fd_ < 0) error_ = errno;
+}
+
+InputFile::~InputFile() {
+  if (ownsFd_) close(fd_);
+}
+
+void InputFile::Discard() {
+  if (begin_ == 0) return;
+  std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
+  base_ += begin_;
+  end_ -= begin_;
+  begin_ = 0;
+}
+
+bool InputFile::Fill() {
+  if (atEnd_ || error_ != 0 || fd_ < 0) return false;
+  // The unread bytes move to the front when that frees as much as they take, or before the
+  // buffer would grow; a line being read then stays at the front until it is handed out.
+  if (begin_ > 0 && (begin_ >= end_ - begin_ || end_ + kBlock > buffer_.capacity())) Discard();
+  buffer_.Reserve(end_ + kBlock);
+  ssize_t got = 0;
+  do {
+    got = read(fd_, buffer_.data() + end_, kBlock);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    error_ = errno;
+    return false;
+  }
+  if (got == 0) {
+    atEnd_ = true;
+    return false;
+  }
+  if (!sawNul_) {
+    if (const void* nul = std::memchr(buffer_.data() + end_, '\0', static_cast<size_t>(got))) {
+      sawNul_ = true;
+      firstNul_ = base_ + static_cast<uint64_t>(static_cast<const char*>(nul) - buffer_.data());
+    }
+  }
+  end_ += static_cast<size_t>(got);
+  return true;
+}
+
+bool InputFile::NextLine(Line& line, uint64_t longest) {
+  size_t scanned = 0;  // bytes after begin_ known to hold no terminator; Fill() may move begin_
+  line.tooLong = false;
+  uint64_t passed = 0;  // bytes of a line too long to hold, already dropped
+  char last = 0;        // the last of them
+  for (;;) {
+    const char* data = buffer_.data();
+    const void* found = end_ > begin_ + scanned ? std::memchr(data + begin_ + scanned, terminator_,
+                                                              end_ - begin_ - scanned)
+                                                : nullptr;
+    if (found) {
+      const size_t at = static_cast<size_t>(static_cast<const char*>(found) - data);
+      const char before = at > begin_ ? data[at - 1] : last;
+      const size_t cr = terminator_ == '\n' && before == '\r' && (at > begin_ || passed > 0);
+      line.offset = base_ + begin_ - passed;
+      line.length = passed + (at - begin_) - cr;
+      line.tooLong = line.tooLong || line.length > longest;  // also one held whole
+      if (line.tooLong) {
+        line.text = {};
+        line.end = cr ? std::string_view("\r\n") : std::string_view(data + at, 1);
+      } else {
+        line.text = std::string_view(data + begin_, at - cr - begin_);
+        line.end = std::string_view(data + at - cr, cr + 1);
+      }
+      begin_ = at + 1;
+      return true;
+    }
+    scanned = end_ - begin_;
+    if (passed + scanned > longest) {  // too long to hold: drop what is read of it
+      line.tooLong = true;
+      if (scanned > 0) last = buffer_.data()[end_ - 1];
+      passed += scanned;
+      begin_ = end_;
+      scanned = 0;
+    }
+    if (!Fill()) break;
+  }
+  if (begin_ == end_ && passed == 0) return false;
+  line.offset = base_ + begin_ - passed;
+  line.length = passed + (end_ - begin_);
+  line.tooLong = line.tooLong || line.length > longest;
+  line.text =
+      line.tooLong ? std::string_view() : std::string_view(buffer_.data() + begin_, end_ - begin_);
+  line.end = {};
+  begin_ = end_;
+  return true;
+}
+
+bool InputFile::ReadAll(std::string_view& all, uint64_t longest) {
+  bool held = true;
+  while (Fill()) {
+    if (end_ - begin_ > longest) {  // read on, holding nothing
+      held = false;
+      begin_ = end_;
+    }
+  }
+  all = held ? std::string_view(buffer_.data() + begin_, end_ - begin_) : std::string_view();
+  begin_ = end_;
+  return held;
+}
+
+size_t Utf8SequenceLength(const unsigned char* in, size_t size) {
   const unsigned char lead = in[0];
   if (lead < 0x80) return 1;
   size_t length = 0;
@@ -49,76 +177,18 @@ size_t SequenceLength(const unsigned char* in, size_t size) {
   return length;
 }
 
-}  // namespace
-
-InputFile::InputFile(const std::string& path, std::string& buffer) : buffer_(buffer) {
-  if (path == "-") {
-    fd_ = STDIN_FILENO;
-    return;
-  }
-  fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  ownsFd_ = fd_ >= 0;
-  if (fd_ < 0) error_ = errno;
-}
-
-InputFile::~InputFile() {
-  if (ownsFd_) close(fd_);
-}
-
-bool InputFile::Fill() {
-  if (atEnd_ || error_ != 0 || fd_ < 0) return false;
-  if (begin_ > 0) {
-    std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
-    end_ -= begin_;
-    begin_ = 0;
-  }
-  if (buffer_.size() - end_ < kBlock) buffer_.resize(std::max(end_ + kBlock, 2 * buffer_.size()));
-  ssize_t got = 0;
-  do {
-    got = read(fd_, buffer_.data() + end_, kBlock);
-  } while (got < 0 && errno == EINTR);
-  if (got < 0) {
-    error_ = errno;
-    return false;
-  }
-  if (got == 0) {
-    atEnd_ = true;
-    return false;
-  }
-  if (std::memchr(buffer_.data() + end_, '\0', static_cast<size_t>(got))) sawNul_ = true;
-  end_ += static_cast<size_t>(got);
-  return true;
-}
-
-bool InputFile::NextLine(Line& line) {
-  size_t scanned = 0;  // bytes after begin_ known to hold no LF; Fill() may move begin_
-  for (;;) {
-    const char* data = buffer_.data();
-    const void* lf = std::memchr(data + begin_ + scanned, '\n', end_ - begin_ - scanned);
-    if (lf) {
-      const size_t at = static_cast<size_t>(static_cast<const char*>(lf) - data);
-      const size_t cr = at > begin_ && data[at - 1] == '\r' ? 1 : 0;
-      line.text = std::string_view(data + begin_, at - cr - begin_);
-      line.end = std::string_view(data + at - cr, cr + 1);
-      begin_ = at + 1;
-      return true;
+bool IsUtf8(std::string_view bytes) {
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (size_t i = 0; i < bytes.size();) {
+    if (in[i] < 0x80) {
+      ++i;
+      continue;
     }
-    scanned = end_ - begin_;
-    if (!Fill()) break;
+    const size_t length = Utf8SequenceLength(in + i, bytes.size() - i);
+    if (length == 0) return false;
+    i += length;
   }
-  if (begin_ == end_) return false;
-  line.text = std::string_view(buffer_.data() + begin_, end_ - begin_);
-  line.end = {};
-  begin_ = end_;
   return true;
-}
-
-std::string_view InputFile::ReadAll() {
-  while (Fill()) {
-  }
-  const std::string_view rest(buffer_.data() + begin_, end_ - begin_);
-  begin_ = end_;
-  return rest;
 }
 
 size_t CountLineBreaks(std::string_view bytes) {
@@ -145,7 +215,7 @@ size_t CountLineBreaks(std::string_view bytes) {
 void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
   bytes_ = bytes;
   offsets_.clear();
-  inserted_.clear();
+  marks_.clear();
   invalid_ = 0;
   firstInvalid_ = 0;
   if (latin1) {
@@ -158,12 +228,11 @@ void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
   if (crlf) InsertCrs();
 }
 
-void Subject::DecodeUtf8(std::string_view bytes) {
-  const size_t n = bytes.size();
-  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-  text_.resize(n);
-  char16_t* out = text_.data();
-  // ASCII, sixteen or eight bytes at a time: most lines are all ASCII, and then unit i is byte i.
+namespace {
+
+// Widens the ASCII bytes at the start of in[0, n) into out, sixteen or eight at a time;
+// returns how many there were.
+size_t WidenAscii(const unsigned char* in, size_t n, char16_t* out) {
   size_t i = 0;
 #ifdef __SSE2__
   for (; i + 16 <= n; i += 16) {
@@ -183,75 +252,109 @@ void Subject::DecodeUtf8(std::string_view bytes) {
   }
   for (; i < n && in[i] < 0x80; ++i)
     out[i] = in[i];
-  if (i == n) return;
+  return i;
+}
 
-  offsets_.resize(i);
-  for (size_t k = 0; k < i; ++k)
-    offsets_[k] = k;
+}  // namespace
+
+void Subject::DecodeUtf8(std::string_view bytes) {
+  const size_t n = bytes.size();
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  text_.resize(n);
+  char16_t* out = text_.data();
+  // Most lines are all ASCII: then unit i is byte i and there are no marks. Past the first
+  // byte that is not, a mark every kStride units keeps the way back to the bytes.
+  size_t i = WidenAscii(in, n, out);
+  if (i == n) return;
   size_t units = i;
+  for (size_t k = 0; k <= units; k += kStride)
+    marks_.push_back(k);
+  // Marks for the units [units, units + count) that begin at byte, one byte each unit when
+  // ascii, otherwise count is 1 (or the halves of a pair, at byte and byte + 4).
+  const auto mark = [&](size_t count, size_t byte, bool ascii) {
+    for (size_t m = (units + kStride - 1) / kStride * kStride; m < units + count; m += kStride) {
+      if (m / kStride == marks_.size())
+        marks_.push_back(ascii || m == units ? byte + (m - units) : byte + 4);
+    }
+  };
   while (i < n) {
     const unsigned char lead = in[i];
-    const size_t length = SequenceLength(in + i, n - i);
+    if (lead < 0x80) {
+      const size_t run = WidenAscii(in + i, n - i, out + units);
+      mark(run, i, true);
+      units += run;
+      i += run;
+      continue;
+    }
+    const size_t length = Utf8SequenceLength(in + i, n - i);
     if (length == 0) {  // an ill-formed byte stands for itself as a lone low surrogate
       if (invalid_++ == 0) firstInvalid_ = i;
-      offsets_.push_back(i);
+      mark(1, i, false);
       out[units++] = static_cast<char16_t>(0xDC00 + lead);
       ++i;
       continue;
     }
-    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    char32_t c = lead & (0x7F >> length);
     for (size_t k = 1; k < length; ++k)
       c = (c << 6) | (in[i + k] & 0x3F);
     if (c >= 0x10000) {  // a surrogate pair, whose low half ends the character
+      mark(2, i, false);
       out[units++] = static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
       out[units++] = static_cast<char16_t>(0xDC00 + ((c - 0x10000) & 0x3FF));
-      offsets_.push_back(i);
-      offsets_.push_back(i + 4);
     } else {
+      mark(1, i, false);
       out[units++] = static_cast<char16_t>(c);
-      offsets_.push_back(i);
     }
     i += length;
   }
   text_.resize(units);
-  offsets_.push_back(n);
+  // ByteOf(units) reads the mark of its stride too.
+  if (units / kStride == marks_.size()) marks_.push_back(n);
+}
+
+size_t Subject::ByteOf(size_t i) const {
+  if (!offsets_.empty()) return offsets_[i];
+  if (marks_.empty()) return i;
+  // From the mark before unit i, each unit's bytes: a pair's high half takes the character's
+  // four and its low half none; a lone low surrogate is the ill-formed byte it stands for.
+  size_t unit = i / kStride * kStride;
+  size_t byte = marks_[i / kStride];
+  for (; unit < i; ++unit) {
+    const char16_t c = text_[unit];
+    if (c < 0x80) {
+      byte += 1;
+    } else if (c < 0x800) {
+      byte += 2;
+    } else if (c >= 0xD800 && c <= 0xDBFF) {
+      byte += 4;
+    } else if (c >= 0xDC00 && c <= 0xDFFF) {
+      const bool pairsHalf = unit > 0 && text_[unit - 1] >= 0xD800 && text_[unit - 1] <= 0xDBFF;
+      byte += pairsHalf ? 0 : 1;
+    } else {
+      byte += 3;
+    }
+  }
+  return byte;
 }
 
 void Subject::InsertCrs() {
   std::u16string text;
   std::vector<size_t> offsets;
+  bool inserted = false;
   for (size_t i = 0; i < text_.size(); ++i) {
     if (text_[i] == u'\n' && (i == 0 || text_[i - 1] != u'\r')) {
-      inserted_.push_back(text.size());
+      inserted = true;
       text += u'\r';
       offsets.push_back(ByteOf(i));  // an added CR has no bytes: it goes out as its LF
     }
     text += text_[i];
     offsets.push_back(ByteOf(i));
   }
-  if (inserted_.empty()) return;
+  if (!inserted) return;
   offsets.push_back(ByteOf(text_.size()));
   text_ = std::move(text);
   offsets_ = std::move(offsets);
-}
-
-size_t Subject::Original(size_t i) const {
-  return i - static_cast<size_t>(std::lower_bound(inserted_.begin(), inserted_.end(), i) -
-                                 inserted_.begin());
-}
-
-std::u16string Subject::Slice(size_t from, size_t to) const {
-  std::u16string slice;
-  slice.reserve(to - from);
-  auto next = std::lower_bound(inserted_.begin(), inserted_.end(), from);
-  for (size_t i = from; i < to; ++i) {
-    if (next != inserted_.end() && *next == i) {
-      ++next;
-      continue;
-    }
-    slice += text_[i];
-  }
-  return slice;
+  marks_.clear();
 }
 
 }  // namespace quarn::cli

@@ -1,8 +1,12 @@
 // Reading the input: lines with their terminators as read, the NUL bytes that mark a binary
 // file, and the decoding of bytes into the engine's 16-bit text with the way back to them.
+// A line of any length is read in time linear in its length, holding it once plus a block;
+// a line longer than the caller can hold is passed over without being held at all.
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -10,18 +14,40 @@
 namespace quarn::cli {
 
 // One line as read: its bytes without the terminator, and the terminator ("\n" or "\r\n";
-// empty for a last line that has none).
+// "\0" for NUL-terminated data; empty for a last line that has none).
 struct Line {
   std::string_view text;
   std::string_view end;
+  uint64_t offset = 0;   // the byte offset of text in the input
+  bool tooLong = false;  // longer than NextLine could hold: text is empty, end as read
+  uint64_t length = 0;   // the line's length in bytes, also when it was not held
+};
+
+// Bytes read, held in memory that grows by realloc, which moves a large block by remapping
+// its pages rather than copying them, so that a growing line never needs twice its size.
+// One buffer serves one file after another on one thread.
+class ByteBuffer {
+ public:
+  char* data() { return data_.get(); }
+  size_t capacity() const { return capacity_; }
+  // Makes room for at least size bytes, keeping the first kept of them.
+  void Reserve(size_t size);
+
+ private:
+  struct Free {
+    void operator()(char* p) const;
+  };
+  std::unique_ptr<char, Free> data_;
+  size_t capacity_ = 0;
 };
 
 // A file or standard input, read in blocks.
 class InputFile {
  public:
-  // Opens path, or standard input for "-". When it cannot be opened, Error() tells why. The
-  // blocks are read into buffer, which a search of one file after another reuses.
-  InputFile(const std::string& path, std::string& buffer);
+  // Opens path, or standard input for "-". When it cannot be opened, Error() tells why.
+  // Lines end at terminator ('\n', or '\0' for -z); with '\n', a CR before it belongs to
+  // the terminator.
+  InputFile(const std::string& path, ByteBuffer& buffer, char terminator = '\n');
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
@@ -30,9 +56,11 @@ class InputFile {
   int Error() const { return error_; }  // errno of a failed open or read, or 0
 
   // The next line, valid until the next call; false at the end of the input or on an error.
-  bool NextLine(Line& line);
-  // The rest of the input in one piece (--whole), valid while the file is open.
-  std::string_view ReadAll();
+  // A line longer than longest bytes is read to its end without being held (tooLong).
+  bool NextLine(Line& line, uint64_t longest = UINT64_MAX);
+  // The rest of the input in one piece (--whole) into all, valid while the file is open;
+  // false, with all empty, when it is longer than longest bytes.
+  bool ReadAll(std::string_view& all, uint64_t longest = UINT64_MAX);
 
   // The bytes read but not yet handed out, valid until the next call that reads.
   std::string_view Ahead() const { return {buffer_.data() + begin_, end_ - begin_}; }
@@ -41,9 +69,13 @@ class InputFile {
   // Reads another block onto Ahead(); false at the end or on an error.
   bool ReadMore() { return Fill(); }
 
-  // Whether a block read so far held a NUL byte, grep's sign of a binary file. A line is
-  // handed out only after its whole block is read, so a NUL marks the lines around it too.
+  // Whether a block read so far held a NUL byte, grep's sign of a binary file, and the
+  // offset of the first. A line is handed out only after its whole block is read, so a NUL
+  // marks the lines around it too.
   bool SawNul() const { return sawNul_; }
+  uint64_t FirstNul() const { return firstNul_; }
+  // The bytes read so far.
+  uint64_t BytesRead() const { return base_ + end_; }
 
  private:
   int fd_ = -1;
@@ -51,17 +83,30 @@ class InputFile {
   int error_ = 0;
   bool atEnd_ = false;
   bool sawNul_ = false;
-  std::string& buffer_;
-  size_t begin_ = 0;  // the unread bytes are buffer_[begin_, end_)
+  uint64_t firstNul_ = 0;
+  char terminator_;
+  ByteBuffer& buffer_;
+  uint64_t base_ = 0;  // the offset in the input of buffer_.data()[0]
+  size_t begin_ = 0;   // the unread bytes are buffer_[begin_, end_)
   size_t end_ = 0;
 
   bool Fill();  // reads one more block; false at the end or on an error
+  // Drops the bytes before begin_, so that a line being passed over takes no room.
+  void Discard();
 };
 
 // The number of LF bytes in bytes.
 size_t CountLineBreaks(std::string_view bytes);
 
+// The length of the well-formed UTF-8 sequence at in (of size bytes, at least one), or 0 when
+// it is not one: overlong forms, surrogates, values above U+10FFFF and cut-off sequences are
+// ill-formed.
+size_t Utf8SequenceLength(const unsigned char* in, size_t size);
+// Whether bytes are well-formed UTF-8.
+bool IsUtf8(std::string_view bytes);
+
 // The engine's text of a line (or a whole file) and the way back to the bytes it came from.
+// This is the one place that turns input bytes into what the engine searches.
 class Subject {
  public:
   // Decodes bytes, which must outlive the subject. UTF-8: each byte of an ill-formed
@@ -76,18 +121,18 @@ class Subject {
   size_t FirstInvalid() const { return firstInvalid_; }  // its byte offset, if any
 
   // The byte offset of unit i of text() (i may be its size). Both halves of a surrogate pair
-  // belong to the character's bytes: the high one starts them, the low one ends them.
-  size_t ByteOf(size_t i) const { return offsets_.empty() ? i : offsets_[i]; }
-  // Index i of text() in the input's own text, without the CRs that crlf added.
-  size_t Original(size_t i) const;
-  // text()[from, to) without the CRs that crlf added.
-  std::u16string Slice(size_t from, size_t to) const;
+  // belong to the character's bytes: the high one starts them, the low one ends them. It
+  // takes a walk over at most kStride units.
+  size_t ByteOf(size_t i) const;
 
  private:
+  // Units between marks: a line costs its UTF-16 text and a mark of 8 bytes for each 64 units.
+  static constexpr size_t kStride = 64;
+
   std::u16string text_;
   std::string_view bytes_;
-  std::vector<size_t> offsets_;   // empty when unit i is byte i
-  std::vector<size_t> inserted_;  // ascending indices in text_ of the CRs that crlf added
+  std::vector<size_t> marks_;    // the byte offset of every kStride-th unit; empty: ASCII
+  std::vector<size_t> offsets_;  // with CRs added (crlf), the byte offset of every unit
   size_t invalid_ = 0;
   size_t firstInvalid_ = 0;
 

@@ -19,6 +19,11 @@ void AppendJsonString(std::string& out, std::u16string_view text);
 // that are not the engine's, such as file names and parser messages).
 void AppendJsonStringUtf8(std::string& out, std::string_view utf8);
 
+// Appends the bytes first + second as ripgrep writes arbitrary data: {"text":S} when they are
+// UTF-8, {"bytes":S} with their base64 otherwise, so that nothing is replaced. Linear in the
+// bytes, for lines of any length.
+void AppendJsonData(std::string& out, std::string_view first, std::string_view second = {});
+
 // Builds one JSON object, member by member, in the order the members are added.
 class JsonObject {
  public:

@@ -26,11 +26,15 @@ struct Match {
   std::vector<std::optional<Span>> groups;  // nullopt: the group was not used in the match
 };
 
-// A limit of the engine that ended the search of a subject before its end.
-enum class Limit { Depth, Length, Memory };
+// A limit that ended the search of a subject before its end: the engine's depth and length
+// limits, the memory available to the engine, the step budget, and the size of a line that
+// is too long to be read into memory (which the tool sets, not the engine).
+enum class Limit { Depth, Length, Memory, Steps, Size };
 
 struct LineMatches {
   std::vector<Match> matches;  // ascending and not overlapping
+  // With MatchSettings::replacement: each match's replacement, in the same order.
+  std::vector<std::u16string> replacements;
   std::optional<Limit> limit;  // set when a pattern's search of the subject was cut short
 };
 
@@ -43,6 +47,11 @@ struct MatchSettings {
   int32_t flags = 0;                     // the engine's option flags
   Anchoring anchoring = Anchoring::Anywhere;
   Limits limits;  // depth and subject length; the defaults are the engine's
+  // The step budget of a subject (see StepBudget in search_limits.h); 0: none.
+  uint64_t maxSteps = 0;
+  // --replace: each match's replacement, in which "$0" to "$9" stand for the match and its
+  // groups, as the engine expands it.
+  std::optional<std::u16string> replacement = std::nullopt;
 };
 
 // The longest subject whose search can reach its end under limits: at the engine's default
@@ -67,7 +76,8 @@ class LineMatcher {
   // The matches of the patterns in subject, into found (whose storage is reused). With every,
   // all non-overlapping matches, leftmost first: at each place the leftmost match of any
   // pattern, the earlier pattern on a tie, and the next search after it. Without, the search
-  // may stop at the first match, which is enough to select the subject. Throws PatternFault.
+  // may stop at the first match, which is enough to select the subject. All the searches of
+  // one subject share its step budget. Throws PatternFault.
   virtual void Find(std::u16string_view subject, bool every, LineMatches& found) const = 0;
 };
 

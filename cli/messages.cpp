@@ -29,20 +29,32 @@ struct LimitWords {
   std::string option;
 };
 
-LimitWords WordsFor(Limit limit, const Limits& limits) {
+LimitWords WordsFor(Limit limit, const SearchLimits& limits) {
   switch (limit) {
     case Limit::Depth: {
       // Each character a repeated atom takes is two levels: the repetition and the atom.
+      const uint32_t depth = limits.engine.depth;
       const std::string atom = "a repeated atom can take about " +
-                               Grouped(limits.depth / 2 > 0 ? limits.depth / 2 - 1 : 0) +
-                               " characters";
-      return {"the depth limit", atom, atom, limits.depth < UINT32_MAX ? "--depth" : ""};
+                               Grouped(depth / 2 > 0 ? depth / 2 - 1 : 0) + " characters";
+      return {"the depth limit", atom, atom, depth < UINT32_MAX ? "--depth" : ""};
     }
     case Limit::Length: {
-      const std::string longer = " longer than " + Grouped(LongestSubject(limits)) + " characters";
+      const std::string longer =
+          " longer than " + Grouped(LongestSubject(limits.engine)) + " characters";
       return {"the length limit", "lines" + longer + " cannot be searched to their end",
               "files" + longer + " cannot be searched to their end with --whole",
-              limits.subjectLength < UINT32_MAX ? "--long-lines" : ""};
+              limits.engine.subjectLength < UINT32_MAX ? "--long-lines" : ""};
+    }
+    case Limit::Steps: {
+      const std::string budget = "a search may take " + Grouped(limits.maxSteps) +
+                                 " steps, or as many for each " + Grouped(kStepBlock) +
+                                 " characters of a longer ";
+      return {"the step budget", budget + "line", budget + "file", "--max-steps"};
+    }
+    case Limit::Size: {
+      const std::string held =
+          " of more than " + Grouped(limits.longestHeld) + " bytes are not read into memory";
+      return {"the size limit", "lines" + held, "files" + held, ""};
     }
     case Limit::Memory:
       break;
@@ -142,7 +154,7 @@ void Messages::ShowPatternPosition(std::string_view pattern, std::optional<size_
 }
 
 std::string LimitNotice(const std::string& file, Limit limit, int64_t lines, int64_t firstLine,
-                        bool wholeFiles, const Limits& limits) {
+                        bool wholeFiles, const SearchLimits& limits) {
   const LimitWords words = WordsFor(limit, limits);
   std::string notice = file + ": " + words.name + " ended the search of ";
   if (wholeFiles) {

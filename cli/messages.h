@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "line_matcher.h"
+#include "search_limits.h"
 #include "sink.h"
 
 namespace quarn::cli {
@@ -34,6 +35,6 @@ class Messages {
 // many subjects it cut short and firstLine the first of them; wholeFiles: each subject was a
 // whole file.
 std::string LimitNotice(const std::string& file, Limit limit, int64_t lines, int64_t firstLine,
-                        bool wholeFiles, const Limits& limits);
+                        bool wholeFiles, const SearchLimits& limits);
 
 }  // namespace quarn::cli

@@ -1,7 +1,10 @@
 // Everything quarn writes to standard output: selected lines and their context, -o matches,
-// subexpressions, JSON objects, counts and file names, with grep's prefixes and colours.
+// subexpressions, replacements, counts and file names, with grep's prefixes and colours; or,
+// with --json, ripgrep's JSON Lines (begin, match, context, end and summary records). Each
+// record is written in time linear in its size and its matches.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <deque>
@@ -30,7 +33,9 @@ struct Record {
   std::string_view text;  // without the line terminator; a whole file holds its line breaks
   std::string_view end;   // the terminator as read; empty when the input ended without one
   int64_t number = 0;     // the number of its (first) line
+  uint64_t offset = 0;    // the byte offset of text in its file
   std::vector<ByteMatch> matches;
+  std::vector<std::string> replacements;  // --replace: each match's, UTF-8
 };
 
 struct PrintSettings {
@@ -38,25 +43,28 @@ struct PrintSettings {
   bool onlyMatching = false;
   bool groups = false;
   bool color = false;
+  bool byteOffset = false;     // -b: the offset of each line (with -o, of each match)
+  bool column = false;         // --column: the column of the first match (with -o, of each)
+  bool nullAfterName = false;  // -Z: a NUL byte after a file name instead of ":" or LF
+  bool replace = false;        // --replace: matches are printed as their replacements
+  bool json = false;
+  char terminator = '\n';         // -z: output lines end with NUL
   std::optional<int64_t> before;  // context lines, when asked for (even 0)
   std::optional<int64_t> after;
   std::optional<std::string> groupSeparator = "--";  // nullopt: none
 };
 
-// One match in JSON: positions and lengths in UTF-16 code units of the input's
-// own text, 1-based.
-struct JsonMatch {
-  struct Stretch {
-    int64_t start = 0;
-    int64_t length = 0;
-    std::u16string text;
-  };
-  std::string file;
-  int64_t line = 0;
-  Stretch match;
-  std::u16string before;
-  std::u16string after;
-  std::vector<std::optional<Stretch>> groups;
+// What the search of a file, or of the whole run, came to.
+struct SearchStats {
+  int64_t matches = 0;
+  int64_t matchedLines = 0;
+  int64_t searches = 0;           // files searched
+  int64_t searchesWithMatch = 0;  // files in which a line was selected
+  uint64_t bytesSearched = 0;
+  uint64_t bytesPrinted = 0;
+  std::chrono::nanoseconds elapsed{0};  // the time spent searching
+
+  void Add(const SearchStats& file);
 };
 
 class Printer {
@@ -73,23 +81,25 @@ class Printer {
   void Unselected(const Record& record);
   // Whether context after the last selected record is still to be printed.
   bool WantsAfterContext() const { return afterLeft_ > 0; }
+  // The end of the file: with --json, its end record when anything of it was printed.
+  void EndFile(const SearchStats& stats, std::optional<uint64_t> binaryOffset);
 
-  void Json(const JsonMatch& match);
   void Count(int64_t count);  // -c
   void FileName();            // -l and -L
+  // The bytes written to standard output since StartFile.
+  uint64_t BytesPrinted() const { return printed_; }
 
-  // Whether a group of lines began in the file since StartFile. A file searched apart from
-  // the others starts as if nothing had been printed before it: when something had, the
-  // group separator that its first group would have had goes first (GroupSeparator()).
-  bool BeganGroup() const { return beganGroup_; }
-  void GroupSeparator();
+  // After every file: --json's summary record, or --stats in words.
+  void Summary(const SearchStats& stats, std::chrono::nanoseconds total);
 
  private:
   struct KeptRecord {
     std::string text;
     std::string end;
     int64_t number = 0;
+    uint64_t offset = 0;
     std::vector<ByteMatch> matches;
+    std::vector<std::string> replacements;
   };
 
   PrintSettings settings_;
@@ -100,18 +110,24 @@ class Printer {
   std::deque<KeptRecord> before_;
   int64_t afterLeft_ = 0;
   std::optional<int64_t> lastLine_;  // the last line printed (or passed over by -o) in this file
-  bool printed_ = false;             // whether any group of lines has been printed
-  bool beganGroup_ = false;          // whether one began in this file
+  bool begun_ = false;               // --json: the file's begin record is written
+  uint64_t printed_ = 0;
 
   void Write(std::string_view bytes);
   void Colored(std::string_view color, std::string_view bytes);
-  void Prefix(int64_t number, std::string_view separator);
-  void Marked(const Record& record, size_t from, size_t to);
-  void Lines(const Record& record, std::string_view separator);
+  void Separator(std::string_view separator);
+  void Prefix(int64_t number, std::optional<size_t> column, uint64_t offset,
+              std::string_view separator);
+  void Marked(const Record& record, size_t from, size_t to, size_t& next);
+  void Lines(const Record& record, bool selected);
+  void ReplacedLine(const Record& record);
   void OnlyMatches(const Record& record);
   void Groups(const Record& record, const ByteMatch& match);
   void Separate(int64_t number);
   void Context(const Record& record);
+  void Begin();  // --json: the file's begin record, once
+  void Json(const Record& record, bool match);
+  void EndLine();
 };
 
 }  // namespace quarn::cli

@@ -1,5 +1,6 @@
 // LineMatcher on quarn::Pattern: each pattern is compiled once, and every match of a subject
-// is found by searching again after the last one. -w and -x wrap a pattern in assertions.
+// is found by searching again after the last one, and with --replace expanded by the engine.
+// -w and -x wrap a pattern in assertions.
 // Errors come back as values and are sorted here into faults of a pattern and the limits
 // that depend on the subject.
 #include <quarn/pattern.h>
@@ -9,12 +10,13 @@
 #include <utility>
 
 #include "line_matcher.h"
+#include "search_limits.h"
 
 namespace quarn::cli {
 
 namespace {
 
-// The engine's limits by the kinds of their errors.
+// The limits by the kinds of their errors.
 std::optional<Limit> LimitOf(const Error& error) {
   switch (error.kind) {
     case ErrorKind::kDepthLimit:
@@ -23,6 +25,8 @@ std::optional<Limit> LimitOf(const Error& error) {
       return Limit::Length;
     case ErrorKind::kOutOfMemory:
       return Limit::Memory;
+    case ErrorKind::kStepBudget:
+      return Limit::Steps;
     default:
       return std::nullopt;
   }
@@ -108,6 +112,8 @@ class PatternMatcher : public LineMatcher {
   explicit PatternMatcher(const MatchSettings& settings)
       : anchoring_(settings.anchoring),
         limits_(settings.limits),
+        maxSteps_(settings.maxSteps),
+        replacement_(settings.replacement),
         wordCharacter_(u"\\w", settings.flags) {
     for (size_t i = 0; i < settings.patterns.size(); ++i)
       patterns_.push_back(Prepare(settings.patterns[i], settings.flags, i));
@@ -115,18 +121,20 @@ class PatternMatcher : public LineMatcher {
 
   void Find(std::u16string_view subject, bool every, LineMatches& found) const override {
     found.matches.clear();
+    found.replacements.clear();
     found.limit.reset();
+    Budget budget{maxSteps_ ? StepBudget(maxSteps_, subject.size()) : 0};
     if (!every || patterns_.size() == 1) {
       for (size_t i = 0; i < patterns_.size(); ++i) {
         for (size_t from = 0; from <= subject.size();) {
-          if (!FindFrom(i, subject, from, found)) break;
+          if (!FindFrom(i, subject, from, budget, found)) break;
           if (!every) return;
           from = After(found.matches.back().whole, subject);
         }
       }
       return;
     }
-    FindAcross(subject, found);
+    FindAcross(subject, budget, found);
   }
 
  private:
@@ -135,8 +143,16 @@ class PatternMatcher : public LineMatcher {
     bool wrapped = false;  // for -w or -x: its positions are not those of the pattern given
   };
 
+  // The steps left to the searches of one subject; without a budget, none is kept.
+  struct Budget {
+    uint64_t left = 0;
+    bool kept() const { return left > 0; }
+  };
+
   Anchoring anchoring_;
   Limits limits_;
+  uint64_t maxSteps_;
+  std::optional<std::u16string> replacement_;
   Pattern wordCharacter_;  // -w: what may not stand before a word
   std::vector<Prepared> patterns_;
 
@@ -176,10 +192,18 @@ class PatternMatcher : public LineMatcher {
 
   // Appends the leftmost match of pattern index at or after from; false when there is none
   // (or a limit ended the search, which found.limit then tells).
-  bool FindFrom(size_t index, std::u16string_view subject, size_t from, LineMatches& found) const {
+  bool FindFrom(size_t index, std::u16string_view subject, size_t from, Budget& budget,
+                LineMatches& found) const {
     const Prepared& prepared = patterns_[index];
+    Limits limits = limits_;
     for (;;) {
-      const SearchResult result = prepared.search.search(subject, from, limits_);
+      if (maxSteps_ != 0 && !budget.kept()) {  // spent by the searches before
+        if (!found.limit) found.limit = Limit::Steps;
+        return false;
+      }
+      limits.steps = budget.left;
+      const SearchResult result = prepared.search.search(subject, from, limits);
+      if (budget.kept()) budget.left -= std::min(budget.left, result.steps());
       if (const std::optional<Error>& error = result.error()) {
         const std::optional<Limit> limit = LimitOf(*error);
         if (!limit) throw PatternFault{error->report(), index, Origin(prepared, error->position)};
@@ -199,15 +223,18 @@ class PatternMatcher : public LineMatcher {
         const std::optional<quarn::Match::Span>& span = match.span(n);
         kept.groups.push_back(span ? std::optional(Span{span->start, span->end}) : std::nullopt);
       }
+      // The wrapping of -w and -x adds no group, so "$n" means the pattern's own.
+      if (replacement_) found.replacements.push_back(match.expand(*replacement_));
       return true;
     }
   }
 
   // Every match of several patterns: each pattern's next match is kept while it still lies
   // ahead, since searching again from a later place before it would find it again.
-  void FindAcross(std::u16string_view subject, LineMatches& found) const {
+  void FindAcross(std::u16string_view subject, Budget& budget, LineMatches& found) const {
     struct Next {
       std::optional<Match> match;
+      std::u16string replacement;  // the match's, with --replace
       bool exhausted = false;
     };
     std::vector<Next> next(patterns_.size());
@@ -220,12 +247,14 @@ class PatternMatcher : public LineMatcher {
         if (!pending.match || pending.match->whole.from < from) {
           pending.match.reset();
           scratch.matches.clear();
-          if (!FindFrom(i, subject, from, scratch)) {
+          scratch.replacements.clear();
+          if (!FindFrom(i, subject, from, budget, scratch)) {
             pending.exhausted = true;
             if (!found.limit) found.limit = scratch.limit;
             continue;
           }
           pending.match = std::move(scratch.matches.back());
+          if (replacement_) pending.replacement = std::move(scratch.replacements.back());
         }
         if (best == patterns_.size() || pending.match->whole.from < next[best].match->whole.from) {
           best = i;
@@ -233,6 +262,7 @@ class PatternMatcher : public LineMatcher {
       }
       if (best == patterns_.size()) return;
       found.matches.push_back(std::move(*next[best].match));
+      if (replacement_) found.replacements.push_back(std::move(next[best].replacement));
       next[best].match.reset();
       from = After(found.matches.back().whole, subject);
     }

@@ -1,7 +1,8 @@
-// The search: walks the files, hands each subject to the line matcher, and passes what it
-// selects to the printer. A fault of a pattern ends the run; anything that depends on one
-// subject or one file is noted and the search goes on, as grep does. With -j, files are
-// searched on worker threads into kept sinks, which are written out in the walk's order.
+// The search: walks the files, reads each into lines, hands each subject to the line matcher,
+// and passes what it selects to the printer. A fault of a pattern ends the run; anything that
+// depends on one subject or one file is noted and the search goes on, as grep does. With -j,
+// files are searched on worker threads into kept sinks; the file whose turn it is streams
+// straight to the output, and the others keep a bounded part of theirs until their turn.
 #include "search.h"
 
 #include <quarn/utf.h>
@@ -11,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <condition_variable>
 #include <cstring>
 #include <deque>
@@ -26,11 +28,14 @@
 #include "messages.h"
 #include "output.h"
 #include "prefilter.h"
+#include "search_limits.h"
 #include "sink.h"
 
 namespace quarn::cli {
 
 namespace {
+
+using Clock = std::chrono::steady_clock;
 
 constexpr const char* kStandardInput = "(standard input)";
 
@@ -40,9 +45,10 @@ struct FileNotes {
     int64_t subjects = 0;
     int64_t first = 0;  // the line of the first
   };
-  std::array<Tally, 3> limits;  // indexed by Limit
+  std::array<Tally, 5> limits;  // indexed by Limit
   Tally invalid;                // subjects that are not valid UTF-8
   size_t firstInvalidByte = 0;  // in the first of them
+  int64_t undecided = 0;        // subjects a limit cut short before any match
 };
 
 // How the search of a file ended for the whole run.
@@ -56,6 +62,7 @@ struct FileOutcome {
   bool selected = false;  // a line was selected
   bool error = false;     // an error was reported
   Ending ending = Ending::Next;
+  SearchStats stats;
 };
 
 PrintSettings PrintSettingsOf(const Options& options) {
@@ -63,7 +70,13 @@ PrintSettings PrintSettingsOf(const Options& options) {
   settings.lineNumbers = options.lineNumber;
   settings.onlyMatching = options.onlyMatching;
   settings.groups = options.groups;
-  settings.color = options.color;
+  settings.color = options.color && !options.json;
+  settings.byteOffset = options.byteOffset;
+  settings.column = options.column;
+  settings.nullAfterName = options.nullAfterName;
+  settings.replace = options.replace.has_value();
+  settings.json = options.json;
+  if (options.nullData) settings.terminator = '\0';
   if (!options.whole) {  // a whole file has no lines around it
     settings.before = options.before;
     settings.after = options.after;
@@ -78,19 +91,12 @@ void SayFault(Messages& messages, const Options& options, const PatternFault& fa
   messages.ShowPatternPosition(options.patterns[fault.pattern], fault.position);
 }
 
-Limits LimitsOf(const Options& options) {
-  Limits limits;
-  limits.depth = options.depth;
-  if (options.longLines) limits.subjectLength = UINT32_MAX;
-  return limits;
-}
-
 // What every thread of a run reads and none changes.
 struct Shared {
   const Options& options;
   const LineMatcher& matcher;
   const Prefilter* prefilter;  // lines it passes over are not searched; null when none
-  Limits limits;
+  SearchLimits limits;
   bool printsLines;  // not only counts, file names or nothing
   bool wantsEvery;   // the output shows the matches, not only the lines
   const std::atomic<bool>* cancel;
@@ -102,11 +108,12 @@ class FileSearch {
   explicit FileSearch(const Shared& run) : run_(run), options_(run.options) {}
 
   FileOutcome Search(const std::string& path, bool showName, Printer& printer, Messages& messages) {
+    const Clock::time_point start = Clock::now();
     printer_ = &printer;
     messages_ = &messages;
     outcome_ = {};
     const std::string name = path == "-" ? kStandardInput : path;
-    InputFile input(path, buffer_);
+    InputFile input(path, buffer_, options_.nullData ? '\0' : '\n');
     if (!input.IsOpen()) {
       FileError(name, input.Error());
       return outcome_;
@@ -126,11 +133,22 @@ class FileSearch {
     }
     if (outcome_.ending != Ending::Next || Cancelled()) return outcome_;
     if (input.Error() != 0) FileError(name, input.Error());
-    if (input.SawNul() && !options_.text) notes.invalid = {};  // binary data is not text anyway
+    if (Binary(input)) notes.invalid = {};  // binary data is not text anyway
+    // A line that a limit cut short may hold a match: -L lists only files known to have none.
     if (options_.fileList == FileList::Matching && selected > 0) printer.FileName();
-    if (options_.fileList == FileList::NotMatching && selected == 0) printer.FileName();
+    if (options_.fileList == FileList::NotMatching && selected == 0 && notes.undecided == 0) {
+      printer.FileName();
+    }
     if (options_.count && options_.fileList == FileList::None) printer.Count(selected);
     SayNotes(name, notes);
+    SearchStats& stats = outcome_.stats;
+    stats.searches = 1;
+    stats.searchesWithMatch = selected > 0 ? 1 : 0;
+    stats.matchedLines = selected;
+    stats.bytesSearched = input.BytesRead();
+    stats.elapsed = Clock::now() - start;
+    printer.EndFile(stats, Binary(input) ? std::optional(input.FirstNul()) : std::nullopt);
+    stats.bytesPrinted = printer.BytesPrinted();
     return outcome_;
   }
 
@@ -140,12 +158,16 @@ class FileSearch {
   Printer* printer_ = nullptr;
   Messages* messages_ = nullptr;
   FileOutcome outcome_;
-  std::string buffer_;  // the input's, for one file after another
+  ByteBuffer buffer_;  // the input's, for one file after another
   Subject subject_;
   LineMatches found_;
   Record record_;
 
   bool Cancelled() const { return run_.cancel && run_.cancel->load(std::memory_order_relaxed); }
+  // A NUL byte marks a binary file, unless NUL ends lines (-z) or -a says it is text.
+  bool Binary(const InputFile& input) const {
+    return input.SawNul() && !options_.text && !options_.nullData;
+  }
 
   void FileError(const std::string& name, int error) {
     outcome_.error = true;
@@ -165,10 +187,12 @@ class FileSearch {
     }
     if (!found_.limit) return true;
     Note(notes.limits[static_cast<size_t>(*found_.limit)], line);
-    return !found_.matches.empty();
+    if (!found_.matches.empty()) return true;
+    ++notes.undecided;
+    return false;
   }
 
-  // The matches in bytes, into record_ (whose storage is reused).
+  // The matches in bytes, with their replacements, into record_ (whose storage is reused).
   void InBytes() {
     std::vector<ByteMatch>& bytes = record_.matches;
     bytes.resize(found_.matches.size());
@@ -182,62 +206,62 @@ class FileSearch {
       for (const std::optional<Span>& group : match.groups)
         bytes[i].groups.push_back(group ? std::optional(inBytes(*group)) : std::nullopt);
     }
-  }
-
-  // line: the number of the subject's first line.
-  JsonMatch Json(const std::string& name, int64_t line, const Match& match) const {
-    const auto stretch = [this](Span span) {
-      const size_t from = subject_.Original(span.from);
-      return JsonMatch::Stretch{static_cast<int64_t>(from) + 1,
-                                static_cast<int64_t>(subject_.Original(span.to) - from),
-                                subject_.Slice(span.from, span.to)};
-    };
-    JsonMatch json;
-    json.file = name;
-    const std::string_view before = subject_.bytes().substr(0, subject_.ByteOf(match.whole.from));
-    json.line = line + std::count(before.begin(), before.end(), '\n');
-    json.match = stretch(match.whole);
-    json.before = subject_.Slice(0, match.whole.from);
-    json.after = subject_.Slice(match.whole.to, subject_.text().size());
-    for (const std::optional<Span>& group : match.groups)
-      json.groups.push_back(group ? std::optional(stretch(*group)) : std::nullopt);
-    return json;
+    record_.replacements.resize(found_.replacements.size());
+    for (size_t i = 0; i < found_.replacements.size(); ++i)
+      record_.replacements[i] = Utf16ToUtf8(found_.replacements[i]);
   }
 
   // A selected subject: whether its file goes on being read.
   bool Select(InputFile& input, const std::string& name) {
     outcome_.selected = true;
+    outcome_.stats.matches += options_.invert ? 0 : static_cast<int64_t>(found_.matches.size());
     if (options_.quiet) {
       outcome_.ending = Ending::Quiet;
       return false;
     }
-    if (!run_.printsLines) return options_.count;  // -l and -L know enough
-    if (input.SawNul() && !options_.text) {
+    if (!run_.printsLines) return options_.count || options_.stats;  // -l and -L know enough
+    if (Binary(input)) {
       messages_->Say(name + ": binary file matches");
       return false;
     }
-    if (options_.json) {
-      for (const Match& match : found_.matches)
-        printer_->Json(Json(name, record_.number, match));
-    } else {
-      printer_->Selected(record_);
-    }
+    printer_->Selected(record_);
     return true;
   }
 
   // Passes over the lines ahead that the filter passes over, when nothing would be printed
-  // for them; returns the number of the next line.
+  // for them; returns the number of the next line. What is passed over is never looked at
+  // again: a line that is not read to its end yet is left to NextLine.
   int64_t SkipAhead(InputFile& input, int64_t number) const {
     for (;;) {
       const std::string_view ahead = input.Ahead();
-      const size_t skip = run_.prefilter->Skippable(ahead);
-      if (skip > 0) {
-        number += static_cast<int64_t>(CountLineBreaks(ahead.substr(0, skip)));
-        input.Skip(skip);
-        continue;
-      }
-      if (ahead.find('\n') != std::string_view::npos || !input.ReadMore()) return number;
+      if (ahead.empty() && !input.ReadMore()) return number;
+      const size_t skip = run_.prefilter->Skippable(input.Ahead());
+      if (skip == 0) return number;
+      number += static_cast<int64_t>(CountLineBreaks(input.Ahead().substr(0, skip)));
+      input.Skip(skip);
     }
+  }
+
+  // The matcher's answer for a line, into found_; whether the line was decoded. A line too
+  // long to hold or to search is cut short by its limit without being decoded.
+  bool Examine(const Line& line) {
+    found_.matches.clear();
+    found_.replacements.clear();
+    found_.limit.reset();
+    if (line.tooLong) {
+      found_.limit = Limit::Size;
+      return false;
+    }
+    // No UTF-16 unit stands for more than three bytes of UTF-8 (one of Latin-1).
+    const uint64_t perCharacter = options_.latin1 ? 1 : 3;
+    if (line.text.size() / perCharacter > run_.limits.engine.subjectLength) {
+      found_.limit = Limit::Length;
+      return false;
+    }
+    if (run_.prefilter && !run_.prefilter->MayMatch(line.text)) return false;
+    subject_.Decode(line.text, options_.latin1, false);
+    run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
+    return true;
   }
 
   int64_t SearchLines(InputFile& input, const std::string& name, FileNotes& notes) {
@@ -249,21 +273,16 @@ class FileSearch {
     for (int64_t number = 1;; ++number) {
       if (ending && !printer_->WantsAfterContext()) break;
       if (skips) number = SkipAhead(input, number);
-      if (!input.NextLine(line)) break;
+      if (!input.NextLine(line, run_.limits.longestHeld)) break;
       if (Cancelled()) break;
-      const bool search = !run_.prefilter || run_.prefilter->MayMatch(line.text);
-      if (search) {
-        subject_.Decode(line.text, options_.latin1, false);
-        run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
-      } else {
-        found_.matches.clear();
-        found_.limit.reset();
-      }
-      const bool decided = Searched(notes, number, search);
+      const bool decoded = Examine(line);
+      const bool decided = Searched(notes, number, decoded);
+      if (line.tooLong) continue;  // it cannot be printed, even as context
       if (run_.printsLines) {
         record_.text = line.text;
         record_.end = line.end;
         record_.number = number;
+        record_.offset = line.offset;
         InBytes();
       }
       if (ending || !decided || found_.matches.empty() != options_.invert) {
@@ -281,15 +300,24 @@ class FileSearch {
   }
 
   int64_t SearchWhole(InputFile& input, const std::string& name, FileNotes& notes) {
-    const std::string_view bytes = input.ReadAll();
+    std::string_view bytes;
+    const bool held = input.ReadAll(bytes, run_.limits.longestHeld);
     if (input.Error() != 0) return 0;
-    subject_.Decode(bytes, options_.latin1, options_.crlf);
-    run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
-    if (!Searched(notes, 1)) return 0;
+    found_.matches.clear();
+    found_.replacements.clear();
+    found_.limit.reset();
+    if (held) {
+      subject_.Decode(bytes, options_.latin1, options_.crlf);
+      run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
+    } else {
+      found_.limit = Limit::Size;
+    }
+    if (!Searched(notes, 1, held)) return 0;
     if (found_.matches.empty() != options_.invert) return 0;
     record_.text = bytes;
     record_.end = {};
     record_.number = 1;
+    record_.offset = 0;
     InBytes();
     Select(input, name);
     return 1;
@@ -327,11 +355,15 @@ class FileSearch {
 // One step of the walk, searched (a file) or said (a file that cannot be searched, done from
 // the start), and what came of it, kept until its turn to be written.
 struct Job {
+  // The output a file's search may keep before its thread waits for the file's turn.
+  static constexpr size_t kKeep = 1 << 20;
+
   std::string path;
   bool showName = false;
   bool done = false;
-  Sink sink;
-  bool beganGroup = false;
+  bool live = false;  // its sink passes its output straight on
+  size_t kept = 0;    // the bytes its sink kept, once done
+  Sink sink{kKeep};
   FileOutcome outcome;
 };
 
@@ -339,23 +371,29 @@ class Searcher {
  public:
   Searcher(const Options& options, std::FILE* out, std::FILE* err)
       : options_(options),
-        sink_(out, err, isatty(fileno(out))),
+        sink_(out, err, options.lineBuffered || isatty(fileno(out))),
         messages_(sink_),
         printer_(PrintSettingsOf(options), sink_),
         printsLines_(!options.count && options.fileList == FileList::None && !options.quiet),
-        wantsEvery_(printsLines_ &&
-                    (options.onlyMatching || options.color || options.groups || options.json)) {}
+        wantsEvery_(options.stats ||
+                    (printsLines_ && (options.onlyMatching || options.color || options.groups ||
+                                      options.json || options.replace || options.column))) {}
 
   int Run() {
+    const Clock::time_point start = Clock::now();
+    const SearchLimits limits = ResolveLimits(options_.limits, PhysicalMemory());
     try {
       MatchSettings settings;
       if (!DecodePatterns(settings.patterns)) return 2;
       settings.flags = options_.flags;
       if (options_.wordRegexp) settings.anchoring = Anchoring::Word;
       if (options_.lineRegexp) settings.anchoring = Anchoring::Whole;
-      settings.limits = LimitsOf(options_);
+      settings.limits = limits.engine;
+      settings.maxSteps = limits.maxSteps;
+      if (options_.replace) Utf8ToUtf16(*options_.replace, settings.replacement.emplace());
       matcher_ = MakeLineMatcher(settings);
-      if (!options_.latin1 && !options_.whole) {  // it knows UTF-8 lines
+      // The filter knows UTF-8 lines that end with LF.
+      if (!options_.latin1 && !options_.whole && !options_.nullData) {
         prefilter_.emplace(settings);
         if (!prefilter_->Active()) prefilter_.reset();
       }
@@ -368,12 +406,8 @@ class Searcher {
       SayFault(messages_, options_, fault);
       return 2;
     }
-    const Shared run{options_,
-                     *matcher_,
-                     prefilter_ ? &*prefilter_ : nullptr,
-                     LimitsOf(options_),
-                     printsLines_,
-                     wantsEvery_,
+    const Shared run{options_, *matcher_,    prefilter_ ? &*prefilter_ : nullptr,
+                     limits,   printsLines_, wantsEvery_,
                      &stop_};
     const int threads = options_.threads > 0
                             ? options_.threads
@@ -384,9 +418,16 @@ class Searcher {
       WalkInTurn(run);
     }
     if (ending_ == Ending::Fault) return 2;
+    if (ending_ == Ending::Quiet) {
+      sink_.Flush();
+      return 0;
+    }
+    if (options_.json || options_.stats) {
+      stats_.bytesPrinted = sink_.Written();
+      printer_.Summary(stats_, Clock::now() - start);
+    }
     errno = 0;
     sink_.Flush();
-    if (ending_ == Ending::Quiet) return 0;
     if (sink_.Failed()) {
       messages_.Say(std::string("write error") +
                     (errno ? std::string(": ") + std::strerror(errno) : ""));
@@ -397,8 +438,10 @@ class Searcher {
   }
 
  private:
-  // Jobs done but not yet written that the workers may run ahead by.
+  // Jobs done but not yet written that the workers may run ahead by, and the output they may
+  // keep in all.
   static constexpr size_t kAhead = 256;
+  static constexpr size_t kKeptAhead = 8 << 20;
 
   const Options& options_;
   Sink sink_;
@@ -410,6 +453,7 @@ class Searcher {
   std::optional<Prefilter> prefilter_;
   bool anySelected_ = false;
   bool sawError_ = false;
+  SearchStats stats_;
   Ending ending_ = Ending::Next;
   std::atomic<bool> stop_ = false;
 
@@ -420,8 +464,8 @@ class Searcher {
   std::deque<Job> jobs_;
   size_t taken_ = 0;
   size_t written_ = 0;
+  size_t keptDone_ = 0;  // the output kept by jobs done but not written
   bool walked_ = false;
-  bool printed_ = false;  // whether a group of lines has been written
 
   bool DecodePatterns(std::vector<std::u16string>& patterns) {
     for (size_t i = 0; i < options_.patterns.size(); ++i) {
@@ -442,6 +486,7 @@ class Searcher {
   bool Take(const FileOutcome& outcome) {
     anySelected_ |= outcome.selected;
     sawError_ |= outcome.error;
+    stats_.Add(outcome.stats);
     if (outcome.ending != Ending::Next) {
       ending_ = outcome.ending;
       stop_ = true;
@@ -469,7 +514,11 @@ class Searcher {
           said(options_.noMessages ? "" : name + ": warning: " + warning, false);
         });
     if (options_.files.empty()) {
-      walker.Walk(options_.walk.recursive ? "" : "-");
+      if (options_.walk.recursive) {
+        walker.WalkWorkingDirectory();
+      } else {
+        walker.Walk("-");
+      }
       return;
     }
     for (const std::string& file : options_.files) {
@@ -509,26 +558,26 @@ class Searcher {
           job.done = true;
           job.outcome.error = error;
           if (!message.empty()) Messages(job.sink).Say(message);
+          job.kept = job.sink.KeptBytes();
+          keptDone_ += job.kept;
         });
     {
       std::lock_guard lock(mutex_);
       walked_ = true;
     }
     work_.notify_all();
-    if (workers.empty()) {  // no other thread looks at the jobs
+    if (workers.empty()) {  // no other thread looks at the jobs: each streams in its turn
       FileSearch search(run);
       for (Job& job : jobs_) {
+        if (!job.live) job.sink.GoLive(sink_);
+        job.live = true;
         if (job.done) continue;
         Perform(search, job);
         job.done = true;
       }
     }
     WriteDone(true);
-    {
-      std::lock_guard lock(mutex_);
-      stop_ = true;
-    }
-    work_.notify_all();
+    Stop();
     for (std::thread& worker : workers)
       worker.join();
   }
@@ -543,13 +592,26 @@ class Searcher {
     work_.notify_one();
   }
 
-  // A worker: searches the jobs in turn until the walk is over and every job taken.
+  // Ends the parallel walk: the workers stop, and kept output that waits is dropped.
+  void Stop() {
+    std::lock_guard lock(mutex_);
+    stop_ = true;
+    for (size_t i = written_; i < jobs_.size(); ++i)
+      jobs_[i].sink.Abandon();
+    work_.notify_all();
+  }
+
+  // A worker: searches the jobs in turn until the walk is over and every job taken. It may
+  // take the next job when that job is the one to be written next, or when the jobs done
+  // and not written are few and keep little.
   void Work(const Shared& run) {
     FileSearch search(run);
     for (;;) {
       std::unique_lock lock(mutex_);
       work_.wait(lock, [&] {
-        return stop_.load() || (taken_ < jobs_.size() && taken_ < written_ + kAhead) ||
+        const bool mayTake =
+            taken_ <= written_ || (taken_ < written_ + kAhead && keptDone_ <= kKeptAhead);
+        return stop_.load() || (taken_ < jobs_.size() && mayTake) ||
                (walked_ && taken_ == jobs_.size());
       });
       if (stop_.load() || taken_ == jobs_.size()) return;
@@ -558,8 +620,11 @@ class Searcher {
       if (job.done) continue;
       lock.unlock();
       Perform(search, job);
+      const size_t kept = job.sink.KeptBytes();
       lock.lock();
       job.done = true;
+      job.kept = kept;
+      keptDone_ += kept;
       if (index == written_) ready_.notify_one();
     }
   }
@@ -568,32 +633,34 @@ class Searcher {
     Printer printer(PrintSettingsOf(options_), job.sink);
     Messages messages(job.sink);
     job.outcome = search.Search(job.path, job.showName, printer, messages);
-    job.beganGroup = printer.BeganGroup();
   }
 
-  // Writes the jobs that are done, in order; with wait, all of them, as they get done.
+  // Writes the jobs that are done, in order, and lets the job whose turn it is stream its
+  // output; with wait, until every job is written.
   void WriteDone(bool wait) {
+    std::unique_lock lock(mutex_);
     for (;;) {
-      std::unique_lock lock(mutex_);
-      if (wait) {
-        ready_.wait(lock,
-                    [&] { return written_ == jobs_.size() || jobs_[written_].done || stop_; });
-      }
-      if (written_ == jobs_.size() || !jobs_[written_].done || ending_ != Ending::Next) return;
+      if (ending_ != Ending::Next || written_ == jobs_.size()) return;
       Job& job = jobs_[written_];
+      if (!job.live) {
+        job.live = true;
+        lock.unlock();
+        job.sink.GoLive(sink_);
+        lock.lock();
+      }
+      if (!job.done) {
+        if (!wait) return;
+        ready_.wait(lock, [&] { return job.done || stop_.load(); });
+        if (!job.done) return;
+      }
       lock.unlock();
-      if (job.beganGroup && printed_) printer_.GroupSeparator();
-      printed_ |= job.beganGroup;
-      job.sink.ReplayInto(sink_);
       sink_.EndRecord();
       const bool goOn = Take(job.outcome);
       lock.lock();
-      // Workers held back by kAhead may go on.
-      if (taken_ >= written_++ + kAhead) work_.notify_all();
-      if (!goOn) {
-        work_.notify_all();  // stop_ is set
-        return;
-      }
+      ++written_;
+      keptDone_ -= job.kept;
+      work_.notify_all();  // the jobs held back may be taken now
+      if (!goOn) return;
     }
   }
 };

@@ -40,6 +40,12 @@ std::string ManyLines() {
 }
 const std::string kPie = "pie", kGrape = "grape";
 
+// A string literal's bytes, NUL bytes included.
+template <size_t N>
+std::string WithNuls(const char (&text)[N]) {
+  return std::string(text, N - 1);
+}
+
 const GrepCase kCases[] = {
     // Patterns: several are tried in turn, and a line is selected once.
     {"SeveralPatterns", {"-n", "-e", "apple", "-e", "grape", "fruits.txt"}},
@@ -60,6 +66,13 @@ const GrepCase kCases[] = {
     {"EmptyWord", {"-w", "-c", "", "-"}, "a\n\n b\n"},
     {"WholeLines", {"-x", "-n", "-e", "grape", "-e", "apple pie", "fruits.txt"}},
     {"EmptyWholeLine", {"-x", "-c", "", "-"}, "a\n\nb\n"},
+    {"PatternFileWithAnEmptyLine", {"-c", "-f", "-", "fruits.txt"}, "kiwi\n\n"},
+
+    // -F: each pattern a plain string.
+    {"FixedStrings", {"-F", "-n", "a.b(c)"}, "a.b(c)\naxb(c)\n[a.b(c)]\n"},
+    {"FixedStringsSeveral", {"-F", "-o", "-e", "[x]", "-e", "$y\\", "-e", "^"}, "a[x]b$y\\^\n"},
+    {"FixedStringsIgnoreCase", {"-F", "-i", "-o", "A.B*"}, "xa.b*y A.B* a.bb\n"},
+    {"FixedStringsWholeWords", {"-F", "-w", "-n", "a+b"}, "a+b\nxa+b\na+b!\n"},
 
     {"LineNumbersAcrossLinesPassedOver", {"-n", "-e", "needle", "-e", " 303"}, ManyLines()},
     {"CountAcrossLinesPassedOver", {"-c", "-e", "needle", "-e", "^hay 2.7$"}, ManyLines()},
@@ -138,6 +151,22 @@ const GrepCase kCases[] = {
     {"NotIncludedOperand", {"--include=*.c", "quarn", "tree/src/main.h"}},
     {"DirectoryWithoutRecursion", {"quarn", "tree"}},
     {"DirectoryWithoutRecursionQuietly", {"-s", "quarn", "tree"}},
+
+    // Offsets, NUL bytes after names and NUL-terminated data.
+    {"ByteOffset", {"-b", "apple", "fruits.txt"}},
+    {"ByteOffsetOfEachMatch", {"-b", "-o", "-n", "p", "fruits.txt"}},
+    {"ByteOffsetWithContext", {"-b", "-n", "-C1", "cherry", "fruits.txt"}},
+    {"NullAfterName", {"-Z", "-n", "apple", "fruits.txt", "dates.txt"}},
+    {"NullAfterNameListed", {"-lZ", "apple", "fruits.txt", "dates.txt"}},
+    {"NullAfterNameCounted", {"-cZ", "apple", "fruits.txt", "dates.txt"}},
+    {"NullData", {"-z", "b"}, WithNuls("a\nb\0c\0xb")},
+    {"NullDataCountedAndNumbered", {"-z", "-n", "-c", "c"}, WithNuls("c\0a\nc\0b\0")},
+    {"NullDataIsNotBinary", {"-z", "-o", "x."}, WithNuls("x1\0x2\n")},
+
+    // Names that are no file, and a file that cannot be read.
+    {"EmptyFileName", {"apple", "", "fruits.txt"}},
+    {"EmptyFileNameRecursive", {"-r", "-c", "apple", ""}},
+    {"UnreadableFile", {"x", "/proc/self/mem", "fruits.txt"}},
 
     // Binary files.
     {"BinaryFileMatches", {"quarn", "tree/docs/data.bin", "fruits.txt"}},

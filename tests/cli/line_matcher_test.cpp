@@ -20,6 +20,7 @@ struct MatcherCase {
   std::vector<std::pair<size_t, size_t>> spans;  // [from, to) of each match
   std::optional<Limit> limit = std::nullopt;
   Limits limits = {};
+  uint64_t maxSteps = 0;
 };
 
 void PrintTo(const MatcherCase& matcherCase, std::ostream* out) {
@@ -28,8 +29,10 @@ void PrintTo(const MatcherCase& matcherCase, std::ostream* out) {
 
 const std::u16string kDeep(1500, u'a');
 const std::u16string kLong(40000, u'x');
+const std::u16string kRunaway(300, u'a');  // (a|b)*c takes about n * n steps
 constexpr Limits kDeeper{4000};
 constexpr Limits kLonger{1000, UINT32_MAX};
+constexpr Limits kUnbounded{UINT32_MAX, UINT32_MAX};
 
 const MatcherCase kCases[] = {
     {"EveryMatch", {u"an"}, Anchoring::Anywhere, u"banana", {{1, 3}, {3, 5}}},
@@ -83,14 +86,57 @@ const MatcherCase kCases[] = {
      {{1500, 1501}},
      Limit::Depth},
     {"MatchesBeforeALimit", {u"b|a*c"}, Anchoring::Anywhere, u"b" + kDeep, {{0, 1}}, Limit::Depth},
+    // The searches of a subject share its step budget: the runaway one takes what is left.
+    {"StepBudget",
+     {u"x|(a|b)*c"},
+     Anchoring::Anywhere,
+     u"xx" + kRunaway,
+     {{0, 1}, {1, 2}},
+     Limit::Steps,
+     kDeeper,
+     5000},
+    {"StepBudgetOfSeveralPatterns",
+     {u"x", u"(a|b)*c"},
+     Anchoring::Anywhere,
+     u"x" + kRunaway + u"x",
+     {{0, 1}},
+     Limit::Steps,
+     kDeeper,
+     5000},
+    // x* takes about two steps a character: 600,000 here, within three budgets of 400,000
+    // (one for each 100,000 characters) and beyond three of 150,000.
+    {"StepBudgetOfALongSubject",
+     {u"x*y"},
+     Anchoring::Anywhere,
+     std::u16string(300'000, u'x') + u"y",
+     {{0, 300'001}},
+     std::nullopt,
+     kUnbounded,
+     400'000},
+    {"StepBudgetOfALongSubjectSpent",
+     {u"x*y"},
+     Anchoring::Anywhere,
+     std::u16string(300'000, u'x') + u"y",
+     {},
+     Limit::Steps,
+     kUnbounded,
+     150'000},
+    {"StepBudgetEnough",
+     {u"(a|b)*c"},
+     Anchoring::Anywhere,
+     kRunaway,
+     {},
+     std::nullopt,
+     kDeeper,
+     100'000'000},
 };
 
 class MatcherTable : public ::testing::TestWithParam<MatcherCase> {};
 
 TEST_P(MatcherTable, FindsEveryMatch) {
   const MatcherCase& matcherCase = GetParam();
-  const auto matcher =
-      MakeLineMatcher({matcherCase.patterns, 0, matcherCase.anchoring, matcherCase.limits});
+  const auto matcher = MakeLineMatcher(
+      {matcherCase.patterns, 0, matcherCase.anchoring, matcherCase.limits, matcherCase.maxSteps});
   LineMatches found;
   matcher->Find(matcherCase.subject, true, found);
   std::vector<std::pair<size_t, size_t>> spans;

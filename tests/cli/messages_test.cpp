@@ -55,22 +55,77 @@ TEST(PatternPosition, NothingWithoutAPosition) {
 }
 
 TEST(LimitNotice, NamesTheLimitsInForceAndTheOptionThatRaisesThem) {
-  Limits deeper;
-  deeper.depth = 5000;
-  Limits longest;
-  longest.subjectLength = UINT32_MAX;
-  EXPECT_EQ(LimitNotice("f", Limit::Depth, 1, 7, false, {}),
-            "f: the depth limit ended the search of line 7: a repeated atom can take about 499 "
-            "characters; --depth raises it");
-  EXPECT_EQ(LimitNotice("f", Limit::Depth, 2, 3, false, deeper),
-            "f: the depth limit ended the search of 2 lines (the first: line 3): a repeated atom "
-            "can take about 2,499 characters; --depth raises it");
-  EXPECT_EQ(LimitNotice("f", Limit::Length, 1, 2, true, {}),
-            "f: the length limit ended the search of the file: files longer than 32,765 "
-            "characters cannot be searched to their end with --whole; --long-lines raises it");
-  EXPECT_EQ(LimitNotice("f", Limit::Length, 1, 2, false, longest),
-            "f: the length limit ended the search of line 2: lines longer than 4,294,967,295 "
-            "characters cannot be searched to their end");
+  const SearchLimits host = ResolveLimits({.host = true}, uint64_t{16} << 30);
+  SearchLimits deeper = host;
+  deeper.engine.depth = 5000;
+  SearchLimits longest = host;
+  longest.engine.subjectLength = UINT32_MAX;
+  const SearchLimits defaults = ResolveLimits({}, uint64_t{16} << 30);
+  const struct {
+    Limit limit;
+    int64_t lines;
+    bool whole;
+    SearchLimits limits;
+    std::string notice;
+  } cases[] = {
+      {Limit::Depth, 1, false, host,
+       "f: the depth limit ended the search of line 7: a repeated atom can take about 499 "
+       "characters; --depth raises it"},
+      {Limit::Depth, 2, false, deeper,
+       "f: the depth limit ended the search of 2 lines (the first: line 7): a repeated atom can "
+       "take about 2,499 characters; --depth raises it"},
+      {Limit::Length, 1, true, host,
+       "f: the length limit ended the search of the file: files longer than 32,765 characters "
+       "cannot be searched to their end with --whole; --long-lines raises it"},
+      {Limit::Length, 1, false, longest,
+       "f: the length limit ended the search of line 7: lines longer than 4,294,967,295 "
+       "characters cannot be searched to their end"},
+      // A quarter of 16 GB for a line: a third of it in characters, a 64th in levels.
+      {Limit::Length, 1, false, defaults,
+       "f: the length limit ended the search of line 7: lines longer than 1,431,655,765 "
+       "characters cannot be searched to their end; --long-lines raises it"},
+      {Limit::Depth, 1, false, defaults,
+       "f: the depth limit ended the search of line 7: a repeated atom can take about "
+       "33,554,431 characters; --depth raises it"},
+      {Limit::Steps, 3, false, defaults,
+       "f: the step budget ended the search of 3 lines (the first: line 7): a search may take "
+       "100,000,000 steps, or as many for each 100,000 characters of a longer line; "
+       "--max-steps raises it"},
+      {Limit::Size, 1, false, host,
+       "f: the size limit ended the search of line 7: lines of more than 1,431,655,765 bytes "
+       "are not read into memory"},
+      {Limit::Memory, 1, false, defaults,
+       "f: the memory available ended the search of line 7: the search ran out of memory"},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(LimitNotice("f", c.limit, c.lines, 7, c.whole, c.limits), c.notice);
+  }
+}
+
+TEST(SearchLimits, HostLimitsAreTheEnginesAndOptionsRaiseEachOnItsOwn) {
+  constexpr uint64_t kMemory = uint64_t{16} << 30;
+  const SearchLimits host = ResolveLimits({.host = true}, kMemory);
+  EXPECT_EQ(host.engine.depth, Limits().depth);
+  EXPECT_EQ(host.engine.subjectLength, Limits().subjectLength);
+  EXPECT_EQ(host.maxSteps, 0u);
+  const SearchLimits raised =
+      ResolveLimits({.host = true, .depth = 7, .longLines = true, .maxSteps = 9}, kMemory);
+  EXPECT_EQ(raised.engine.depth, 7u);
+  EXPECT_EQ(raised.engine.subjectLength, UINT32_MAX);
+  EXPECT_EQ(raised.maxSteps, 9u);
+  // On a small machine the defaults never fall below the engine's own.
+  const SearchLimits small = ResolveLimits({}, 4096);
+  EXPECT_EQ(small.engine.depth, Limits().depth);
+  EXPECT_EQ(small.engine.subjectLength, Limits().subjectLength);
+  EXPECT_EQ(ResolveLimits({}, uint64_t{1} << 50).engine.depth, UINT32_MAX);
+}
+
+TEST(SearchLimits, TheStepBudgetGrowsWithLongLines) {
+  EXPECT_EQ(StepBudget(1000, 0), 1000u);
+  EXPECT_EQ(StepBudget(1000, kStepBlock - 1), 1000u);
+  EXPECT_EQ(StepBudget(1000, 2 * kStepBlock), 2000u);
+  EXPECT_EQ(StepBudget(1000, 10 * kStepBlock + 5), 10000u);
+  EXPECT_EQ(StepBudget(UINT64_MAX / 2, 4 * kStepBlock), UINT64_MAX);
 }
 
 }  // namespace

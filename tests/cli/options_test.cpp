@@ -6,6 +6,8 @@
 #include <variant>
 #include <vector>
 
+#include <quarn/quarn.h>
+
 #include "options.h"
 
 namespace quarn::cli {
@@ -49,6 +51,53 @@ TEST(CommandLine, ExcludeDirIgnoresATrailingSlash) {
   EXPECT_EQ(Parsed({"--exclude-dir=src//", "a"}).walk.excludeDirs, std::vector<std::string>{"src"});
 }
 
+TEST(CommandLine, FixedStringsQuoteEveryCharacterThatIsNotLiteral) {
+  const Options options = Parsed({"-F", "-e", "a.b*(c)", "-e", "\\w [x]", "-e", "caf\xC3\xA9"});
+  EXPECT_EQ(options.patterns,
+            (std::vector<std::string>{"a\\.b\\*\\(c\\)", "\\\\w\\ \\[x\\]", "caf\xC3\xA9"}));
+}
+
+TEST(CommandLine, SmartCaseIgnoresCaseOnlyWithoutAnUpperCaseLetter) {
+  const struct {
+    std::vector<std::string> args;
+    bool ignoreCase;
+  } cases[] = {
+      {{"--smart-case", "hello"}, true},
+      {{"--smart-case", "Hello"}, false},
+      {{"--smart-case", "\\W\\S\\D\\B\\A\\Z\\Qx\\E"}, true},  // the letters of escapes
+      {{"--smart-case", "\xC3\xA9t\xC3\xA9"}, true},
+      {{"--smart-case", "\xC3\x89t\xC3\xA9"}, false},   // É
+      {{"--smart-case", "-e", "a", "-e", "B"}, false},  // any pattern
+      {{"--smart-case", "-F", "\\W"}, false},           // a plain string has no escapes
+      {{"--smart-case", "-i", "Hello"}, true},          // -i wins
+      {{"Hello"}, false},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ((Parsed(c.args).flags & reIgnoreCase) != 0, c.ignoreCase)
+        << ::testing::PrintToString(c.args);
+  }
+}
+
+TEST(CommandLine, GlobsAndTypesAreCollectedInOrder) {
+  const Options options = Parsed({"-r", "-g", "*.c", "--glob=!gen", "-t", "h", "--type-not=md",
+                                  "--max-depth=2", "--no-ignore", "x"});
+  EXPECT_TRUE(options.walk.globs.Last("a.c", false));
+  EXPECT_TRUE(options.walk.globs.Last("gen", true)->Negated());
+  EXPECT_FALSE(options.walk.types.Last("a.h", false)->Negated());
+  EXPECT_TRUE(options.walk.types.Last("a.md", false)->Negated());
+  EXPECT_EQ(options.walk.maxDepth, 2);
+  EXPECT_FALSE(options.walk.ignoreFiles);
+}
+
+TEST(CommandLine, TypeListAndVersionEndTheRunAtOnce) {
+  auto parsed = Parse({"--type-list", "--bogus"});
+  ASSERT_TRUE(std::holds_alternative<Exit>(parsed));
+  const std::string& list = std::get<Exit>(parsed).text;
+  EXPECT_TRUE(list.starts_with("asm: *.S, *.asm, *.s\n"));
+  EXPECT_NE(list.find("\ncpp: *.[ChH], "), std::string::npos);
+  EXPECT_NE(list.find("\nmake: "), std::string::npos);
+}
+
 struct UsageCase {
   std::vector<std::string> args;
   std::string message;
@@ -60,7 +109,6 @@ TEST(CommandLine, UsageErrorsNameTheOptionsAsSpelt) {
       {{"-S", "-M", "a"}, "-S/--single-line and -M/--multiline cannot be used together"},
       {{"--crlf", "a"}, "--crlf needs --whole"},
       {{"--json", "-o", "a"}, "--json cannot be used with -o/--only-matching"},
-      {{"--json", "-2", "a"}, "--json cannot be used with -C/--context"},
       {{"--host", "-i"}, "--host cannot be used with -i/--ignore-case"},
       {{"--host", "a"}, "--host takes no PATTERN or FILE"},
       {{"-A", "x", "a"}, "invalid -A/--after-context value 'x' (a number of lines)"},
@@ -71,8 +119,12 @@ TEST(CommandLine, UsageErrorsNameTheOptionsAsSpelt) {
       {{"--count=3", "a"}, "-c/--count takes no value"},
       {{"--bogus", "a"}, "unknown option --bogus"},
       {{"-k", "a"}, "unknown option -k"},
-      {{"--co", "a"}, "option --co is ambiguous: --count, --color, --colour, --context"},
+      {{"--co", "a"}, "option --co is ambiguous: --count, --column, --color, --colour, --context"},
       {{"--colo", "a", "--in"}, "option --in is ambiguous: --invert-match, --include"},
+      {{"-t", "nosuch", "a"}, "unknown file type 'nosuch' (see --type-list)"},
+      {{"--json", "--groups", "a"}, "--json cannot be used with --groups"},
+      {{"-z", "--whole", "a"}, "-z/--null-data cannot be used with --whole"},
+      {{"--max-depth", "x", "a"}, "invalid --max-depth value 'x' (a number of levels)"},
       {{"--color=sometimes", "a"}, "invalid --color value 'sometimes' (always, never or auto)"},
   };
   for (const UsageCase& usage : cases) {

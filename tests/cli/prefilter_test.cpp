@@ -12,6 +12,7 @@
 
 #include "line_matcher.h"
 #include "prefilter.h"
+#include "search_limits.h"
 
 namespace quarn::cli {
 namespace {
@@ -77,7 +78,19 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
     if (rng() % 4 == 0) settings.patterns.push_back(Utf16(patterns.Make()));
     settings.flags = rng() % 2 ? reIgnoreCase : 0;
     settings.anchoring = static_cast<Anchoring>(rng() % 3);
-    settings.limits.depth = rng() % 2 ? 1000 : 150;
+    // The engine's own limits, a shallow depth, and the tool's default limits with their
+    // step budget.
+    switch (rng() % 3) {
+      case 0:
+        break;
+      case 1:
+        settings.limits.depth = 150;
+        break;
+      default:
+        const SearchLimits defaults = ResolveLimits({}, PhysicalMemory());
+        settings.limits = defaults.engine;
+        settings.maxSteps = defaults.maxSteps;
+    }
     const Prefilter filter(settings);
     if (!filter.Active()) continue;
     const auto matcher = MakeLineMatcher(settings);
