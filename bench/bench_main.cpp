@@ -1,5 +1,5 @@
 // Times every workload on Quarn and on each peer that does the same work, then prints the
-// report with Quarn's ratio to each peer.
+// report with Quarn's ratio to each peer, and the time to compile deeply nested groups.
 //
 // Google Benchmark's flags apply (--benchmark_filter, --benchmark_repetitions, ...). --smoke
 // runs one iteration of each benchmark, for the test that keeps the benchmarks from rotting.
@@ -15,6 +15,7 @@
 #include <optional>
 
 #include "engines.h"
+#include "nesting.h"
 #include "plan.h"
 #include "report.h"
 #include "workloads.h"
@@ -90,6 +91,7 @@ int Run(bool smoke) {
   const Plan plan = MakePlan(workloads, engines);
   for (const Entry& entry : plan.entries)
     Register(entry, smoke);
+  RegisterCompileBenchmarks(smoke);
 
   CollectingReporter reporter(isatty(STDOUT_FILENO) ? benchmark::ConsoleReporter::OO_ColorTabular
                                                     : benchmark::ConsoleReporter::OO_Tabular);
@@ -100,6 +102,8 @@ int Run(bool smoke) {
   for (const Engine& engine : engines)
     names.push_back(engine.name);
   std::cout << "\n" << Report(plan, names, reporter.SecondsPerIteration());
+  if (const std::string compile = CompileReport(reporter.SecondsPerIteration()); !compile.empty())
+    std::cout << "\nCompiling nested groups, time per pattern:\n\n" << compile;
   PrintList("Peers left out, because they do different work:", plan.notes);
   PrintList("Workloads that could not be compared:", plan.unusable);
   return plan.unusable.empty() ? 0 : 1;

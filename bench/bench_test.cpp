@@ -87,7 +87,7 @@ TEST(Engines, Pcre2RefusesAPatternItCannotCompileBeforeAnySearch) {
   }
 }
 
-TEST(Workloads, CoverTheDemoExamplesCorpusGrowthPathologicalAndNestedCases) {
+TEST(Workloads, CoverTheDemoExamplesCorpusGrowthPathologicalNestedAndBackReferenceCases) {
   std::map<std::string, int> perFamily;
   for (const Workload& workload : RealWorkloads())
     ++perFamily[workload.family];
@@ -97,6 +97,7 @@ TEST(Workloads, CoverTheDemoExamplesCorpusGrowthPathologicalAndNestedCases) {
   EXPECT_EQ(perFamily["pathological"], 4);
   EXPECT_EQ(perFamily["pathological_cb"], 4);
   EXPECT_EQ(perFamily["nested"], 10);
+  EXPECT_EQ(perFamily["backref"], 9);
 }
 
 TEST(Workloads, GrowthSubjectsHaveTheirLengthAndOneTarget) {
@@ -117,7 +118,7 @@ TEST(Workloads, GrowthSubjectsHaveTheirLengthAndOneTarget) {
 TEST(Workloads, NestedOnesAreRunsOfAForQuarnAloneAndPcre2) {
   std::vector<std::pair<std::u16string, size_t>> seen;
   for (const Workload& workload : RealWorkloads()) {
-    if (workload.family != "nested") continue;
+    if (workload.family != "nested" && workload.family != "backref") continue;
     EXPECT_TRUE(workload.quarnAlone);
     EXPECT_EQ(workload.peers, std::vector<std::string>{kPcre2});
     ASSERT_EQ(workload.subjects.size(), 1u);
@@ -125,9 +126,11 @@ TEST(Workloads, NestedOnesAreRunsOfAForQuarnAloneAndPcre2) {
     seen.emplace_back(workload.pattern, workload.subjects.front().size());
   }
   const std::vector<std::pair<std::u16string, size_t>> expected = {
-      {u"(a|aa)+b", 25},  {u"(a|aa)+b", 50}, {u"(a|aa)+b", 100}, {u"(a|aa)+b", 199},
-      {u"(a|aa)+b", 400}, {u"(a+)+b", 25},   {u"(a+)+b", 50},    {u"(a+)+b", 100},
-      {u"(a+)+b", 199},   {u"(a+)+b", 400}};
+      {u"(a|aa)+b", 25},    {u"(a|aa)+b", 50},     {u"(a|aa)+b", 100},   {u"(a|aa)+b", 199},
+      {u"(a|aa)+b", 400},   {u"(a+)+b", 25},       {u"(a+)+b", 50},      {u"(a+)+b", 100},
+      {u"(a+)+b", 199},     {u"(a+)+b", 400},      {u"(a|a)*\\1b", 25},  {u"(a|a)*\\1b", 100},
+      {u"(a|a)*\\1b", 400}, {u"(a+)+\\1b", 25},    {u"(a+)+\\1b", 100},  {u"(a+)+\\1b", 400},
+      {u"(\\w+)*\\1x", 25}, {u"(\\w+)*\\1x", 100}, {u"(\\w+)*\\1x", 400}};
   EXPECT_EQ(seen, expected);
 }
 
@@ -168,11 +171,14 @@ TEST(Plan, LeavesOutExactlyThePeersThatDifferByDesign) {
       "nested/alternation_400: PCRE2",
       "nested/plus_199: PCRE2",
       "nested/plus_400: PCRE2",
+      "backref/alternation_400: PCRE2",
+      "backref/plus_400: PCRE2",
+      "backref/word_400: PCRE2",
   };
   EXPECT_EQ(LeftOut(plan), expected);
-  // Every engine on the compared workloads but the seven left out; on the ten nested ones
-  // Quarn, and PCRE2 on the seven where it agrees.
-  EXPECT_EQ(plan.entries.size(), (RealWorkloads().size() - 10) * AllEngines().size() - 7 + 10 + 7);
+  // Every engine on the compared workloads but the seven left out; on the nineteen nested and
+  // back-reference ones Quarn, and PCRE2 on the thirteen where it agrees.
+  EXPECT_EQ(plan.entries.size(), (RealWorkloads().size() - 19) * AllEngines().size() - 7 + 19 + 13);
 }
 
 TEST(Plan, TakesQuarnsErrorAsItsAnswerOnlyWhereItRunsAlone) {

@@ -4,6 +4,7 @@
 // and the peak of one further search beyond what was live before it, with its allocations
 // and the stack bytes it used, read from a thread stack filled with a known byte beforehand.
 // For a workload of many subjects the search figures are those of its most demanding search.
+// Last, the heap that compiling deeply nested groups takes.
 //
 // The further search runs on the thread of the first, so that the match state each thread
 // keeps between searches is in place.
@@ -24,6 +25,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "nesting.h"
 #include "quarn/pattern.h"
 #include "workloads.h"
 
@@ -164,6 +166,23 @@ Workload Deepest() {
           u"a*",   0,       {std::u16string(499, u'a')}};
 }
 
+// The heap that compiling deeply nested groups takes at its peak, and what the compiled
+// pattern holds.
+void PrintCompileMemory() {
+  std::printf(
+      "\nHeap of compiling nested groups:\n\n| nesting depth | pattern length | peak while "
+      "compiling | held once compiled |\n| --- | --- | --- | --- |\n");
+  for (const size_t depth : kNestingDepths) {
+    const std::u16string pattern = NestedGroups(depth);
+    const size_t live = liveBytes;
+    peakBytes = live;
+    std::optional<quarn::Pattern> compiled(std::in_place, pattern);
+    const size_t peak = peakBytes - live;
+    std::printf("| %zu | %zu | %s | %s |\n", depth, pattern.size(), Bytes(peak).c_str(),
+                Bytes(HeldBy(compiled)).c_str());
+  }
+}
+
 int Run() {
   std::printf(
       "Heap held by a compiled Quarn pattern, and the peak of one further search (the most "
@@ -187,6 +206,7 @@ int Run() {
       failed = true;
     }
   }
+  PrintCompileMemory();
   std::fflush(stdout);
   return failed ? 1 : 0;
 }

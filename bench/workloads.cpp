@@ -66,6 +66,15 @@ constexpr NestedPattern kNestedPatterns[] = {
 };
 constexpr size_t kNestedLengths[] = {25, 50, 100, 199, 400};
 
+// Back references after nested quantifiers, which the matcher can remember failures of only
+// together with the captures that the back reference reads; the same peers as above.
+constexpr NestedPattern kBackReferencePatterns[] = {
+    {"alternation", "a repeated alternation, then its back reference", u"(a|a)*\\1b"},
+    {"plus", "a repeated repetition, then its back reference", u"(a+)+\\1b"},
+    {"word", "repeated words, then a back reference", u"(\\w+)*\\1x"},
+};
+constexpr size_t kBackReferenceLengths[] = {25, 100, 400};
+
 std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read the corpus " + path);
@@ -188,6 +197,21 @@ void AddNested(std::vector<Workload>& out) {
   }
 }
 
+void AddBackReferences(std::vector<Workload>& out) {
+  for (const NestedPattern& nested : kBackReferencePatterns) {
+    for (const size_t length : kBackReferenceLengths) {
+      out.push_back({"backref",
+                     std::string(nested.name) + "_" + Number(length),
+                     Number(length) + " \"a\", " + nested.caption,
+                     std::u16string(nested.pattern),
+                     0,
+                     {std::u16string(length, u'a')},
+                     true,
+                     {"PCRE2"}});
+    }
+  }
+}
+
 }  // namespace
 
 std::vector<Workload> AllWorkloads(const std::string& corpusPath) {
@@ -198,6 +222,7 @@ std::vector<Workload> AllWorkloads(const std::string& corpusPath) {
   AddGrowth(workloads, text);
   AddPathological(workloads);
   AddNested(workloads);
+  AddBackReferences(workloads);
   return workloads;
 }
 

@@ -1,7 +1,8 @@
 // The searches that the benchmarks time, the same for every engine: the seventeen examples of
 // the demo window, a line-by-line search of an English text, one pattern over subjects of
-// growing length, a pattern with nested quantifiers that backtracks exponentially, and nested
-// quantifiers over runs long enough to reach Quarn's depth limit.
+// growing length, a pattern with nested quantifiers that backtracks exponentially, nested
+// quantifiers over runs long enough to reach Quarn's depth limit, and back references after
+// nested quantifiers.
 #pragma once
 
 #include <cstdint>
@@ -11,7 +12,8 @@
 namespace quarn_bench {
 
 struct Workload {
-  std::string family;   // "demo", "corpus", "growth", "pathological", "pathological_cb", "nested"
+  // "demo", "corpus", "growth", "pathological", "pathological_cb", "nested", "backref"
+  std::string family;
   std::string name;     // identifier inside the family, used in benchmark names
   std::string caption;  // what the report shows
   std::u16string pattern;

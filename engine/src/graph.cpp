@@ -41,6 +41,29 @@ bool Covers(const std::vector<uint32_t>& positions, size_t period, uint64_t phas
   return any(phase, period) || any(0, end - period);
 }
 
+// The bit of the group that a backslash before c refers to, or 0.
+uint32_t ReferenceBit(char16_t c) {
+  return c >= u'1' && c <= u'9' ? uint32_t{1} << (c - u'0') : 0;
+}
+
+// The groups that back references in a stretch of a periodic piece (and a backslash at its
+// end, pairing with what follows) may read.
+uint32_t ReferencedGroups(const Piece& piece, uint64_t phase, uint64_t segment, const Node* next) {
+  const size_t period = piece.text.size();
+  uint32_t groups = 0;
+  for (char16_t digit = u'1'; digit <= u'9'; ++digit) {
+    if (Covers(piece.references[digit - u'0'], period, phase, segment)) {
+      groups |= ReferenceBit(digit);
+    }
+  }
+  // A copy that ends in a backslash is followed by the next copy, or by the next text.
+  if (piece.endsWithBackslash && phase + segment > period) groups |= ReferenceBit(piece.text[0]);
+  if (next != nullptr && piece.text[(phase + segment - 1) % period] == u'\\') {
+    groups |= ReferenceBit(next->piece->text[next->phase]);
+  }
+  return groups;
+}
+
 }  // namespace
 
 size_t Graph::NodeKeyHash::operator()(const NodeKey& k) const {
@@ -78,8 +101,8 @@ const Piece* Graph::InternPiece(std::u16string_view text) const {
   piece.text.assign(text);
   for (size_t i = 0; i < text.size(); ++i) {
     if (text[i] == u'|') piece.bars.push_back(static_cast<uint32_t>(i));
-    if (text[i] == u'\\' && i + 1 < text.size() && text[i + 1] >= u'1' && text[i + 1] <= u'9') {
-      piece.escapes.push_back(static_cast<uint32_t>(i));
+    if (text[i] == u'\\' && i + 1 < text.size() && ReferenceBit(text[i + 1]) != 0) {
+      piece.references[text[i + 1] - u'0'].push_back(static_cast<uint32_t>(i));
     }
   }
   piece.endsWithBackslash = text.ends_with(u'\\');
@@ -105,9 +128,8 @@ const Node* Graph::Intern(const Piece* piece, uint64_t phase, uint64_t segment, 
   node.id = static_cast<uint32_t>(nodes_.size());
   node.origin = origin;
   node.hasBar = Covers(piece->bars, period, node.phase, segment) || (next && next->hasBar);
-  // A backslash that ends the piece may pair with a digit after it: counted as a reference.
-  node.readsCaptures = Covers(piece->escapes, period, node.phase, segment) ||
-                       piece->endsWithBackslash || (next && next->readsCaptures);
+  node.references = ReferencedGroups(*piece, node.phase, segment, next) |
+                    (next != nullptr ? next->references : 0);
   nodeIndex_.emplace(key, &node);
   return &node;
 }
@@ -122,6 +144,17 @@ const Node* Graph::Flat(std::u16string_view text, int64_t origin, const Node* ne
   return Intern(InternPiece(text), 0, text.size(), next, origin);
 }
 
+// The node of a stretch of node's text, followed by next: text views the stretch in a copy
+// of the text that begins at start. A stretch of the first segment takes no copy.
+const Node* Graph::Slice(const Node* node, std::u16string_view text, const char16_t* start,
+                         const Node* next) const {
+  const uint64_t offset = static_cast<uint64_t>(text.data() - start);
+  const int64_t origin = node->origin >= 0 ? node->origin + static_cast<int64_t>(offset) : -1;
+  if (text.empty()) return next != nullptr && next->length != 0 ? next : &empty_;
+  if (offset + text.size() > node->segment) return Flat(text, origin, next);
+  return Intern(node->piece, node->phase + offset, text.size(), next, origin);
+}
+
 const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
   while (node != nullptr && node->length != 0 && offset >= node->segment) {
     offset -= node->segment;
@@ -133,24 +166,29 @@ const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
   return Intern(node->piece, node->phase + offset, node->segment - offset, node->next, origin);
 }
 
-std::u16string Graph::Window(const Node* node) const {
-  const size_t limit = static_cast<size_t>(std::min<uint64_t>(node->length, kPlanWindow));
+std::u16string Graph::Window(const Node* node, uint64_t from, size_t limit) const {
   std::u16string window;
-  window.reserve(limit);
-  for (const Node* n = node; n != nullptr && window.size() < limit; n = n->next) {
+  if (from >= node->length) return window;
+  const size_t count = static_cast<size_t>(std::min<uint64_t>(node->length - from, limit));
+  window.reserve(count);
+  const Node* n = node;
+  for (; from >= n->segment; n = n->next)
+    from -= n->segment;
+  for (; n != nullptr && window.size() < count; n = n->next, from = 0) {
     const std::u16string& text = n->piece->text;
+    const size_t start = static_cast<size_t>((n->phase + from) % text.size());
     const size_t segment =
-        static_cast<size_t>(std::min<uint64_t>(n->segment, limit - window.size()));
-    const size_t from = window.size();
-    // One period from the phase on, then the copies doubled: a long repetition of a short
+        static_cast<size_t>(std::min<uint64_t>(n->segment - from, count - window.size()));
+    const size_t begin = window.size();
+    // One period from the start on, then the copies doubled: a long repetition of a short
     // piece costs a few copies, not one per character.
-    window.append(text, n->phase, std::min(segment, text.size() - n->phase));
-    if (window.size() - from < segment) {
-      window.append(text, 0, std::min(segment - (window.size() - from), size_t{n->phase}));
+    window.append(text, start, std::min(segment, text.size() - start));
+    if (window.size() - begin < segment) {
+      window.append(text, 0, std::min(segment - (window.size() - begin), start));
     }
-    while (window.size() - from < segment) {
-      const size_t have = window.size() - from;
-      window.append(window, from, std::min(have, segment - have));
+    while (window.size() - begin < segment) {
+      const size_t have = window.size() - begin;
+      window.append(window, begin, std::min(have, segment - have));
     }
   }
   return window;
@@ -175,20 +213,72 @@ const Plan& Graph::MakePlan(const Node* node) const {
 }
 
 void Graph::Build(const Node* node, Plan& plan) const {
+  if (!node->hasBar && BuildFromFront(node, plan)) return;
   const std::u16string window = Window(node);
   const std::u16string_view text = window;
   if (node->hasBar) {
     if (const size_t bar = FindTopLevelBar(text); bar != std::u16string_view::npos) {
       plan.kind = PlanKind::kAttempts;
-      plan.attempts = {Flat(text.substr(0, bar), node->origin), Suffix(node, bar + 1)};
+      plan.attempts = {Slice(node, text.substr(0, bar), text.data(), nullptr),
+                       Suffix(node, bar + 1)};
       return;
     }
   }
   std::u16string_view rest = text;
   std::u16string_view quantifier;
   const std::u16string_view atom = GetNextQuarn(rest, quantifier);
-  const Node* after = Suffix(node, text.size() - rest.size());
-  if (quantifier.empty()) return PlanUnquantified(atom, node->origin, after, plan);
+  PlanAtom(node, atom, quantifier, plan);
+}
+
+// Plans a text without a "|" from its first characters, when they decide the step: the atom
+// (a group whose close its piece's table knows, or another atom within the first few
+// characters) and the quantifier, which the three characters after the atom decide unless
+// a brace stands among them (a "{" is a quantifier when a "}" follows anywhere after it).
+bool Graph::BuildFromFront(const Node* node, Plan& plan) const {
+  constexpr size_t kFront = 64;
+  std::u16string front;
+  std::u16string_view atom;
+  if (node->piece->text[node->phase] == u'(') {
+    const std::optional<std::u16string_view> group = LeadingGroup(node);
+    if (!group) return false;
+    atom = *group;
+  } else {
+    front = Window(node, 0, kFront);
+    std::u16string_view cut = front;
+    atom = CutAtom(cut);
+    // A bracket expression that does not close within the front may close after it.
+    if (atom.empty() || (atom.size() == front.size() && front.size() < node->length)) {
+      return false;
+    }
+  }
+  const std::u16string after = Window(node, atom.size(), 3);
+  if (atom.size() + after.size() < node->length && after.find(u'{') != std::u16string::npos) {
+    return false;
+  }
+  std::u16string_view rest = after;
+  const std::u16string_view quantifier = CutQuantifier(rest, atom.size());
+  PlanAtom(node, atom, quantifier, plan);
+  return true;
+}
+
+// The group at the front of node's text, when its piece's table knows that it closes within
+// the node's first segment, and within the finder's 16-bit reach.
+std::optional<std::u16string_view> Graph::LeadingGroup(const Node* node) const {
+  const Piece& piece = *node->piece;
+  if (!piece.groups) piece.groups = std::make_unique<GroupEnds>(piece.text);
+  const std::optional<size_t> close = piece.groups->Close(node->phase);
+  if (!close || *close - node->phase >= node->segment || *close - node->phase >= INT16_MAX) {
+    return std::nullopt;
+  }
+  return std::u16string_view(piece.text).substr(node->phase, *close - node->phase + 1);
+}
+
+// The plan of a text whose first atom and quantifier are cut: the step on the atom, followed
+// by the text after both.
+void Graph::PlanAtom(const Node* node, std::u16string_view atom, std::u16string_view quantifier,
+                     Plan& plan) const {
+  const Node* after = Suffix(node, atom.size() + quantifier.size());
+  if (quantifier.empty()) return PlanUnquantified(node, atom, after, plan);
   PlanQuantified(InternPiece(atom), node->origin, quantifier, after, plan);
 }
 
@@ -274,9 +364,10 @@ const BracketClass* Graph::Bracket(const Piece* atom) const {
   return found->second;
 }
 
-void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest,
+void Graph::PlanGroup(const Node* node, std::u16string_view atom, const Node* rest,
                       Plan& plan) const {
   plan.kind = PlanKind::kAttempts;
+  const int64_t origin = node->origin;
   std::u16string_view inner = atom.substr(1, atom.size() - 2);
   std::u16string_view open;
   std::u16string_view close;
@@ -294,13 +385,20 @@ void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest
       std::u16string_view others;
       more = SplitAlternatives(inner, alternative, others);
       if (!more) alternative = inner;
-      std::u16string text(open);
-      (text += alternative) += close;
       // The alternative as written, its marker counted as the character before it.
       const int64_t at = origin < 0 ? -1
                                     : origin + (alternative.data() - atom.data()) -
                                           static_cast<int64_t>(open.size());
-      plan.attempts.push_back(Flat(text, at, rest));
+      if (open.empty() || alternative.size() + 2 == atom.size() - 2) {
+        // The alternative stands between the markers in the text itself.
+        const std::u16string_view between(alternative.data() - open.size(),
+                                          alternative.size() + open.size() + close.size());
+        plan.attempts.push_back(Slice(node, between, atom.data(), rest));
+      } else {
+        std::u16string text(open);
+        (text += alternative) += close;
+        plan.attempts.push_back(Flat(text, at, rest));
+      }
       inner = others;
     }
   } catch (const Error& error) {
@@ -308,17 +406,17 @@ void Graph::PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest
   }
 }
 
-void Graph::PlanUnquantified(std::u16string_view atom, int64_t origin, const Node* rest,
+void Graph::PlanUnquantified(const Node* node, std::u16string_view atom, const Node* rest,
                              Plan& plan) const {
   plan.rest = rest;
   const bool closedGroup = atom.starts_with(u'(') && atom.ends_with(u')');
   if (closedGroup && atom.size() >= 4 && (atom.starts_with(u"(?=") || atom.starts_with(u"(?!"))) {
     plan.kind = PlanKind::kLookahead;
     plan.positive = atom[2] == u'=';
-    plan.probe = Flat(atom.substr(3, atom.size() - 4), origin >= 0 ? origin + 3 : -1);
+    plan.probe = Slice(node, atom.substr(3, atom.size() - 4), atom.data(), nullptr);
     return;
   }
-  if (closedGroup) return PlanGroup(atom, origin, rest, plan);
+  if (closedGroup) return PlanGroup(node, atom, rest, plan);
   if (atom.size() == 1 && GetGroupMarker(atom) >= 1) {
     plan.kind = PlanKind::kMarker;
     plan.marker = GetGroupMarker(atom);

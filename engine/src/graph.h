@@ -12,7 +12,9 @@
 //
 // Planning never looks further than the 16-bit positions allow: every walk of the scanner
 // raises its overflow before it passes position 32767 of the text it walks, so the first
-// kPlanWindow characters of a text decide its plan however long the text is.
+// kPlanWindow characters of a text decide its plan however long the text is. Most plans need
+// far fewer: the atom at the front (a group's extent comes from its piece's table of where
+// groups close) and the three characters after it, unless a brace or a "|" is involved.
 //
 // Thread safety: a Graph is shared by every search of its pattern. Nodes are immutable once
 // made; a node's plan is published once through an atomic pointer, and everything that makes
@@ -20,6 +22,7 @@
 // differential test against the rewriting reference, and the threads test.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -32,6 +35,7 @@
 #include <vector>
 
 #include "atoms.h"
+#include "scanner.h"
 
 namespace quarn {
 
@@ -41,9 +45,13 @@ struct Plan;
 // internal pattern, or a fixed text such as "*". Pieces with the same characters are one.
 struct Piece {
   std::u16string text;
-  std::vector<uint32_t> bars;      // where "|" stands
-  std::vector<uint32_t> escapes;   // where a backslash before a digit 1 to 9 stands
+  std::vector<uint32_t> bars;  // where "|" stands
+  // For each digit n from 1 to 9, where a backslash before it stands: a back reference to
+  // group n, unless that backslash is itself escaped.
+  std::array<std::vector<uint32_t>, 10> references;
   bool endsWithBackslash = false;  // its last backslash may pair with what follows
+  // Where its groups close, once a plan has asked (under the graph's mutex).
+  mutable std::unique_ptr<GroupEnds> groups;
 };
 
 // A pattern text: segment characters of piece (repeated, starting at index phase), then the
@@ -59,9 +67,9 @@ struct Node {
   // piece from there is the pattern as written (-1: not known). Only error positions use it.
   int64_t origin = -1;
   bool hasBar = false;  // a "|" stands somewhere in the text
-  // A back reference may stand in the text: searching it may read the capture table, so
-  // its failures depend on more than the node and the position.
-  bool readsCaptures = false;
+  // The groups that a back reference in the text may read, bit n for group n: whether a
+  // search of the text fails depends on their captures as well as on the position.
+  uint32_t references = 0;
   mutable std::atomic<const Plan*> plan{nullptr};
 };
 
@@ -143,10 +151,14 @@ class Graph {
 
   const Plan& MakePlan(const Node* node) const;
   void Build(const Node* node, Plan& plan) const;
+  bool BuildFromFront(const Node* node, Plan& plan) const;
+  std::optional<std::u16string_view> LeadingGroup(const Node* node) const;
+  void PlanAtom(const Node* node, std::u16string_view atom, std::u16string_view quantifier,
+                Plan& plan) const;
   void PlanQuantified(const Piece* atom, int64_t origin, std::u16string_view quantifier,
                       const Node* rest, Plan& plan) const;
-  void PlanGroup(std::u16string_view atom, int64_t origin, const Node* rest, Plan& plan) const;
-  void PlanUnquantified(std::u16string_view atom, int64_t origin, const Node* rest,
+  void PlanGroup(const Node* node, std::u16string_view atom, const Node* rest, Plan& plan) const;
+  void PlanUnquantified(const Node* node, std::u16string_view atom, const Node* rest,
                         Plan& plan) const;
   std::unique_ptr<Loop> OneCharacterLoop(const Piece* atom, const Node* rest, bool lazy) const;
   const BracketClass* Bracket(const Piece* atom) const;
@@ -158,8 +170,10 @@ class Graph {
                      int64_t origin = -1) const;
   // The node of text followed by next (nothing when null).
   const Node* Flat(std::u16string_view text, int64_t origin = -1, const Node* next = nullptr) const;
+  const Node* Slice(const Node* node, std::u16string_view text, const char16_t* start,
+                    const Node* next) const;
   const Node* Suffix(const Node* node, uint64_t offset) const;
-  std::u16string Window(const Node* node) const;
+  std::u16string Window(const Node* node, uint64_t from = 0, size_t limit = kPlanWindow) const;
 
   bool ignoreCase_;
   int16_t groupCount_;

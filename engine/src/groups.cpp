@@ -7,6 +7,7 @@
 // before the groups nested inside it. Checks run in the order of the text: a group's inside
 // is rewritten, and checked, before what follows it. Each error says where in the pattern
 // it arose, and each character written says where it came from.
+#include <cstdint>
 #include <vector>
 
 #include "rewrite.h"
@@ -17,27 +18,25 @@ namespace quarn {
 
 namespace {
 
-// One level of nesting being rewritten: the group's inside that is left to read, what has
-// been written of it so far (and where each character came from), and what goes around it
-// once it is done. The levels live on the heap, so that however deeply a pattern nests its
-// groups the stack does not grow.
+// One level of nesting being rewritten: the group's inside that is left to read, where its
+// result begins in the output, and what closes the group once it is done. The levels live
+// on the heap, so that however deeply a pattern nests its groups the stack does not grow.
 struct Level {
   std::u16string_view pattern;
-  std::u16string result;
-  std::vector<uint32_t> origin;
-  std::u16string_view prefix;  // "?=" or "?!" for a lookahead
-  std::u16string marker;       // the group number's character for a capturing group
-  uint32_t open = 0;           // where the group's "(" and ")" stand
-  uint32_t close = 0;
+  size_t result = 0;      // where the level's own result begins in the output
+  std::u16string marker;  // the group number's character for a capturing group
+  uint32_t close = 0;     // where the group's ")" stands
 };
 
+// The output is written in the order of the text: a group's "(", prefix and marker when it
+// is opened, its inside as it is read, its marker and ")" when it is closed.
 class Rewriter {
  public:
-  explicit Rewriter(std::u16string_view pattern) : base_(pattern.data()) {
+  explicit Rewriter(std::u16string_view pattern) : base_(pattern), ends_(pattern) {
     levels_.emplace_back().pattern = pattern;
   }
 
-  Level Run(int16_t& count) {
+  std::u16string Run(int16_t& count, std::vector<uint32_t>* origin) {
     while (levels_.size() > 1 || !levels_[0].pattern.empty()) {
       Level& level = levels_.back();
       if (level.pattern.empty()) {
@@ -48,18 +47,19 @@ class Rewriter {
         CopyPlain(level);
       }
     }
-    return std::move(levels_[0]);
+    if (origin != nullptr) *origin = std::move(origin_);
+    return std::move(result_);
   }
 
  private:
   uint32_t At(std::u16string_view piece) const {
-    return static_cast<uint32_t>(piece.data() - base_);
+    return static_cast<uint32_t>(piece.data() - base_.data());
   }
 
-  void Append(Level& level, std::u16string_view piece, uint32_t from) {
-    level.result += piece;
+  void Append(std::u16string_view piece, uint32_t from) {
+    result_ += piece;
     for (size_t k = 0; k < piece.size(); ++k)
-      level.origin.push_back(from + static_cast<uint32_t>(k));
+      origin_.push_back(from + static_cast<uint32_t>(k));
   }
 
   // Reads the group at the front of the level's pattern: a comment is dropped, every other
@@ -67,49 +67,49 @@ class Rewriter {
   void OpenGroup(int16_t& count) {
     Level& level = levels_.back();
     const std::u16string_view unclosed = level.pattern;
-    const std::u16string_view group = GetParentheses(level.pattern);
+    const std::u16string_view group =
+        ends_.Find(At(level.pattern), At(level.pattern) + level.pattern.size());
     if (group.empty()) {
       RaiseAt(u"Invalid regular expression: A closing ) expected: " +
-                  StripGroupMarkers(level.result + std::u16string(unclosed)),
+                  StripGroupMarkers(result_.substr(level.result) + std::u16string(unclosed)),
               errSyntax, u"ProcessParentheses", At(unclosed));
     }
+    level.pattern.remove_prefix(group.size());
     if (group.starts_with(u"(?#")) return;
 
     Level inner;
-    inner.open = At(group);
-    inner.close = inner.open + static_cast<uint32_t>(group.size()) - 1;
+    const uint32_t open = At(group);
+    inner.close = open + static_cast<uint32_t>(group.size()) - 1;
+    std::u16string_view prefix;
     if (group.starts_with(u"(?:")) {
       inner.pattern = group.substr(3, group.size() - 4);
     } else if (group.starts_with(u"(?=") || group.starts_with(u"(?!")) {
-      inner.prefix = group.substr(1, 2);
+      prefix = group.substr(1, 2);
       inner.pattern = group.substr(3, group.size() - 4);
     } else if (group[1] != u'?') {
       // The number is taken before the inside is read, so nested groups come after.
       if (++count > kMaxSubexpressions) {
         RaiseAt(u"Too many subexpressions in regular expression (max 31).", errSyntax,
-                u"CreateMatch", inner.open);
+                u"CreateMatch", open);
       }
       inner.marker = MakeGroupMarker(count);
       inner.pattern = group.substr(1, group.size() - 2);
     } else {
       RaiseAt(u"Invalid extended regular expression syntax: " + std::u16string(group), errSyntax,
-              u"ProcessParentheses", inner.open);
+              u"ProcessParentheses", open);
     }
+    Append(u"(", open);
+    Append(prefix, open + 1);
+    Append(inner.marker, open);
+    inner.result = result_.size();
     levels_.push_back(std::move(inner));
   }
 
-  // Writes a finished inner level, with its parentheses, prefix and markers, into its parent.
+  // Closes the group of the finished level with its marker and ")".
   void CloseGroup() {
-    const Level inner = std::move(levels_.back());
+    Append(levels_.back().marker, levels_.back().close);
+    Append(u")", levels_.back().close);
     levels_.pop_back();
-    Level& parent = levels_.back();
-    Append(parent, u"(", inner.open);
-    Append(parent, inner.prefix, inner.open + 1);
-    Append(parent, inner.marker, inner.open);
-    parent.result += inner.result;
-    parent.origin.insert(parent.origin.end(), inner.origin.begin(), inner.origin.end());
-    Append(parent, inner.marker, inner.close);
-    Append(parent, u")", inner.close);
   }
 
   // Copies what is not a group: an escaped pair, a whole bracket expression, one character.
@@ -122,24 +122,25 @@ class Rewriter {
         RaiseAt(u"Invalid regular expression: A closing ] expected.", errSyntax,
                 u"ProcessParentheses", at);
       }
-      return Append(level, brackets, at);
+      return Append(brackets, at);
     }
     const std::u16string_view piece = pattern.substr(0, pattern[0] == u'\\' ? 2 : 1);
-    Append(level, piece, At(piece));
+    Append(piece, At(piece));
     pattern.remove_prefix(piece.size());
   }
 
-  const char16_t* base_;
+  std::u16string_view base_;
+  GroupEnds ends_;
   std::vector<Level> levels_;
+  std::u16string result_;
+  std::vector<uint32_t> origin_;
 };
 
 }  // namespace
 
 std::u16string ProcessParentheses(std::u16string_view pattern, int16_t& count,
                                   std::vector<uint32_t>* origin) {
-  Level result = Rewriter(pattern).Run(count);
-  if (origin != nullptr) *origin = std::move(result.origin);
-  return std::move(result.result);
+  return Rewriter(pattern).Run(count, origin);
 }
 
 std::u16string MakeGroupMarker(int16_t n) {

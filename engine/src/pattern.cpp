@@ -214,10 +214,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
       lastClosing = c.closing;
       match.lastIndex_ = n;
     }
-    // A group closed before the place it opened (possible only through a stray marker
-    // character) is shown as empty where it opened.
-    const size_t from = static_cast<size_t>(c.start);
-    match.spans_.push_back(Match::Span{from, std::max(from, static_cast<size_t>(c.end))});
+    match.spans_.push_back(Match::Span{static_cast<size_t>(c.start), static_cast<size_t>(c.end)});
   }
   return result;
 }

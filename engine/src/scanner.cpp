@@ -29,31 +29,34 @@ std::u16string_view Cut(std::u16string_view& text, size_t n) {
 }  // namespace
 
 std::u16string_view GetNextQuarn(std::u16string_view& pattern, std::u16string_view& quantifier) {
-  const size_t size = pattern.size();
-  std::u16string_view atom;
+  const std::u16string_view atom = CutAtom(pattern);
+  quantifier = CutQuantifier(pattern, atom.size());
+  return atom;
+}
+
+std::u16string_view CutAtom(std::u16string_view& pattern) {
   switch (pattern.empty() ? u'\0' : pattern.front()) {
     case u'\\':
-      atom = Cut(pattern, 2);
-      break;
+      return Cut(pattern, 2);
     case u'(':
-      atom = GetParentheses(pattern);
-      break;
+      return GetParentheses(pattern);
     case u'[':
-      atom = GetSquareBrackets(pattern);
-      break;
+      return GetSquareBrackets(pattern);
     default:
-      atom = Cut(pattern, 1);
+      return Cut(pattern, 1);
   }
-  quantifier = {};
+}
+
+std::u16string_view CutQuantifier(std::u16string_view& pattern, size_t atomSize) {
+  if (!StartsWithQuantifier(pattern)) return {};
+  const size_t size = pattern.size();
+  const std::u16string_view quantifier = GetQuantifier(pattern);
+  // Only one quantifier may follow an atom; "a**" or "a{2}?*" is a pattern error.
   if (StartsWithQuantifier(pattern)) {
-    quantifier = GetQuantifier(pattern);
-    // Only one quantifier may follow an atom; "a**" or "a{2}?*" is a pattern error.
-    if (StartsWithQuantifier(pattern)) {
-      RaiseAt(u"Nested +?*{} in regular expression.", errSyntax, u"GetNextQuarn",
-              size - pattern.size());
-    }
+    RaiseAt(u"Nested +?*{} in regular expression.", errSyntax, u"GetNextQuarn",
+            atomSize + size - pattern.size());
   }
-  return atom;
+  return quantifier;
 }
 
 std::u16string_view GetQuantifier(std::u16string_view& pattern) {
@@ -126,6 +129,69 @@ std::u16string_view GetSquareBrackets(std::u16string_view& pattern) {
     if (pattern[i] == u'\\') ++i;
   }
   return {};
+}
+
+std::u16string_view GroupEnds::Find(size_t from, size_t limit) {
+  if (end_[from] == kUnknown) Walk(from);
+  const size_t end = end_[from];
+  const bool closes = end != kUnclosed && end < limit;
+  const size_t last = closes ? end : LastLook(from, limit);
+  CheckPosition16(static_cast<int64_t>(last - from) + 1, u"GetParentheses");
+  return closes ? text_.substr(from, end - from + 1) : std::u16string_view();
+}
+
+std::optional<size_t> GroupEnds::Close(size_t from) {
+  if (end_[from] == kUnknown) Walk(from);
+  if (end_[from] == kUnclosed) return std::nullopt;
+  return end_[from];
+}
+
+// The last position before limit that a walk from `from` looks at: the one before limit
+// when that is a backslash escaping the character at limit - 1. In a run of backslashes
+// the first escapes the second, the third the fourth, and so on.
+size_t GroupEnds::LastLook(size_t from, size_t limit) const {
+  size_t run = 0;
+  while (limit >= run + 2 && limit - 2 - run > from && text_[limit - 2 - run] == u'\\')
+    ++run;
+  return run % 2 == 1 ? limit - 2 : limit - 1;
+}
+
+void GroupEnds::Walk(size_t from) {
+  std::vector<size_t> open;
+  bool inBrackets = false;
+  for (size_t i = from; i < text_.size(); ++i) {
+    switch (text_[i]) {
+      case u'[':
+        inBrackets = true;
+        break;
+      case u']':
+        inBrackets = false;
+        break;
+      case u'\\':
+        ++i;  // an escaped character never opens, closes or ends anything
+        break;
+      case u'(':
+        if (inBrackets) break;
+        if (end_[i] == kUnknown) {
+          open.push_back(i);
+        } else if (end_[i] != kUnclosed) {
+          i = end_[i];  // a group walked before: it closes where it did then
+        } else {
+          i = text_.size();
+        }
+        break;
+      case u')':
+        if (inBrackets) break;
+        end_[open.back()] = static_cast<uint32_t>(i);
+        open.pop_back();
+        if (open.empty()) return;
+        break;
+      default:
+        break;
+    }
+  }
+  for (const size_t at : open)
+    end_[at] = kUnclosed;
 }
 
 std::u16string StripGroupMarkers(std::u16string_view text) {

@@ -3,6 +3,7 @@
 #include "search.h"
 
 #include <algorithm>
+#include <bit>
 
 #include "first.h"
 #include "text.h"
@@ -11,61 +12,94 @@ namespace quarn {
 
 namespace {
 
-constexpr size_t kMemoSlots = size_t{1} << 21;  // 24 MiB at most
+constexpr size_t kMemoSlots = size_t{1} << 21;  // 32 MiB at most
 constexpr uint64_t kCheckEvery = 1024;          // steps between looks at the cancel flag
 
 bool LineBreakAt(std::u16string_view s, uint64_t pos) {
   return pos + 1 < s.size() && s[pos] == u'\r' && s[pos + 1] == u'\n';
 }
 
-size_t Slot(uint64_t key) {
+constexpr uint32_t kCaptureIndexMask = (uint32_t{1} << 28) - 1;
+constexpr size_t kMaxCaptureWords = size_t{1} << 21;  // 16 MiB at most
+
+uint64_t Hash(const uint64_t* words, size_t size) {
+  uint64_t h = words[0];
+  for (size_t i = 1; i < size; ++i)
+    h = (h ^ (h >> 29)) * 0xBF58476D1CE4E5B9ULL ^ words[i];
+  return h;
+}
+
+size_t Spread(uint64_t key) {
   key ^= key >> 31;
   key *= 0x9E3779B97F4A7C15ULL;
   return static_cast<size_t>(key >> 20);
+}
+
+// A capture as a later step can tell it: a back reference reads a complete group's span, and
+// a marker closes an open group at the place where it opened. Positions below 2^32 - 1 fit.
+uint64_t CaptureWord(const Capture& c) {
+  if (!c.opened) return 0;
+  const uint64_t start = static_cast<uint64_t>(c.start) + 1;
+  return c.complete ? start | (static_cast<uint64_t>(c.end) + 1) << 32 : start;
 }
 
 }  // namespace
 
 void MatchState::FailureMemo::Reset() {
   if (used_ == 0) return;
-  std::fill(keys_.begin(), keys_.end(), 0);
+  std::fill(slots_.begin(), slots_.end(), Slot());
+  captures_.clear();
   used_ = 0;
 }
 
-const uint32_t* MatchState::FailureMemo::Find(uint64_t key) const {
-  if (keys_.empty()) return nullptr;
-  for (size_t i = Slot(key) & (keys_.size() - 1);; i = (i + 1) & (keys_.size() - 1)) {
-    if (keys_[i] == key) return &below_[i];
-    if (keys_[i] == 0) return nullptr;
+// Keys with the same first word have the same length, since the node decides which groups
+// follow.
+inline bool MatchState::FailureMemo::Same(const Slot& slot, const MemoKey& key) const {
+  if (slot.first != key.words[0]) return false;
+  const uint64_t* words = captures_.data() + (slot.captures & kCaptureIndexMask);
+  return key.size == 1 || std::equal(key.words.begin() + 1, key.words.begin() + key.size, words);
+}
+
+// The slot that holds key, or the empty one where it would go.
+inline size_t MatchState::FailureMemo::Locate(const std::vector<Slot>& slots,
+                                              const MemoKey& key) const {
+  const size_t mask = slots.size() - 1;
+  for (size_t i = Spread(Hash(key.words.data(), key.size)) & mask;; i = (i + 1) & mask) {
+    if (Same(slots[i], key) || slots[i].first == 0) return i;
   }
 }
 
-void MatchState::FailureMemo::Insert(uint64_t key, uint32_t below) {
-  if (keys_.empty()) {
-    keys_.assign(size_t{1} << 12, 0);
-    below_.assign(keys_.size(), 0);
-  }
-  if (2 * (used_ + 1) > keys_.size()) {
-    if (keys_.size() >= kMemoSlots) return;  // full: forgetting costs time, never exactness
-    std::vector<uint64_t> keys(keys_.size() * 2, 0);
-    std::vector<uint32_t> below(keys.size(), 0);
-    for (size_t i = 0; i < keys_.size(); ++i) {
-      if (keys_[i] == 0) continue;
-      size_t j = Slot(keys_[i]) & (keys.size() - 1);
-      while (keys[j] != 0)
-        j = (j + 1) & (keys.size() - 1);
-      keys[j] = keys_[i];
-      below[j] = below_[i];
+const uint32_t* MatchState::FailureMemo::Find(const MemoKey& key) const {
+  if (slots_.empty()) return nullptr;
+  const Slot& slot = slots_[Locate(slots_, key)];
+  return slot.first != 0 ? &slot.below : nullptr;
+}
+
+void MatchState::FailureMemo::Insert(const MemoKey& key, uint32_t below) {
+  if (slots_.empty()) slots_.resize(size_t{1} << 12);
+  if (2 * (used_ + 1) > slots_.size()) {
+    if (slots_.size() >= kMemoSlots) return;  // full: forgetting costs time, never exactness
+    std::vector<Slot> slots(slots_.size() * 2);
+    MemoKey moved;
+    for (const Slot& slot : slots_) {
+      if (slot.first == 0) continue;
+      moved.words[0] = slot.first;
+      moved.size = 1 + (slot.captures >> 28);
+      std::copy_n(captures_.begin() + (slot.captures & kCaptureIndexMask), moved.size - 1,
+                  moved.words.begin() + 1);
+      slots[Locate(slots, moved)] = slot;
     }
-    keys_.swap(keys);
-    below_.swap(below);
+    slots_.swap(slots);
   }
-  size_t i = Slot(key) & (keys_.size() - 1);
-  while (keys_[i] != 0 && keys_[i] != key)
-    i = (i + 1) & (keys_.size() - 1);
-  if (keys_[i] == 0) ++used_;
-  keys_[i] = key;
-  below_[i] = below;
+  Slot& slot = slots_[Locate(slots_, key)];
+  if (slot.first == 0) {
+    if (captures_.size() + key.size > kMaxCaptureWords) return;  // full, as above
+    ++used_;
+    slot.first = key.words[0];
+    slot.captures = static_cast<uint32_t>((key.size - 1) << 28 | captures_.size());
+    captures_.insert(captures_.end(), key.words.begin() + 1, key.words.begin() + key.size);
+  }
+  slot.below = below;
 }
 
 SearchOutcome MatchState::Search(const Program& program, std::u16string_view text, uint64_t from,
@@ -76,6 +110,8 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   subject_ = {text, program.IgnoreCase(), program.SingleLine(), program.Multiline()};
   limits_ = limits;
   groupCount_ = program.GroupCount();
+  groupBits_ = (uint32_t{2} << std::min<int16_t>(groupCount_, 30)) - 2;
+  memoFits_ = text.size() < UINT32_MAX;
   std::fill_n(table_.begin() + 1, groupCount_, Capture());
   trail_.clear();
   memo_.Reset();
@@ -412,31 +448,37 @@ MatchState::Frame MatchState::PopFrame() {
 }
 
 // Pops the top frame, all of whose attempts have failed, remembering the failure when that
-// is wanted; gives the depth its exploration reached.
+// is wanted; gives the depth its exploration reached. The table is as the step found it.
 uint32_t MatchState::DropFailedFrame() {
   const Frame f = PopFrame();
-  if (remember_ && f.exact) {
-    if (const std::optional<uint64_t> key = MemoKey(f.node, f.pos)) {
-      memo_.Insert(*key, f.deepest - f.depth);
-    }
+  MemoKey key;
+  if (remember_ && f.exact && KeyOf(f.node, f.pos, f.inProbe, key)) {
+    memo_.Insert(key, f.deepest - f.depth);
   }
   return f.deepest;
 }
 
-// The memo's key of a step: none for nodes whose failure depends on the captures, or for
-// positions beyond 32 bits.
-std::optional<uint64_t> MatchState::MemoKey(const Node* node, uint64_t pos) {
-  if (node->readsCaptures || pos >= (uint64_t{1} << 32)) return std::nullopt;
-  return (uint64_t{node->id} << 32) | pos;
+// The memo's key of a step at pos with the table as it stands, inside a lookahead or not;
+// none when a position may not fit it.
+bool MatchState::KeyOf(const Node* node, uint64_t pos, bool inProbe, MemoKey& key) const {
+  if (!memoFits_ || node->id >= uint32_t{1} << 31) return false;
+  const bool probing = inProbe && limits_.anchor == Anchor::kWhole;
+  key.words[0] = uint64_t{node->id} << 33 | uint64_t{probing} << 32 | pos;
+  key.size = 1;
+  for (uint32_t groups = node->references & groupBits_; groups != 0; groups &= groups - 1) {
+    key.words[key.size++] = CaptureWord(table_[std::countr_zero(groups)]);
+  }
+  return true;
 }
 
-// Whether node failed at pos before; if so, reached is how deep its exploration went from
-// depth, which the caller checks against the depth limit.
+// Whether node failed at pos before, with the captures it can read as they are now; if so,
+// reached is how deep its exploration went from depth, which the caller checks against the
+// depth limit.
 bool MatchState::Remembered(const Node* node, uint64_t pos, uint32_t depth,
                             uint32_t& reached) const {
-  const std::optional<uint64_t> key = MemoKey(node, pos);
-  if (!key) return false;
-  const uint32_t* below = memo_.Find(*key);
+  MemoKey key;
+  if (!KeyOf(node, pos, stack_.HasProbe(), key)) return false;
+  const uint32_t* below = memo_.Find(key);
   if (below == nullptr) return false;
   reached = depth + *below;
   return true;
@@ -506,8 +548,9 @@ SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t&
 SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
   const RestFilter& filter = RestFilterOf(*graph_, *f.plan->loop);
   // Once the rest has failed at the last repetition, giving back characters that it can
-  // never begin with is pointless, if that is proven within the depth limit.
-  const bool possessive = filter.possessive && f.next > 0 &&
+  // never begin with is pointless, if that is proven within the depth limit (and, while
+  // failures are remembered, with the depth those tries would reach).
+  const bool possessive = filter.possessive && f.next > 0 && (filter.exactDepth || !remember_) &&
                           f.depth + 2 * (f.next - 1) + filter.levels <= limits_.depth;
   for (;;) {
     if (!RestFails(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
@@ -516,12 +559,24 @@ SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
       f.possessive = possessive;
       return SearchStatus::kMatched;
     }
-    if (f.next == 0 || possessive) {
-      if (possessive) f.exact = false;
-      return SearchStatus::kNoMatch;
-    }
+    if (possessive) return GiveNothingBack(f, filter);
+    if (f.next == 0) return SearchStatus::kNoMatch;
     --f.next;
   }
+}
+
+// A possessive loop whose rest failed at repetition f.next fails without trying the rest at
+// the repetitions before it: each try would fail within the filter's levels, the deepest one
+// at the repetition just before.
+SearchStatus MatchState::GiveNothingBack(Frame& f, const RestFilter& filter) {
+  if (!filter.exactDepth) {
+    f.exact = false;
+    return SearchStatus::kNoMatch;
+  }
+  const uint32_t reach = f.depth + 2 * (f.next - 1) + filter.levels;
+  f.deepest = std::max(f.deepest, reach);
+  deepest_ = std::max(deepest_, reach);
+  return SearchStatus::kNoMatch;
 }
 
 // Tries the rest of a lazy loop at repetition f.next, taking one more character each time
@@ -559,9 +614,11 @@ SearchStatus MatchState::TakeOneMore(Frame& f) {
 // Whether the rest of a loop, entered at depth at pos, is proven to fail there: it needs a
 // first character that pos does not hold, and its failing exploration stays within the depth
 // limit. The depth that exploration reaches goes to the frame; it is exact only without
-// assertions among the rest's first steps.
+// assertions among the rest's first steps, so while failures are remembered (which needs
+// that depth) such a rest is tried instead.
 bool MatchState::RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uint32_t depth) {
-  if (!filter.proven || pos >= subject_.text.size() || filter.first.Contains(subject_.text[pos])) {
+  if (!filter.proven || pos >= subject_.text.size() || filter.first.Contains(subject_.text[pos]) ||
+      (remember_ && !filter.exactDepth)) {
     return false;
   }
   const uint32_t reach = depth + filter.levels - 1;
@@ -584,10 +641,8 @@ SearchStatus MatchState::NextInLoop(Frame& f, const Node*& target, uint64_t& at,
     }
     return LazyRest(f, at, depth);
   }
-  if (f.next == 0 || f.possessive) {
-    if (f.possessive) f.exact = false;
-    return SearchStatus::kNoMatch;
-  }
+  if (f.possessive) return GiveNothingBack(f, RestFilterOf(*graph_, loop));
+  if (f.next == 0) return SearchStatus::kNoMatch;
   --f.next;
   return GreedyRest(f, at, depth);
 }

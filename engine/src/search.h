@@ -16,8 +16,9 @@
 // what the rewriting's per-step snapshots amount to. When a search turns out to backtrack
 // a lot, it starts to remember the (node, position) pairs that failed, with the depth their
 // exploration needed: a later visit at a depth where that exploration fits fails at once,
-// one where it does not raises the depth limit at once. Nodes that may read the capture
-// table (back references) are never remembered.
+// one where it does not raises the depth limit at once. Where the text of a node holds back
+// references, the captures they may read are remembered with the pair: the same node at the
+// same position fails alike only when the groups it can read hold the same captures.
 //
 // Thread safety: a MatchState is one search's scratch; use one per thread. Covered by the
 // engine tests, the differential test against the rewriting reference and the threads test.
@@ -58,7 +59,8 @@ struct SearchLimits {
 };
 
 // One capture record. start is the index of the first character inside the group, end the
-// index after its last; a group closed at a place before where it opened has end < start.
+// index after its last; a group closed at a place before where it opened has end < start,
+// and a back reference reads it as the empty text.
 struct Capture {
   bool complete = false;  // the closing marker was passed on the current path
   bool opened = false;    // opened since the table was cleared
@@ -84,8 +86,13 @@ class MatchState {
   SearchOutcome Search(const Program& program, std::u16string_view text, uint64_t from,
                        const SearchLimits& limits);
 
-  // Capture record n (1 to the pattern's group count) of the last search that matched.
-  const Capture& Group(int n) const { return table_[n]; }
+  // Capture record n (1 to the pattern's group count) of the last search that matched. A
+  // group closed at a place before where it opened (only stray marker characters can do
+  // that) took no part in the match: it reads as a cleared record.
+  Capture Group(int n) const {
+    const Capture& c = table_[n];
+    return c.complete && c.end < c.start ? Capture() : c;
+  }
 
  private:
   struct Frame {
@@ -101,6 +108,7 @@ class MatchState {
     // deepest is what the rewriting would reach: false once a step below was skipped as
     // proven to fail, and such a frame is not remembered.
     bool exact = true;
+    bool inProbe = false;  // the step stands inside a lookahead's inside (set by Push)
   };
   // The frames of the steps in progress; the depth limit bounds it, not the C++ stack.
   class FrameStack {
@@ -108,15 +116,20 @@ class MatchState {
     void Clear() { size_ = 0; }
     bool Empty() const { return size_ == 0; }
     Frame& Back() { return frames_[size_ - 1]; }
-    bool HasProbe() const {  // a lookahead is waiting for its inside
-      return std::any_of(
-          frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(size_),
-          [](const Frame& f) { return f.plan->kind == PlanKind::kLookahead && f.next == 0; });
+    // Whether a lookahead is waiting for its inside: a step entered now stands inside it. A
+    // lookahead's inside ends only while the lookahead is on top, so a frame's inProbe stays
+    // true for as long as the frame is on the stack.
+    bool HasProbe() const {
+      if (size_ == 0) return false;
+      const Frame& top = frames_[size_ - 1];
+      return top.inProbe || (top.plan->kind == PlanKind::kLookahead && top.next == 0);
     }
     void Pop() { --size_; }
     void Push(const Frame& frame) {
       if (size_ == frames_.size()) frames_.resize(std::max<size_t>(64, 2 * size_));
-      frames_[size_++] = frame;
+      const bool inProbe = HasProbe();
+      frames_[size_] = frame;
+      frames_[size_++].inProbe = inProbe;
     }
 
    private:
@@ -128,17 +141,35 @@ class MatchState {
     Capture before;
   };
 
-  // Remembered failures: (node, position) -> the depth their exploration needed below the
-  // step. Open addressing; it stops growing at a fixed size.
+  // What a failure is remembered by: the node and the position in the first word, then the
+  // capture of each group that a back reference in the node's text may read, since the
+  // search of the text sees them (see CaptureWord). Back references name groups 1 to 9. A
+  // whole match must end at the end of the text except inside a lookahead, so there the
+  // first word also tells whether the step stands inside one.
+  struct MemoKey {
+    std::array<uint64_t, 10> words;
+    uint32_t size = 0;
+  };
+
+  // Remembered failures: key -> the depth their exploration needed below the step. Open
+  // addressing; it stops growing at a fixed size.
   class FailureMemo {
    public:
     void Reset();
-    const uint32_t* Find(uint64_t key) const;
-    void Insert(uint64_t key, uint32_t below);
+    const uint32_t* Find(const MemoKey& key) const;
+    void Insert(const MemoKey& key, uint32_t below);
 
    private:
-    std::vector<uint64_t> keys_;
-    std::vector<uint32_t> below_;
+    struct Slot {
+      uint64_t first = 0;     // the key's first word; 0 marks an empty slot
+      uint32_t captures = 0;  // the key's other words: their count << 28 | where they start
+      uint32_t below = 0;
+    };
+    size_t Locate(const std::vector<Slot>& slots, const MemoKey& key) const;
+    bool Same(const Slot& slot, const MemoKey& key) const;
+
+    std::vector<Slot> slots_;
+    std::vector<uint64_t> captures_;  // the words after the first of every key, end to end
     size_t used_ = 0;
   };
 
@@ -155,13 +186,14 @@ class MatchState {
   SearchStatus GreedyRest(Frame& f, uint64_t& at, uint32_t& depth);
   SearchStatus LazyRest(Frame& f, uint64_t& at, uint32_t& depth);
   SearchStatus TakeOneMore(Frame& f);
+  SearchStatus GiveNothingBack(Frame& f, const RestFilter& filter);
   bool RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uint32_t depth);
   bool LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, SearchStatus& status);
   uint32_t DropFailedFrame();
   bool Interrupted();
   SearchStatus Fail(Error error);
   SearchStatus FailDeep();
-  static std::optional<uint64_t> MemoKey(const Node* node, uint64_t pos);
+  bool KeyOf(const Node* node, uint64_t pos, bool inProbe, MemoKey& key) const;
   bool Remembered(const Node* node, uint64_t pos, uint32_t depth, uint32_t& reached) const;
   SearchStatus FailAt(Error error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();
@@ -171,6 +203,8 @@ class MatchState {
   Subject subject_;
   SearchLimits limits_;
   int16_t groupCount_ = 0;
+  uint32_t groupBits_ = 0;  // bit n for each group n of the pattern
+  bool memoFits_ = false;   // every position and capture fits a memo key
   std::array<Capture, kMaxSubexpressions + 1> table_{};
   FrameStack stack_;
   std::vector<Change> trail_;

@@ -1,9 +1,11 @@
 // The engine against the rewriting reference, call by call, on generated cases over the
 // whole pattern language: well-formed and malformed patterns, every brace form, markers,
 // lookaheads, back references, CR LF, all options and their conflict, state carried from one
-// call to the next, and subjects near the depth and length limits. Every answer and every
-// report must be the same; a case where the reference runs out of memory or of its call
-// budget gives no verdict. Failing cases found by fuzzing are kept in the regression file.
+// call to the next, and subjects near the depth and length limits; then back references in
+// repeated groups, searched with lowered depth limits and failures remembered from the first
+// step. Every answer and every report must be the same; a case where the reference runs out
+// of memory or of its call budget gives no verdict. Failing cases found by fuzzing are kept
+// in the regression file.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -13,7 +15,10 @@
 
 #include "compare.h"
 #include "edges.h"
+#include "program.h"
+#include "quarn/quarn.h"
 #include "quarn/utf.h"
+#include "search.h"
 
 namespace quarn::testing {
 namespace {
@@ -43,6 +48,15 @@ class Generator {
       if (!calls.empty() && Chance(4)) call.pattern = calls[0].pattern;
     }
     return calls;
+  }
+
+  // One search where back references stand inside and after repeated groups, on a subject of
+  // few letters so that they often match, with a depth limit that small cases can reach.
+  std::pair<Call, uint32_t> ReferenceSearch() {
+    int groups = 0;
+    const std::u16string pattern = ReferencePattern(0, groups);
+    const Call call{Letters(), pattern, Chance(8) ? quarn::reIgnoreCase : 0};
+    return {call, Chance(3) ? 1000 : 12 + static_cast<uint32_t>(Pick(70))};
   }
 
  private:
@@ -150,6 +164,49 @@ class Generator {
     return Chance(15) ? group : group + u")";  // sometimes never closed
   }
 
+  std::u16string Letters() {
+    std::u16string text(Pick(13), u'a');
+    for (char16_t& c : text)
+      c = OneOf<char16_t>({u'a', u'a', u'b', u'b', u'A', u'c'});
+    return text;
+  }
+
+  // A sequence of letters, groups and back references to the groups numbered so far (or
+  // sometimes the next one); most groups repeat, and a back reference often follows them.
+  std::u16string ReferencePattern(int depth, int& groups) {
+    std::u16string pattern;
+    for (size_t i = 0, n = 1 + Pick(3); i < n; ++i)
+      pattern += ReferenceAtom(depth, groups);
+    if (depth == 0 && groups > 0 && Chance(2)) {
+      pattern += Reference(groups) + OneOf<std::u16string>({u"", u"b", u"$"});
+    }
+    return Chance(8) ? pattern + u"|" + ReferencePattern(depth, groups) : pattern;
+  }
+
+  // A back reference to a group numbered so far, sometimes to the next one.
+  std::u16string Reference(int groups) {
+    const size_t n = groups == 0 || Chance(10) ? groups + 1 : 1 + Pick(groups);
+    return u"\\" + std::u16string(1, static_cast<char16_t>(u'0' + n));
+  }
+
+  std::u16string ReferenceAtom(int depth, int& groups) {
+    const size_t kind = Pick(depth < 2 && groups < 3 ? 8 : 5);
+    if (kind <= 2) {
+      return OneOf<std::u16string>({u"a", u"b", u"c", u".", u"[ab]", u"\\w"}) +
+             OneOf<std::u16string>({u"", u"", u"*", u"+", u"?", u"*?"});
+    }
+    if (kind <= 4) return groups > 0 ? Reference(groups) : u"a";
+    std::u16string open = OneOf<std::u16string>({u"(", u"(", u"(", u"(?:", u"(?=", u"(?!"});
+    if (open == u"(") ++groups;
+    std::u16string group = open + ReferencePattern(depth + 1, groups) + u")";
+    return Chance(4) ? group : group + ReferenceQuantifier();
+  }
+
+  std::u16string ReferenceQuantifier() {
+    return OneOf<std::u16string>(
+        {u"*", u"+", u"*", u"+", u"?", u"*?", u"+?", u"{2}", u"{0,2}", u"{1,}"});
+  }
+
   std::u16string Bracket() {
     static const std::vector<std::u16string> members = {
         u"a",   u"b",   u"a-c", u"z-a", u"\\n", u"\\N", u"\\]", u"-",   u"^",      u"\\d",   u"\\w",
@@ -223,6 +280,76 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   }
   // The comparison means something only when nearly every case got a verdict.
   EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
+}
+
+// Back references make a failure depend on the captures they read, which remembered failures
+// must take into account. The engine remembers from the first step too, so that every small
+// case exercises it.
+TEST(Differential, BackReferencesInRepeatedGroupsLikeTheReference) {
+  Generator generator(20261209);
+  int compared = 0;
+  int noVerdict = 0;
+  for (int i = 0, cases = Sanitized() ? 2500 : 10000; i < cases; ++i) {
+    const auto [call, depth] = generator.ReferenceSearch();
+    const reference::Comparison c = reference::CompareSearch(call, depth, kCallBudget);
+    if (c.verdict == Verdict::kNoVerdict) {
+      ++noVerdict;
+      continue;
+    }
+    ++compared;
+    ASSERT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
+  }
+  EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
+}
+
+// Each pattern reaches one step at one place twice, with other captures of a group that a
+// back reference in it reads: the first visit fails and the second leads to the match.
+TEST(Differential, RememberedFailuresTellCapturesApart) {
+  const std::vector<Call> calls = {
+      {u"aabac", u"(a+)[ab]*(?:b)\\1c", 0},      // the group ends elsewhere
+      {u"aabaab", u"[ab]*(a+(?:b))\\1", 0},      // the open group began elsewhere
+      {u"aabaab", u"(b)?[ab]*(a+(?:b))\\2", 0},  // the second of two groups
+  };
+  for (const Call& call : calls) {
+    const reference::Comparison c = reference::CompareSearch(call, 1000, kCallBudget);
+    EXPECT_EQ(c.engine, c.reference) << reference::Describe(call);
+    EXPECT_TRUE(c.reference.starts_with("[")) << reference::Describe(call) << ": " << c.reference;
+  }
+}
+
+// A whole match must end at the end of the text, while the inside of a lookahead may end
+// anywhere, so a step that failed outside a lookahead for want of the end may succeed inside
+// one. Whole and anchored searches remembering failures from the first step must answer as
+// those that remember none (as small cases do).
+TEST(Differential, WholeMatchesRememberFailuresInsideLookaheadsApart) {
+  auto answer = [](const Program& program, std::u16string_view text, Anchor anchor, bool atOnce) {
+    SearchLimits limits;
+    limits.anchor = anchor;
+    limits.depth = 200;
+    limits.rememberAtOnce = atOnce;
+    MatchState state;
+    const SearchOutcome o = state.Search(program, text, 0, limits);
+    if (o.status == SearchStatus::kError) return "error " + std::to_string(o.error->number);
+    if (o.status == SearchStatus::kNoMatch) return std::string("no match");
+    return "[" + std::to_string(o.matchStart) + "," + std::to_string(o.matchEnd) + ")";
+  };
+  // The tail's repetition fails at 1 short of the end, then the lookahead's inside, the same
+  // text, is tried there.
+  const Program tail(u"(?:y|y(?=(?:a|b)+)ab!)(?:a|b)*", 0);
+  EXPECT_EQ(answer(tail, u"yab!", Anchor::kWhole, true), "[0,4)");
+  EXPECT_EQ(answer(tail, u"yab!", Anchor::kWhole, false), "[0,4)");
+
+  Generator generator(20261210);
+  for (int i = 0; i < (Sanitized() ? 1000 : 5000); ++i) {
+    const auto [call, depth] = generator.ReferenceSearch();
+    const Program program(call.pattern, call.flags);
+    if (program.Error()) continue;
+    for (const Anchor anchor : {Anchor::kWhole, Anchor::kStart}) {
+      ASSERT_EQ(answer(program, call.text, anchor, true), answer(program, call.text, anchor, false))
+          << reference::Describe(call) << " anchored "
+          << (anchor == Anchor::kWhole ? "at both ends" : "at the start");
+    }
+  }
 }
 
 // A case as a line for the regression file, or cut short when it is too long to read.
@@ -305,9 +432,11 @@ TEST(Differential, SixteenBitLimitsLikeTheReference) {
 // meet it, on every path: deep greedy ones and the shallower ones found by backtracking.
 TEST(Differential, NestedQuantifiersMeetTheDepthLimitLikeTheReference) {
   const std::vector<std::u16string> patterns = {
-      u"(a|aa)+b", u"(a+)+b",   u"(a*)*b",     u"(?:a|aa)*c",   u"((a|b)+)+c",
-      u"(.*)*x",   u"(a|aa)+$", u"(x+x+)+y",   u"(\\w+\\s?)+$", u"(a?){6}a{6}",
-      u"^(a+)+$",  u"(a|a?)+b", u"(?=(a+))+b", u"(aa|a)+?b",    u"(a|aa)*(?!a)b"};
+      u"(a|aa)+b",       u"(a+)+b",      u"(a*)*b",       u"(?:a|aa)*c",   u"((a|b)+)+c",
+      u"(.*)*x",         u"(a|aa)+$",    u"(x+x+)+y",     u"(\\w+\\s?)+$", u"(a?){6}a{6}",
+      u"^(a+)+$",        u"(a|a?)+b",    u"(?=(a+))+b",   u"(aa|a)+?b",    u"(a|aa)*(?!a)b",
+      u"(a|a)*\\1b",     u"(a+)+\\1b",   u"(\\w+)*\\1x",  u"(a|aa)+\\1$",  u"((a)|b)*\\2b",
+      u"(?:a|a)*b*\\bx", u"(a|aa)+c*$x", u"(a|aa)*b*\\Bb"};
   int compared = 0;
   for (const std::u16string& pattern : patterns) {
     for (int n = 0; n <= (Sanitized() ? 12 : 18); n += 3) {

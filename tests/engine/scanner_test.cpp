@@ -63,6 +63,59 @@ TEST(Scanner, FindersAgreeOnWhereThingsEnd) {
   EXPECT_FALSE(StartsWithQuantifier(u""));
 }
 
+// What GetParentheses answers on a stretch of a text, or its overflow as "overflow".
+std::u16string FinderAnswer(std::u16string_view stretch) {
+  try {
+    return std::u16string(GetParentheses(stretch));
+  } catch (const Error&) {
+    return u"overflow";
+  }
+}
+
+std::u16string TableAnswer(GroupEnds& ends, size_t from, size_t limit) {
+  try {
+    return std::u16string(ends.Find(from, limit));
+  } catch (const Error&) {
+    return u"overflow";
+  }
+}
+
+// The table of where groups close answers what the finder answers from every "(" of a text
+// and on every stretch of it, whichever order the questions come in.
+TEST(Scanner, GroupTableAnswersLikeTheFinder) {
+  const std::u16string longRun(32800, u'a');
+  const std::vector<std::u16string> texts = {
+      u"(a(b)c)(d)",
+      u"([]))((a)",
+      u"(a[)]b)(x\\)y)",
+      u"((([(]))))",
+      u"(\\)(\\\\)(",
+      u"([](])(a)",
+      u"(a]b[c(d)e)f)",
+      u"((a)|(b(c)))*",
+      u"(" + longRun + u")(a)",
+      u"((" + longRun + u")",
+      u"(" + longRun + u"\\",
+      // 32,768 characters: the walk looks at the last only when no backslash escapes it.
+      u"(" + longRun.substr(0, 32765) + u"\\x",
+      u"(" + longRun.substr(0, 32764) + u"\\\\x",
+  };
+  for (const std::u16string& text : texts) {
+    for (const bool backwards : {false, true}) {
+      GroupEnds ends(text);
+      for (size_t k = 0; k < text.size(); ++k) {
+        const size_t from = backwards ? text.size() - 1 - k : k;
+        if (text[from] != u'(') continue;
+        for (const size_t limit : {text.size(), std::min(text.size(), from + 5)}) {
+          EXPECT_EQ(U8(TableAnswer(ends, from, limit)),
+                    U8(FinderAnswer(std::u16string_view(text).substr(from, limit - from))))
+              << "from " << from << " to " << limit << " of " << U8(text.substr(0, 40));
+        }
+      }
+    }
+  }
+}
+
 TEST(Scanner, FindersFailPastSixteenBitPositions) {
   // A bracket expression that expands past 32,767 characters cannot be found.
   std::u16string pattern = u"[";

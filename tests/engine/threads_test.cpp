@@ -33,6 +33,8 @@ const std::vector<Job>& Jobs() {
       {u"[0-9]+ (?!years)[a-zA-Z]+", u"It took 11 years to buy 11 companies"},
       {u"(\\d+)(?:\\.(\\d+))?", u"version 10.4 and 3"},
       {u"a*", std::u16string(600, u'a')},
+      {u"(a|a)*\\1b", std::u16string(60, u'a')},
+      {u"(?:(?:(?:(a)|b)c?)+(?=(a)))+\\2", u"abababaaab"},
   };
   return jobs;
 }

@@ -1,7 +1,8 @@
 // libFuzzer target: arbitrary bytes become one or two engine calls, run through the engine
-// and the rewriting reference; any difference in an answer or a report is a crash. The first
-// call also goes through every entry point of the engine (edges.h), which must all agree.
-// Run it with scripts/fuzz. Inputs it finds go into tests/engine/differential_regressions.txt.
+// and the rewriting reference, and the first call once more as a search with a lowered depth
+// limit; any difference in an answer or a report is a crash. The first call also goes through
+// every entry point of the engine (edges.h), which must all agree. Run it with scripts/fuzz.
+// Inputs it finds go into tests/engine/differential_regressions.txt.
 //
 // Bytes: the first selects the flags of each call (low nibble, high nibble); then come
 // pattern, text, pattern, text, separated by 0xFF bytes. Every other byte is one code unit
@@ -12,6 +13,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 #include "compare.h"
 #include "edges.h"
@@ -58,21 +60,35 @@ std::vector<quarn::reference::Call> Decode(const uint8_t* data, size_t size) {
   return calls;
 }
 
+[[noreturn]] void Differ(const std::vector<quarn::reference::Call>& calls,
+                         const quarn::reference::Comparison& c, const std::string& how) {
+  Fail(calls, "The engine and the reference differ" + how);
+  std::fprintf(stderr, "engine:\n%s\nreference:\n%s\n", c.engine.c_str(), c.reference.c_str());
+  std::abort();
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<quarn::reference::Call> calls = Decode(data, size);
   if (calls.empty()) return 0;
-  const quarn::reference::Comparison c = quarn::reference::Compare(calls, 100000);
-  if (c.verdict == quarn::reference::Verdict::kDifferent) {
-    Fail(calls, "The engine and the reference differ");
-    std::fprintf(stderr, "engine:\n%s\nreference:\n%s\n", c.engine.c_str(), c.reference.c_str());
-    std::abort();
+  // The first search alone, with a depth limit that small inputs reach, the engine also
+  // remembering failures from its first step. Only with valid options, so that the calls
+  // below begin by resetting the match state that the reference's search leaves behind.
+  if ((calls[0].flags & 6) != 6) {
+    const uint32_t depth = 16 + static_cast<uint32_t>(size % 64);
+    const quarn::reference::Comparison lowered =
+        quarn::reference::CompareSearch(calls[0], depth, 100000);
+    if (lowered.verdict == quarn::reference::Verdict::kDifferent) {
+      Differ({calls[0]}, lowered, " at depth " + std::to_string(depth));
+    }
   }
+  const quarn::reference::Comparison c = quarn::reference::Compare(calls, 100000);
+  if (c.verdict == quarn::reference::Verdict::kDifferent) Differ(calls, c, "");
   // Lowered limits that vary with the input.
-  const quarn::reference::EdgeLimits lowered{static_cast<uint32_t>(10 + size * 37 % 400),
-                                             1 + size * 101 % 3000};
-  const quarn::reference::EdgeVerdict edges = quarn::reference::CheckEdges(calls[0], lowered);
+  const quarn::reference::EdgeLimits edgeLimits{static_cast<uint32_t>(10 + size * 37 % 400),
+                                                1 + size * 101 % 3000};
+  const quarn::reference::EdgeVerdict edges = quarn::reference::CheckEdges(calls[0], edgeLimits);
   if (edges.failure.empty()) return 0;
   Fail({calls[0]}, "The entry points differ");
   std::fprintf(stderr, "%s\n", edges.failure.c_str());

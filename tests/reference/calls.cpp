@@ -134,7 +134,9 @@ Span IndexOf(int32_t type) {
   }
   if (type >= 1 && type <= count) {
     const SubexpressionRecord& record = State.Subexpressions[type];
-    if (!record.Complete) return {0, 0};
+    // A group closed at a place before where it opened (only stray marker characters can do
+    // that) took no part in the match, like one whose markers were never passed.
+    if (!record.Complete || record.EndPos < record.StartPos - 1) return {0, 0};
     return {record.StartPos, record.EndPos - record.StartPos + 1};
   }
   if (type >= 1 && type <= kMaxSubexpressions) {
