@@ -57,6 +57,9 @@ BracketClass::BracketClass(std::u16string_view bracketText, bool ignoreCase)
     const char16_t c1 = ignoreCase ? LowerCase(static_cast<char16_t>(c)) : static_cast<char16_t>(c);
     low_[c] = c1 == u'\r' && lineBreak_ ? kSlow : Answer(Read(c1, false));
   }
+  errorReachable_ = error_ && SomeCharacterReads(kClassError);
+  // A negated list takes the characters that its members do not, when no error comes first.
+  takesSome_ = negated_ ? !error_ && SomeCharacterReads(0) : !members_.empty();
 }
 
 // What Match answers when reading the list for c1 gave taken.
@@ -114,6 +117,16 @@ bool BracketClass::FirstCharacters(std::vector<std::pair<char16_t, char16_t>>& r
   // that the member does not take, so a negated list takes it.
   if (lineBreak) ranges.emplace_back(u'\r', u'\r');
   return true;
+}
+
+// Whether reading the list for some character gives answer.
+bool BracketClass::SomeCharacterReads(int answer) const {
+  for (unsigned c = 0; c <= 0xFFFF; ++c) {
+    const char16_t c1 =
+        ignoreCase_ ? LowerCase(static_cast<char16_t>(c)) : static_cast<char16_t>(c);
+    if (Read(c1, false) == answer) return true;
+  }
+  return false;
 }
 
 AtomTest AtomTest::Read(std::u16string_view atom, bool ignoreCase, int16_t groupCount) {

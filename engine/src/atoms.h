@@ -57,13 +57,22 @@ class BracketClass {
   // first; false when some character raises the class's error instead.
   bool FirstCharacters(std::vector<std::pair<char16_t, char16_t>>& ranges) const;
 
- private:
   struct Member {
     char16_t lo;
     char16_t hi;
     bool lineBreak;  // "\n" or "\N": the two characters CR LF
   };
+  // The members read before the first faulty range (folded under ignore case), in order.
+  const std::vector<Member>& Members() const { return members_; }
+  bool Negated() const { return negated_; }
+  // Whether some character reaches the faulty range: one that no member before it takes.
+  bool ErrorReachable() const { return errorReachable_; }
+  // Whether the class takes some character (or CR LF) without its error.
+  bool TakesSome() const { return takesSome_; }
+
+ private:
   int Read(char16_t c1, bool atLineBreak) const;
+  bool SomeCharacterReads(int answer) const;
   int MatchSlowly(const Subject& subject, size_t pos) const;
   int Answer(int taken) const;
 
@@ -72,6 +81,8 @@ class BracketClass {
   bool negated_ = false;
   bool ignoreCase_ = false;
   bool lineBreak_ = false;
+  bool errorReachable_ = false;
+  bool takesSome_ = false;
   std::vector<Member> members_;        // those read before the first faulty range
   std::optional<quarn::Error> error_;  // raised by a character that no member before took
   // The answer of Match for each character below 256 (folded first under ignore case, which

@@ -220,7 +220,8 @@ std::u16string EscapeCharCode(uint8_t code) {
   return Protected(c);
 }
 
-std::u16string ExpandEspaces(std::u16string_view pattern, std::vector<uint32_t>* origin) {
+std::u16string ExpandEspaces(std::u16string_view pattern, std::vector<uint32_t>* origin,
+                             std::vector<uint32_t>* end) {
   Scan s;
   s.pattern = pattern;
   while (s.Left() > 0) {
@@ -232,6 +233,7 @@ std::u16string ExpandEspaces(std::u16string_view pattern, std::vector<uint32_t>*
       ExpandNormal(s);
     }
     if (origin != nullptr) origin->resize(s.out.size(), at);
+    if (end != nullptr) end->resize(s.out.size(), static_cast<uint32_t>(s.next));
   }
   return std::move(s.out);
 }

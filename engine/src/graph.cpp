@@ -88,11 +88,9 @@ Graph::Graph(std::u16string_view internal, bool ignoreCase, int16_t groupCount)
 }
 
 std::optional<size_t> Graph::InternalPosition(const Node* node, uint64_t offset) const {
-  if (node->origin < 0 || offset >= node->segment ||
-      node->phase + offset >= node->piece->text.size()) {
-    return std::nullopt;
-  }
-  return static_cast<size_t>(node->origin) + offset;
+  if (node->origin < 0 || offset >= node->segment) return std::nullopt;
+  const uint64_t period = node->piece->text.size();
+  return static_cast<size_t>(node->origin - node->phase + (node->phase + offset) % period);
 }
 
 const Piece* Graph::InternPiece(std::u16string_view text) const {
@@ -162,8 +160,34 @@ const Node* Graph::Suffix(const Node* node, uint64_t offset) const {
   }
   if (node == nullptr || node->length == 0) return &empty_;
   if (offset == 0) return node;
-  const int64_t origin = node->origin >= 0 ? node->origin + static_cast<int64_t>(offset) : -1;
+  // A later copy of a repeated piece stands for the same characters as the first.
+  const uint64_t period = node->piece->text.size();
+  const int64_t origin =
+      node->origin >= 0
+          ? node->origin - node->phase + static_cast<int64_t>((node->phase + offset) % period)
+          : -1;
   return Intern(node->piece, node->phase + offset, node->segment - offset, node->next, origin);
+}
+
+const Piece* Graph::PieceOf(std::u16string_view text) const {
+  std::lock_guard lock(mutex_);
+  return InternPiece(text);
+}
+
+const Node* Graph::Copies(const Piece* piece, uint64_t copies, const Node* next,
+                          int64_t origin) const {
+  std::lock_guard lock(mutex_);
+  return Repeat(piece, copies, next, origin);
+}
+
+const Node* Graph::After(const Node* node, uint64_t offset) const {
+  std::lock_guard lock(mutex_);
+  return Suffix(node, offset);
+}
+
+const Node* Graph::Standalone(std::u16string_view text, int64_t origin) const {
+  std::lock_guard lock(mutex_);
+  return Flat(text, origin);
 }
 
 std::u16string Graph::Window(const Node* node, uint64_t from, size_t limit) const {
@@ -201,7 +225,10 @@ const Plan& Graph::MakePlan(const Node* node) const {
   try {
     Build(node, plan);
   } catch (const Error& error) {
-    plan = Plan();
+    Plan read;  // what was read before the error
+    read.atomLength = plan.atomLength;
+    read.quantifier = plan.quantifier;
+    plan = std::move(read);
     plan.kind = PlanKind::kError;
     plan.error = error;
     plan.error->position.reset();  // a place in this text, kept apart in errorAt
@@ -219,6 +246,7 @@ void Graph::Build(const Node* node, Plan& plan) const {
   if (node->hasBar) {
     if (const size_t bar = FindTopLevelBar(text); bar != std::u16string_view::npos) {
       plan.kind = PlanKind::kAttempts;
+      plan.split = true;
       plan.attempts = {Slice(node, text.substr(0, bar), text.data(), nullptr),
                        Suffix(node, bar + 1)};
       return;
@@ -278,8 +306,12 @@ std::optional<std::u16string_view> Graph::LeadingGroup(const Node* node) const {
 void Graph::PlanAtom(const Node* node, std::u16string_view atom, std::u16string_view quantifier,
                      Plan& plan) const {
   const Node* after = Suffix(node, atom.size() + quantifier.size());
+  plan.atomLength = static_cast<uint32_t>(atom.size());
   if (quantifier.empty()) return PlanUnquantified(node, atom, after, plan);
-  PlanQuantified(InternPiece(atom), node->origin, quantifier, after, plan);
+  plan.quantifier = InternPiece(quantifier);
+  plan.atomPiece = InternPiece(atom);
+  plan.rest = after;
+  PlanQuantified(plan.atomPiece, node->origin, quantifier, after, plan);
 }
 
 void Graph::PlanQuantified(const Piece* atom, int64_t origin, std::u16string_view quantifier,

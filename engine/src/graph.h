@@ -63,8 +63,9 @@ struct Node {
   const Node* next = nullptr;
   uint64_t length = 0;
   uint32_t id = 0;
-  // Where the node's first character stands in the internal pattern, when the stretch of its
-  // piece from there is the pattern as written (-1: not known). Only error positions use it.
+  // Where the node's first character stands in the internal pattern, when its piece is the
+  // pattern as written (-1: not known). Each copy of a repeated piece stands for the same
+  // characters. Only error positions and the analysis use it.
   int64_t origin = -1;
   bool hasBar = false;  // a "|" stands somewhere in the text
   // The groups that a back reference in the text may read, bit n for group n: whether a
@@ -112,6 +113,14 @@ struct Plan {
   std::optional<Error> error;
   std::optional<uint32_t> errorAt;  // where in the node's text the faulty construct begins
   std::unique_ptr<Loop> loop;       // kLoop
+
+  // How the step read its text, for the analysis: a "|" split, or an item of atomLength
+  // characters (the piece atomPiece when quantified) with its quantifier, followed by rest
+  // (rest is set for every item, quantified or not). An error keeps what was read before it.
+  bool split = false;
+  uint32_t atomLength = 0;
+  const Piece* atomPiece = nullptr;
+  const Piece* quantifier = nullptr;
 };
 
 class Graph {
@@ -136,6 +145,14 @@ class Graph {
 
   // The characters that a plan may look at: see the note at the top.
   static constexpr size_t kPlanWindow = size_t{4} << 15;
+
+  // Texts made from pieces, for the analysis, which walks a graph of its own: a piece's text,
+  // copies of a piece followed by next, the suffix of a node, and the text alone.
+  const Piece* PieceOf(std::u16string_view text) const;
+  const Node* Copies(const Piece* piece, uint64_t copies, const Node* next,
+                     int64_t origin = -1) const;
+  const Node* After(const Node* node, uint64_t offset) const;
+  const Node* Standalone(std::u16string_view text, int64_t origin) const;
 
  private:
   struct NodeKey {

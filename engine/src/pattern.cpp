@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "analysis.h"
 #include "program.h"
 #include "quarn/utf.h"
 #include "search.h"
@@ -323,10 +324,21 @@ std::optional<Error> CompileError(const Program& program,
   return program.Error();
 }
 
+// The analysis of a pattern refused before the engine reads it: for contradictory options
+// the pattern still reads, and its tree is kept.
+std::shared_ptr<const Analysis> Refused(const Program& program, const std::optional<Error>& error,
+                                        bool readable) {
+  if (!error || *error == program.Error()) return nullptr;
+  const Explanation* tree = readable ? &program.Analyzed().explanation : nullptr;
+  return std::make_shared<const Analysis>(RefusedAnalysis(program.Pattern(), *error, tree));
+}
+
 }  // namespace
 
 Pattern::Pattern(std::u16string_view pattern, int32_t flags)
-    : program_(std::make_shared<const Program>(pattern, flags)), error_(CompileError(*program_)) {}
+    : program_(std::make_shared<const Program>(pattern, flags)),
+      error_(CompileError(*program_)),
+      refused_(Refused(*program_, error_, true)) {}
 
 Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) {
   std::u16string pattern;
@@ -336,6 +348,31 @@ Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) {
     invalid = InvalidUtf8Error(u"regular expression", bad);
   program_ = std::make_shared<const Program>(pattern, flags);
   error_ = CompileError(*program_, invalid);
+  refused_ = Refused(*program_, error_, !invalid);
+}
+
+const Analysis& Pattern::analysis() const {
+  return refused_ ? *refused_ : program_->Analyzed();
+}
+
+const std::vector<Diagnostic>& Pattern::diagnostics() const {
+  return analysis().diagnostics;
+}
+
+const Explanation& Pattern::explain() const {
+  return analysis().explanation;
+}
+
+const PatternFacts& Pattern::facts() const {
+  return analysis().facts;
+}
+
+std::string Pattern::explainJson() const {
+  return AnalysisJson(analysis(), program_->Pattern(), program_->Flags(), program_->GroupCount());
+}
+
+bool PatternFacts::cannotMatch(std::u16string_view text, size_t start, const Limits& limits) const {
+  return CannotMatch(*this, text, start, limits.depth, limits.subjectLength);
 }
 
 std::u16string_view Pattern::pattern() const {

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 
+#include "analysis.h"
 #include "first.h"
 #include "rewrite.h"
 
@@ -90,9 +91,10 @@ size_t StartFilter::FindNeedle(std::u16string_view text, size_t from) const {
 
 Program::Program(std::u16string_view pattern, int32_t flags) : pattern_(pattern), flags_(flags) {
   std::vector<uint32_t> expandedOrigin;
+  std::vector<uint32_t> expandedEnd;
   std::u16string internal;
   try {
-    const std::u16string expanded = ExpandEspaces(pattern_, &expandedOrigin);
+    const std::u16string expanded = ExpandEspaces(pattern_, &expandedOrigin, &expandedEnd);
     try {
       internal = ProcessParentheses(expanded, groupCount_, &origin_);
     } catch (quarn::Error& error) {
@@ -107,10 +109,36 @@ Program::Program(std::u16string_view pattern, int32_t flags) : pattern_(pattern)
     error_ = error;
     return;
   }
-  for (uint32_t& at : origin_)
+  sourceEnd_.reserve(origin_.size());
+  for (uint32_t& at : origin_) {
+    sourceEnd_.push_back(expandedEnd[at]);
     at = expandedOrigin[at];
+  }
   graph_ = std::make_unique<Graph>(internal, IgnoreCase(), groupCount_);
   filter_ = StartFilter::For(*graph_, IgnoreCase());
+}
+
+Program::~Program() = default;
+
+std::u16string_view Program::Internal() const {
+  if (!graph_) return {};
+  const Node* root = graph_->Root();
+  return root->length == 0 ? std::u16string_view() : std::u16string_view(root->piece->text);
+}
+
+const Analysis& Program::Analyzed() const {
+  std::call_once(analysisMade_, [this] {
+    analysis_ = std::make_unique<const Analysis>(Analyze(*this));
+    analysed_.store(true, std::memory_order_release);
+  });
+  return *analysis_;
+}
+
+const PatternFacts* Program::FactsWorthUsing() const {
+  if (!analysed_.load(std::memory_order_acquire) && !costly_.load(std::memory_order_relaxed)) {
+    return nullptr;
+  }
+  return &Analyzed().facts;
 }
 
 std::optional<size_t> Program::PatternPosition(const Node* node, uint64_t offset) const {

@@ -5,12 +5,15 @@
 // A pattern that fails to compile keeps its error, so every search of it reports the same
 // error in the same place as a fresh rewriting would.
 //
-// Thread safety: immutable after construction (the graph grows behind its own lock), so one
-// Program may serve any number of searches at once. Covered by the engine and threads tests.
+// Thread safety: immutable after construction (the graph grows behind its own lock, and the
+// analysis is made once behind a once flag), so one Program may serve any number of searches
+// at once. Covered by the engine and threads tests.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -22,6 +25,9 @@
 #include "text.h"
 
 namespace quarn {
+
+struct Analysis;
+struct PatternFacts;
 
 // Where a match can begin. A position whose character is not admitted is skipped without a
 // search, which is exact only because every search from such a position would fail at its
@@ -59,6 +65,7 @@ class StartFilter {
 class Program {
  public:
   Program(std::u16string_view pattern, int32_t flags);
+  ~Program();
 
   std::u16string_view Pattern() const { return pattern_; }
   int32_t Flags() const { return flags_; }
@@ -71,8 +78,24 @@ class Program {
   const std::optional<quarn::Error>& Error() const { return error_; }
 
   // Where the character at offset of a node's text came from in the pattern, when the node is
-  // a stretch of the pattern as written (and not a text that a rewrite made).
+  // a stretch of the pattern as written (and not a text that a rewrite made). The node may be
+  // one of another graph of the same internal form.
   std::optional<size_t> PatternPosition(const Node* node, uint64_t offset) const;
+
+  // The internal form, and the stretch [start, end) of the pattern that its character i
+  // stands for (an escape, a group's parenthesis, one character).
+  std::u16string_view Internal() const;
+  size_t SourceStart(size_t i) const { return origin_[i]; }
+  size_t SourceEnd(size_t i) const { return sourceEnd_[i]; }
+
+  // What the analysis knows of the pattern (explanation, diagnostics, facts), made the first
+  // time it is asked for; only for a program without Error().
+  const Analysis& Analyzed() const;
+  // The facts, for a search to skip subjects that cannot match, once they are worth their cost
+  // (a few times that of compiling): when the analysis is made already, or once a search of
+  // the pattern took many steps. Otherwise nothing.
+  const PatternFacts* FactsWorthUsing() const;
+  void NoteCostlySearch() const { costly_.store(true, std::memory_order_relaxed); }
   int16_t GroupCount() const { return groupCount_; }
   const Graph& Nodes() const { return *graph_; }
   const StartFilter& Filter() const { return filter_; }
@@ -81,10 +104,15 @@ class Program {
   std::u16string pattern_;
   int32_t flags_;
   std::optional<quarn::Error> error_;
-  std::vector<uint32_t> origin_;  // for each character of the internal form, its source
+  std::vector<uint32_t> origin_;     // for each character of the internal form, its source
+  std::vector<uint32_t> sourceEnd_;  // and where that source ends
   int16_t groupCount_ = 0;
   std::unique_ptr<Graph> graph_;
   StartFilter filter_;
+  mutable std::once_flag analysisMade_;
+  mutable std::unique_ptr<const Analysis> analysis_;
+  mutable std::atomic<bool> analysed_{false};
+  mutable std::atomic<bool> costly_{false};
 };
 
 }  // namespace quarn

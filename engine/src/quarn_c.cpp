@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -179,6 +180,52 @@ quarn_text* Prepared(quarn::Text text, quarn_error* error) {
   return new quarn_text{std::move(text)};
 }
 
+// A copy that C frees with quarn_string_free.
+char* CopyForC(const std::string& text) {
+  char* copy = static_cast<char*>(std::malloc(text.size() + 1));
+  if (copy == nullptr) return nullptr;
+  std::memcpy(copy, text.data(), text.size());
+  copy[text.size()] = '\0';
+  return copy;
+}
+
+// The pattern that either entry point gives, read once.
+template <typename Unit>
+quarn::Pattern Read(const Unit* pattern, size_t length, int32_t flags) {
+  const size_t n = Length(pattern, length);
+  if constexpr (sizeof(Unit) == 1) return quarn::Pattern(std::string_view(pattern, n), flags);
+  return quarn::Pattern(std::u16string_view(reinterpret_cast<const char16_t*>(pattern), n), flags);
+}
+
+template <typename Unit>
+char* Analyze(const Unit* pattern, size_t length, int32_t flags) {
+  if (pattern == nullptr) return nullptr;
+  try {
+    return CopyForC(Read(pattern, length, flags).explainJson());
+  } catch (...) {
+    return nullptr;  // memory ran out
+  }
+}
+
+template <typename Unit>
+int Check(const Unit* pattern, size_t length, int32_t flags, quarn_error* first) {
+  Clear(first);
+  if (pattern == nullptr) return Invalid(first, "No pattern");
+  return Guarded(first, QUARN_ERROR, [&] {
+    const quarn::Pattern p = Read(pattern, length, flags);
+    int faults = 0;
+    for (const quarn::Diagnostic& d : p.diagnostics()) {
+      if (d.severity != quarn::Severity::kError || !d.error) continue;
+      if (faults++ > 0) continue;
+      quarn::Error where = *d.error;
+      where.position = d.start;
+      const quarn_pattern handle{p, sizeof(Unit) == 1};
+      Set(first, where, &handle);
+    }
+    return faults;
+  });
+}
+
 }  // namespace
 
 extern "C" {
@@ -263,6 +310,26 @@ int quarn_search_text(const quarn_pattern* pattern, const quarn_text* text, size
   return Guarded(error, QUARN_ERROR, [&] {
     return SearchText(pattern, text->text, start, limits, spans, span_count, error);
   });
+}
+
+char* quarn_analyze(const char* pattern, size_t length, int32_t flags) {
+  return Analyze(pattern, length, flags);
+}
+
+char* quarn_analyze16(const uint16_t* pattern, size_t length, int32_t flags) {
+  return Analyze(pattern, length, flags);
+}
+
+void quarn_string_free(char* text) {
+  std::free(text);
+}
+
+int quarn_check(const char* pattern, size_t length, int32_t flags, quarn_error* first) {
+  return Check(pattern, length, flags, first);
+}
+
+int quarn_check16(const uint16_t* pattern, size_t length, int32_t flags, quarn_error* first) {
+  return Check(pattern, length, flags, first);
 }
 
 quarn_cancel* quarn_cancel_new(void) {

@@ -12,8 +12,10 @@
 namespace quarn {
 
 // origin, when given, receives for each character of the result the index in pattern of the
-// character it stands for.
-std::u16string ExpandEspaces(std::u16string_view pattern, std::vector<uint32_t>* origin = nullptr);
+// construct it stands for (an escape, a quoted character, any other character), and end,
+// when given, the index just after that construct.
+std::u16string ExpandEspaces(std::u16string_view pattern, std::vector<uint32_t>* origin = nullptr,
+                             std::vector<uint32_t>* end = nullptr);
 std::u16string EscapeCharCode(uint8_t code);
 
 // Rewrites pattern into the internal form. count is advanced once per capturing group (the

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <bit>
 
+#include "analysis.h"
 #include "first.h"
 #include "text.h"
 
@@ -14,6 +15,8 @@ namespace {
 
 constexpr size_t kMemoSlots = size_t{1} << 21;  // 32 MiB at most
 constexpr uint64_t kCheckEvery = 1024;          // steps between looks at the cancel flag
+// A search that takes more steps than this makes the pattern's facts worth having.
+constexpr uint64_t kCostlySearch = 1024;
 
 bool LineBreakAt(std::u16string_view s, uint64_t pos) {
   return pos + 1 < s.size() && s[pos] == u'\r' && s[pos + 1] == u'\n';
@@ -125,6 +128,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
     outcome.deepest = deepest_;
     outcome.steps = steps_;
     outcome.error = std::move(error_);
+    if (steps_ > kCostlySearch) program.NoteCostlySearch();
     return outcome;
   };
 
@@ -132,6 +136,15 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
   if (text.size() > limits.subjectLength) {
     error_ = SubjectLengthError();
     return finish(SearchStatus::kError);
+  }
+  // A subject that the pattern's facts prove cannot match is answered at once; the facts only
+  // speak for subjects short enough that the depth limit cannot be reached, which a depth
+  // limit of this size bounds first.
+  if (from <= text.size() && text.size() - from <= limits.depth) {
+    const PatternFacts* facts = program.FactsWorthUsing();
+    if (facts && CannotMatch(*facts, text, from, limits.depth, limits.subjectLength)) {
+      return finish(SearchStatus::kNoMatch);
+    }
   }
   const StartFilter& filter = program.Filter();
   const bool skip = filter.Active() && filter.Levels() <= limits.depth;

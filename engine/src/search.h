@@ -8,7 +8,9 @@
 // frames on an explicit stack, so the depth limit, not the C++ stack, bounds a search.
 //
 // Some steps are taken without being walked one by one, where that provably changes no
-// answer: start positions whose character cannot begin a match are skipped; a loop over one
+// answer: a subject that the pattern's facts (analysis.h) prove cannot match is not searched
+// at all, once the facts are made (by a caller, or after a costly search of the pattern);
+// start positions whose character cannot begin a match are skipped; a loop over one
 // character ("[a-z]*", ".*?") takes its characters in one go, at the depths the rewriting
 // would reach; and its rest is not tried at positions where it provably fails at once.
 //

@@ -232,4 +232,137 @@ TEST_F(EveryEntryPoint, CInterfaceWithUtf8) {
       true);
 }
 
+// Where a node's tree breaks the rules of an explanation: the root spans the pattern, each
+// child lies within its parent and after the start of the one before it, and a character that
+// no child covers is syntax of its parent: a "|" of an alternation, a group's parentheses and
+// the "?", ":", "=", "!" after them, a repeat's quantifier after its atom. Leaves cover their
+// characters themselves; a sequence leaves none uncovered (what the engine drops is a node).
+std::string Uncovered(const nlohmann::json& node, const std::u16string& pattern) {
+  const size_t start = node.at("start"), end = node.at("end");
+  const std::string kind = node.at("kind");
+  if (!node.contains("children")) return {};
+  std::vector<bool> covered(end - start, false);
+  size_t previous = start;
+  for (const nlohmann::json& child : node.at("children")) {
+    const size_t from = child.at("start"), to = child.at("end");
+    if (from < previous || to < from || to > end) {
+      return kind + " [" + std::to_string(start) + "," + std::to_string(end) +
+             ") has a child at [" + std::to_string(from) + "," + std::to_string(to) + ")";
+    }
+    previous = from;
+    for (size_t i = from; i < to; ++i)
+      covered[i - start] = true;
+    if (std::string why = Uncovered(child, pattern); !why.empty()) return why;
+  }
+  const size_t lastChild = node.at("children").back().at("end");
+  for (size_t i = start; i < end; ++i) {
+    if (covered[i - start]) continue;
+    const char16_t c = pattern[i];
+    const bool syntax = (kind == "alternation" && c == u'|') ||
+                        (kind == "repeat" && i >= lastChild) ||
+                        ((kind == "group" || kind == "plain-group" || kind == "lookahead" ||
+                          kind == "negative-lookahead") &&
+                         std::u16string_view(u"()?:=!|").find(c) != std::u16string_view::npos);
+    if (!syntax) return kind + " leaves position " + std::to_string(i) + " uncovered";
+  }
+  return {};
+}
+
+// The explanation of every pattern of the table, from the C interface, is valid JSON whose
+// tree covers the pattern; and the error that ends a case's search, when it is a fault of the
+// pattern, is among the pattern's diagnostics.
+TEST(Analysis, EveryPatternIsExplainedAndItsFaultsListed) {
+  for (const Case& c : Cases()) {
+    char* text = quarn_analyze(c.pattern.data(), c.pattern.size(), c.flags);
+    ASSERT_NE(text, nullptr) << c.pattern;
+    const nlohmann::json analysis = nlohmann::json::parse(text, nullptr, false);
+    quarn_string_free(text);
+    ASSERT_FALSE(analysis.is_discarded()) << c.pattern << ": not JSON";
+    const std::u16string pattern = U16(c.pattern);
+    const nlohmann::json& tree = analysis.at("tree");
+    EXPECT_EQ(tree.at("start"), 0u) << c.pattern;
+    EXPECT_EQ(tree.at("end"), pattern.size()) << c.pattern;
+    EXPECT_EQ(Uncovered(tree, pattern), "") << c.pattern;
+
+    const quarn::SearchResult r = quarn::Pattern(pattern, c.flags).search(U16(c.text));
+    if (!r.error() || !(quarn::IsPatternFault(r.error()->kind) ||
+                        r.error()->kind == quarn::ErrorKind::kInvalidOptions)) {
+      continue;
+    }
+    bool listed = false;
+    for (const nlohmann::json& d : analysis.at("diagnostics")) {
+      listed =
+          listed || (!d.at("error").is_null() && d.at("error").at("report") == c.expected.error);
+    }
+    EXPECT_TRUE(listed) << c.pattern << ": " << c.expected.error << " is not listed";
+  }
+}
+
+nlohmann::json Analyzed(std::string_view pattern, int32_t flags = 0) {
+  char* text = quarn_analyze(pattern.data(), pattern.size(), flags);
+  const nlohmann::json analysis = nlohmann::json::parse(text);
+  quarn_string_free(text);
+  return analysis;
+}
+
+// The fields of docs/pattern-analysis.md, with places in units and in bytes.
+TEST(Analysis, TheJsonGivesUnitsAndBytes) {
+  // "é" is one unit and two bytes, the emoji two units and four bytes.
+  const nlohmann::json a = Analyzed("\xC3\xA9(x|\xF0\x9F\x98\x80)+\\p{L}[z-a]");
+  EXPECT_EQ(a.at("groups"), 1);
+  const nlohmann::json& group = a.at("tree").at("children").at(1).at("children").at(0);
+  EXPECT_EQ(group.at("kind"), "group");
+  EXPECT_EQ(group.at("group"), 1);
+  EXPECT_EQ(group.at("start"), 1);
+  EXPECT_EQ(group.at("end"), 7);
+  EXPECT_EQ(group.at("byteStart"), 2);
+  EXPECT_EQ(group.at("byteEnd"), 10);
+  const nlohmann::json& repeat = a.at("tree").at("children").at(1);
+  EXPECT_EQ(repeat.at("min"), 1);
+  EXPECT_TRUE(repeat.at("max").is_null());
+  EXPECT_EQ(repeat.at("greedy"), true);
+  EXPECT_EQ(repeat.at("quantifier"), "+");
+
+  // Diagnostics in the order of the pattern: the letter escape, its count, then the fault.
+  const nlohmann::json& d = a.at("diagnostics");
+  ASSERT_EQ(d.size(), 3u);
+  EXPECT_EQ(d[0].at("code"), "letter-escape");
+  EXPECT_EQ(d[0].at("byteStart"), 11);
+  EXPECT_TRUE(d[0].at("error").is_null());
+  EXPECT_EQ(d[1].at("code"), "brace-count");
+  const nlohmann::json& fault = d[2].at("error");
+  EXPECT_EQ(d[2].at("severity"), "error");
+  EXPECT_EQ(fault.at("number"), 20050);
+  EXPECT_EQ(fault.at("kind"), "pattern-syntax");
+  EXPECT_EQ(fault.at("report"),
+            "Error #20050: Error in Quarn.MatchSquareBrackets: Invalid range in regular "
+            "expression [z-a]");
+  EXPECT_EQ(fault.at("position"), 13);
+  EXPECT_EQ(fault.at("bytePosition"), 16);
+  EXPECT_EQ(a.at("facts").at("faultFree"), false);
+
+  // A class lists its members; the facts say what every match needs.
+  const nlohmann::json words = Analyzed("[a-c\\n_]x+y", quarn::reIgnoreCase);
+  const nlohmann::json& members = words.at("tree").at("children").at(0).at("members");
+  EXPECT_EQ(members.at(0).at("fromCode"), 'a');
+  EXPECT_EQ(members.at(0).at("to"), "c");
+  EXPECT_EQ(members.at(1).at("lineBreak"), true);
+  EXPECT_EQ(members.at(2).at("from"), "_");
+  const nlohmann::json& facts = words.at("facts");
+  EXPECT_EQ(facts.at("minLength"), 3);
+  EXPECT_EQ(facts.at("requiredLiterals"), nlohmann::json::array({"xy"}));
+  EXPECT_EQ(facts.at("levelsPerCharacter"), 1);
+  EXPECT_EQ(facts.at("depthSafeLength"), 499);
+
+  // Refused before it is read: the options' error, with the pattern's tree kept; a pattern
+  // that is not UTF-8 has no tree to keep.
+  const nlohmann::json both = Analyzed("ab", quarn::reSingleLine | quarn::reMultiline);
+  EXPECT_EQ(both.at("diagnostics").at(0).at("error").at("kind"), "invalid-options");
+  EXPECT_EQ(both.at("tree").at("kind"), "sequence");
+  const nlohmann::json bad = Analyzed("a\xFF");
+  EXPECT_EQ(bad.at("diagnostics").at(0).at("error").at("kind"), "invalid-utf8");
+  EXPECT_EQ(bad.at("tree").at("kind"), "error");
+  EXPECT_EQ(bad.at("facts").at("complete"), false);
+}
+
 }  // namespace

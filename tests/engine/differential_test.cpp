@@ -6,6 +6,10 @@
 // step. Every answer and every report must be the same; a case where the reference runs out
 // of memory or of its call budget gives no verdict. Failing cases found by fuzzing are kept
 // in the regression file.
+//
+// The analysis of each pattern is checked against the same searches: every fault that a search
+// reports is among the pattern's diagnostics, with its number and text, and a subject that
+// the pattern's facts say cannot match gets "no match" from the reference, without a report.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,6 +20,7 @@
 #include "compare.h"
 #include "edges.h"
 #include "program.h"
+#include "quarn/pattern.h"
 #include "quarn/quarn.h"
 #include "quarn/utf.h"
 #include "search.h"
@@ -237,6 +242,12 @@ std::string Failure(const std::vector<Call>& calls, const reference::Comparison&
   return message + "\nengine:\n" + excerpt(c.engine) + "\nreference:\n" + excerpt(c.reference);
 }
 
+void ExpectAnalysesAgree(const std::vector<Call>& calls, const reference::Comparison& c,
+                         reference::AnalysisTally& tally) {
+  const std::string disagreement = reference::CheckAnalyses(calls, c, tally);
+  EXPECT_TRUE(disagreement.empty()) << disagreement;
+}
+
 // Cases that once answered differently, from fuzzing and from reports: one call a line,
 // cases separated by blank lines.
 std::vector<std::vector<Call>> RegressionCases() {
@@ -258,9 +269,11 @@ std::vector<std::vector<Call>> RegressionCases() {
 TEST(Differential, RegressionCasesAnswerLikeTheReference) {
   const std::vector<std::vector<Call>> cases = RegressionCases();
   ASSERT_FALSE(cases.empty());
+  reference::AnalysisTally tally;
   for (const std::vector<Call>& calls : cases) {
     const reference::Comparison c = reference::Compare(calls, 0);
     EXPECT_EQ(c.verdict, Verdict::kSame) << Failure(calls, c);
+    ExpectAnalysesAgree(calls, c, tally);
   }
 }
 
@@ -268,6 +281,7 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   Generator generator(20261208);
   int compared = 0;
   int noVerdict = 0;
+  reference::AnalysisTally tally;
   for (int i = 0, cases = Sanitized() ? 4000 : 20000; i < cases; ++i) {
     const std::vector<Call> calls = generator.Case();
     const reference::Comparison c = reference::Compare(calls, kCallBudget);
@@ -277,9 +291,13 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
     }
     ++compared;
     ASSERT_EQ(c.verdict, Verdict::kSame) << Failure(calls, c);
+    ExpectAnalysesAgree(calls, c, tally);
   }
-  // The comparison means something only when nearly every case got a verdict.
+  // The comparison means something only when nearly every case got a verdict, and the
+  // analysis checks only when both of their sides occur often.
   EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
+  EXPECT_GT(tally.faults, compared / 20) << "faults reported";
+  EXPECT_GT(tally.skipped, compared / 20) << "searches the facts skip";
 }
 
 // Back references make a failure depend on the captures they read, which remembered failures
@@ -438,7 +456,9 @@ TEST(Differential, NestedQuantifiersMeetTheDepthLimitLikeTheReference) {
       u"(a|a)*\\1b",     u"(a+)+\\1b",   u"(\\w+)*\\1x",  u"(a|aa)+\\1$",  u"((a)|b)*\\2b",
       u"(?:a|a)*b*\\bx", u"(a|aa)+c*$x", u"(a|aa)*b*\\Bb"};
   int compared = 0;
+  int skipped = 0;
   for (const std::u16string& pattern : patterns) {
+    const Pattern compiled(pattern);
     for (int n = 0; n <= (Sanitized() ? 12 : 18); n += 3) {
       for (const std::u16string_view tail : {u"", u"b", u"!"}) {
         for (const uint32_t depth : {1000u, 30u, 47u, 64u}) {
@@ -447,11 +467,18 @@ TEST(Differential, NestedQuantifiersMeetTheDepthLimitLikeTheReference) {
           if (c.verdict == Verdict::kNoVerdict) continue;
           ++compared;
           EXPECT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
+          Limits limits;
+          limits.depth = depth;
+          if (compiled.facts().cannotMatch(call.text, 0, limits)) {
+            ++skipped;  // no match and no depth limit, even this close to it
+            EXPECT_EQ(c.reference, "no match") << reference::Describe(call) << " depth " << depth;
+          }
         }
       }
     }
   }
   EXPECT_GT(compared, Sanitized() ? 500 : 1000);
+  EXPECT_GT(skipped, compared / 10);
 }
 
 }  // namespace

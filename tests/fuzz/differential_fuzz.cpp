@@ -1,8 +1,9 @@
 // libFuzzer target: arbitrary bytes become one or two engine calls, run through the engine
 // and the rewriting reference, and the first call once more as a search with a lowered depth
-// limit; any difference in an answer or a report is a crash. The first call also goes through
-// every entry point of the engine (edges.h), which must all agree. Run it with scripts/fuzz.
-// Inputs it finds go into tests/engine/differential_regressions.txt.
+// limit; any difference in an answer or a report is a crash, and so is a fault that the
+// pattern's diagnostics miss or a subject its facts wrongly say cannot match. The first call
+// also goes through every entry point of the engine (edges.h), which must all agree. Run it
+// with scripts/fuzz. Inputs it finds go into tests/engine/differential_regressions.txt.
 //
 // Bytes: the first selects the flags of each call (low nibble, high nibble); then come
 // pattern, text, pattern, text, separated by 0xFF bytes. Every other byte is one code unit
@@ -85,6 +86,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   }
   const quarn::reference::Comparison c = quarn::reference::Compare(calls, 100000);
   if (c.verdict == quarn::reference::Verdict::kDifferent) Differ(calls, c, "");
+  if (c.verdict == quarn::reference::Verdict::kSame) {
+    quarn::reference::AnalysisTally tally;
+    const std::string disagreement = quarn::reference::CheckAnalyses(calls, c, tally);
+    if (!disagreement.empty()) {
+      Fail(calls, "The analysis disagrees with the reference");
+      std::fprintf(stderr, "%s\n", disagreement.c_str());
+      std::abort();
+    }
+  }
   // Lowered limits that vary with the input.
   const quarn::reference::EdgeLimits edgeLimits{static_cast<uint32_t>(10 + size * 37 % 400),
                                                 1 + size * 101 % 3000};

@@ -5,6 +5,7 @@
 #include <string>
 #include <variant>
 
+#include "quarn/pattern.h"
 #include "quarn/quarn.h"
 #include "quarn/utf.h"
 #include "reference.h"
@@ -12,9 +13,6 @@
 
 namespace quarn::reference {
 
-namespace {
-
-// Writes every code unit visibly, so that two transcripts differ where their texts differ.
 std::string Visible(std::u16string_view text) {
   std::string shown;
   for (const char16_t c : text) {
@@ -28,6 +26,8 @@ std::string Visible(std::u16string_view text) {
   }
   return shown;
 }
+
+namespace {
 
 std::optional<std::u16string> Unescape(std::string_view text) {
   std::u16string units;
@@ -124,6 +124,7 @@ Comparison CompareSearch(const Call& call, uint32_t depth, uint64_t callBudget) 
   // The engine answers twice: remembering failures once the search backtracks a lot, as it
   // does, and from the first step, so that remembered failures meet every depth.
   const Program program(call.pattern, call.flags);
+  if (!program.Error()) program.Analyzed();  // so that the searches use the facts
   for (const bool atOnce : {false, true}) {
     SearchLimits limits;
     limits.depth = depth;
@@ -185,6 +186,83 @@ Comparison CompareSearch(const Call& call, uint32_t depth, uint64_t callBudget) 
     comparison.verdict = Verdict::kDifferent;
   }
   return comparison;
+}
+
+namespace {
+
+// What the reference's transcript says of each Quarn call: its answer and its reports (those
+// of the result calls that follow it are left out).
+struct Seen {
+  bool matched = false;
+  std::vector<std::string> reports;
+};
+
+std::vector<Seen> SearchesIn(const std::string& transcript) {
+  std::vector<Seen> searches;
+  std::vector<std::string> reports;
+  size_t from = 0;
+  for (size_t end; (end = transcript.find('\n', from)) != std::string::npos; from = end + 1) {
+    const std::string_view line(transcript.data() + from, end - from);
+    if (line.starts_with("  report ")) {
+      reports.emplace_back(line.substr(9));
+    } else if (line.starts_with("Quarn -> ")) {
+      searches.push_back({line.ends_with("true"), std::move(reports)});
+      reports.clear();
+    } else {
+      reports.clear();  // those of a result call
+    }
+  }
+  return searches;
+}
+
+std::string CheckAnalysis(const Call& call, const Seen& seen, AnalysisTally& tally) {
+  const Pattern pattern(call.pattern, call.flags);
+  // Made before the search, so that the search uses them to skip what they rule out, and
+  // must still answer as the reference did; its error's kind tells what the reference reported.
+  const PatternFacts& facts = pattern.facts();
+  const SearchResult r = pattern.search(call.text);
+  std::u16string report;
+  if (r.error()) Utf8ToUtf16(r.error()->report(), report);
+  // (A refused option conflict leaves the legacy answer of the call before.)
+  const bool refused = r.error() && r.error()->kind == ErrorKind::kInvalidOptions;
+  if ((!refused && r.matched() != seen.matched) ||
+      Visible(report) != (seen.reports.empty() ? "" : seen.reports.back())) {
+    return Describe(call) + ": the API's search, with the facts in use, answers otherwise";
+  }
+  if (!seen.reports.empty()) {
+    const ErrorKind kind = r.error()->kind;
+    if (IsPatternFault(kind) || kind == ErrorKind::kInvalidOptions) {
+      ++tally.faults;
+      const std::vector<Diagnostic>& listed = pattern.diagnostics();
+      const bool found = std::any_of(listed.begin(), listed.end(), [&](const Diagnostic& d) {
+        return d.error && d.error->number == r.error()->number &&
+               d.error->description == r.error()->description;
+      });
+      if (!found) {
+        return Describe(call) + " reported " + seen.reports.back() +
+               ", which its diagnostics do not list";
+      }
+    }
+  }
+  if (facts.cannotMatch(call.text, 0, Limits())) {
+    ++tally.skipped;
+    if (seen.matched || !seen.reports.empty()) {
+      return Describe(call) + ": its facts say it cannot match, without an error";
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+std::string CheckAnalyses(const std::vector<Call>& calls, const Comparison& comparison,
+                          AnalysisTally& tally) {
+  const std::vector<Seen> seen = SearchesIn(comparison.reference);
+  if (seen.size() != calls.size()) return "the reference's transcript has other calls";
+  std::string disagreements;
+  for (size_t i = 0; i < calls.size(); ++i)
+    disagreements += CheckAnalysis(calls[i], seen[i], tally);
+  return disagreements;
 }
 
 std::optional<Call> ParseRegressionLine(std::string_view line) {

@@ -37,6 +37,23 @@ Comparison Compare(const std::vector<Call>& calls, uint64_t callBudget);
 // the limit where exponential ones would need a thousand characters.)
 Comparison CompareSearch(const Call& call, uint32_t depth, uint64_t callBudget);
 
+// How often the analysis checks of CheckAnalyses had something to check.
+struct AnalysisTally {
+  int skipped = 0;  // searches whose facts say the subject cannot match
+  int faults = 0;   // faults reported by a search, looked up among the diagnostics
+};
+
+// The analysis of each call's pattern against what the reference did with the call: every
+// fault of the pattern that the reference reported is among the pattern's diagnostics (with
+// its number and text), and a subject that the pattern's facts say cannot match got "no match"
+// and no report. Gives what disagrees, or "" when nothing does.
+std::string CheckAnalyses(const std::vector<Call>& calls, const Comparison& comparison,
+                          AnalysisTally& tally);
+
+// A text with every code unit that is not printable ASCII (and every backslash) written as
+// \uXXXX, as the transcripts show texts.
+std::string Visible(std::u16string_view text);
+
 // A readable rendering of a call for failure messages.
 std::string Describe(const Call& call);
 

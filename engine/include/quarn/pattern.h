@@ -31,6 +31,7 @@
 #include <utility>
 #include <vector>
 
+#include "quarn/analysis.h"
 #include "quarn/errors.h"
 #include "quarn/export.h"
 #include "quarn/quarn.h"
@@ -40,6 +41,7 @@ namespace quarn {
 class Program;
 struct TextData;
 struct Access;
+struct Analysis;
 
 // What one search may spend. The defaults are the legacy calls' own limits.
 struct Limits {
@@ -321,9 +323,23 @@ class QUARN_API Pattern {
     return split(Text(text), maxSplit, limits);
   }
 
+  // What the engine knows about the pattern before any search (quarn/analysis.h): every fault
+  // a search could meet and the warnings, how the engine reads the pattern, and what every
+  // match satisfies. Made once, when first asked for, and shared by the copies of a Pattern.
+  // A pattern with an error() lists that error, and its facts claim nothing.
+  const std::vector<Diagnostic>& diagnostics() const;
+  const Explanation& explain() const;
+  const PatternFacts& facts() const;
+  // All three as one JSON document (UTF-8), described in docs/pattern-analysis.md.
+  std::string explainJson() const;
+
  private:
+  const Analysis& analysis() const;
+
   std::shared_ptr<const Program> program_;
   std::optional<Error> error_;
+  // The analysis of a pattern refused before it is read (options, UTF-8).
+  std::shared_ptr<const Analysis> refused_;
 };
 
 }  // namespace quarn

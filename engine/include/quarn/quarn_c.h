@@ -134,6 +134,23 @@ QUARN_C_API int quarn_search_text(const quarn_pattern* pattern, const quarn_text
                                   size_t start, const quarn_limits* limits, quarn_span* spans,
                                   size_t span_count, quarn_error* error);
 
+/* What the engine knows about a pattern before any search, as one JSON document (UTF-8,
+ * NUL-terminated, described in docs/pattern-analysis.md): how it reads the pattern, every
+ * fault that a search of it could meet, warnings, and facts that every match satisfies. A
+ * pattern that does not compile gives its error as its one diagnostic. Free the text with
+ * quarn_string_free. NULL when pattern is NULL or memory runs out. */
+QUARN_C_API char* quarn_analyze(const char* pattern, size_t length, int32_t flags);
+QUARN_C_API char* quarn_analyze16(const uint16_t* pattern, size_t length, int32_t flags);
+QUARN_C_API void quarn_string_free(char* text); /* NULL is allowed */
+
+/* The faults that a search of the pattern could meet, found before any search: returns how
+ * many (0: none; warnings are not counted) and puts the first, by its place in the pattern,
+ * into first (may be NULL; position: where the faulty construct begins). QUARN_ERROR when
+ * memory runs out, QUARN_INVALID_ARGUMENT for a null pattern. */
+QUARN_C_API int quarn_check(const char* pattern, size_t length, int32_t flags, quarn_error* first);
+QUARN_C_API int quarn_check16(const uint16_t* pattern, size_t length, int32_t flags,
+                              quarn_error* first);
+
 /* A flag that ends the searches given it (with error 20057) once it is set. */
 QUARN_C_API quarn_cancel* quarn_cancel_new(void);
 QUARN_C_API void quarn_cancel_set(quarn_cancel* cancel);
