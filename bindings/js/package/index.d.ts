@@ -54,6 +54,134 @@ export class QuarnError extends Error {
   readonly position: number | undefined;
 }
 
+/** An error as the engine's analysis gives it. */
+export interface AnalysisError {
+  readonly number: number;
+  readonly kind: ErrorKind;
+  readonly description: string;
+  /** "Error #" + number + ": " + description. */
+  readonly report: string;
+  /** Where a search says the faulty construct stands (a string index), or null. */
+  readonly position: number | null;
+  /** The same in bytes of the pattern in UTF-8. */
+  readonly bytePosition: number | null;
+}
+
+/** A stretch of the pattern: string indices, and bytes of the pattern in UTF-8. */
+export interface Place {
+  readonly start: number;
+  readonly end: number;
+  readonly byteStart: number;
+  readonly byteEnd: number;
+}
+
+export type DiagnosticCode =
+  | 'fault'
+  | 'empty-loop'
+  | 'deep-match'
+  | 'letter-escape'
+  | 'hex-brace'
+  | 'posix-class'
+  | 'brace-count'
+  | 'zero-count'
+  | 'trailing-backslash'
+  | 'stray-marker'
+  | 'incomplete';
+
+/** A fault that a search of the pattern could meet, or a warning. */
+export interface Diagnostic extends Place {
+  /** "error": a search that reaches the construct reports error; "warning": it works, but probably not as meant. */
+  readonly severity: 'error' | 'warning';
+  readonly code: DiagnosticCode;
+  /** In plain words. */
+  readonly message: string;
+  /** What a search reports there (always for "fault"; the depth limit for "empty-loop"), or null. */
+  readonly error: AnalysisError | null;
+}
+
+export type NodeKind =
+  | 'alternation'
+  | 'sequence'
+  | 'literal'
+  | 'line-break'
+  | 'any-character'
+  | 'class'
+  | 'line-start'
+  | 'line-end'
+  | 'text-start'
+  | 'text-end'
+  | 'word-boundary'
+  | 'not-word-boundary'
+  | 'back-reference'
+  | 'end-only'
+  | 'group'
+  | 'plain-group'
+  | 'lookahead'
+  | 'negative-lookahead'
+  | 'marker'
+  | 'repeat'
+  | 'ignored'
+  | 'error';
+
+/** A member of a class: a range of characters, or the line break CR LF. */
+export interface ClassMember {
+  readonly from?: string;
+  readonly fromCode?: number;
+  readonly to?: string;
+  readonly toCode?: number;
+  readonly lineBreak?: boolean;
+}
+
+/** How the engine reads a stretch of the pattern. */
+export interface ExplainNode extends Place {
+  readonly kind: NodeKind;
+  /** The stretch as written. */
+  readonly text: string;
+  /** One line in plain words. */
+  readonly description: string;
+  readonly children?: readonly ExplainNode[];
+  /** literal */
+  readonly character?: string;
+  readonly characterCode?: number;
+  /** class */
+  readonly negated?: boolean;
+  readonly members?: readonly ClassMember[];
+  /** group, back-reference, marker */
+  readonly group?: number;
+  /** repeat: how often (max null: no limit), whether greedy, as written, and the text braces stand for. */
+  readonly min?: number;
+  readonly max?: number | null;
+  readonly greedy?: boolean;
+  readonly quantifier?: string;
+  readonly rewrite?: string;
+  /** error, or a class that a character can reach a faulty range of. */
+  readonly error?: AnalysisError;
+}
+
+/** What every match satisfies; where the engine cannot prove a fact it claims nothing. */
+export interface PatternFacts {
+  readonly complete: boolean;
+  readonly faultFree: boolean;
+  readonly ignoreCase: boolean;
+  readonly minLength: number;
+  readonly anchoredAtStart: boolean;
+  readonly firstCharacters: readonly (readonly [number, number])[];
+  readonly firstLevels: number;
+  readonly requiredLiterals: readonly string[];
+  readonly levelsPerCharacter: number | null;
+  readonly depthSafeLength: number | null;
+}
+
+/** The engine's analysis of a pattern, as docs/pattern-analysis.md describes it. */
+export interface Analysis {
+  readonly pattern: string;
+  readonly flags: number;
+  readonly groups: number;
+  readonly diagnostics: readonly Diagnostic[];
+  readonly tree: ExplainNode;
+  readonly facts: PatternFacts;
+}
+
 /** A match and its groups; group 0 is the whole match. */
 export class Match {
   private constructor();
@@ -101,6 +229,12 @@ export class Pattern {
   replace(text: string, replacement: string | ((match: Match) => unknown), options?: ReplaceOptions): string;
   /** The pieces of text between the matches. */
   split(text: string, options?: SplitOptions): string[];
+  /** How the engine reads the pattern, as a tree of its constructs. */
+  explain(): ExplainNode;
+  /** Every fault a search of the pattern could meet, and the warnings. */
+  diagnostics(): readonly Diagnostic[];
+  /** What every match satisfies. */
+  facts(): PatternFacts;
   /** Gives the compiled program's memory back at once; the pattern cannot be used afterwards. */
   free(): void;
   [Symbol.dispose](): void;
@@ -108,6 +242,9 @@ export class Pattern {
 
 /** Compiles pattern; throws QuarnError when it does not compile. */
 export function compile(pattern: string, flags?: Flags): Pattern;
+
+/** What the engine knows about a pattern before any search; a pattern that does not compile has its error as its one diagnostic. */
+export function analyze(pattern: string, flags?: Flags): Analysis;
 
 /** The pattern's flags for the calls below, which compile it for the one call. */
 export interface WithFlags {

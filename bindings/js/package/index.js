@@ -186,12 +186,28 @@ export class Match {
 
 const unfreed = new FinalizationRegistry((wasmObject) => wasmObject.delete());
 
+// The engine's analysis document of a compiled pattern, frozen, so that it can be shared.
+function analysisOf(compiled) {
+  const json = compiled.explainJson();
+  if (!json) throw takeError(); // memory ran out compiling the pattern
+  return deepFreeze(JSON.parse(json));
+}
+
+function deepFreeze(value) {
+  if (value !== null && typeof value === 'object') {
+    for (const member of Object.values(value)) deepFreeze(member);
+    Object.freeze(value);
+  }
+  return value;
+}
+
 // A compiled pattern. It is immutable; free() gives its memory back at once.
 export class Pattern {
   #compiled;
   #source;
   #flags;
   #spanCount;
+  #analysis;
 
   // Throws QuarnError when the pattern does not compile.
   constructor(source, flags = 0) {
@@ -273,6 +289,23 @@ export class Pattern {
     return pieces;
   }
 
+  // How the engine reads the pattern: the tree of its constructs, each with its place in the
+  // pattern (start, end: string indices), its kind and a description in plain words.
+  explain() {
+    return this.#analyzed().tree;
+  }
+
+  // Every fault that a search of the pattern could meet (severity "error", with the error a
+  // search would report) and the warnings, each with its place in the pattern.
+  diagnostics() {
+    return this.#analyzed().diagnostics;
+  }
+
+  // What every match satisfies: the fewest characters, required literals, anchoring, ...
+  facts() {
+    return this.#analyzed().facts;
+  }
+
   // Gives the compiled program's memory back; the pattern cannot be used afterwards.
   free() {
     if (!this.#compiled) return;
@@ -301,6 +334,12 @@ export class Pattern {
     }
     if (status === ERROR) throw takeError();
     return status === MATCHED ? new Match(text, takeSpans(this.#spanCount)) : null;
+  }
+
+  #analyzed() {
+    const compiled = this.#live();
+    this.#analysis ??= analysisOf(compiled);
+    return this.#analysis;
   }
 
   #live() {
@@ -341,6 +380,21 @@ export class Pattern {
 
 export function compile(pattern, flags = 0) {
   return new Pattern(pattern, flags);
+}
+
+// What the engine knows about a pattern before any search, whether it compiles or not (a
+// pattern that does not compile has its error as its one diagnostic): the engine's document
+// {pattern, flags, groups, diagnostics, tree, facts}. Places are string indices of the pattern;
+// texts in it show a lone surrogate of the pattern as U+FFFD, since the document is UTF-8.
+export function analyze(pattern, flags = 0) {
+  checkText(pattern, 'the pattern');
+  const compiled = new engine.Compiled(pattern, flagsOf(flags));
+  try {
+    if (compiled.check(answer) === ERROR && answer.errorKind() === 'out-of-memory') throw takeError();
+    return analysisOf(compiled);
+  } finally {
+    compiled.delete();
+  }
 }
 
 // The same calls with a pattern compiled for the one call (options.flags) and freed after it.

@@ -140,6 +140,9 @@ class Compiled {
     return kError;
   }
   int GroupCount() const { return pattern_ ? pattern_->groupCount() : 0; }
+  // What the engine knows about the pattern, as its JSON document (docs/pattern-analysis.md);
+  // empty when memory ran out compiling it.
+  std::string ExplainJson() const { return pattern_ ? pattern_->explainJson() : std::string(); }
 
   int Search(const std::u16string& text, int anchoring, double start, double depth,
              double subjectLength, double steps, Answer& answer) const {
@@ -285,6 +288,7 @@ EMSCRIPTEN_BINDINGS(quarn) {
       .constructor<const std::u16string&, int32_t>()
       .function("check", &Compiled::Check)
       .function("groupCount", &Compiled::GroupCount)
+      .function("explainJson", &Compiled::ExplainJson)
       .function("search", &Compiled::Search)
       .function("searchWritten", &Compiled::SearchWritten)
       .function("replace", &Compiled::Replace)

@@ -174,6 +174,30 @@ test('an error ends matchAll after the matches before it', () => {
   assert.deepEqual(seen, [[0, 1]]);
 });
 
+test('the analysis tells every fault before any search, and how the engine reads the pattern', () => {
+  const rows = [
+    // pattern, its diagnostics as [severity, code, start, end, error number or null]
+    ['x{3,1}', [['error', 'fault', 1, 6, 20050]]],
+    ['a\\z', [['warning', 'letter-escape', 1, 3, null]]],
+    ['(a', [['error', 'fault', 0, 1, 20052]]],
+    ['(a)(b)', []],
+  ];
+  for (const [source, expected] of rows) {
+    const found = quarn.analyze(source).diagnostics.map((d) => [d.severity, d.code, d.start, d.end, d.error?.number ?? null]);
+    assert.deepEqual(found, expected, source);
+  }
+  const p = compile('(a)|b*');
+  const tree = p.explain();
+  assert.deepEqual([tree.kind, tree.start, tree.end], ['alternation', 0, 6]);
+  assert.deepEqual(tree.children.map((n) => [n.kind, n.text]), [['sequence', '(a)'], ['sequence', 'b*']]);
+  assert.equal(p.facts().minLength, 0);
+  assert.ok(Object.isFrozen(tree.children[0]), 'the shared document cannot be changed');
+  assert.equal(p.explain(), tree, 'made once per pattern');
+  p.free();
+  assert.throws(() => p.explain(), /freed/);
+  assert.throws(() => quarn.analyze(5), TypeError);
+});
+
 test('arguments of the wrong kind are refused before the engine sees them', () => {
   const p = compile('a');
   const rows = [

@@ -1,7 +1,7 @@
 // The package against the native engine on 2,000 generated cases over the whole pattern
 // language (well-formed and malformed patterns, lone surrogates and pairs, CR LF, every option,
 // lowered limits, starts inside and past the text): search, match, fullMatch, every match,
-// replacement and split must answer alike, errors included. The native answers come from quarn_js_answers (QUARN_NATIVE_ANSWERS, built by the
+// replacement, split and the analysis of the pattern must answer alike, errors included. The native answers come from quarn_js_answers (QUARN_NATIVE_ANSWERS, built by the
 // default preset), run now on the cases generated now, so nothing expected is written down.
 import assert from 'node:assert/strict';
 import { spawnSync } from 'node:child_process';
@@ -122,11 +122,12 @@ function attempt(call) {
 // The package's answers in the form that quarn_js_answers writes (without the replacement count,
 // which the package does not give).
 function packageAnswer(c) {
+  const analysis = quarn.analyze(c.pattern, c.flags);
   let pattern;
   try {
     pattern = quarn.compile(c.pattern, c.flags);
   } catch (e) {
-    return { compile: errorOf(e) };
+    return { compile: errorOf(e), analysis };
   }
   const limits = {};
   for (const name of ['depth', 'steps', 'subjectLength']) if (name in c) limits[name] = c[name];
@@ -137,21 +138,19 @@ function packageAnswer(c) {
       return m && flatSpans(m);
     });
   try {
-    const all = { matches: [], error: null };
+    // In the order of quarn_js_answers, the analysis first: the engine keeps what a pattern's
+    // analysis and its costly searches teach it, so the order can change later answers.
+    assert.deepEqual(pattern.diagnostics(), analysis.diagnostics);
+    const answer = { compile: null, analysis, search: find('search'), match: find('match'), fullMatch: find('fullMatch') };
+    answer.all = { matches: [], error: null };
     try {
-      for (const m of pattern.matchAll(c.text, from)) all.matches.push(flatSpans(m));
+      for (const m of pattern.matchAll(c.text, from)) answer.all.matches.push(flatSpans(m));
     } catch (e) {
-      all.error = errorOf(e).error;
+      answer.all.error = errorOf(e).error;
     }
-    return {
-      compile: null,
-      search: find('search'),
-      match: find('match'),
-      fullMatch: find('fullMatch'),
-      all,
-      replace: attempt(() => ({ text: units(pattern.replace(c.text, c.replacement, limits)) })),
-      split: attempt(() => pattern.split(c.text, limits).map(units)),
-    };
+    answer.replace = attempt(() => ({ text: units(pattern.replace(c.text, c.replacement, limits)) }));
+    answer.split = attempt(() => pattern.split(c.text, limits).map(units));
+    return answer;
   } finally {
     pattern.free();
   }

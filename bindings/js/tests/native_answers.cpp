@@ -7,14 +7,15 @@
 //         "subjectLength":32766,"steps":0}              (the last four may be left out)
 //   out: {"compile":ERROR|null,"search":SPANS|ERROR|null,"match":...,"fullMatch":...,
 //         "all":{"matches":[SPANS...],"error":ERROR|null},"replace":{"text":[...],"count":N}|ERROR,
-//         "split":[[...]...]|ERROR}
+//         "split":[[...]...]|ERROR,"analysis":ANALYSIS}
 //
 // search, match, fullMatch and all begin at start; replace and split read the whole text.
+// ANALYSIS is the engine's document of the pattern (Pattern::explainJson).
 //
 // SPANS is [start, end, ...] for the match and each group (-1, -1 for a group that took no
 // part); ERROR is {"error":{"number":N,"kind":K,"description":[...],"position":N|null}}, K the
-// engine's name of the kind. A pattern that
-// does not compile answers only "compile".
+// engine's name of the kind. A pattern that does not compile answers only "compile" and
+// "analysis".
 #include <iostream>
 #include <nlohmann/json.hpp>
 #include <string>
@@ -64,14 +65,15 @@ json Found(const quarn::SearchResult& found) {
 
 json Answer(const json& c) {
   const quarn::Pattern pattern(FromUnits(c.at("pattern")), c.value("flags", 0));
-  if (pattern.error()) return {{"compile", Error(*pattern.error())}};
+  const json analysis = json::parse(pattern.explainJson());
+  if (pattern.error()) return {{"compile", Error(*pattern.error())}, {"analysis", analysis}};
   quarn::Limits limits;
   limits.depth = c.value("depth", limits.depth);
   limits.subjectLength = c.value("subjectLength", limits.subjectLength);
   limits.steps = c.value("steps", limits.steps);
   const std::u16string text = FromUnits(c.at("text"));
   const size_t start = c.value("start", size_t{0});
-  json answer = {{"compile", nullptr}};
+  json answer = {{"compile", nullptr}, {"analysis", analysis}};
   answer["search"] = Found(pattern.search(text, start, limits));
   answer["match"] = Found(pattern.match(text, start, limits));
   answer["fullMatch"] = Found(pattern.fullMatch(text, start, limits));

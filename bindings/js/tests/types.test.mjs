@@ -11,8 +11,8 @@ import { test } from 'node:test';
 import { packageDir } from './support.mjs';
 
 const PROGRAM = `import {
-  ErrorKind, IGNORECASE, Match, Pattern, QuarnError, compile, fullMatch, match, matchAll, memoryUsage, replace, search,
-  split, version,
+  Analysis, Diagnostic, ErrorKind, ExplainNode, IGNORECASE, Match, Pattern, QuarnError, analyze, compile, fullMatch,
+  match, matchAll, memoryUsage, replace, search, split, version,
 } from 'quarn';
 
 const p: Pattern = compile('(a)(b)?', 'i');
@@ -47,6 +47,13 @@ try {
     console.log(number, position, description, error.message);
   }
 }
+const tree: ExplainNode = p.explain();
+const kids: number = tree.children?.length ?? 0;
+const diagnostics: readonly Diagnostic[] = p.diagnostics();
+const firstError: number | undefined = diagnostics[0]?.error?.number;
+const analysis: Analysis = analyze('x{3,1}', 'i');
+const least: number = analysis.facts.minLength + p.facts().minLength;
+console.log(kids, firstError, analysis.tree.kind === 'repeat', least);
 p.free();
 p[Symbol.dispose]();
 
@@ -62,6 +69,8 @@ new Match();
 new QuarnError().number = 1;
 // @ts-expect-error a kind the engine does not have
 const unknown: ErrorKind = 'timeout';
+// @ts-expect-error the analysis is shared and cannot be changed
+analysis.tree.kind = 'literal';
 `;
 
 test('the types accept every use of the API and refuse its misuses', (t) => {
