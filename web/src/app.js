@@ -20,7 +20,9 @@ const LARGE = 200000; // a subject this long is searched after a pause in typing
 const ASIDE = 2000000;
 const ASIDE_SHOWN = 100000;
 const SLOW = 300; // ms before a running search says so
-const TABS = ['matches', 'replace', 'split', 'cases', 'reference'];
+const TABS = ['matches', 'replace', 'split', 'cases', 'explain', 'reference'];
+const DIAGNOSTICS = 20; // diagnostics listed under the pattern
+const NODES = 2000; // lines of the explanation
 
 const $ = (id) => document.getElementById(id);
 const ESCAPES = { '&': '&amp;', '<': '&lt;', '>': '&gt;', '"': '&quot;' };
@@ -39,6 +41,7 @@ let cases = []; // {name, subject, expectMatch, expectedText?}, subjects in the 
 let outcomes = []; // the latest outcome of each case
 let aside = null; // the whole subject when it is too long for the box
 let shown = { subject: '', engine: '', positions: (p) => p }; // the subject the results belong to
+let analyzedPattern = ''; // the pattern the diagnostics and the explanation belong to
 let groupCount = 0;
 let slowTimer;
 let startedAt = 0;
@@ -138,6 +141,7 @@ function search() {
   const s = state();
   noteLoneSurrogates(s);
   shown = { subject: $('subject').value, engine: s.subject, positions: shownPositions(s.subject) };
+  analyzedPattern = s.pattern;
   $('highlights').innerHTML = '';
   runner.run({
     pattern: s.pattern,
@@ -194,7 +198,7 @@ function onResult(message) {
     finished();
     return;
   }
-  ({ compiled: showCompiled, matches: showMatches, cases: showCaseOutcomes, replaced: showReplaced, split: showSplit })[
+  ({ analyzed: showAnalysis, matches: showMatches, cases: showCaseOutcomes, replaced: showReplaced, split: showSplit })[
     message.phase
   ](message);
 }
@@ -206,30 +210,43 @@ function setStatus(text, kind) {
   $('status').className = kind;
 }
 
-// The pattern around the error's place, with a caret under it: at most 60 characters either
-// side, controls as symbols, a surrogate pair one column.
-function caretLines(pattern, position) {
-  const from = Math.max(0, position - 60);
-  const before = visible(pattern.slice(from, position));
-  const after = visible(pattern.slice(position, position + 60));
+// The pattern around a place, with carets under it: at most 60 characters either side,
+// controls as symbols, a surrogate pair one column.
+function caretLines(pattern, start, end) {
+  const from = Math.max(0, start - 60);
+  const to = Math.min(pattern.length, Math.max(end, start) + 60);
   const lead = from > 0 ? '…' : '';
+  const before = visible(pattern.slice(from, start));
+  const marked = visible(pattern.slice(start, Math.min(end, to)));
+  const after = visible(pattern.slice(Math.max(end, start), to));
   const columns = [...lead, ...before].length;
-  return `${lead}${before}${after}${position + 60 < pattern.length ? '…' : ''}\n${' '.repeat(columns)}^`;
+  const width = Math.max(1, [...marked].length);
+  return `${lead}${before}${marked}${after}${to < pattern.length ? '…' : ''}\n${' '.repeat(columns)}${'^'.repeat(width)}`;
 }
 
-function showCompiled(message) {
-  const box = $('pattern-error');
-  $('pattern').setAttribute('aria-invalid', String(Boolean(message.error)));
+// The pattern's faults and warnings under it, each with carets under its place, then its
+// explanation; a pattern that does not compile stops there.
+function showAnalysis(message) {
+  const pattern = analyzedPattern;
+  const list = $('diagnostics');
+  const listed = message.diagnostics.slice(0, DIAGNOSTICS);
+  list.innerHTML = listed
+    .map((d) => {
+      const text = d.severity === 'error' ? (d.error?.report ?? d.message) : `Warning: ${d.message}`;
+      return `<li class="${d.severity}"><div>${html(text)}</div><pre class="caret" aria-hidden="true">${html(caretLines(pattern, d.start, d.end))}</pre></li>`;
+    })
+    .join('');
+  if (message.diagnostics.length > listed.length) {
+    list.insertAdjacentHTML('beforeend', `<li class="note">and ${message.diagnostics.length - listed.length} more</li>`);
+  }
+  list.hidden = listed.length === 0;
+  const faulty = message.error !== undefined || message.diagnostics.some((d) => d.severity === 'error');
+  $('pattern').setAttribute('aria-invalid', String(faulty));
+  renderExplanation(message.tree, pattern);
   if (!message.error) {
-    box.hidden = true;
     groupCount = message.groupCount;
     return;
   }
-  box.hidden = false;
-  box.querySelector('.report').textContent = message.error.report;
-  const caret = box.querySelector('.caret');
-  caret.hidden = message.error.position === undefined;
-  caret.textContent = caret.hidden ? '' : caretLines($('pattern').value, message.error.position);
   setStatus('The pattern does not compile.', 'error');
   $('highlights').innerHTML = '';
   renderTable(new Int32Array(0), 0, 0);
@@ -237,6 +254,29 @@ function showCompiled(message) {
   $('replace-preview').textContent = '';
   $('split-preview').innerHTML = '';
   $('split-count').textContent = '';
+}
+
+// The explanation as nested lists, each line a button that selects what it reads in the
+// pattern; the texts come from the pattern itself, unit for unit.
+function renderExplanation(tree, pattern) {
+  let budget = NODES;
+  const item = (node) => {
+    if (budget-- <= 0) return '';
+    const children = node.children?.map(item).join('') ?? '';
+    const text = visibleHtml(pattern.slice(node.start, node.end), 80);
+    return `<li><button type="button" data-start="${node.start}" data-end="${node.end}"><code>${text}</code> <span class="kind">${node.kind}</span> ${html(node.description)}</button>${children && `<ul>${children}</ul>`}</li>`;
+  };
+  $('explanation').innerHTML = `<ul>${item(tree)}</ul>`;
+  $('explain-more').hidden = budget >= 0;
+  $('explain-more').textContent = `The explanation shows its first ${NODES.toLocaleString('en')} lines.`;
+}
+
+function explanationClicked(event) {
+  const line = event.target.closest('button[data-start]');
+  if (!line) return;
+  const pattern = $('pattern');
+  pattern.focus();
+  pattern.setSelectionRange(Number(line.dataset.start), Number(line.dataset.end));
 }
 
 const plural = (n, one, many) => `${n.toLocaleString('en')} ${n === 1 ? one : many}`;
@@ -544,7 +584,7 @@ function pageKeys(event) {
   if (event.key === 'Escape' && runner.busy) {
     event.preventDefault();
     runner.stop();
-  } else if (event.altKey && !event.ctrlKey && /^Digit[1-5]$/.test(event.code)) {
+  } else if (event.altKey && !event.ctrlKey && /^Digit[1-6]$/.test(event.code)) {
     event.preventDefault();
     selectTab(TABS[Number(event.code.slice(5)) - 1], true);
   } else if (event.altKey && event.shiftKey && event.code === 'KeyC') {
@@ -589,6 +629,7 @@ $('case-export').addEventListener('click', exportCases);
 $('case-table').addEventListener('input', caseEdited);
 $('case-table').addEventListener('click', caseClicked);
 $('tabs').addEventListener('keydown', tabKeys);
+$('explanation').addEventListener('click', explanationClicked);
 for (const tab of TABS) $(`tab-${tab}`).addEventListener('click', () => selectTab(tab, false));
 document.addEventListener('keydown', pageKeys);
 window.addEventListener('hashchange', openAddress);

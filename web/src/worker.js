@@ -1,7 +1,7 @@
-// The engine's work for the page, in a Web Worker: compile, every match, the replacement and
-// split previews, and the test cases, each posted as soon as it is known, so that an error's
-// caret shows before any search and the matches before the previews. The page terminates the
-// worker to stop it.
+// The engine's work for the page, in a Web Worker: the pattern's analysis, every match, the
+// replacement and split previews, and the test cases, each posted as soon as it is known, so
+// that the faults show before any search and the matches before the previews. The page
+// terminates the worker to stop it.
 //
 // The worker says when the engine has loaded (or failed to), and only then gets jobs.
 let quarn;
@@ -72,18 +72,21 @@ function runCases(pattern, cases) {
   );
 }
 
+// The pattern's analysis goes first, before any search: its faults with their places, its
+// warnings and how the engine reads it; for a pattern that does not compile, its error.
 function run(job, post) {
   let pattern;
   try {
     pattern = quarn.compile(job.pattern, job.flags);
   } catch (e) {
     const error = errorOf(e);
-    post({ phase: 'compiled', error });
+    const analysis = quarn.analyze(job.pattern, job.flags);
+    post({ phase: 'analyzed', error, diagnostics: analysis.diagnostics, tree: analysis.tree });
     post({ phase: 'cases', outcomes: job.cases.map(() => ({ error })) });
     return;
   }
   try {
-    post({ phase: 'compiled', groupCount: pattern.groupCount });
+    post({ phase: 'analyzed', groupCount: pattern.groupCount, diagnostics: pattern.diagnostics(), tree: pattern.explain() });
     const found = matches(pattern, job.subject, job.limits);
     post({ phase: 'matches', ...found }, [found.spans.buffer]);
     post({ phase: 'cases', outcomes: runCases(pattern, job.cases) });
