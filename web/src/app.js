@@ -210,15 +210,17 @@ function setStatus(text, kind) {
   $('status').className = kind;
 }
 
-// The pattern around a place, with carets under it: at most 60 characters either side,
-// controls as symbols, a surrogate pair one column.
+// The pattern around a place, with carets under it: at most 60 characters either side and 60
+// carets (a fault may span the whole of a long pattern), controls as symbols, a surrogate pair
+// one column.
 function caretLines(pattern, start, end) {
   const from = Math.max(0, start - 60);
-  const to = Math.min(pattern.length, Math.max(end, start) + 60);
+  const markEnd = Math.min(Math.max(end, start), start + 60);
+  const to = Math.min(pattern.length, markEnd + 60);
   const lead = from > 0 ? '…' : '';
   const before = visible(pattern.slice(from, start));
-  const marked = visible(pattern.slice(start, Math.min(end, to)));
-  const after = visible(pattern.slice(Math.max(end, start), to));
+  const marked = visible(pattern.slice(start, markEnd));
+  const after = visible(pattern.slice(markEnd, to));
   const columns = [...lead, ...before].length;
   const width = Math.max(1, [...marked].length);
   return `${lead}${before}${marked}${after}${to < pattern.length ? '…' : ''}\n${' '.repeat(columns)}${'^'.repeat(width)}`;

@@ -5,10 +5,36 @@
 // PermalinkError that says why.
 const PREFIX = 'v1.';
 
+// The most a link's data may unpack to: room for a 10 MB subject written with escapes, and
+// far less than the gigabytes a small link of deflated repetition could otherwise become.
+const UNPACKED_MAX = 64 * 1024 * 1024;
+
 export class PermalinkError extends Error {}
 
 async function through(bytes, stream) {
   return new Uint8Array(await new Response(new Blob([bytes]).stream().pipeThrough(stream)).arrayBuffer());
+}
+
+// The inflated bytes, read a piece at a time and refused once they pass UNPACKED_MAX.
+async function unpack(packed) {
+  const reader = new Blob([packed]).stream().pipeThrough(new DecompressionStream('deflate-raw')).getReader();
+  const pieces = [];
+  let size = 0;
+  for (let read = await reader.read(); !read.done; read = await reader.read()) {
+    size += read.value.length;
+    if (size > UNPACKED_MAX) {
+      await reader.cancel();
+      throw new PermalinkError(`its data unpacks to more than ${UNPACKED_MAX / 1024 / 1024} MiB`);
+    }
+    pieces.push(read.value);
+  }
+  const bytes = new Uint8Array(size);
+  let at = 0;
+  for (const piece of pieces) {
+    bytes.set(piece, at);
+    at += piece.length;
+  }
+  return bytes;
 }
 
 function toBase64Url(bytes) {
@@ -66,8 +92,9 @@ export async function decodeState(fragment) {
   const packed = fromBase64Url(fragment.slice(PREFIX.length));
   let json;
   try {
-    json = new TextDecoder('utf-8', { fatal: true }).decode(await through(packed, new DecompressionStream('deflate-raw')));
-  } catch {
+    json = new TextDecoder('utf-8', { fatal: true }).decode(await unpack(packed));
+  } catch (error) {
+    if (error instanceof PermalinkError) throw error;
     throw new PermalinkError('its data does not unpack');
   }
   let state;

@@ -247,7 +247,14 @@ test('bad input gives a clear message and the page goes on', async (t) => {
 
   await setLongField(page, 'pattern', '', 'a', 1_000_000);
   await page.waitForSelector('#diagnostics li.error');
-  assert.match(await page.$eval('#diagnostics li.error', (li) => li.firstChild.textContent), /^Error #6: /);
+  const [report, caret] = await page.$eval('#diagnostics li.error', (li) => [li.firstChild.textContent, li.querySelector('.caret').textContent]);
+  assert.match(report, /^Error #6: /);
+  assert.equal(caret, `${'a'.repeat(120)}…\n${'^'.repeat(60)}`, 'a fault over the whole pattern is marked at its start');
+  assert.equal(await page.$eval('#pattern', (p) => p.value.length), 1_000_000);
+
+  await setField(page, 'pattern', 'x\uDC00');
+  await page.waitForSelector('#diagnostics[hidden]');
+  assert.match(await page.$eval('#input-note', (n) => n.textContent), /^The pattern holds a lone surrogate \(U\+DC00\) at 1;.* The subject holds a lone surrogate \(U\+D800\) at 1;/);
 
   await setField(page, 'pattern', '\\w+');
   await page.click('#subject-clear');

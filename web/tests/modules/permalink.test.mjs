@@ -50,6 +50,8 @@ test('a malformed link says why it cannot be read', async () => {
     [await raw('{"flags":"i"}'), /field "flags" is malformed/],
     [await raw('{"limits":{"depth":-1,"subjectLength":1,"steps":0}}'), /field "limits" is malformed/],
     [await raw('{"cases":[{"name":"a","subject":"b"}]}'), /field "cases" is malformed/],
+    // Some 90 kB of link that unpacks to 65 MiB; a link 30 times longer would be 2 GB.
+    [await raw(`{"subject":"${'a'.repeat(65 * 1024 * 1024)}"}`), /unpacks to more than 64 MiB/],
   ];
   for (const [link, why] of rows) {
     await assert.rejects(decodeState(link), (error) => error instanceof PermalinkError && why.test(error.message), link);
