@@ -1,8 +1,9 @@
 // The playground in a real browser: headless Chromium (the system's, CHROMIUM or
 // /usr/bin/chromium) driven by puppeteer-core (from QUARN_WEB_NODE), on the built site
 // (QUARN_WEB_SITE) served on localhost. It types a pattern and sees the highlights and the
-// table, causes an error and sees the caret, opens a permalink and sees the same state, runs the
-// workbench's test cases, stops a runaway search, and feeds the page bad input.
+// table, causes an error and sees the caret, sees the warnings and the explanation tree, opens a
+// permalink and sees the same state, runs the workbench's test cases, stops a runaway search,
+// and feeds the page bad input.
 import assert from 'node:assert/strict';
 import { mkdtempSync, rmSync } from 'node:fs';
 import { createRequire } from 'node:module';
