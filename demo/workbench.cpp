@@ -42,6 +42,7 @@
 #include "cppliteral.h"
 #include "enginetext.h"
 #include "examples.h"
+#include "explainmodels.h"
 #include "helpwindow.h"
 #include "patternedit.h"
 #include "resultmodels.h"
@@ -63,6 +64,8 @@ constexpr int kHostLength = static_cast<int>(quarn::Limits{}.subjectLength);
 constexpr int kExpandedMatches = 20;
 // Characters of each text that the C++ line shows; Copy copies them all.
 constexpr size_t kShownLiteral = 200;
+// An explanation of at most so many nodes opens whole; a larger one opens its first levels.
+constexpr size_t kExpandedNodes = 400;
 
 // The tabs of the results, in their order.
 enum ResultTab { kMatchesTab, kReplaceTab, kSplitTab };
@@ -154,9 +157,10 @@ Workbench::Workbench(QWidget* parent) : QMainWindow(parent) {
   layout->addWidget(split, 1);
   setCentralWidget(central);
   CreateReference();
+  CreateExplanation();
   CreateActions();
 
-  // Tab goes down the inputs, then through the subject and the results.
+  // Tab goes down the inputs, then through the subject, the results and the explanation.
   QWidget* const order[] = {example_,
                             pattern_,
                             ignoreCase_,
@@ -173,13 +177,16 @@ Workbench::Workbench(QWidget* parent) : QMainWindow(parent) {
                             findChild<QPushButton*>(QStringLiteral("AddCase")),
                             findChild<QPushButton*>(QStringLiteral("RemoveCase")),
                             findChild<QPushButton*>(QStringLiteral("OpenCases")),
-                            findChild<QPushButton*>(QStringLiteral("SaveCases"))};
+                            findChild<QPushButton*>(QStringLiteral("SaveCases")),
+                            explainTree_,
+                            diagnostics_};
   for (size_t i = 1; i < std::size(order); ++i)
     setTabOrder(order[i - 1], order[i]);
   ApplyColours();
   loadExample(ToQString(quarn::demo::kExamples[1].caption));
   pattern_->setFocus();
-  resize(1100, 760);
+  resize(1280, 760);
+  resizeDocks({explanation_}, {500}, Qt::Horizontal);
 }
 
 Workbench::~Workbench() {
@@ -202,6 +209,12 @@ void Workbench::CreateActions() {
                   &Workbench::AddCase);
   file->addSeparator();
   file->addAction(tr("C&lose"), QKeySequence(QKeySequence::Close), this, &QWidget::close);
+
+  QMenu* view = menuBar()->addMenu(tr("&View"));
+  QAction* explanation = explanation_->toggleViewAction();
+  explanation->setText(tr("&Explanation and diagnostics"));
+  explanation->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_E));
+  view->addAction(explanation);
 
   QMenu* help = menuBar()->addMenu(tr("&Help"));
   QAction* reference = reference_->toggleViewAction();
@@ -442,6 +455,44 @@ void Workbench::CreateReference() {
   connect(close, &QShortcut::activated, reference_, &QWidget::close);
 }
 
+void Workbench::CreateExplanation() {
+  explainModel_ = new ExplainModel(this);
+  explainTree_ = ListView("Explanation", tr("How the engine reads the pattern"), explainModel_);
+  // Deep trees keep room for the meanings.
+  explainTree_->setIndentation(explainTree_->fontMetrics().averageCharWidth() * 2);
+  connect(explainTree_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& index) {
+            if (index.isValid()) SelectInPattern(explainModel_->patternSpan(index));
+          });
+  diagnosticModel_ = new DiagnosticModel(this);
+  diagnostics_ = ListView("Diagnostics", tr("Faults and warnings"), diagnosticModel_);
+  diagnostics_->setRootIsDecorated(false);
+  diagnostics_->setWordWrap(true);
+  diagnostics_->setUniformRowHeights(false);
+  connect(diagnostics_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+          [this](const QModelIndex& index) {
+            if (index.isValid()) SelectInPattern(diagnosticModel_->patternSpan(index));
+          });
+  diagnosticSummary_ = Note("DiagnosticSummary");
+
+  auto* faults = new QWidget;
+  auto* faultsLayout = new QVBoxLayout(faults);
+  faultsLayout->setContentsMargins(0, 0, 0, 0);
+  faultsLayout->addWidget(diagnosticSummary_);
+  faultsLayout->addWidget(diagnostics_, 1);
+  auto* split = new QSplitter(Qt::Vertical);
+  split->addWidget(explainTree_);
+  split->addWidget(faults);
+  split->setStretchFactor(0, 3);
+  split->setStretchFactor(1, 1);
+  split->setChildrenCollapsible(false);
+
+  explanation_ = new QDockWidget(tr("Explanation"), this);
+  explanation_->setObjectName(QStringLiteral("ExplanationPanel"));
+  explanation_->setWidget(split);
+  addDockWidget(Qt::RightDockWidgetArea, explanation_);
+}
+
 bool Workbench::loadExample(const QString& caption) {
   const auto& examples = quarn::demo::kExamples;
   const auto found = std::find_if(examples.begin() + 1, examples.end(),
@@ -525,6 +576,12 @@ void Workbench::InputChanged() {
   // What is shown belongs to the input before: it goes, and comes back for the new one.
   shown_.reset();
   shownSubject_.clear();
+  // A new pattern is read at once, so that its faults show before any search.
+  if (!analysed_ || analysed_->pattern() != EngineView(pattern_->text()) ||
+      analysed_->flags() != Flags()) {
+    Analyse();
+    ShowError();
+  }
   ShowMatches();
   ShowPreviews();
   Highlight();
@@ -588,14 +645,36 @@ void Workbench::Show(const std::shared_ptr<const BenchOutcome>& outcome, const Q
   emit resultsShown();
 }
 
+void Workbench::Analyse() {
+  analysed_ = std::make_shared<const quarn::Pattern>(EngineView(pattern_->text()), Flags());
+  explainModel_->show(analysed_);
+  diagnosticModel_->show(analysed_);
+  diagnosticSummary_->setText(diagnosticModel_->summary());
+  if (explainModel_->nodeCount() <= kExpandedNodes)
+    explainTree_->expandAll();
+  else
+    explainTree_->expandToDepth(1);
+  for (int column = 0; column < ExplainModel::kDescription; ++column)
+    explainTree_->resizeColumnToContents(column);
+  for (int column = 0; column < DiagnosticModel::kMessage; ++column)
+    diagnostics_->resizeColumnToContents(column);
+}
+
+// The error a search reported; failing that, the pattern's first fault as the analysis found
+// it, which shows from the moment the pattern is typed.
 void Workbench::ShowError() {
-  const std::optional<quarn::Error>& error = shown_->error;
-  error_->setReport(error ? QString::fromStdString(error->report()) : QString());
-  caret_->pointAt(error && error->position ? std::optional<int>(static_cast<int>(*error->position))
-                                           : std::nullopt);
+  const quarn::Error* searched = shown_ && shown_->error ? &*shown_->error : nullptr;
+  const quarn::Error* fault = FirstFault(*analysed_);
+  const quarn::Error* error = searched != nullptr ? searched : fault;
+  error_->setReport(error != nullptr ? QString::fromStdString(error->report()) : QString());
+  caret_->pointAt(error != nullptr && error->position
+                      ? std::optional<int>(static_cast<int>(*error->position))
+                      : std::nullopt);
   QString hint;
+  if (shown_ && searched == nullptr && fault != nullptr)
+    hint = tr("No search of this subject reached it; a search that does reports this error.");
   const auto length = static_cast<size_t>(shownSubject_.size());
-  if (error && error->kind == quarn::ErrorKind::kSubjectLength) {
+  if (searched != nullptr && searched->kind == quarn::ErrorKind::kSubjectLength) {
     const QString limit = shownLimit_ == static_cast<uint64_t>(kHostLength)
                               ? tr("hosts search at most %L1").arg(kHostLength)
                               : tr("the limit is %L1").arg(shownLimit_);
@@ -698,6 +777,15 @@ void Workbench::Highlight() {
     }
   }
   if (marks != subject_->marks()) subject_->setMarks(marks);
+}
+
+void Workbench::SelectInPattern(PatternSpan span) {
+  if (span.end > span.start) {
+    pattern_->setSelection(span.start, span.end - span.start);
+  } else {
+    pattern_->deselect();
+    pattern_->setCursorPosition(span.start);
+  }
 }
 
 void Workbench::SelectInSubject(const QModelIndex& index) {

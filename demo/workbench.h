@@ -7,6 +7,12 @@
 // every change and can be saved as a file that `quarn --host` replays; the texts can be copied
 // as a C++ call; and F1 shows a quick reference of the pattern language.
 //
+// The explanation panel shows the engine's own reading of the pattern as a tree and its
+// diagnostics, as soon as the pattern is typed: a fault of the pattern is reported and pointed
+// at before any search runs, and selecting a node or a diagnostic selects its characters in
+// the pattern field. Analysing a pattern is linear in its length, so it is done on the UI
+// thread as the pattern changes, not as the subject does.
+//
 // Searches run on a worker thread, a short pause after the last change. A change while one
 // runs cancels it through the engine's cancel flag, and only the outcome of the latest input
 // is ever shown, so the window never waits for the engine. Nothing shown on the UI thread
@@ -42,12 +48,15 @@ class QTableWidget;
 class QTableWidgetItem;
 class QTabWidget;
 class QTreeView;
+class DiagnosticModel;
 class ErrorCaret;
 class ErrorText;
+class ExplainModel;
 class MatchModel;
 class PatternEdit;
 class PiecesModel;
 class SubjectEdit;
+struct PatternSpan;
 
 class Workbench : public QMainWindow {
   Q_OBJECT
@@ -106,6 +115,7 @@ class Workbench : public QMainWindow {
   QWidget* CreateSplit();
   QWidget* CreateCases();
   void CreateReference();
+  void CreateExplanation();
 
   int Flags() const;
   void InputChanged();
@@ -116,7 +126,9 @@ class Workbench : public QMainWindow {
   void PreviewWanted();
   void Show(const std::shared_ptr<const quarn::demo::BenchOutcome>& outcome, const QString& subject,
             uint64_t subjectLimit);
+  void Analyse();
   void ShowError();
+  void SelectInPattern(PatternSpan span);
   void ShowDepth();
   void ShowMatches();
   void ShowPreviews();
@@ -174,6 +186,12 @@ class Workbench : public QMainWindow {
   QTableWidget* cases_ = nullptr;
   QLabel* casesSummary_ = nullptr;
   QDockWidget* reference_ = nullptr;
+  QDockWidget* explanation_ = nullptr;
+  QTreeView* explainTree_ = nullptr;
+  ExplainModel* explainModel_ = nullptr;
+  QTreeView* diagnostics_ = nullptr;
+  DiagnosticModel* diagnosticModel_ = nullptr;
+  QLabel* diagnosticSummary_ = nullptr;
 
   QTimer pause_;
   QThreadPool pool_;
@@ -182,6 +200,8 @@ class Workbench : public QMainWindow {
   bool pending_ = false;                       // the input changed since the last outcome shown
   std::shared_ptr<const quarn::demo::BenchOutcome> shown_;
   QString shownSubject_;  // the subject that shown_ is of
+  // The pattern as last analysed, with the options it was compiled with.
+  std::shared_ptr<const quarn::Pattern> analysed_;
   uint64_t shownLimit_ = 0;
   std::pair<qsizetype, qsizetype> lineFeeds_;  // where the lone LFs on offer are
 

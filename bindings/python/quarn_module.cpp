@@ -17,6 +17,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <cctype>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -61,17 +62,25 @@ bool IsHighSurrogate(Py_UCS4 c) {
 // positions and the units.
 class Subject {
  public:
-  explicit Subject(py::handle object) : object_(py::reinterpret_borrow<py::object>(object)) {
+  // Reads object's first characters characters (all of them by default): a search up to
+  // endpos needs no more.
+  explicit Subject(py::handle object, size_t characters = SIZE_MAX)
+      : object_(py::reinterpret_borrow<py::object>(object)) {
     if (PyUnicode_Check(object.ptr())) {
-      ReadStr();
+      ReadStr(characters);
     } else if (PyObject_CheckBuffer(object.ptr())) {
-      ReadBuffer();
+      ReadBuffer(characters);
     } else {
-      throw py::type_error("expected string or bytes-like object, got '" +
-                           std::string(Py_TYPE(object.ptr())->tp_name) + "'");
+      throw NotASubject(object);
     }
   }
 
+  static py::type_error NotASubject(py::handle object) {
+    return py::type_error("expected string or bytes-like object, got '" +
+                          std::string(Py_TYPE(object.ptr())->tp_name) + "'");
+  }
+
+  // The units of the characters read (of every character, for a str whose storage is read).
   std::u16string_view Units() const { return units_; }
   bool IsStr() const { return str_; }
   size_t Length() const { return length_; }
@@ -129,10 +138,11 @@ class Subject {
   }
 
  private:
-  void ReadStr() {
+  void ReadStr(size_t characters) {
     str_ = true;
     PyObject* s = object_.ptr();
     length_ = static_cast<size_t>(PyUnicode_GET_LENGTH(s));
+    const size_t read = std::min(characters, length_);
     const void* data = PyUnicode_DATA(s);
     switch (PyUnicode_KIND(s)) {
       case PyUnicode_2BYTE_KIND:
@@ -140,24 +150,24 @@ class Subject {
         units_ = std::u16string_view(static_cast<const char16_t*>(data), length_);
         return;
       case PyUnicode_1BYTE_KIND:
-        Widen(static_cast<const Py_UCS1*>(data));
+        Widen(static_cast<const Py_UCS1*>(data), read);
         return;
       default:
-        Encode(static_cast<const Py_UCS4*>(data));
+        Encode(static_cast<const Py_UCS4*>(data), read);
     }
   }
 
-  void ReadBuffer() {
+  void ReadBuffer(size_t characters) {
     Py_buffer view;
     if (PyObject_GetBuffer(object_.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
     length_ = static_cast<size_t>(view.len);
-    Widen(static_cast<const unsigned char*>(view.buf));
+    Widen(static_cast<const unsigned char*>(view.buf), std::min(characters, length_));
     PyBuffer_Release(&view);
   }
 
-  void Widen(const unsigned char* data) {
-    char16_t* out = Allocate(length_);
-    std::copy(data, data + length_, out);
+  void Widen(const unsigned char* data, size_t read) {
+    char16_t* out = Allocate(read);
+    std::copy(data, data + read, out);
   }
 
   // Room for the units, left uninitialised: every unit is written once.
@@ -169,13 +179,13 @@ class Subject {
 
   // Characters above U+FFFF become two units each; the positions of those characters are
   // kept to map positions both ways.
-  void Encode(const Py_UCS4* data) {
+  void Encode(const Py_UCS4* data, size_t read) {
     size_t wide = 0;
-    for (size_t i = 0; i < length_; ++i)
+    for (size_t i = 0; i < read; ++i)
       wide += data[i] > 0xFFFF;
     wide_.reserve(wide);
-    char16_t* out = Allocate(length_ + wide);
-    for (size_t i = 0; i < length_; ++i) {
+    char16_t* out = Allocate(read + wide);
+    for (size_t i = 0; i < read; ++i) {
       const Py_UCS4 c = data[i];
       if (c > 0xFFFF) {
         wide_.push_back(i);
@@ -214,6 +224,39 @@ class Subject {
 
 using SubjectPtr = std::shared_ptr<const Subject>;
 
+constexpr py::ssize_t kWhole = std::numeric_limits<py::ssize_t>::max();
+
+// The length of a str in characters or of a bytes-like object in bytes.
+size_t LengthOf(py::handle object) {
+  if (PyUnicode_Check(object.ptr())) return static_cast<size_t>(PyUnicode_GET_LENGTH(object.ptr()));
+  Py_buffer view;
+  if (PyObject_GetBuffer(object.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
+  const auto length = static_cast<size_t>(view.len);
+  PyBuffer_Release(&view);
+  return length;
+}
+
+// Whether the first characters characters of a str or bytes-like object are more than limit
+// UTF-16 units, told without converting them: each is one unit, or two above U+FFFF.
+bool LongerThan(py::handle object, size_t characters, uint64_t limit) {
+  if (characters > limit) return true;
+  if (characters <= limit / 2 || !PyUnicode_Check(object.ptr()) ||
+      PyUnicode_KIND(object.ptr()) != PyUnicode_4BYTE_KIND) {
+    return false;
+  }
+  const Py_UCS4* data = PyUnicode_4BYTE_DATA(object.ptr());
+  const auto wide = std::count_if(data, data + characters, [](Py_UCS4 c) { return c > 0xFFFF; });
+  return characters + static_cast<size_t>(wide) > limit;
+}
+
+// The engine's refusal of a subject longer than a search may take, in its own words: a Text
+// longer than its limits allow is refused with it before anything is decoded.
+quarn::Error SubjectLengthError() {
+  quarn::Limits none;
+  none.subjectLength = 0;
+  return *quarn::Text(std::string_view("x"), none).error();
+}
+
 // quarn.Text: a subject converted once, to be searched many times.
 struct Text {
   SubjectPtr subject;
@@ -225,15 +268,39 @@ SubjectPtr SubjectOf(py::handle object) {
 }
 
 py::object errorType;
+py::object errorKindType;
 py::object flagType;
 
-[[noreturn]] void Raise(const quarn::Error& error, const Subject& pattern) {
+// The quarn.error of an engine error; its position is in the pattern's own characters.
+py::object ErrorObject(const quarn::Error& error, const Subject& pattern) {
   py::object e = errorType(error.report());
   e.attr("number") = error.number;
+  e.attr("kind") = errorKindType(std::string(quarn::ErrorKindName(error.kind)));
   e.attr("position") =
       error.position ? py::cast(pattern.Before(*error.position)) : py::object(py::none());
-  PyErr_SetObject(errorType.ptr(), e.ptr());
+  return e;
+}
+
+[[noreturn]] void Raise(const quarn::Error& error, const Subject& pattern) {
+  PyErr_SetObject(errorType.ptr(), ErrorObject(error, pattern).ptr());
   throw py::error_already_set();
+}
+
+// One character as a str of its own (a lone surrogate stays one).
+py::str Character(char16_t c) {
+  return py::reinterpret_steal<py::str>(PyUnicode_FromOrdinal(static_cast<int>(c)));
+}
+
+// Units of the engine as a str, a surrogate pair as one character.
+py::str Characters(std::u16string_view units) {
+  return py::reinterpret_steal<py::str>(
+      PyUnicode_DecodeUTF16(reinterpret_cast<const char*>(units.data()),
+                            static_cast<Py_ssize_t>(units.size() * 2), "surrogatepass", nullptr));
+}
+
+template <typename T>
+py::object OrNone(const std::optional<T>& value) {
+  return value ? py::cast(*value) : py::object(py::none());
 }
 
 // The option flags: quarn.Flag members or plain ints; re's flags (re.I is 2, which would
@@ -431,17 +498,25 @@ constexpr size_t kBatch = 1024;
 
 class PyPattern {
  public:
-  PyPattern(py::object pattern, py::handle flags)
-      : source_(std::move(pattern)), text_(std::make_shared<const Subject>(Checked(source_))) {
+  // With check, a fault that the engine's diagnostics find anywhere in the pattern is raised
+  // now, as re.compile raises; without, only by the searches that reach it.
+  PyPattern(py::object pattern, py::handle flags, bool check)
+      : source_(std::move(pattern)),
+        text_(std::make_shared<const Subject>(Checked(source_))),
+        check_(check) {
     compiled_ = std::make_unique<const quarn::Pattern>(text_->Units(), FlagValue(flags));
     if (compiled_->error()) Raise(*compiled_->error(), *text_);
+    if (!check) return;
+    for (const quarn::Diagnostic& d : compiled_->diagnostics()) {
+      if (d.severity == quarn::Severity::kError && d.error) Raise(*d.error, *text_);
+    }
   }
 
   enum class Kind { kSearch, kMatch, kFullMatch };
 
   py::object Find(Kind kind, py::object self, py::handle string, py::ssize_t pos,
                   py::ssize_t endpos, const quarn::Limits& limits) const {
-    const SubjectPtr subject = Checked(string);
+    const SubjectPtr subject = Checked(string, pos, endpos, limits);
     const Window window(*subject, pos, endpos);
     if (window.Empty()) return py::none();
     quarn::SearchResult result;
@@ -466,7 +541,7 @@ class PyPattern {
 
   py::list FindAll(py::handle string, py::ssize_t pos, py::ssize_t endpos,
                    const quarn::Limits& limits) const {
-    const SubjectPtr subject = Checked(string);
+    const SubjectPtr subject = Checked(string, pos, endpos, limits);
     const Window window(*subject, pos, endpos);
     py::list found;
     if (window.Empty()) return found;
@@ -487,7 +562,7 @@ class PyPattern {
   // sub and subn: the text and the number of replacements.
   std::pair<py::object, size_t> Sub(py::object self, py::handle repl, py::handle string,
                                     py::ssize_t signedCount, const quarn::Limits& limits) const {
-    const SubjectPtr subject = Checked(string);
+    const SubjectPtr subject = Checked(string, 0, kWhole, limits);
     if (signedCount < 0) return {SameText(*subject), 0};  // as re: nothing is replaced
     const auto count = static_cast<size_t>(signedCount);
     if (!PyCallable_Check(repl.ptr())) {
@@ -522,7 +597,7 @@ class PyPattern {
   }
 
   py::list Split(py::handle string, py::ssize_t signedMaxsplit, const quarn::Limits& limits) const {
-    const SubjectPtr subject = Checked(string);
+    const SubjectPtr subject = Checked(string, 0, kWhole, limits);
     py::list pieces;
     if (signedMaxsplit < 0) {  // as re: no split
       pieces.append(SameText(*subject));
@@ -559,18 +634,57 @@ class PyPattern {
     }
     return pattern;
   }
-  SubjectPtr Checked(py::handle string) const {
-    SubjectPtr subject = SubjectOf(string);
-    if (subject->IsStr() != IsStr()) {
+  // The subject of a search of string[pos:endpos] under limits (a whole-string search by
+  // default), of this pattern's kind. One longer than limits allow is refused as the engine
+  // refuses it, before it is converted; only the characters up to endpos are.
+  SubjectPtr Checked(py::handle string, py::ssize_t pos = 0, py::ssize_t endpos = kWhole,
+                     const quarn::Limits& limits = {}) const {
+    if (py::isinstance<::Text>(string)) {
+      SubjectPtr subject = string.cast<const ::Text&>().subject;
+      CheckKind(subject->IsStr());
+      return subject;
+    }
+    const bool str = PyUnicode_Check(string.ptr());
+    if (!str && !PyObject_CheckBuffer(string.ptr())) throw Subject::NotASubject(string);
+    CheckKind(str);
+    const auto length = static_cast<py::ssize_t>(LengthOf(string));
+    const auto read = static_cast<size_t>(std::clamp<py::ssize_t>(endpos, 0, length));
+    if (std::clamp<py::ssize_t>(pos, 0, length) <= static_cast<py::ssize_t>(read) &&
+        LongerThan(string, read, limits.subjectLength)) {
+      Raise(SubjectLengthError(), *text_);
+    }
+    return std::make_shared<const Subject>(string, read);
+  }
+  void CheckKind(bool str) const {
+    if (str != IsStr()) {
       throw py::type_error(IsStr() ? "cannot use a string pattern on a bytes-like object"
                                    : "cannot use a bytes pattern on a string-like object");
     }
-    return subject;
+  }
+  // The parts of the engine's analysis as quarn.analysis gives them, each made when first
+  // asked for (under the GIL; two threads asking at once make equal ones).
+  const py::object& Diagnostics() const {
+    if (!diagnostics_) diagnostics_ = MakeDiagnostics();
+    return diagnostics_;
+  }
+  const py::object& Explanation(const py::object& self) const {
+    if (!explanation_) explanation_ = py::module_::import("quarn.analysis").attr("explain")(self);
+    return explanation_;
+  }
+  const py::object& Facts() const {
+    if (!facts_) facts_ = MakeFacts(compiled_->facts());
+    return facts_;
+  }
+  // A stretch of the pattern in units, in the pattern's own characters: one that begins or
+  // ends inside a character of two units grows to cover it, as the spans of matches do.
+  std::pair<size_t, size_t> Place(size_t start, size_t end) const {
+    return {start == end ? text_->After(start) : text_->Before(start), text_->After(end)};
   }
   const quarn::Pattern& Compiled() const { return *compiled_; }
   const Subject& Text() const { return *text_; }
   const py::object& Source() const { return source_; }
   bool IsStr() const { return text_->IsStr(); }
+  bool Checks() const { return check_; }
   int32_t Flags() const { return compiled_->flags(); }
   int Groups() const { return compiled_->groupCount(); }
 
@@ -599,12 +713,47 @@ class PyPattern {
     return {subject->Slice(0, 0).attr("join")(pieces), used};
   }
 
+  py::tuple MakeDiagnostics() const {
+    const py::module_ analysis = py::module_::import("quarn.analysis");
+    py::list found;
+    for (const quarn::Diagnostic& d : compiled_->diagnostics()) {
+      const auto [start, end] = Place(d.start, d.end);
+      const char* severity = d.severity == quarn::Severity::kError ? "error" : "warning";
+      found.append(analysis.attr("Diagnostic")(
+          analysis.attr("Severity")(severity), d.code, start, end, d.message,
+          d.error ? ErrorObject(*d.error, *text_) : py::object(py::none())));
+    }
+    return py::tuple(found);
+  }
+
+  static py::object MakeFacts(const quarn::PatternFacts& f) {
+    py::list first;
+    for (const auto& [from, to] : f.firstCharacters)
+      first.append(py::make_tuple(Character(from), Character(to)));
+    py::list literals;
+    for (const std::u16string& literal : f.requiredLiterals)
+      literals.append(Characters(literal));
+    return py::module_::import("quarn.analysis")
+        .attr("Facts")(
+            py::arg("complete") = f.complete, py::arg("fault_free") = f.faultFree,
+            py::arg("ignore_case") = f.ignoreCase, py::arg("min_length") = f.minLength,
+            py::arg("anchored_at_start") = f.anchoredAtStart,
+            py::arg("first_characters") = py::tuple(first), py::arg("first_levels") = f.firstLevels,
+            py::arg("required_literals") = py::tuple(literals),
+            py::arg("levels_per_character") = OrNone(f.levelsPerCharacter),
+            py::arg("depth_safe_length") = OrNone(f.depthSafeLength(quarn::Limits{}.depth)));
+  }
+
   // The subject unchanged, of its own type, as re.sub gives it without a match.
   static py::object SameText(const Subject& subject) { return subject.Slice(0, subject.Length()); }
 
   py::object source_;
   std::shared_ptr<const Subject> text_;
+  bool check_;
   std::unique_ptr<const quarn::Pattern> compiled_;
+  mutable py::object diagnostics_;
+  mutable py::object explanation_;
+  mutable py::object facts_;
 };
 
 // finditer: one search per step, without the GIL; a thread that calls it while another's
@@ -651,8 +800,6 @@ class MatchIterator {
 #define QUARN_LIMIT_ARGS \
   py::kw_only(), py::arg("depth") = 1000, py::arg("subject_length") = 32766, py::arg("steps") = 0
 
-constexpr py::ssize_t kEnd = std::numeric_limits<py::ssize_t>::max();
-
 template <PyPattern::Kind kind>
 py::object FindMethod(py::object self, py::handle string, Position pos, Position endpos,
                       uint32_t depth, uint64_t subjectLength, uint64_t steps) {
@@ -667,11 +814,32 @@ PYBIND11_MODULE(_quarn, m) {
   m.doc() = "The compiled core of the quarn package; use the package itself.";
   errorType = py::reinterpret_borrow<py::object>(PyErr_NewExceptionWithDoc(
       "quarn.error",
-      "A pattern that does not compile, or a search that ended in an error (the depth limit, "
-      "the step budget, a subject longer than subject_length). number is the engine's error "
-      "number; position is where in the pattern the faulty construct stands, or None.",
+      "A pattern that does not compile or has a fault, or a search that ended in an error (the "
+      "depth limit, the step budget, a subject longer than subject_length). str() is the "
+      "engine's report; number is its error number and kind (quarn.ErrorKind) what went "
+      "wrong, which tells errors of one number apart; position is where in the pattern the "
+      "faulty construct stands, or None.",
       nullptr, nullptr));
   m.add_object("error", errorType);
+
+  // The kinds by the engine's own stable names, from the first to the last of the enum.
+  py::list kinds;
+  for (int kind = static_cast<int>(quarn::ErrorKind::kPatternSyntax);
+       kind <= static_cast<int>(quarn::ErrorKind::kInternal); ++kind) {
+    std::string name(quarn::ErrorKindName(static_cast<quarn::ErrorKind>(kind)));
+    std::string member = name;
+    std::transform(member.begin(), member.end(), member.begin(),
+                   [](char c) { return c == '-' ? '_' : static_cast<char>(std::toupper(c)); });
+    kinds.append(py::make_tuple(member, name));
+  }
+  errorKindType =
+      py::module_::import("enum").attr("Enum")("ErrorKind", kinds, py::arg("module") = "quarn");
+  errorKindType.attr("__doc__") =
+      "What went wrong, whatever the error number: PATTERN_SYNTAX and OVERFLOW are faults of "
+      "the pattern; DEPTH_LIMIT, SUBJECT_LENGTH and STEP_BUDGET limits of one search; "
+      "INVALID_OPTIONS contradictory flags. The values are the engine's stable names "
+      "('depth-limit', ...), as its JSON gives them.";
+  m.add_object("ErrorKind", errorKindType);
 
   const py::object intFlag = py::module_::import("enum").attr("IntFlag");
   flagType = intFlag("Flag",
@@ -752,40 +920,71 @@ which are otherwise converted on every call.)")
 
   py::class_<PyPattern>(m, "Pattern", R"(A compiled pattern, as re's compiled patterns.
 
-Immutable and safe to share between threads; it pickles as its pattern and flags. Every
+Immutable and safe to share between threads; it pickles as its pattern, flags and check. Every
 search method takes the keyword arguments depth (default 1000), subject_length (default
 32766) and steps (default 0, no budget): the engine's limits of one search.)")
-      .def(py::init<py::object, py::handle>(), py::arg("pattern"), py::arg("flags") = 0,
+      .def(py::init<py::object, py::handle, bool>(), py::arg("pattern"), py::arg("flags") = 0,
+           py::kw_only(), py::arg("check") = true,
            "Compiles pattern (str or bytes) with flags; raises quarn.error if it does not "
-           "compile. quarn.compile() keeps a cache of these.")
+           "compile or, with check (the default), if the engine's diagnostics find a fault "
+           "that a search could meet. check=False keeps the legacy behaviour: such a fault is "
+           "raised only by a search that reaches it. quarn.compile() keeps a cache of these.")
       .def_property_readonly("pattern", &PyPattern::Source, "The pattern text.")
       .def_property_readonly(
           "flags", [](const PyPattern& self) { return flagType(self.Flags()); }, "The flags.")
       .def_property_readonly("groups", &PyPattern::Groups, "The number of capturing groups.")
+      .def_property_readonly("check", &PyPattern::Checks,
+                             "Whether compiling raised the faults that the diagnostics find.")
+      .def(
+          "diagnostics", [](const PyPattern& self) { return self.Diagnostics(); },
+          "The faults that a search of this pattern could meet (severity ERROR, each with the "
+          "quarn.error a search reports there) and the warnings (constructs that end the "
+          "searches reaching them or read differently from other dialects), in the order of "
+          "the pattern: a tuple of quarn.analysis.Diagnostic.")
+      .def(
+          "explain",
+          [](const py::object& self) { return self.cast<const PyPattern&>().Explanation(self); },
+          "How the engine reads the pattern: the root of a tree of quarn.analysis.ExplainNode "
+          "(kind, span, description in plain words, children, and per kind the group, the "
+          "quantifier's bounds and greed, the members of a class).")
+      .def(
+          "facts", [](const PyPattern& self) { return self.Facts(); },
+          "What every match satisfies (quarn.analysis.Facts): its least length, required "
+          "literals, first characters, anchoring.")
+      .def(
+          "explain_json", [](const PyPattern& self) { return self.Compiled().explainJson(); },
+          "The engine's analysis as its JSON document (docs/pattern-analysis.md), with places "
+          "in UTF-16 units and UTF-8 bytes of the pattern.")
+      .def(
+          "_place",
+          [](const PyPattern& self, size_t start, size_t end) { return self.Place(start, end); },
+          py::arg("start"), py::arg("end"),
+          "A stretch of the pattern in UTF-16 units, in the pattern's own characters.")
       .def_property_readonly(
           "groupindex", [](const PyPattern&) { return py::dict(); },
           "Always empty: the patterns have no named groups.")
       .def("search", &FindMethod<PyPattern::Kind::kSearch>, py::arg("string"),
-           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kWhole}, QUARN_LIMIT_ARGS,
            "The leftmost match in string[pos:endpos] (anchors see the whole string before "
            "endpos), or None.")
       .def("match", &FindMethod<PyPattern::Kind::kMatch>, py::arg("string"),
-           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kWhole}, QUARN_LIMIT_ARGS,
            "The match that begins at pos, or None.")
       .def("fullmatch", &FindMethod<PyPattern::Kind::kFullMatch>, py::arg("string"),
-           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd}, QUARN_LIMIT_ARGS,
+           py::arg("pos") = Position{0}, py::arg("endpos") = Position{kWhole}, QUARN_LIMIT_ARGS,
            "The match that begins at pos and ends at endpos, trying the pattern's other paths "
            "when the first one ends elsewhere; or None.")
       .def(
           "finditer",
           [](py::object self, py::handle string, Position pos, Position endpos, uint32_t depth,
              uint64_t subjectLength, uint64_t steps) {
-            SubjectPtr subject = self.cast<const PyPattern&>().Checked(string);
+            const quarn::Limits limits = MakeLimits(depth, subjectLength, steps);
+            SubjectPtr subject =
+                self.cast<const PyPattern&>().Checked(string, pos.value, endpos.value, limits);
             return std::make_unique<MatchIterator>(std::move(self), std::move(subject), pos.value,
-                                                   endpos.value,
-                                                   MakeLimits(depth, subjectLength, steps));
+                                                   endpos.value, limits);
           },
-          py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd},
+          py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kWhole},
           QUARN_LIMIT_ARGS,
           "An iterator over the non-overlapping matches, searching as it goes (without the "
           "GIL). After an empty match the next search starts one character later.")
@@ -796,7 +995,7 @@ search method takes the keyword arguments depth (default 1000), subject_length (
             return self.FindAll(string, pos.value, endpos.value,
                                 MakeLimits(depth, subjectLength, steps));
           },
-          py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kEnd},
+          py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kWhole},
           QUARN_LIMIT_ARGS,
           "The matches as a list: their texts, the texts of the one group, or tuples of the "
           "groups' texts ('' for a group that took no part), as re.findall.")
@@ -855,9 +1054,14 @@ search method takes the keyword arguments depth (default 1000), subject_length (
            [](const PyPattern& self) {
              std::string repr = "quarn.compile(" + py::repr(self.Source()).cast<std::string>();
              if (self.Flags() != 0) repr += ", " + FlagsRepr(self.Flags());
+             if (!self.Checks()) repr += ", check=False";
              return repr + ")";
            })
       .def(py::pickle(
-          [](const PyPattern& self) { return py::make_tuple(self.Source(), self.Flags()); },
-          [](const py::tuple& state) { return PyPattern(state[0], state[1]); }));
+          [](const PyPattern& self) {
+            return py::make_tuple(self.Source(), self.Flags(), self.Checks());
+          },
+          [](const py::tuple& state) {
+            return PyPattern(state[0], state[1], state.size() < 3 || state[2].cast<bool>());
+          }));
 }

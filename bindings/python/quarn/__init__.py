@@ -10,12 +10,26 @@ re's have them. Match objects have group, groups, span, start, end, expand, last
 pos, endpos, re and string. quarn.Text prepares a subject once for many searches, and
 quarn.dask searches many files with Dask.
 
+Before any search, a compiled pattern tells what the engine knows of it (quarn.analysis):
+diagnostics() lists every fault a search could meet and the warnings, explain() gives the tree
+of how the engine reads the pattern, and facts() what every match satisfies:
+
+    >>> quarn.compile(r"\\d+\\n\\s").explain().children[1].description
+    'a line break: the two characters CR LF (a lone CR or LF is not one)'
+
 Subjects are str or bytes-like objects (one character per byte); a str pattern searches only
 str subjects and a bytes pattern only bytes-like ones (TypeError otherwise, as in re).
 Positions are those of the subject. Every search takes the keyword arguments depth (1000),
 subject_length (32766) and steps (0, no budget); a search that reaches one of them raises
-quarn.error, as does a pattern that does not compile. Searches release the GIL, and
-compiled patterns pickle as their text and flags.
+quarn.error, as does a pattern that does not compile. Its kind (quarn.ErrorKind) tells what
+went wrong where one number has several meanings: 20052 is a syntax error or the depth limit,
+6 an overflow of the pattern or a subject too long; test it, never the text. Searches release
+the GIL, and compiled patterns pickle as their text, flags and check.
+
+As re.compile does, compile() (and so every function taking a pattern) raises a fault of the
+pattern at once, wherever in it the engine's diagnostics find it, such as "x{3,1}" or "[z-a]";
+compile(pattern, check=False) keeps the engine's legacy way, where such a fault is raised only
+by a search that reaches it (quarn.compile("a|x{3,1}", check=False).search("a") matches).
 
 Where the pattern language differs from re's:
 
@@ -37,19 +51,22 @@ Where the pattern language differs from re's:
   non-empty match at the same place (re.findall(r"^|\\w+", "ab") is ['', 'ab'], quarn's
   ['', 'b']).
 - A subject longer than subject_length units (default 32766) raises quarn.error number 6
-  instead of being searched: raise subject_length for longer ones.
+  (kind SUBJECT_LENGTH) at once, before it is converted, instead of being searched: raise
+  subject_length for longer ones.
 """
 
 from __future__ import annotations
 
 from typing import Any, Callable, Iterator, Optional, Union
 
-from . import _quarn
-from ._quarn import Flag, Match, MatchIterator, Pattern, Text, error
+from . import _quarn, analysis
+from ._quarn import ErrorKind, Flag, Match, MatchIterator, Pattern, Text, error
+from .analysis import ClassMember, Diagnostic, ExplainNode, Facts, Severity
 
 __all__ = [
     "Flag", "IGNORECASE", "I", "SINGLELINE", "S", "MULTILINE", "M",
-    "Match", "MatchIterator", "Pattern", "Text", "error",
+    "Match", "MatchIterator", "Pattern", "Text", "error", "ErrorKind",
+    "ClassMember", "Diagnostic", "ExplainNode", "Facts", "Severity",
     "compile", "search", "match", "fullmatch", "finditer", "findall", "sub", "subn", "split",
     "purge",
 ]
@@ -63,27 +80,30 @@ MULTILINE = M = Flag.MULTILINE
 _DEPTH = 1000
 _SUBJECT_LENGTH = 32766
 _MAX_CACHED = 512
-_cache: dict[tuple[type, Any, int], Pattern] = {}
+_cache: dict[tuple[type, Any, int, bool], Pattern] = {}
 
 PatternText = Union[str, bytes, Pattern]
 Subject = Union[str, bytes, bytearray, memoryview, Text]
 Replacement = Union[str, bytes, Callable[[Match], Any]]
 
 
-def compile(pattern: PatternText, flags: Union[Flag, int] = 0) -> Pattern:
+def compile(pattern: PatternText, flags: Union[Flag, int] = 0, *, check: bool = True) -> Pattern:
     """Compiles pattern (str or bytes) with flags, keeping the last compiled patterns.
 
-    A compiled pattern is given back as it is (with flags 0). Raises quarn.error when the
-    pattern does not compile and TypeError for flags that are not quarn's.
+    Raises quarn.error when the pattern does not compile or, with check (the default, as
+    re.compile), when the engine's diagnostics find a fault that a search could meet; with
+    check=False such a fault is raised only by the searches that reach it, as the legacy
+    calls do. A compiled pattern is given back as it is (with flags 0). TypeError for flags
+    that are not quarn's.
     """
     if isinstance(pattern, Pattern):
         if flags:
             raise ValueError("cannot process flags argument with a compiled pattern")
         return pattern
-    key = (type(pattern), pattern, _quarn.flag_value(flags))
+    key = (type(pattern), pattern, _quarn.flag_value(flags), check)
     compiled = _cache.get(key)
     if compiled is None:
-        compiled = Pattern(pattern, flags)
+        compiled = Pattern(pattern, flags, check=check)
         if len(_cache) >= _MAX_CACHED:
             _cache.clear()
         _cache[key] = compiled

@@ -3,12 +3,31 @@
 import enum
 from typing import Any, Callable, Iterator, Optional, Union, overload
 
+from .analysis import Diagnostic, ExplainNode, Facts
+
 __version__: str
 
+class ErrorKind(enum.Enum):
+    """What went wrong, by the engine's stable names."""
+
+    PATTERN_SYNTAX = "pattern-syntax"
+    DEPTH_LIMIT = "depth-limit"
+    OVERFLOW = "overflow"
+    SUBJECT_LENGTH = "subject-length"
+    STEP_BUDGET = "step-budget"
+    CANCELLED = "cancelled"
+    INVALID_UTF8 = "invalid-utf8"
+    OUT_OF_MEMORY = "out-of-memory"
+    INVALID_OPTIONS = "invalid-options"
+    INVALID_ARGUMENT = "invalid-argument"
+    NO_STORED_MATCH = "no-stored-match"
+    INTERNAL = "internal"
+
 class error(Exception):
-    """A pattern that does not compile, or a search that ended in an error."""
+    """A pattern that does not compile or has a fault, or a search that ended in an error."""
 
     number: int
+    kind: ErrorKind
     position: Optional[int]
 
 class Flag(enum.IntFlag):
@@ -96,8 +115,9 @@ class MatchIterator(Iterator[Match]):
 class Pattern:
     """A compiled pattern, as re's compiled patterns."""
 
-    def __init__(self, pattern: Union[str, bytes], flags: Union[Flag, int] = 0) -> None:
-        """Compiles pattern with flags."""
+    def __init__(self, pattern: Union[str, bytes], flags: Union[Flag, int] = 0, *,
+                 check: bool = True) -> None:
+        """Compiles pattern with flags; with check, raises the faults of the diagnostics."""
     @property
     def pattern(self) -> Union[str, bytes]:
         """The pattern text."""
@@ -110,6 +130,19 @@ class Pattern:
     @property
     def groupindex(self) -> dict[str, int]:
         """Always empty: the patterns have no named groups."""
+    @property
+    def check(self) -> bool:
+        """Whether compiling raised the faults that the diagnostics find."""
+    def diagnostics(self) -> tuple[Diagnostic, ...]:
+        """The faults a search could meet and the warnings, in the order of the pattern."""
+    def explain(self) -> ExplainNode:
+        """The root of the tree of how the engine reads the pattern."""
+    def facts(self) -> Facts:
+        """What every match satisfies."""
+    def explain_json(self) -> str:
+        """The engine's analysis as its JSON document."""
+    def _place(self, start: int, end: int) -> tuple[int, int]:
+        """A stretch of the pattern in UTF-16 units, in the pattern's own characters."""
     def search(self, string: _Subject, pos: int = 0, endpos: int = ..., *, depth: int = 1000,
                subject_length: int = 32766, steps: int = 0) -> Optional[Match]:
         """The leftmost match in string[pos:endpos], or None."""

@@ -20,11 +20,12 @@ from __future__ import annotations
 
 import glob
 import os
-from typing import Any, Iterable, Union
+from typing import Any, Iterable, Union, cast
 
-import dask
-import dask.dataframe
-import pandas
+import pandas  # type: ignore[import]  # Debian's pandas has no type information
+from dask.dataframe.core import DataFrame
+from dask.dataframe.io.io import from_delayed
+from dask.delayed import delayed
 
 import quarn
 
@@ -38,7 +39,7 @@ def files(paths: Paths) -> list[str]:
     each glob sorted. FileNotFoundError for a name that matches nothing."""
     names = [paths] if isinstance(paths, (str, os.PathLike)) else list(paths)
     found: list[str] = []
-    for name in map(os.fspath, names):
+    for name in (os.fspath(name) for name in names):
         matched = sorted(glob.glob(name, recursive=True)) if glob.has_magic(name) else [name]
         if not matched or not all(os.path.isfile(path) for path in matched):
             raise FileNotFoundError(f"no file matches {name!r}")
@@ -98,45 +99,48 @@ def _count_file(path: str, pattern: quarn.Pattern, encoding: str, errors: str,
 
 
 def _located(error: quarn.error, path: str, line: int) -> quarn.error:
-    """The error of a search, saying where: it pickles with its number and position."""
+    """The error of a search, saying where: it pickles with its number, kind and position."""
     located = quarn.error(f"{path}:{line}: {error}")
     located.number = error.number
+    located.kind = error.kind
     located.position = error.position
     return located
 
 
 def read_matches(paths: Paths, pattern: Union[str, quarn.Pattern],
                  flags: Union[quarn.Flag, int] = 0, *, encoding: str = "utf-8",
-                 errors: str = "strict", **limits: int) -> dask.dataframe.DataFrame:
+                 errors: str = "strict", **limits: int) -> DataFrame:
     """A Dask DataFrame of every match of pattern in the lines of the files.
 
     paths is a path, a glob pattern or a list of either. The columns are path, line (from
     1), start and end (in the line), match, and group1 to groupN (None for a group that took
     no part); one partition per file, rows in the order of the files and their lines.
     encoding and errors decode the files as open() does; depth, subject_length and steps
-    are the limits of each search.
+    are the limits of each search. A fault of the pattern raises quarn.error here, before any
+    file is read, unless the pattern was compiled with check=False.
     """
     compiled = quarn.compile(pattern, flags)
     _check_limits(limits)
-    parts = [dask.delayed(_search_file)(path, compiled, encoding, errors, limits)
+    parts = [delayed(_search_file)(path, compiled, encoding, errors, limits)
              for path in files(paths)]
-    return dask.dataframe.from_delayed(parts, meta=_empty_matches(compiled.groups),
-                                       verify_meta=False)
+    # A DataFrame, as its meta is one.
+    return cast(DataFrame, from_delayed(parts, meta=_empty_matches(compiled.groups),
+                                        verify_meta=False))
 
 
 def count_lines(paths: Paths, pattern: Union[str, quarn.Pattern],
                 flags: Union[quarn.Flag, int] = 0, *, encoding: str = "utf-8",
-                errors: str = "strict", **limits: int) -> dask.dataframe.DataFrame:
+                errors: str = "strict", **limits: int) -> DataFrame:
     """A Dask DataFrame with one row per file: path, lines (how many it has) and matching
     (how many have a match of pattern). Arguments as read_matches()."""
     compiled = quarn.compile(pattern, flags)
     _check_limits(limits)
-    parts = [dask.delayed(_count_file)(path, compiled, encoding, errors, limits)
+    parts = [delayed(_count_file)(path, compiled, encoding, errors, limits)
              for path in files(paths)]
     meta = pandas.DataFrame({"path": pandas.Series(dtype=object),
                              "lines": pandas.Series(dtype="int64"),
                              "matching": pandas.Series(dtype="int64")})
-    return dask.dataframe.from_delayed(parts, meta=meta, verify_meta=False)
+    return cast(DataFrame, from_delayed(parts, meta=meta, verify_meta=False))
 
 
 def _check_limits(limits: dict[str, int]) -> None:

@@ -66,7 +66,9 @@ def test_bad_input_reaches_the_caller_from_the_workers(corpus, client, tmp_path)
     deep.write_text("ok\n" + "a" * 600 + "\n")
     with pytest.raises(quarn.error, match=r"deep.txt:2: Error #20052") as raised:
         client.compute(quarn.dask.count_lines(deep, "a*b")).result()
-    assert raised.value.number == 20052
+    assert (raised.value.number, raised.value.kind) == (20052, quarn.ErrorKind.DEPTH_LIMIT)
+    with pytest.raises(quarn.error, match="Upper limit is less than lower limit"):
+        quarn.dask.read_matches(deep, "a{3,1}")  # before any file is read
     assert rows(quarn.dask.count_lines(deep, "a*b", depth=2000).compute()) == [(str(deep), 2, 0)]
     with pytest.raises(FileNotFoundError, match="nothing"):
         quarn.dask.read_matches(str(tmp_path / "nothing*"), "x")
