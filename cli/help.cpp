@@ -22,6 +22,12 @@ constexpr OptionEntry kOptionTable[] = {
     {'M', "multiline", no_argument, nullptr, "\"^\" and \"$\" also match at an inner CR LF"},
     {'w', "word-regexp", no_argument, nullptr, "Match only whole words (of \\w characters)"},
     {'x', "line-regexp", no_argument, nullptr, "Match only whole lines"},
+    {kNoWarnings, "no-warnings", no_argument, nullptr,
+     "Do not warn about constructs that other dialects read differently"},
+    {kCheck, "check", no_argument, nullptr,
+     "Only report the faults and warnings of each pattern, with their places"},
+    {kExplain, "explain", no_argument, nullptr,
+     "Only print how the engine reads each pattern, as JSON (see Pattern checks)"},
     {0, nullptr, 0, nullptr, "Selection and output:"},
     {'v', "invert-match", no_argument, nullptr, "Select the lines that do not match"},
     {'m', "max-count", required_argument, "NUM", "Stop reading a file after NUM selected lines"},
@@ -115,7 +121,11 @@ constexpr Section kSections[] = {
 
 - *, +, ?, {n}, {n,}, {n,m}, each lazy with a "?" after it; "|" alternation; (...) groups, numbered from 1; (?:...) groups without a number; (?=...) and (?!...) lookahead; (?#...) comments; \1 to \9 back references.
 
-- There is no lookbehind and there are no named groups, no \p{...} classes and no [[:alpha:]] classes: such constructs are read character by character ("\z" is the letter "z", "[[:alpha:]]" matches "a]"), and a backslash at the end of a pattern stands for itself.)"},
+- There is no lookbehind and there are no named groups, no \p{...} classes and no [[:alpha:]] classes: such constructs are read character by character ("\z" is the letter "z", "[[:alpha:]]" matches "a]"), and a backslash at the end of a pattern stands for itself. quarn warns about them (see Pattern checks).)"},
+    {"Pattern checks",
+     R"(Before any file is read, each pattern is read whole by the engine. A fault that a search could meet anywhere in it (an invalid range, a count whose upper limit is below its lower one, a group that is never closed, a back reference to a group that does not exist) is reported in the engine's words with its place, and the run ends with status 2. Constructs that other dialects read differently (\p{...}, \P, \z, \G, \K, \h, \R, [[:alpha:]], a count of letters such as {abc}, a backslash at the end, a repetition of something that can match nothing) are warned about once, with their place, and the search goes on; --no-warnings silences these warnings.
+
+--check does only this: it reports the faults and warnings of each pattern on standard output and exits with 2 when there is a fault, 0 otherwise. --explain prints for each pattern, one a line, a JSON document of how the engine reads it: its diagnostics, the tree of its parts (each with its kind, its place in UTF-16 units and UTF-8 bytes and a description in plain words) and the facts every match satisfies. Both take PATTERN (or -e, -f) and the pattern options (-i, -S, -M, -F; for --check also -w, -x), and no FILE.)"},
     {"Subjects",
      R"(Each line of each FILE is one subject, its LF or CR LF terminator removed (with -z, its NUL); with no FILE, or for FILE "-", standard input is read (with -r, the working directory). An empty FILE name is no file. Input is UTF-8 (--latin1: one byte, one character). A byte that is not UTF-8 is searched as a character of its own, which only "." and negated classes match, and written back as read; such a file is noted once. A file holding a NUL byte is binary: a match in it prints "binary file matches" on standard error instead of lines, unless -a or -z is given. PATTERN is UTF-8; a PATTERN or -e value holding line breaks gives one pattern a line, and an empty line of a -f file matches every line. --smart-case ignores case only for patterns without an upper-case letter (the letter of an escape such as \W does not count).
 
@@ -141,7 +151,7 @@ With -j, files are searched on several threads and the output is the same as wit
 
 A line whose search meets a limit is searched as far as it can be: the matches found before the limit count, and a line with one is selected. A line with none is neither selected nor passed over (-L does not list its file); each file names once the limit its lines met and the first of them, and the exit status is 2.)"},
     {"Errors and exit status",
-     R"(Every message begins "quarn: ". A fault of a pattern is reported once, in the engine's words, and ends the run as soon as it shows. A file that cannot be read is reported (except with -s) and the others are still searched. Exit status: 0 if a line was selected, 1 if none was, 2 if an error occurred; with -q, 0 as soon as a line is selected.)"},
+     R"(Every message begins "quarn: ". A fault of a pattern is reported before any file is read (see Pattern checks); a search can still meet one only in a pattern too large to be read whole (a warning says so): it is then reported once per file with the first line that met it, that line is neither selected nor passed over, the search goes on, and the exit status is 2. A file that cannot be read is reported (except with -s) and the others are still searched. Exit status: 0 if a line was selected, 1 if none was, 2 if an error occurred; with -q, 0 as soon as a line is selected.)"},
     {"Examples",
      R"(  quarn -n 'colou?r' notes.txt
   quarn -r -w -t cpp 'Quarn\w*' src

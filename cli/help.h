@@ -39,6 +39,9 @@ enum LongOnly : int {
   kSmartCase,
   kReplace,
   kStats,
+  kCheck,
+  kExplain,
+  kNoWarnings,
   kHelp,
 };
 

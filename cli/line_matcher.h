@@ -31,11 +31,25 @@ struct Match {
 // is too long to be read into memory (which the tool sets, not the engine).
 enum class Limit { Depth, Length, Memory, Steps, Size };
 
+// What is known of a pattern before any search, from the engine's diagnostics: a fault that a
+// search could meet (or our refusal to wrap the pattern for -w or -x), or a warning about a
+// construct that reads differently here than in the common dialects. A fault that a search
+// meets is told in the same shape.
+struct PatternNote {
+  bool fault = true;               // otherwise a warning
+  std::string report;              // the engine's report or warning (or our words), UTF-8
+  size_t pattern = 0;              // its index in MatchSettings::patterns
+  std::optional<size_t> position;  // where in the pattern (UTF-16 units), when it is known
+};
+
 struct LineMatches {
   std::vector<Match> matches;  // ascending and not overlapping
   // With MatchSettings::replacement: each match's replacement, in the same order.
   std::vector<std::u16string> replacements;
   std::optional<Limit> limit;  // set when a pattern's search of the subject was cut short
+  // The first fault of a pattern that a search of the subject met; that pattern's search of
+  // the subject ended there, and the other patterns were still tried.
+  std::optional<PatternNote> fault;
 };
 
 // Where a match has to sit in the subject: anywhere, as a whole word (-w), or as the whole
@@ -61,13 +75,6 @@ inline uint64_t LongestSubject(const Limits& limits) {
                                                         : limits.subjectLength;
 }
 
-// A fault of a pattern: the same on every subject, so the run ends with it.
-struct PatternFault {
-  std::string report;              // the engine's report (or our words), UTF-8
-  size_t pattern = 0;              // its index in MatchSettings::patterns
-  std::optional<size_t> position;  // where in the pattern (UTF-16 units), when it is known
-};
-
 // Compiled once; Find may be called from several threads at once.
 class LineMatcher {
  public:
@@ -77,12 +84,20 @@ class LineMatcher {
   // all non-overlapping matches, leftmost first: at each place the leftmost match of any
   // pattern, the earlier pattern on a tie, and the next search after it. Without, the search
   // may stop at the first match, which is enough to select the subject. All the searches of
-  // one subject share its step budget. Throws PatternFault.
+  // one subject share its step budget.
   virtual void Find(std::u16string_view subject, bool every, LineMatches& found) const = 0;
+
+  // The faults and warnings of the patterns, pattern by pattern, each pattern's in the order
+  // of their positions (a refusal of -w or -x first). A matcher with a fault among them is not to
+  // be searched with: what it finds then is no more than what the engine would.
+  virtual const std::vector<PatternNote>& Notes() const = 0;
+
+  // What the engine proves of every match of each pattern as it is searched (wrapped for -w
+  // or -x), in the order of the patterns.
+  virtual std::vector<PatternFacts> Facts() const = 0;
 };
 
-// A matcher on quarn::Pattern, one compiled pattern per pattern given. Every pattern is
-// checked first; throws PatternFault.
+// A matcher on quarn::Pattern, one compiled pattern per pattern given, each analysed at once.
 std::unique_ptr<LineMatcher> MakeLineMatcher(const MatchSettings& settings);
 
 }  // namespace quarn::cli

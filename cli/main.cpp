@@ -1,4 +1,5 @@
-// quarn: a grep-like search with the Quarn engine, and the host protocol (--host) through
+// quarn: a grep-like search with the Quarn engine, checks and explanations of patterns
+// (--check, --explain), and the host protocol (--host) through
 // which any program can call the engine's public functions.
 #include <cstdio>
 #include <iostream>
@@ -6,6 +7,7 @@
 
 #include "host.h"
 #include "options.h"
+#include "pattern_report.h"
 #include "search.h"
 
 int main(int argc, char** argv) {
@@ -19,6 +21,14 @@ int main(int argc, char** argv) {
   if (options.host) {
     std::ios::sync_with_stdio(false);
     return RunHost(std::cin, stdout);
+  }
+  switch (options.action) {
+    case Action::Check:
+      return RunCheck(options, stdout, stderr);
+    case Action::Explain:
+      return RunExplain(options, stdout, stderr);
+    case Action::Search:
+      break;
   }
   return RunSearch(options, stdout, stderr);
 }

@@ -335,6 +335,15 @@ std::optional<Exit> Parser::Apply(int id, const char* value) {
       o_.limits.maxSteps = static_cast<uint64_t>(*steps);
       break;
     }
+    case kCheck:
+      o_.action = Action::Check;
+      break;
+    case kExplain:
+      o_.action = Action::Explain;
+      break;
+    case kNoWarnings:
+      o_.warnings = false;
+      break;
     case kHelp:
       return Exit{0, HelpText()};
     case 'V':
@@ -384,6 +393,15 @@ std::optional<Exit> Parser::Check(const std::vector<std::string>& operands) {
     o_.flags |= reIgnoreCase;
   }
   o_.files.assign(operands.begin() + (patternsGiven_ ? 0 : 1), operands.end());
+  if (o_.action != Action::Search) {
+    const int id = o_.action == Action::Check ? kCheck : kExplain;
+    if (Given(kCheck) && Given(kExplain))
+      return Usage("--check and --explain cannot be used together");
+    if (!o_.files.empty()) return Usage(Name(id) + " takes no FILE");
+    if (id == kExplain && (o_.wordRegexp || o_.lineRegexp)) {
+      return Usage("--explain cannot be used with " + Name(o_.wordRegexp ? 'w' : 'x'));
+    }
+  }
   return std::nullopt;
 }
 

@@ -17,8 +17,13 @@ namespace quarn::cli {
 enum class FileNames { Default, With, Without };
 enum class FileList { None, Matching, NotMatching };  // -l, -L
 
+// What a run does: search, or only report on the patterns (--check, --explain).
+enum class Action { Search, Check, Explain };
+
 struct Options {
   bool host = false;
+  Action action = Action::Search;
+  bool warnings = true;  // the patterns' warnings are said before searching (--no-warnings)
 
   std::vector<std::string> patterns;  // UTF-8, in the order given (-F: already quoted)
   std::vector<std::string> files;     // none: standard input, or the working directory for -r

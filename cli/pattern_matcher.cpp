@@ -1,11 +1,13 @@
 // LineMatcher on quarn::Pattern: each pattern is compiled once, and every match of a subject
 // is found by searching again after the last one, and with --replace expanded by the engine.
 // -w and -x wrap a pattern in assertions.
-// Errors come back as values and are sorted here into faults of a pattern and the limits
-// that depend on the subject.
+// Each pattern's diagnostics are read once, when it is compiled: its faults and warnings are
+// the matcher's notes. Errors of a search come back as values and are sorted here into
+// faults of a pattern and the limits that depend on the subject.
 #include <quarn/pattern.h>
 #include <quarn/utf.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 
@@ -123,6 +125,7 @@ class PatternMatcher : public LineMatcher {
     found.matches.clear();
     found.replacements.clear();
     found.limit.reset();
+    found.fault.reset();
     Budget budget{maxSteps_ ? StepBudget(maxSteps_, subject.size()) : 0};
     if (!every || patterns_.size() == 1) {
       for (size_t i = 0; i < patterns_.size(); ++i) {
@@ -135,6 +138,15 @@ class PatternMatcher : public LineMatcher {
       return;
     }
     FindAcross(subject, budget, found);
+  }
+
+  const std::vector<PatternNote>& Notes() const override { return notes_; }
+
+  std::vector<PatternFacts> Facts() const override {
+    std::vector<PatternFacts> facts;
+    for (const Prepared& prepared : patterns_)
+      facts.push_back(prepared.search.facts());
+    return facts;
   }
 
  private:
@@ -155,33 +167,51 @@ class PatternMatcher : public LineMatcher {
   std::optional<std::u16string> replacement_;
   Pattern wordCharacter_;  // -w: what may not stand before a word
   std::vector<Prepared> patterns_;
+  std::vector<PatternNote> notes_;
 
   static std::optional<size_t> Origin(const Prepared& prepared, std::optional<size_t> position) {
     return prepared.wrapped ? std::nullopt : position;
   }
 
-  // A fault shows on an empty subject too, since nothing of it can depend on the subject.
-  void Check(const Prepared& prepared, size_t index, const std::u16string& refusal) const {
-    std::optional<Error> error = prepared.search.error();
-    if (!error) error = prepared.search.search(std::u16string_view(), 0, limits_).error();
-    if (!error) return;
-    if (!refusal.empty()) throw PatternFault{Utf16ToUtf8(refusal), index, std::nullopt};
-    throw PatternFault{error->report(), index, Origin(prepared, error->position)};
+  // The pattern's diagnostics as notes, with positions only where they are the pattern's own.
+  void Take(const Prepared& prepared, size_t index) {
+    for (const Diagnostic& d : prepared.search.diagnostics()) {
+      const bool fault = d.severity == Severity::kError;
+      const std::optional<size_t> at = d.error && d.error->position ? d.error->position : d.start;
+      notes_.push_back(
+          {fault, fault && d.error ? d.error->report() : d.message, index, Origin(prepared, at)});
+    }
   }
 
-  Prepared Prepare(const std::u16string& pattern, int32_t flags, size_t index) const {
+  bool Faulty(size_t first) const {
+    return std::any_of(notes_.begin() + static_cast<std::ptrdiff_t>(first), notes_.end(),
+                       [](const PatternNote& note) { return note.fault; });
+  }
+
+  // The pattern as searched: as given, or wrapped for -w or -x when it is free of faults
+  // (one with faults is never searched).
+  Prepared Prepare(const std::u16string& pattern, int32_t flags, size_t index) {
     Prepared plain{Pattern(pattern, flags)};
-    Check(plain, index, {});
-    if (anchoring_ == Anchoring::Anywhere) return plain;
-    const std::u16string refusal =
-        AnchoringName(anchoring_) + u" cannot be used with the pattern '" + pattern + u"'";
+    const size_t first = notes_.size();
+    Take(plain, index);
+    if (anchoring_ == Anchoring::Anywhere || Faulty(first)) return plain;
+    const PatternNote refusal{true,
+                              Utf16ToUtf8(AnchoringName(anchoring_) +
+                                          u" cannot be used with the pattern '" + pattern + u"'"),
+                              index, std::nullopt};
     const std::optional<std::u16string> inner = Enclosable(pattern);
-    if (!inner) throw PatternFault{Utf16ToUtf8(refusal), index, std::nullopt};
+    if (!inner) {
+      notes_.insert(notes_.begin() + static_cast<std::ptrdiff_t>(first), refusal);
+      return plain;
+    }
     // -w: the character before a word is checked apart, since the engine has no lookbehind.
     const std::u16string_view before = anchoring_ == Anchoring::Whole ? u"\\A(?:" : u"(?:";
     const std::u16string_view after = anchoring_ == Anchoring::Whole ? u")\\Z" : u")(?!\\w)";
     Prepared wrapped{Pattern(std::u16string(before) + *inner + std::u16string(after), flags), true};
-    Check(wrapped, index, refusal);
+    const bool wrappedFaulty =
+        std::any_of(wrapped.search.diagnostics().begin(), wrapped.search.diagnostics().end(),
+                    [](const Diagnostic& d) { return d.severity == Severity::kError; });
+    if (wrappedFaulty) notes_.insert(notes_.begin() + static_cast<std::ptrdiff_t>(first), refusal);
     return wrapped;
   }
 
@@ -206,8 +236,14 @@ class PatternMatcher : public LineMatcher {
       if (budget.kept()) budget.left -= std::min(budget.left, result.steps());
       if (const std::optional<Error>& error = result.error()) {
         const std::optional<Limit> limit = LimitOf(*error);
-        if (!limit) throw PatternFault{error->report(), index, Origin(prepared, error->position)};
-        if (!found.limit) found.limit = limit;
+        if (!limit) {
+          if (!found.fault) {
+            found.fault =
+                PatternNote{true, error->report(), index, Origin(prepared, error->position)};
+          }
+        } else if (!found.limit) {
+          found.limit = limit;
+        }
         return false;
       }
       if (!result) return false;
@@ -248,9 +284,12 @@ class PatternMatcher : public LineMatcher {
           pending.match.reset();
           scratch.matches.clear();
           scratch.replacements.clear();
+          scratch.limit.reset();
+          scratch.fault.reset();
           if (!FindFrom(i, subject, from, budget, scratch)) {
             pending.exhausted = true;
             if (!found.limit) found.limit = scratch.limit;
+            if (!found.fault) found.fault = std::move(scratch.fault);
             continue;
           }
           pending.match = std::move(scratch.matches.back());

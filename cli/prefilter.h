@@ -1,11 +1,11 @@
 // A quick test of a line's bytes that passes every line the patterns could match, so that
-// most lines of a large input never reach the engine. It knows a few necessary stretches of
-// characters that each match holds (a literal, an alternation of words, a run of classes) and
-// passes on a line that holds none of them only when it can tell that the engine would find
-// nothing there: the line is ASCII and short enough that no limit can be met. Each class's
-// ASCII members are asked of the engine itself, so that its own rules (ignoring case among
-// them) decide; a pattern with anything else (back references, lookahead, \Q, comments,
-// escapes other than classes and punctuation) gets no filter.
+// most lines of a large input never reach the engine. It is made from the facts the engine
+// proves of each pattern as it is searched: the texts one of which every match holds (a
+// literal, the words of an alternation), or else the characters a match begins with. It
+// passes on a line that holds none of them only when the engine would answer "no match"
+// there without an error: the patterns are free of faults, and the line is ASCII and short
+// enough that neither the depth nor the length limit can be met. Under ignore case the texts
+// are compared as the engine folds them.
 #pragma once
 
 #include <array>
@@ -19,9 +19,9 @@ namespace quarn::cli {
 
 class Prefilter {
  public:
-  // A filter for the patterns of settings (searched with their flags and limits), or an
-  // inactive one when none is known to be safe.
-  explicit Prefilter(const MatchSettings& settings);
+  // A filter for the patterns that matcher searches under limits, or an inactive one when
+  // the facts of some pattern give nothing to look for.
+  Prefilter(const LineMatcher& matcher, const Limits& limits);
 
   bool Active() const { return !stretches_.empty(); }
   // False only when the line (UTF-8 bytes, no line break) certainly holds no match and its
@@ -48,7 +48,15 @@ class Prefilter {
 
  private:
   std::vector<Stretch> stretches_;  // a line that may match holds at least one
-  size_t longest_ = 0;              // longer lines always may match
+  // For each pattern, the stretches a line it matches holds every one of (its required
+  // texts, and one of the characters a match begins with), and which of stretches_ are its
+  // own.
+  struct Required {
+    std::vector<Stretch> all;
+    size_t first = 0, end = 0;  // its own in stretches_
+  };
+  std::vector<Required> required_;
+  size_t longest_ = 0;  // longer lines always may match
 
   static bool Holds(std::string_view line, const Stretch& stretch);
   // The first place in bytes[0, end) where the stretch is, or end.

@@ -1,8 +1,10 @@
 // The search: walks the files, reads each into lines, hands each subject to the line matcher,
-// and passes what it selects to the printer. A fault of a pattern ends the run; anything that
-// depends on one subject or one file is noted and the search goes on, as grep does. With -j,
-// files are searched on worker threads into kept sinks; the file whose turn it is streams
-// straight to the output, and the others keep a bounded part of theirs until their turn.
+// and passes what it selects to the printer. A fault of a pattern that the engine diagnoses
+// ends the run before any file is read; anything met on one subject or in one file (a limit,
+// or a fault of a pattern too large to diagnose whole) is noted and the search goes on, as
+// grep does with a file it cannot read. With -j, files are searched on worker threads into
+// kept sinks; the file whose turn it is streams straight to the output, and the others keep a
+// bounded part of theirs until their turn.
 #include "search.h"
 
 #include <quarn/utf.h>
@@ -27,6 +29,7 @@
 #include "line_matcher.h"
 #include "messages.h"
 #include "output.h"
+#include "pattern_report.h"
 #include "prefilter.h"
 #include "search_limits.h"
 #include "sink.h"
@@ -48,14 +51,15 @@ struct FileNotes {
   std::array<Tally, 5> limits;  // indexed by Limit
   Tally invalid;                // subjects that are not valid UTF-8
   size_t firstInvalidByte = 0;  // in the first of them
-  int64_t undecided = 0;        // subjects a limit cut short before any match
+  Tally faults;                 // subjects whose search met a fault of a pattern
+  std::optional<PatternNote> firstFault;
+  int64_t undecided = 0;  // subjects a limit or a fault cut short before any match
 };
 
 // How the search of a file ended for the whole run.
 enum class Ending {
   Next,   // go on with the next file
   Quiet,  // -q saw a selected line: exit with 0 at once
-  Fault,  // a fault of a pattern: exit with 2 at once
 };
 
 struct FileOutcome {
@@ -83,12 +87,6 @@ PrintSettings PrintSettingsOf(const Options& options) {
   }
   settings.groupSeparator = options.groupSeparator;
   return settings;
-}
-
-// A fault of a pattern: the engine's report, and the pattern with a caret where it can tell.
-void SayFault(Messages& messages, const Options& options, const PatternFault& fault) {
-  messages.Say(fault.report);
-  messages.ShowPatternPosition(options.patterns[fault.pattern], fault.position);
 }
 
 // What every thread of a run reads and none changes.
@@ -121,15 +119,8 @@ class FileSearch {
     printer.StartFile(name, showName);
     FileNotes notes;
     int64_t selected = 0;
-    try {
-      if (options_.maxCount != 0) {  // -L -m 0 lists every file
-        selected =
-            options_.whole ? SearchWhole(input, name, notes) : SearchLines(input, name, notes);
-      }
-    } catch (const PatternFault& fault) {
-      SayFault(messages, options_, fault);
-      outcome_.ending = Ending::Fault;
-      return outcome_;
+    if (options_.maxCount != 0) {  // -L -m 0 lists every file
+      selected = options_.whole ? SearchWhole(input, name, notes) : SearchLines(input, name, notes);
     }
     if (outcome_.ending != Ending::Next || Cancelled()) return outcome_;
     if (input.Error() != 0) FileError(name, input.Error());
@@ -185,9 +176,12 @@ class FileSearch {
       if (notes.invalid.subjects == 0) notes.firstInvalidByte = subject_.FirstInvalid();
       Note(notes.invalid, line);
     }
-    if (!found_.limit) return true;
-    Note(notes.limits[static_cast<size_t>(*found_.limit)], line);
-    if (!found_.matches.empty()) return true;
+    if (found_.fault) {
+      if (!notes.firstFault) notes.firstFault = found_.fault;
+      Note(notes.faults, line);
+    }
+    if (found_.limit) Note(notes.limits[static_cast<size_t>(*found_.limit)], line);
+    if ((!found_.limit && !found_.fault) || !found_.matches.empty()) return true;
     ++notes.undecided;
     return false;
   }
@@ -248,6 +242,7 @@ class FileSearch {
     found_.matches.clear();
     found_.replacements.clear();
     found_.limit.reset();
+    found_.fault.reset();
     if (line.tooLong) {
       found_.limit = Limit::Size;
       return false;
@@ -306,6 +301,7 @@ class FileSearch {
     found_.matches.clear();
     found_.replacements.clear();
     found_.limit.reset();
+    found_.fault.reset();
     if (held) {
       subject_.Decode(bytes, options_.latin1, options_.crlf);
       run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
@@ -341,6 +337,19 @@ class FileSearch {
       }
       messages_->Say(name + ": " + where +
                      "; each such byte was searched as a character of its own (see --latin1)");
+    }
+    if (notes.firstFault) {
+      outcome_.error = true;
+      const FileNotes::Tally& tally = notes.faults;
+      const std::string where = options_.whole ? "the file"
+                                : tally.subjects == 1
+                                    ? "line " + std::to_string(tally.first)
+                                    : std::to_string(tally.subjects) + " lines (the first: line " +
+                                          std::to_string(tally.first) + ")";
+      messages_->Say(name + ": the search of " + where +
+                     " ended at a fault of the pattern: " + notes.firstFault->report);
+      messages_->ShowPatternPosition(options_.patterns[notes.firstFault->pattern],
+                                     notes.firstFault->position);
     }
     for (size_t limit = 0; limit < notes.limits.size(); ++limit) {
       const FileNotes::Tally& tally = notes.limits[limit];
@@ -382,29 +391,23 @@ class Searcher {
   int Run() {
     const Clock::time_point start = Clock::now();
     const SearchLimits limits = ResolveLimits(options_.limits, PhysicalMemory());
-    try {
-      MatchSettings settings;
-      if (!DecodePatterns(settings.patterns)) return 2;
-      settings.flags = options_.flags;
-      if (options_.wordRegexp) settings.anchoring = Anchoring::Word;
-      if (options_.lineRegexp) settings.anchoring = Anchoring::Whole;
-      settings.limits = limits.engine;
-      settings.maxSteps = limits.maxSteps;
-      if (options_.replace) Utf8ToUtf16(*options_.replace, settings.replacement.emplace());
-      matcher_ = MakeLineMatcher(settings);
-      // The filter knows UTF-8 lines that end with LF.
-      if (!options_.latin1 && !options_.whole && !options_.nullData) {
-        prefilter_.emplace(settings);
-        if (!prefilter_->Active()) prefilter_.reset();
-      }
-      // As grep: when no line can be selected, no file is read, unless -L lists them all.
-      if ((options_.maxCount == 0 || (settings.patterns.empty() && !options_.invert)) &&
-          options_.fileList != FileList::NotMatching) {
-        return 1;
-      }
-    } catch (const PatternFault& fault) {
-      SayFault(messages_, options_, fault);
-      return 2;
+    std::optional<MatchSettings> patterns = PatternSettings(options_, messages_);
+    if (!patterns) return 2;
+    MatchSettings& settings = *patterns;
+    settings.limits = limits.engine;
+    settings.maxSteps = limits.maxSteps;
+    if (options_.replace) Utf8ToUtf16(*options_.replace, settings.replacement.emplace());
+    matcher_ = MakeLineMatcher(settings);
+    if (SayPatternNotes(messages_, options_, matcher_->Notes())) return 2;
+    // The filter knows UTF-8 lines that end with LF.
+    if (!options_.latin1 && !options_.whole && !options_.nullData) {
+      prefilter_.emplace(*matcher_, settings.limits);
+      if (!prefilter_->Active()) prefilter_.reset();
+    }
+    // As grep: when no line can be selected, no file is read, unless -L lists them all.
+    if ((options_.maxCount == 0 || (settings.patterns.empty() && !options_.invert)) &&
+        options_.fileList != FileList::NotMatching) {
+      return 1;
     }
     const Shared run{options_, *matcher_,    prefilter_ ? &*prefilter_ : nullptr,
                      limits,   printsLines_, wantsEvery_,
@@ -417,7 +420,6 @@ class Searcher {
     } else {
       WalkInTurn(run);
     }
-    if (ending_ == Ending::Fault) return 2;
     if (ending_ == Ending::Quiet) {
       sink_.Flush();
       return 0;
@@ -466,21 +468,6 @@ class Searcher {
   size_t written_ = 0;
   size_t keptDone_ = 0;  // the output kept by jobs done but not written
   bool walked_ = false;
-
-  bool DecodePatterns(std::vector<std::u16string>& patterns) {
-    for (size_t i = 0; i < options_.patterns.size(); ++i) {
-      size_t offset = 0;
-      std::u16string pattern;
-      if (!Utf8ToUtf16(options_.patterns[i], pattern, &offset)) {
-        const std::string which =
-            options_.patterns.size() == 1 ? "the pattern" : "pattern " + std::to_string(i + 1);
-        messages_.Say(which + " is not valid UTF-8 (byte " + std::to_string(offset + 1) + ")");
-        return false;
-      }
-      patterns.push_back(std::move(pattern));
-    }
-    return true;
-  }
 
   // Merges the outcome of a file; returns whether the walk goes on.
   bool Take(const FileOutcome& outcome) {

@@ -1,138 +1,23 @@
 // The help text lives in help.html, compiled into the program as a Qt resource. Its escape
-// tables are written here from the list in escapes.h, which the tests check against the
-// engine.
+// tables are written by helptext.h from the list in escapes.h, which the tests check against
+// the engine.
 #include "helpwindow.h"
 
 #include <QFile>
 #include <QKeyEvent>
 #include <QMargins>
 #include <QScreen>
-#include <QStringList>
 #include <QTextBrowser>
 #include <QVBoxLayout>
 
 #include <algorithm>
-#include <span>
 
-#include "enginetext.h"
-#include "escapes.h"
-
-using quarn::demo::ToQString;
-
-namespace {
-
-QString Html(std::u16string_view text) {
-  return ToQString(text).toHtmlEscaped();
-}
-
-// The usual name of a character that does not show, or the character itself; empty for the
-// rest.
-QString Name(char16_t c) {
-  switch (c) {
-    case 0:
-      return QStringLiteral("NUL");
-    case 7:
-      return QStringLiteral("BEL");
-    case 8:
-      return QStringLiteral("BS");
-    case 9:
-      return QStringLiteral("TAB");
-    case 10:
-      return QStringLiteral("LF");
-    case 12:
-      return QStringLiteral("FF");
-    case 13:
-      return QStringLiteral("CR");
-    case 27:
-      return QStringLiteral("ESC");
-    case 32:
-      return QStringLiteral("space");
-    default:
-      break;
-  }
-  if (c > 32 && c < 127) return QString(QChar(c)).toHtmlEscaped();
-  return {};
-}
-
-// A character in a list of members: by its name, else by its Unicode number.
-QString Member(char16_t c) {
-  const QString name = Name(c);
-  if (!name.isEmpty()) return name;
-  return QStringLiteral("U+") + QStringLiteral("%1").arg(int{c}, 4, 16, QLatin1Char('0')).toUpper();
-}
-
-// "a, b, c or d"
-QString Join(const QStringList& parts, const QString& last) {
-  if (parts.size() < 2) return parts.join(QString());
-  return parts.first(parts.size() - 1).join(QStringLiteral(", ")) + u' ' + last + u' ' +
-         parts.last();
-}
-
-// What the escape matches, in the help's words.
-QString Describe(const quarn::demo::Escape& escape) {
-  const std::u16string_view ranges = escape.ranges;
-  if (ranges.size() == 2 && ranges[0] == ranges[1] && escape.text.empty() && !escape.complement) {
-    const QString code = QStringLiteral("code %1").arg(int{ranges[0]});
-    const QString name = Name(ranges[0]);
-    return name.isEmpty() ? code : code + QStringLiteral(" (") + name + u')';
-  }
-  QStringList parts;
-  for (size_t i = 0; i + 1 < ranges.size(); i += 2) {
-    parts << (ranges[i] == ranges[i + 1]
-                  ? Member(ranges[i])
-                  : Member(ranges[i]) + QStringLiteral(" to ") + Member(ranges[i + 1]));
-  }
-  if (escape.text == quarn::demo::kLineBreak) {
-    parts << QStringLiteral("the pair CR LF");
-  } else if (!escape.text.empty()) {
-    parts << QStringLiteral("the text \"") + Html(escape.text) + u'"';
-  }
-  if (escape.complement) {
-    return QStringLiteral("any character but ") + Join(parts, QStringLiteral("and"));
-  }
-  return Join(parts, QStringLiteral("or"));
-}
-
-QString Code(std::u16string_view written) {
-  return QStringLiteral("<code>") + Html(written) + QStringLiteral("</code>");
-}
-
-QString TableRows(std::span<const quarn::demo::EscapeRow> rows) {
-  QString html;
-  for (const quarn::demo::EscapeRow& row : rows) {
-    QString form;
-    QString meaning = ToQString(row.meaning);
-    if (row.form.empty()) {
-      const quarn::demo::Escape& escape = row.shown.front();
-      form = Code(escape.written);
-      if (!meaning.isEmpty()) meaning += QStringLiteral(": ");
-      meaning += Describe(escape);
-    } else {
-      form = ToQString(row.form);
-      QStringList examples;
-      for (const quarn::demo::Escape& escape : row.shown) {
-        if (!escape.written.empty())
-          examples << Code(escape.written) + QStringLiteral(" matches ") + Describe(escape);
-      }
-      meaning += QStringLiteral(": ") + examples.join(QStringLiteral(", "));
-    }
-    html += QStringLiteral("<tr><td>") + form + QStringLiteral("</td><td>") + meaning +
-            QStringLiteral("</td></tr>\n");
-  }
-  return html;
-}
-
-}  // namespace
+#include "helptext.h"
 
 QString HelpHtml() {
   QFile file(QStringLiteral(":/help/help.html"));
   file.open(QIODevice::ReadOnly);
-  return QString::fromUtf8(file.readAll())
-      .replace(QStringLiteral("<!-- escapes: characters -->"),
-               TableRows(quarn::demo::kCharacterEscapes))
-      .replace(QStringLiteral("<!-- escapes: classes -->"), TableRows(quarn::demo::kClassEscapes))
-      .replace(QStringLiteral("<!-- escapes: brackets -->"),
-               TableRows(quarn::demo::kBracketEscapes));
+  return QString::fromStdString(quarn::demo::HelpWithEscapes(file.readAll().toStdString()));
 }
 
 QString ReferenceHtml() {

@@ -10,6 +10,7 @@
 #include "analysis.h"
 
 #include <algorithm>
+#include <cstdint>
 
 #include "explain.h"
 #include "explore.h"
@@ -23,6 +24,7 @@ namespace {
 
 constexpr size_t kLongestText = 64;   // texts kept per node, at most this long
 constexpr size_t kMostLiterals = 16;  // required literals kept
+constexpr size_t kMostChoices = 32;   // texts of a choice kept
 constexpr uint64_t kManyCharacters = uint64_t{1} << 40;
 
 // What every match of a node satisfies.
@@ -32,7 +34,9 @@ struct Known {
   std::u16string prefix;
   std::u16string suffix;
   std::vector<std::u16string> contains;  // texts inside every match
-  bool anchored = false;                 // holds only at the start of the subject
+  // Texts one of which every match contains (an alternation of words); empty: none known.
+  std::vector<std::u16string> oneOf;
+  bool anchored = false;  // holds only at the start of the subject
 };
 
 std::u16string Head(std::u16string text) {
@@ -58,9 +62,35 @@ std::vector<std::u16string> Contained(const Known& k) {
   return texts;
 }
 
+// Whether choice a (texts one of which a match contains) narrows the subjects down better
+// than b: its shortest text is longer, or as long with fewer texts. Empty: no choice.
+bool Narrower(const std::vector<std::u16string>& a, const std::vector<std::u16string>& b) {
+  if (a.empty()) return false;
+  if (b.empty()) return true;
+  const auto shortest = [](const std::vector<std::u16string>& texts) {
+    size_t n = SIZE_MAX;
+    for (const std::u16string& t : texts)
+      n = std::min(n, t.size());
+    return std::min<size_t>(n, 8);  // beyond a few characters, any text is rare enough
+  };
+  if (shortest(a) != shortest(b)) return shortest(a) > shortest(b);
+  return a.size() < b.size();
+}
+
+// The narrowest choice known of a node: its own, or one text it surely contains.
+std::vector<std::u16string> Choice(const Known& k) {
+  std::vector<std::u16string> best = k.oneOf;
+  for (std::u16string& text : Contained(k)) {
+    std::vector<std::u16string> one{std::move(text)};
+    if (Narrower(one, best)) best = std::move(one);
+  }
+  return best;
+}
+
 Known Fixed(std::u16string text) {
   Known k;
   k.min = text.size();
+  if (!text.empty()) k.oneOf = {Head(text)};
   k.prefix = k.suffix = std::move(text);
   return k;
 }
@@ -93,6 +123,10 @@ Known InSequence(const std::vector<const Known*>& items) {
     last = item->suffix;
     run.clear();
   }
+  for (const Known* item : items) {
+    std::vector<std::u16string> choice = Choice(*item);
+    if (Narrower(choice, k.oneOf)) k.oneOf = std::move(choice);
+  }
   k.exact = fixed;
   if (fixed) {
     if (run.size() > kLongestText) {  // too long to keep whole: keep its ends
@@ -107,7 +141,30 @@ Known InSequence(const std::vector<const Known*>& items) {
     k.suffix = Tail(last + run);
     AddText(k.contains, last + run);
   }
+  k.oneOf = Choice(k);
   return k;
+}
+
+// Every text of the choices of the alternatives, or none when one has none or they are too
+// many; a text that holds another of them adds nothing.
+std::vector<std::u16string> EveryChoice(const std::vector<const Known*>& alternatives) {
+  std::vector<std::u16string> all;
+  for (const Known* a : alternatives) {
+    const std::vector<std::u16string> choice = Choice(*a);
+    if (choice.empty()) return {};
+    for (const std::u16string& text : choice) {
+      if (std::find(all.begin(), all.end(), text) == all.end()) all.push_back(text);
+    }
+  }
+  std::vector<std::u16string> kept;
+  for (const std::u16string& text : all) {
+    const bool holdsAnother = std::any_of(all.begin(), all.end(), [&](const std::u16string& t) {
+      return t.size() < text.size() && text.find(t) != std::u16string::npos;
+    });
+    if (!holdsAnother) kept.push_back(text);
+  }
+  if (kept.size() > kMostChoices) return {};
+  return kept;
 }
 
 // One of several alternatives.
@@ -135,6 +192,8 @@ Known OneOf(const std::vector<const Known*>& alternatives) {
     });
   }
   k.contains = std::move(common);
+  k.oneOf = EveryChoice(alternatives);
+  k.oneOf = Choice(k);
   return k;
 }
 
@@ -145,6 +204,7 @@ Known Repeated(const Known& atom, const ExplainNode& node) {
   k.min = std::min(atom.min * node.min, kManyCharacters);
   k.anchored = atom.anchored;
   k.contains = Contained(atom);
+  k.oneOf = Choice(atom);
   if (!atom.exact) {
     k.exact = false;
     k.prefix = atom.prefix;
@@ -159,6 +219,7 @@ Known Repeated(const Known& atom, const ExplainNode& node) {
   k.prefix = Head(copies);
   k.suffix = Tail(copies);
   if (!k.exact) AddText(k.contains, copies);
+  k.oneOf = Choice(k);
   return k;
 }
 
@@ -275,6 +336,7 @@ PatternFacts FactsOf(const Program& program, const Tree& tree, const Exploration
   facts.minLength = root.min;
   facts.anchoredAtStart = root.anchored;
   facts.requiredLiterals = Literals(Contained(root));
+  facts.anyOfLiterals = Choice(root);
   return facts;
 }
 
@@ -388,9 +450,14 @@ bool CannotMatch(const PatternFacts& facts, Units<Unit> text, size_t start, uint
   if (!safe || left > *safe) return false;
   if (left < facts.minLength || (facts.anchoredAtStart && start > 0)) return true;
   const Units<Unit> rest = text.substr(start);
-  return std::any_of(
-      facts.requiredLiterals.begin(), facts.requiredLiterals.end(),
-      [&](const std::u16string& literal) { return !Contains(rest, literal, facts.ignoreCase); });
+  const auto absent = [&](const std::u16string& literal) {
+    return !Contains(rest, literal, facts.ignoreCase);
+  };
+  if (std::any_of(facts.requiredLiterals.begin(), facts.requiredLiterals.end(), absent)) {
+    return true;
+  }
+  return !facts.anyOfLiterals.empty() &&
+         std::all_of(facts.anyOfLiterals.begin(), facts.anyOfLiterals.end(), absent);
 }
 
 template bool CannotMatch(const PatternFacts&, Units<char16_t>, size_t, uint32_t, uint64_t);

@@ -288,6 +288,11 @@ void WriteFacts(Writer& w, const PatternFacts& facts) {
   for (const std::u16string& literal : facts.requiredLiterals)
     w.Text(literal);
   w.Close(']');
+  w.Key("anyOfLiterals");
+  w.Open('[');
+  for (const std::u16string& literal : facts.anyOfLiterals)
+    w.Text(literal);
+  w.Close(']');
   w.Key("levelsPerCharacter");
   if (facts.levelsPerCharacter) {
     w.Number(*facts.levelsPerCharacter);

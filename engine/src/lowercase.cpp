@@ -2,6 +2,7 @@
 // the same on every machine and in every locale.
 #include <cstdint>
 
+#include "quarn/analysis.h"
 #include "text.h"
 
 namespace quarn {
@@ -13,6 +14,10 @@ namespace {
 char16_t LowerCase(char16_t c) {
   if (c < 0x80) return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c;
   return static_cast<char16_t>(c + kLowerDelta[kLowerBlock[c >> 8]][c & 0xFF]);
+}
+
+char16_t FoldCase(char16_t c) {
+  return LowerCase(c);
 }
 
 std::u16string LowerCase(std::u16string_view text) {

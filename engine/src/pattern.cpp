@@ -259,7 +259,9 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
   Match& match = result.match_.emplace();
   match.text_ = text;
   match.spans_.reserve(program->GroupCount() + 1);
-  match.spans_.push_back(Match::Span{outcome.matchStart, outcome.matchEnd});
+  // Positions lie inside the subject, so they fit size_t where it is 32 bits (WebAssembly).
+  match.spans_.push_back(Match::Span{static_cast<size_t>(outcome.matchStart),
+                                     static_cast<size_t>(outcome.matchEnd)});
   uint64_t lastClosing = 0;
   for (int n = 1; n <= program->GroupCount(); ++n) {
     const Capture& c = state.Group(n);

@@ -1,11 +1,14 @@
 // The line matcher in process: every match of one or several patterns, empty matches and
 // surrogate pairs, -w and -x on patterns whose text the wrapping must not break, the limits
-// and the options that raise them, and the faults of a pattern with their positions.
+// and the options that raise them, and the faults and warnings of the patterns with their
+// positions.
 #include <gtest/gtest.h>
 
 #include <string>
 #include <utility>
 #include <vector>
+
+#include <quarn/utf.h>
 
 #include "line_matcher.h"
 
@@ -29,7 +32,7 @@ void PrintTo(const MatcherCase& matcherCase, std::ostream* out) {
 
 const std::u16string kDeep(1500, u'a');
 const std::u16string kLong(40000, u'x');
-const std::u16string kRunaway(300, u'a');  // (a|b)*c takes about n * n steps
+const std::u16string kRunaway(300, u'a');  // (a|b)*c$ takes about n * n steps
 constexpr Limits kDeeper{4000};
 constexpr Limits kLonger{1000, UINT32_MAX};
 constexpr Limits kUnbounded{UINT32_MAX, UINT32_MAX};
@@ -87,18 +90,20 @@ const MatcherCase kCases[] = {
      Limit::Depth},
     {"MatchesBeforeALimit", {u"b|a*c"}, Anchoring::Anywhere, u"b" + kDeep, {{0, 1}}, Limit::Depth},
     // The searches of a subject share its step budget: the runaway one takes what is left.
+    // The "c" lets the runaway search go ahead: without it, the engine knows that nothing
+    // can match there and does not search at all.
     {"StepBudget",
-     {u"x|(a|b)*c"},
+     {u"x|(a|b)*c$"},
      Anchoring::Anywhere,
-     u"xx" + kRunaway,
+     u"xxc" + kRunaway,
      {{0, 1}, {1, 2}},
      Limit::Steps,
      kDeeper,
      5000},
     {"StepBudgetOfSeveralPatterns",
-     {u"x", u"(a|b)*c"},
+     {u"x", u"(a|b)*c$"},
      Anchoring::Anywhere,
-     u"x" + kRunaway + u"x",
+     u"xc" + kRunaway + u"x",
      {{0, 1}},
      Limit::Steps,
      kDeeper,
@@ -165,61 +170,97 @@ TEST(LineMatcher, WithoutEveryTheFirstMatchingPatternIsEnough) {
   EXPECT_EQ(found.matches[0].whole.from, 1u);
 }
 
-struct FaultCase {
+struct NoteCase {
   MatchSettings settings;
-  std::u16string subject;  // searched once the patterns pass their check
-  std::string report;
-  size_t pattern;
-  std::optional<size_t> position;
+  std::vector<PatternNote> notes;
 };
 
-TEST(LineMatcher, AFaultOfAPatternNamesIt) {
-  const std::vector<FaultCase> faults = {
+// A note in words, so that a difference shows in full.
+std::string Described(const PatternNote& note) {
+  return std::string(note.fault ? "fault " : "warning ") + std::to_string(note.pattern) + " at " +
+         (note.position ? std::to_string(*note.position) : "-") + ": " + note.report;
+}
+
+std::vector<std::string> Described(const std::vector<PatternNote>& notes) {
+  std::vector<std::string> described;
+  for (const PatternNote& note : notes)
+    described.push_back(Described(note));
+  return described;
+}
+
+TEST(LineMatcher, EveryFaultAndWarningOfThePatternsIsKnownBeforeAnySearch) {
+  const std::vector<NoteCase> cases = {
       {{{u"x{32767}"}, 0, Anchoring::Anywhere, {}},
-       u"",
-       "Error #6: Error in Quarn.DoQuarn: Overflow",
-       0,
-       1},
+       {{true, "Error #6: Error in Quarn.DoQuarn: Overflow", 0, 1}}},
       {{{u"a", u"(b"}, 0, Anchoring::Anywhere, {}},
-       u"",
-       "Error #20052: Error in Quarn.ProcessParentheses: Invalid regular expression: A closing ) "
-       "expected: (b",
-       1,
-       0},
-      {{{u"a|n\\2"}, 0, Anchoring::Anywhere, {}},
-       u"n",
-       "Error #20052: Error in Quarn.MatchAtom: Not so many sub-expressions in this regular "
-       "expression: \\2",
-       0,
-       3},
+       {{true,
+         "Error #20052: Error in Quarn.ProcessParentheses: Invalid regular expression: A "
+         "closing ) expected: (b",
+         1, 0}}},
+      // Faults that only a search reaching them would meet, each with its place.
+      {{{u"a|n\\2", u"[az-a]|b"}, 0, Anchoring::Anywhere, {}},
+       {{true,
+         "Error #20052: Error in Quarn.MatchAtom: Not so many sub-expressions in this regular "
+         "expression: \\2",
+         0, 3},
+        {true,
+         "Error #20050: Error in Quarn.MatchSquareBrackets: Invalid range in regular "
+         "expression [az-a]",
+         1, 0}}},
       // A compile fault is found in the pattern as given, before -w wraps it.
       {{{u"x)|a{2,1}"}, 0, Anchoring::Word, {}},
-       u"",
-       "Error #20050: Error in Quarn.DoQuarn: Upper limit is less than lower limit in regular "
-       "expression {2,1}",
-       0,
-       4},
+       {{true,
+         "Error #20050: Error in Quarn.DoQuarn: Upper limit is less than lower limit in "
+         "regular expression {2,1}",
+         0, 4}}},
+      // -x refuses what it cannot wrap; the warning about the pattern stays.
       {{{u"a\\"}, 0, Anchoring::Whole, {}},
-       u"",
-       "-x/--line-regexp cannot be used with the pattern 'a\\'",
-       0,
-       std::nullopt},
-      // The engine cannot read this bracket expression inside a group.
+       {{true, "-x/--line-regexp cannot be used with the pattern 'a\\'", 0, std::nullopt},
+        {false,
+         "a backslash at the end of the pattern escapes nothing: it matches only at the end "
+         "of the subject",
+         0, 1}}},
       {{{u"[])(]"}, 0, Anchoring::Word, {}},
-       u"",
-       "-w/--word-regexp cannot be used with the pattern '[])(]'",
-       0,
-       std::nullopt},
+       {{true, "-w/--word-regexp cannot be used with the pattern '[])(]'", 0, std::nullopt}}},
+      // Warnings in the order of their places; under -w the places are the pattern's own.
+      {{{u"ok", u"\\h[[:alpha:]]"}, 0, Anchoring::Word, {}},
+       {{false, "\\h is just the letter h here, not a class of horizontal space; [ \\t] is", 1, 0},
+        {false,
+         "no POSIX classes here: [[:alpha:] is a list of its characters, and the ']' after it "
+         "is a character of its own",
+         1, 2}}},
+      {{{u"abc", u"(?:x|y)+z"}, 0, Anchoring::Anywhere, {}}, {}},
   };
-  for (const FaultCase& fault : faults) {
-    try {
-      LineMatches found;
-      MakeLineMatcher(fault.settings)->Find(fault.subject, true, found);
-      ADD_FAILURE() << fault.report;
-    } catch (const PatternFault& caught) {
-      EXPECT_EQ(caught.report, fault.report);
-      EXPECT_EQ(caught.pattern, fault.pattern);
-      EXPECT_EQ(caught.position, fault.position) << fault.report;
+  for (const NoteCase& c : cases) {
+    EXPECT_EQ(Described(MakeLineMatcher(c.settings)->Notes()), Described(c.notes))
+        << Utf16ToUtf8(c.settings.patterns.back());
+  }
+}
+
+TEST(LineMatcher, AFaultMetInASubjectEndsOnlyThatPatternsSearch) {
+  // The matcher is never searched with a faulty pattern by the tool; what it finds then is
+  // still no more than the engine does: the fault, and the other patterns' matches.
+  const std::unique_ptr<LineMatcher> matcher =
+      MakeLineMatcher({{u"x|n\\2", u"a"}, 0, Anchoring::Anywhere, {}});
+  struct Case {
+    std::u16string subject;
+    bool every;
+    size_t matches;
+    bool fault;
+  };
+  const std::vector<Case> cases = {
+      {u"banana", false, 1, true}, {u"banana", true, 3, true}, {u"xax", true, 3, false},
+      {u"bbb", true, 0, false},    {u"n", false, 0, true},
+  };
+  for (const Case& c : cases) {
+    LineMatches found;
+    found.fault = PatternNote{};  // a note of an earlier subject does not stay
+    matcher->Find(c.subject, c.every, found);
+    EXPECT_EQ(found.matches.size(), c.matches) << testing::PrintToString(c.subject);
+    EXPECT_EQ(found.fault.has_value(), c.fault) << testing::PrintToString(c.subject);
+    if (found.fault) {
+      EXPECT_EQ(found.fault->pattern, 0u);
+      EXPECT_EQ(found.fault->position, 3u);
     }
   }
 }

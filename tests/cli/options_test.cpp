@@ -126,6 +126,10 @@ TEST(CommandLine, UsageErrorsNameTheOptionsAsSpelt) {
       {{"-z", "--whole", "a"}, "-z/--null-data cannot be used with --whole"},
       {{"--max-depth", "x", "a"}, "invalid --max-depth value 'x' (a number of levels)"},
       {{"--color=sometimes", "a"}, "invalid --color value 'sometimes' (always, never or auto)"},
+      {{"--check", "a", "file"}, "--check takes no FILE"},
+      {{"--explain", "-e", "a", "file"}, "--explain takes no FILE"},
+      {{"--check", "--explain", "a"}, "--check and --explain cannot be used together"},
+      {{"--explain", "-x", "a"}, "--explain cannot be used with -x/--line-regexp"},
   };
   for (const UsageCase& usage : cases) {
     auto parsed = Parse(usage.args);

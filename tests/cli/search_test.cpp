@@ -347,15 +347,85 @@ const SearchCase kSearchCases[] = {
      "",
      "quarn: Error #20052: Error in Quarn.ProcessParentheses: Invalid regular expression: A "
      "closing ) expected: \xC3\xA9(\nquarn:   \xC3\xA9(\nquarn:    ^\n"},
-    // "e$" matches the first line; on the second, "n" matches and the back reference to a
-    // missing group is reached. Nothing after it is read ("apple crumble" would match).
-    {"PatternFaultOnALineEndsTheRun",
+    // "e$" would match the first line before any search reached the back reference to a
+    // missing group: the fault is known before any file is read.
+    {"PatternFaultOnlyALineReachesIsReportedBeforeInput",
      {R"(e$|n\2)", "fruits.txt", "dates.txt"},
      "",
      2,
-     "fruits.txt:apple pie\n",
+     "",
      "quarn: Error #20052: Error in Quarn.MatchAtom: Not so many sub-expressions in this "
      "regular expression: \\2\nquarn:   e$|n\\2\nquarn:       ^\n"},
+    {"EveryFaultOfThePatternsIsReported",
+     {"-e", "[az-a]|pie", "-e", "a{2,1}|x", "fruits.txt"},
+     "",
+     2,
+     "",
+     "quarn: Error #20050: Error in Quarn.MatchSquareBrackets: Invalid range in regular "
+     "expression [az-a]\nquarn:   [az-a]|pie\nquarn:   ^\n"
+     "quarn: Error #20050: Error in Quarn.DoQuarn: Upper limit is less than lower limit in "
+     "regular expression {2,1}\nquarn:   a{2,1}|x\nquarn:    ^\n"},
+
+    // Warnings: said once before the search, which goes on as the engine reads the pattern.
+    {"WarningBeforeTheSearch",
+     {"-n", "\\zzz|pie", "fruits.txt"},
+     "",
+     0,
+     "1:apple pie\n",
+     "quarn: warning: \\z is just the letter z here; the end of the subject is \\Z (which also "
+     "matches before a final CR LF)\nquarn:   \\zzz|pie\nquarn:   ^\n"},
+    {"NoWarnings", {"--no-warnings", "-c", "\\zzz|pie", "fruits.txt"}, "", 0, "1\n", ""},
+    {"PosixClassReadAsAList",
+     {"-o", "[[:alpha:]]", "fruits.txt"},
+     "",
+     1,
+     "",
+     "quarn: warning: no POSIX classes here: [[:alpha:] is a list of its characters, and the "
+     "']' after it is a character of its own\nquarn:   [[:alpha:]]\nquarn:   ^\n"},
+    {"WarningsAndAFault",
+     {"-e", "a\\", "-e", "(b", "fruits.txt"},
+     "",
+     2,
+     "",
+     "quarn: warning: a backslash at the end of the pattern escapes nothing: it matches only "
+     "at the end of the subject\nquarn:   a\\\nquarn:    ^\n"
+     "quarn: Error #20052: Error in Quarn.ProcessParentheses: Invalid regular expression: A "
+     "closing ) expected: (b\nquarn:   (b\nquarn:   ^\n"},
+
+    // --check says what a search would say before reading a file, on standard output.
+    {"CheckAFault",
+     {"--check", "-e", "ok", "-e", "\\hx{3,1}\\K"},
+     "",
+     2,
+     "quarn: warning: \\h is just the letter h here, not a class of horizontal space; [ \\t] "
+     "is\nquarn:   \\hx{3,1}\\K\nquarn:   ^\n"
+     "quarn: Error #20050: Error in Quarn.DoQuarn: Upper limit is less than lower limit in "
+     "regular expression {3,1}\nquarn:   \\hx{3,1}\\K\nquarn:      ^\n",
+     ""},
+    {"CheckWarnings",
+     {"--check", "-i", "(?:x|\\R)$*"},
+     "",
+     0,
+     "quarn: warning: \\R is just the letter R here, not a class of line breaks; \\n is the "
+     "line break CR LF\nquarn:   (?:x|\\R)$*\nquarn:        ^\n"
+     "quarn: warning: the repeated atom can match nothing; where it does, the repetition "
+     "repeats it in place until the depth limit ends the search\nquarn:   (?:x|\\R)$*\n"
+     "quarn:           ^\n",
+     ""},
+    {"CheckNoWarnings", {"--check", "--no-warnings", "\\K"}, "", 0, "", ""},
+    {"CheckClean", {"--check", "-F", "a.b\\"}, "", 0, "", ""},
+    {"CheckARefusal",
+     {"--check", "-w", "[])(]"},
+     "",
+     2,
+     "quarn: -w/--word-regexp cannot be used with the pattern '[])(]'\n",
+     ""},
+    {"CheckAPatternThatIsNotUtf8",
+     {"--check", "-e", "a", "-e", "\xC3("},
+     "",
+     2,
+     "",
+     "quarn: pattern 2 is not valid UTF-8 (byte 1)\n"},
 };
 
 class SearchTable : public ::testing::TestWithParam<SearchCase> {};
@@ -492,9 +562,11 @@ TEST(QuarnSearch, FilesWithoutMatchNeverListsAFileWhoseLineMayMatch) {
 TEST(QuarnSearch, TheStepBudgetEndsARunawaySearchAndKeepsWhatItFound) {
   const ScratchDir dir;
   const std::string runaway = std::string(3000, 'a');
-  dir.Write("runaway.txt", "x x x " + runaway + "\nx\n" + runaway + "\n");
+  // A "c" on each line lets the runaway search go ahead: without one, the engine knows that
+  // nothing can match there and does not search at all.
+  dir.Write("runaway.txt", "x x x c " + runaway + "\nx\nc " + runaway + "\n");
   const RunResult cut =
-      RunQuarn({"-n", "-o", "--max-steps=20000", "x|(a|b)*c", "runaway.txt"}, "", dir.path());
+      RunQuarn({"-n", "-o", "--max-steps=20000", "x|(a|b)*c$", "runaway.txt"}, "", dir.path());
   EXPECT_EQ(cut.status, 2);
   EXPECT_EQ(cut.out, "1:x\n1:x\n1:x\n2:x\n");
   EXPECT_EQ(cut.err,
@@ -503,7 +575,7 @@ TEST(QuarnSearch, TheStepBudgetEndsARunawaySearchAndKeepsWhatItFound) {
             "longer line; --max-steps raises it\n");
   // Without a budget (and with the default one) the same search ends with its answer.
   for (const std::string budget : {"--max-steps=0", "--max-steps=100000000"}) {
-    const RunResult whole = RunQuarn({"-c", budget, "(a|b)*c", "runaway.txt"}, "", dir.path());
+    const RunResult whole = RunQuarn({"-c", budget, "(a|b)*c$", "runaway.txt"}, "", dir.path());
     EXPECT_EQ(whole.status, 1) << budget;
     EXPECT_EQ(whole.out, "0\n") << budget;
     EXPECT_EQ(whole.err, "") << budget;
@@ -782,6 +854,28 @@ TEST(QuarnSearch, AFileThatShrinksWhileReadEndsWhereItNowEnds) {
 
 // ---- Command line ----
 
+TEST(QuarnCommandLine, ExplainPrintsTheEnginesReadingOfEachPattern) {
+  const RunResult result = RunQuarn({"--explain", "-i", "-e", "\\n|ab", "-e", "x{3,1}"});
+  EXPECT_EQ(result.status, 0);
+  EXPECT_EQ(result.err, "");
+  std::istringstream lines(result.out);
+  std::vector<json> documents;
+  for (std::string line; std::getline(lines, line);)
+    documents.push_back(json::parse(line));
+  ASSERT_EQ(documents.size(), 2u);
+  const json& first = documents[0];
+  EXPECT_EQ(first["pattern"], "\\n|ab");
+  EXPECT_NE(first["flags"], 0);
+  EXPECT_EQ(first["diagnostics"].size(), 0u);
+  EXPECT_EQ(first["tree"]["kind"], "alternation");
+  EXPECT_EQ(first["tree"]["children"][0]["children"][0]["kind"], "line-break");
+  EXPECT_EQ(first["facts"]["anyOfLiterals"], json({"\r\n", "ab"}));
+  const json& second = documents[1];
+  ASSERT_EQ(second["diagnostics"].size(), 1u);
+  EXPECT_EQ(second["diagnostics"][0]["error"]["number"], 20050);
+  EXPECT_EQ(second["diagnostics"][0]["start"], 1);
+}
+
 TEST(QuarnCommandLine, HelpExplainsEveryOptionAndTheDialect) {
   const RunResult result = RunQuarn({"--help"});
   EXPECT_EQ(result.status, 0);
@@ -790,6 +884,7 @@ TEST(QuarnCommandLine, HelpExplainsEveryOptionAndTheDialect) {
         "--replace=TEXT", "--byte-offset", "--column", "--null", "--null-data", "--glob=GLOB",
         "--type=TYPE", "--type-not=TYPE", "--type-list", "--max-depth=NUM", "--no-ignore",
         "--stats", "--line-buffered", "--host-limits", "--max-steps=NUM", "-V, --version",
+        "--check", "--explain", "--no-warnings", "Pattern checks:",
         // The dialect: what \w, \s, \n and "." match, and what is not there.
         "The pattern language:", "U+0080 and U+00FF", "the pair CR LF", "\\Q...\\E quotes",
         "no lookbehind", "Limits:", "32,765 characters", "499 characters", "Errors and exit status",
@@ -859,7 +954,8 @@ TEST(QuarnCommandLine, UsageErrorsExitWithTwo) {
                                              {"-g", "", "apple", "fruits.txt"},
                                              {"-j0", "apple", "fruits.txt"},
                                              {"--depth=0", "apple", "fruits.txt"},
-                                             {"--depth=4294967296", "apple", "fruits.txt"}}) {
+                                             {"--depth=4294967296", "apple", "fruits.txt"},
+                                             {"--check", "apple", "fruits.txt"}}) {
     const RunResult result = RunQuarn(args);
     EXPECT_EQ(result.status, 2) << ::testing::PrintToString(args);
     EXPECT_EQ(result.out, "") << ::testing::PrintToString(args);

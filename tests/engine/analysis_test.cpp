@@ -290,6 +290,46 @@ TEST(Analysis, FactsHoldForEveryMatch) {
   EXPECT_FALSE(Pattern(u"x{3,1}").facts().faultFree);
 }
 
+TEST(Analysis, EveryMatchHoldsOneTextOfTheChoice) {
+  using Texts = std::vector<std::u16string>;
+  const std::vector<std::tuple<std::u16string, int32_t, Texts>> cases = {
+      {u"GNU|Debian|Perl", 0, {u"GNU", u"Debian", u"Perl"}},
+      {u"GNU|Debian", quarn::reIgnoreCase, {u"gnu", u"debian"}},
+      {u"(?:foo|bar)\\d+(?:x|yz)", 0, {u"foo", u"bar"}},  // the longer texts narrow best
+      {u"\\w+ing\\b", 0, {u"ing"}},                       // one required text is a choice too
+      {u"ab|abc|xab", 0, {u"ab"}},                        // a text that holds another adds nothing
+      {u"a|b*", 0, {}},                                   // b* holds no text
+      {u"(a)\\1|b", 0, {u"a", u"b"}},
+      {u"(?:ab)+|cd?", 0, {u"ab", u"c"}},
+      {u"x(?=abc)|y", 0, {u"x", u"y"}},  // what a lookahead reads lies after the match
+  };
+  for (const auto& [pattern, flags, texts] : cases) {
+    EXPECT_EQ(Pattern(pattern, flags).facts().anyOfLiterals, texts) << U8(pattern);
+  }
+  // A subject without any of them cannot match; with one (in any case under ignore case), it
+  // may.
+  const Pattern words(u"GNU|Debian", quarn::reIgnoreCase);
+  EXPECT_TRUE(words.facts().cannotMatch(u"a linux box", 0, Limits()));
+  EXPECT_FALSE(words.facts().cannotMatch(u"a DEBIAN box", 0, Limits()));
+  const quarn::SearchResult skipped = words.search(u"a linux box");
+  EXPECT_FALSE(skipped.matched());
+  EXPECT_EQ(skipped.steps(), 0u);
+}
+
+TEST(Analysis, FoldCaseIsTheCaseThatIgnoreCaseCompares) {
+  const std::vector<std::pair<char16_t, char16_t>> folds = {
+      {u'A', u'a'},           {u'a', u'a'},
+      {u'7', u'7'},           {u'\u00C9', u'\u00E9'},
+      {u'\u212A', u'k'},      {u'\u0130', u'i'},
+      {u'\u212B', u'\u00E5'}, {char16_t{0xD83D}, char16_t{0xD83D}},
+  };
+  for (const auto& [c, folded] : folds) {
+    EXPECT_EQ(quarn::FoldCase(c), folded) << int(c);
+    const std::u16string subject(1, c);
+    EXPECT_TRUE(Pattern(std::u16string(1, folded), quarn::reIgnoreCase).search(subject)) << int(c);
+  }
+}
+
 TEST(Analysis, ASubjectThatCannotMatchIsNotSearched) {
   const Pattern nested(u"(a|aa)+b");
   const std::u16string as(25, u'a');

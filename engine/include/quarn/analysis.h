@@ -125,6 +125,11 @@ struct Explanation {
 
 using CharacterRanges = std::vector<std::pair<char16_t, char16_t>>;
 
+// A character as ignore case compares it: its Unicode simple lowercase mapping (so "K" and
+// the Kelvin sign U+212A both fold to "k"), the same on every machine and in every locale.
+// The folded texts and characters of PatternFacts compare with the folds of a subject's.
+QUARN_API char16_t FoldCase(char16_t c);
+
 // What every match of a pattern satisfies. Each fact holds exactly in this dialect (CR LF
 // line breaks, group markers, rewritten braces, lookahead, back references, ignore case);
 // where the analysis cannot prove a fact it claims nothing (the neutral value), never
@@ -134,7 +139,7 @@ struct QUARN_API PatternFacts {
   bool complete = false;
   // No search can meet a fault of the pattern (diagnostics() lists no error).
   bool faultFree = false;
-  // Texts below are folded (compare them with the lower case of the subject's characters).
+  // Texts below are folded (compare them with FoldCase of the subject's characters).
   bool ignoreCase = false;
   // The fewest characters (UTF-16 units) that a match takes.
   uint64_t minLength = 0;
@@ -147,6 +152,9 @@ struct QUARN_API PatternFacts {
   uint32_t firstLevels = 0;
   // Texts that every match contains, each as a run of adjacent characters of the match.
   std::vector<std::u16string> requiredLiterals;
+  // Texts of which every match contains at least one, as adjacent characters: the words of
+  // "GNU|Debian", or one required literal where that narrows best. Empty when none is known.
+  std::vector<std::u16string> anyOfLiterals;
   // The most levels a search can go down between two characters it takes (or before the
   // first, or after the last); nullopt when that is unbounded (an empty loop) or unknown. A
   // search of n characters from its start goes at most (n + 1) * (this + 1) levels deep.
