@@ -163,8 +163,9 @@ const Analysis& Program::Analyzed() const {
   return *analysis_;
 }
 
-const PatternFacts* Program::FactsWorthUsing() const {
-  if (!analysed_.load(std::memory_order_acquire) && !costly_.load(std::memory_order_relaxed)) {
+const PatternFacts* Program::FactsWorthUsing(bool budgeted) const {
+  if (!budgeted && !analysed_.load(std::memory_order_acquire) &&
+      !costly_.load(std::memory_order_relaxed)) {
     return nullptr;
   }
   return &Analyzed().facts;

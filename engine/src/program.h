@@ -102,8 +102,9 @@ class Program {
   const Analysis& Analyzed() const;
   // The facts, for a search to skip subjects that cannot match, once they are worth their cost
   // (a few times that of compiling): when the analysis is made already, or once a search of
-  // the pattern took many steps. Otherwise nothing.
-  const PatternFacts* FactsWorthUsing() const;
+  // the pattern took many steps, or always for a search with a step budget, whose count must
+  // not depend on the searches before it. Otherwise nothing.
+  const PatternFacts* FactsWorthUsing(bool budgeted) const;
   void NoteCostlySearch() const { costly_.store(true, std::memory_order_relaxed); }
   int16_t GroupCount() const { return groupCount_; }
   const Graph& Nodes() const { return *graph_; }

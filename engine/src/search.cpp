@@ -159,7 +159,7 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
   // speak for subjects short enough that the depth limit cannot be reached, which a depth
   // limit of this size bounds first.
   if (from <= text.size() && text.size() - from <= limits.depth) {
-    const PatternFacts* facts = program.FactsWorthUsing();
+    const PatternFacts* facts = program.FactsWorthUsing(limits.steps != 0);
     if (facts && CannotMatch(*facts, text, from, limits.depth, limits.subjectLength)) {
       return finish(SearchStatus::kNoMatch);
     }

@@ -125,6 +125,20 @@ TEST(Api, LimitsEndASearchWithTheirOwnErrors) {
   EXPECT_FALSE(nested.search(as, 0, budget).error());
   budget.steps = steps - 1;
   EXPECT_EQ(nested.search(as, 0, budget).error()->number, quarn::errStepLimit);
+
+  // Nor does a budgeted search depend on the searches before it: whether or not a costly
+  // search of the pattern made its facts, the facts rule out a subject without a "b".
+  budget.steps = 100;
+  for (const bool costlyFirst : {false, true}) {
+    const Pattern needsB(u"(a|aa)+b");
+    if (costlyFirst) {
+      EXPECT_GT(needsB.search(as).steps(), 1024u);
+    }
+    const quarn::SearchResult r = needsB.search(as, 0, budget);
+    EXPECT_FALSE(r.error()) << costlyFirst;
+    EXPECT_FALSE(r.matched());
+    EXPECT_EQ(r.steps(), 0u);
+  }
 }
 
 // Numbers are shared (20052 by syntax errors and the depth limit, 6 by the pattern's counts

@@ -221,8 +221,14 @@ std::string CheckAnalysis(const Call& call, const Seen& seen, AnalysisTally& tal
   // must still answer as the reference did; its error's kind tells what the reference reported.
   const PatternFacts& facts = pattern.facts();
   const SearchResult r = pattern.search(call.text);
+  // The report in UTF-16, as the reference's: report() is UTF-8, which a lone surrogate of
+  // the pattern quoted in the description does not survive.
   std::u16string report;
-  if (r.error()) Utf8ToUtf16(r.error()->report(), report);
+  if (r.error()) {
+    const std::string number = "Error #" + std::to_string(r.error()->number) + ": ";
+    report.assign(number.begin(), number.end());
+    report += r.error()->description;
+  }
   // (A refused option conflict leaves the legacy answer of the call before.)
   const bool refused = r.error() && r.error()->kind == ErrorKind::kInvalidOptions;
   if ((!refused && r.matched() != seen.matched) ||

@@ -55,7 +55,9 @@ struct Limits {
   // It may be raised to UINT32_MAX.
   uint64_t subjectLength = 32766;
   // Steps a search may take before it ends with errStepLimit; 0 for no budget. The count is
-  // deterministic: the same search always takes the same steps.
+  // deterministic: with a budget, the same search always takes the same steps (a subject that
+  // the pattern's facts rule out takes none). Without one, the facts are made only once a
+  // search proves costly, so steps() of a later search may be fewer; its answer is the same.
   uint64_t steps = 0;
   // Read now and then during the search; once it is true, the search ends with errCancelled.
   const std::atomic<bool>* cancel = nullptr;
