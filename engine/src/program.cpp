@@ -135,13 +135,22 @@ constexpr std::u16string_view kWordEnd = u")(?![a-zA-Z0-9_\u0080\u00FF])"sv;
 // backslash matches.
 constexpr std::u16string_view kSubjectEnd = u"(?![\\\0-\uFFFF])"sv;
 
+// Where a bracket expression has a "]" as its first member that a "(" or ")" follows, or 0.
+size_t LeadingBracket(std::u16string_view piece) {
+  if (!piece.starts_with(u'[')) return 0;
+  const size_t member = piece.starts_with(u"[^") ? 2 : 1;
+  if (piece.size() <= member || piece[member] != u']') return 0;
+  return piece.find_first_of(u"()", member) == std::u16string_view::npos ? 0 : member;
+}
+
 }  // namespace
 
-// Encloses the internal form in a group between the edges' assertions. Two readings of the
+// Encloses the internal form in a group between the edges' assertions. Three readings of the
 // pattern would reach past the group, so they are written as what they read as inside it: a
-// ")" outside every group is the character itself ("\)"), and a backslash that ends the
-// pattern matches only at the end of the subject. Each character written keeps the source of
-// the one it stands for; the assertions stand at the pattern's start and end.
+// ")" outside every group is the character itself ("\)"), a backslash that ends the pattern
+// matches only at the end of the subject, and a bracket expression's leading "]" member is
+// escaped where the finder of groups would end the expression there. Each character written keeps
+// the source of the one it stands for; the assertions stand at the pattern's start and end.
 void Program::Enclose(std::u16string& internal) {
   const uint32_t end = static_cast<uint32_t>(pattern_.size());
   std::u16string text;
@@ -151,6 +160,11 @@ void Program::Enclose(std::u16string& internal) {
     text += piece;
     origin.resize(text.size(), from);
     sourceEnd.resize(text.size(), to);
+  };
+  auto copy = [&](size_t from, size_t to) {
+    text.append(internal, from, to - from);
+    origin.insert(origin.end(), origin_.begin() + from, origin_.begin() + to);
+    sourceEnd.insert(sourceEnd.end(), sourceEnd_.begin() + from, sourceEnd_.begin() + to);
   };
   add(edges_ == Edges::kLine ? kLineStart : kWordStart, 0, 0);
   GroupEnds groups(internal);
@@ -169,10 +183,16 @@ void Program::Enclose(std::u16string& internal) {
     }
     if (c == u')' || (c == u'\\' && size == 1)) {
       add(c == u')' ? u"\\)"sv : kSubjectEnd, origin_[i], sourceEnd_[i]);
+    } else if (const size_t member =
+                   LeadingBracket(std::u16string_view(internal).substr(i, size))) {
+      // The finder of groups ends a bracket expression at its first "]", even one that is a
+      // member; a "(" or ")" after it would then open or close a group. Escaped, that "]" is
+      // the same member.
+      copy(i, i + member);
+      add(u"\\", origin_[i + member], sourceEnd_[i + member]);
+      copy(i + member, i + size);
     } else {
-      text.append(internal, i, size);
-      origin.insert(origin.end(), origin_.begin() + i, origin_.begin() + i + size);
-      sourceEnd.insert(sourceEnd.end(), sourceEnd_.begin() + i, sourceEnd_.begin() + i + size);
+      copy(i, i + size);
     }
     i += size;
   }

@@ -50,6 +50,10 @@ TEST(MatchEdges, WholeLinesAndWordsOverTheDialectsAwkwardReadings) {
       {u"a)", Edges::kLine, u"a", kNone},
       {u"(a))|x", Edges::kLine, u"x", P{0, 1}},
       {u"a)", Edges::kWord, u"ba) a)", P{4, 6}},
+      // A "]" first in a bracket expression is a member, and so are a "(" and ")" after it.
+      {u"[])(]+", Edges::kLine, u")(]", P{0, 3}},
+      {u"[])(]+", Edges::kWord, u"a)( )(", P{2, 3}},
+      {u"x[^](]", Edges::kLine, u"xa", P{0, 2}},
       // "\Q" without "\E" quotes to the end of the pattern, not past it.
       {u"\\Qa(b", Edges::kLine, u"a(b", P{0, 3}},
       {u"\\Qa)", Edges::kLine, u"a)", P{0, 2}},
