@@ -6,7 +6,11 @@
 // would; when the pattern's first path ends inside a word, its other paths are tried, and a
 // match that begins inside a word is passed over for a later one. The engine encloses its own
 // reading of the pattern, so every pattern that compiles can be constrained, groups keep their
-// numbers, and diagnostics and error positions are those of the pattern as given.
+// numbers, and diagnostics and error positions are those of the pattern as given. A word
+// search still tries the pattern at every position, so an error met where a match would begin
+// inside a word ends it as it ends a search without edges.
+//
+// Thread safety: a plain value; a Pattern made with it is immutable (quarn/pattern.h).
 #pragma once
 
 #include <cstdint>
