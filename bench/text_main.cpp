@@ -3,7 +3,8 @@
 // way inside: with the subject given as a std::string_view (the C++ call decodes it again on
 // every search, and so does quarn_search) and as a quarn::Text / quarn_text decoded once.
 // The time includes decoding. The text is the corpus with a 2-, 3- and 4-byte character in
-// every line, repeated up to the size; the pattern finds every "the".
+// every line, repeated up to the size; the pattern finds every "the". The ascii/ variants
+// search the corpus alone, which a Text reads byte by byte without a UTF-16 copy.
 //
 // --smoke runs each benchmark once on the smallest size, for the test that keeps it building.
 #include <benchmark/benchmark.h>
@@ -21,19 +22,27 @@ namespace {
 
 const char* const kPattern = "\\bthe\\b";
 
-std::string Corpus() {
+// The corpus, every line with non-ASCII characters added unless ascii.
+std::string Corpus(bool ascii) {
   std::ifstream file(QUARN_BENCH_CORPUS, std::ios::binary);
   if (!file) throw std::runtime_error(std::string("cannot read ") + QUARN_BENCH_CORPUS);
   std::ostringstream lines;
   for (std::string line; std::getline(file, line);)
-    lines << line << " caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\n";
+    lines << line << (ascii ? "\n" : " caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80\n");
   return lines.str();
 }
 
+// Which text a benchmark searches: the range's second argument is 1 for the ASCII corpus.
+bool AsciiOf(const benchmark::State& state) {
+  return state.range(1) != 0;
+}
+
 // The corpus repeated up to size bytes, cut where a line ends.
-const std::string& Subject(size_t size) {
-  static const std::string corpus = Corpus();
-  static std::string text;
+const std::string& Subject(size_t size, bool ascii) {
+  static const std::string corpora[2] = {Corpus(false), Corpus(true)};
+  static std::string texts[2];
+  const std::string& corpus = corpora[ascii ? 1 : 0];
+  std::string& text = texts[ascii ? 1 : 0];
   if (text.size() != size) {
     text.clear();
     while (text.size() < size)
@@ -62,7 +71,7 @@ size_t Chain(const quarn::Pattern& pattern, const Subject& subject) {
 }
 
 void LoopOfSearches(benchmark::State& state, bool prepared) {
-  const std::string& bytes = Subject(static_cast<size_t>(state.range(0)));
+  const std::string& bytes = Subject(static_cast<size_t>(state.range(0)), AsciiOf(state));
   const quarn::Pattern pattern(kPattern);
   size_t found = 0;
   for (auto _ : state) {
@@ -75,7 +84,7 @@ void LoopOfSearches(benchmark::State& state, bool prepared) {
 }
 
 void EveryMatch(benchmark::State& state, bool prepared) {
-  const std::string& bytes = Subject(static_cast<size_t>(state.range(0)));
+  const std::string& bytes = Subject(static_cast<size_t>(state.range(0)), AsciiOf(state));
   const quarn::Pattern pattern(kPattern);
   size_t found = 0;
   for (auto _ : state) {
@@ -92,7 +101,7 @@ void EveryMatch(benchmark::State& state, bool prepared) {
 
 // The same loop through the C interface.
 void CLoopOfSearches(benchmark::State& state, bool prepared) {
-  const std::string& bytes = Subject(static_cast<size_t>(state.range(0)));
+  const std::string& bytes = Subject(static_cast<size_t>(state.range(0)), AsciiOf(state));
   quarn_error error;
   quarn_pattern* pattern = quarn_compile(kPattern, QUARN_NUL_TERMINATED, 0, &error);
   const quarn_limits limits = {0, UINT32_MAX, 0, nullptr};
@@ -123,23 +132,28 @@ void Register(bool smoke) {
     const char* name;
     void (*run)(benchmark::State&, bool);
     bool prepared;
+    bool ascii;
   };
   const Variant variants[] = {
-      {"utf8/loop/string_view", LoopOfSearches, false},
-      {"utf8/loop/Text", LoopOfSearches, true},
-      {"utf8/matches/string_view", EveryMatch, false},
-      {"utf8/matches/Text", EveryMatch, true},
-      {"utf8/c-loop/quarn_search", CLoopOfSearches, false},
-      {"utf8/c-loop/quarn_text", CLoopOfSearches, true},
+      {"utf8/loop/string_view", LoopOfSearches, false, false},
+      {"utf8/loop/Text", LoopOfSearches, true, false},
+      {"utf8/matches/string_view", EveryMatch, false, false},
+      {"utf8/matches/Text", EveryMatch, true, false},
+      {"utf8/c-loop/quarn_search", CLoopOfSearches, false, false},
+      {"utf8/c-loop/quarn_text", CLoopOfSearches, true, false},
+      {"ascii/loop/Text", LoopOfSearches, true, true},
+      {"ascii/matches/Text", EveryMatch, true, true},
+      {"ascii/c-loop/quarn_text", CLoopOfSearches, true, true},
   };
   for (const Variant& v : variants) {
     auto* benchmark = benchmark::RegisterBenchmark(
         v.name, [v](benchmark::State& state) { v.run(state, v.prepared); });
-    benchmark->Unit(benchmark::kMillisecond)->Arg(64 << 10);
+    const int64_t ascii = v.ascii ? 1 : 0;
+    benchmark->Unit(benchmark::kMillisecond)->Args({64 << 10, ascii});
     if (smoke) {
       benchmark->Iterations(1);
     } else {
-      benchmark->Arg(256 << 10)->Arg(1 << 20);
+      benchmark->Args({256 << 10, ascii})->Args({1 << 20, ascii});
     }
   }
 }

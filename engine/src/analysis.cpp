@@ -376,11 +376,15 @@ std::vector<Diagnostic> DiagnosticsOf(const Exploration& found, const Tree& tree
   return all;
 }
 
-bool Contains(std::u16string_view text, std::u16string_view literal, bool fold) {
-  if (!fold) return text.find(literal) != std::u16string_view::npos;
+template <typename Unit>
+bool Contains(Units<Unit> text, std::u16string_view literal, bool fold) {
+  if constexpr (std::is_same_v<Unit, char16_t>) {
+    const std::u16string_view units(text.data(), text.size());
+    if (!fold) return units.find(literal) != std::u16string_view::npos;
+  }
   for (size_t i = 0; i + literal.size() <= text.size(); ++i) {
     size_t k = 0;
-    while (k < literal.size() && LowerCase(text[i + k]) == literal[k])
+    while (k < literal.size() && (fold ? LowerCase(text[i + k]) : text[i + k]) == literal[k])
       ++k;
     if (k == literal.size()) return true;
   }
@@ -430,7 +434,8 @@ Analysis Analyze(const Program& program) {
   return analysis;
 }
 
-bool CannotMatch(const PatternFacts& facts, std::u16string_view text, size_t start, uint32_t depth,
+template <typename Unit>
+bool CannotMatch(const PatternFacts& facts, Units<Unit> text, size_t start, uint32_t depth,
                  uint64_t subjectLength) {
   if (!facts.complete || !facts.faultFree || start > text.size()) return false;
   // Past the length limit the search fails with an overflow; at the legacy limit a failed
@@ -444,7 +449,7 @@ bool CannotMatch(const PatternFacts& facts, std::u16string_view text, size_t sta
   const uint64_t left = text.size() - start;
   if (!safe || left > *safe) return false;
   if (left < facts.minLength || (facts.anchoredAtStart && start > 0)) return true;
-  const std::u16string_view rest = text.substr(start);
+  const Units<Unit> rest = text.substr(start);
   const auto absent = [&](const std::u16string& literal) {
     return !Contains(rest, literal, facts.ignoreCase);
   };
@@ -454,5 +459,8 @@ bool CannotMatch(const PatternFacts& facts, std::u16string_view text, size_t sta
   return !facts.anyOfLiterals.empty() &&
          std::all_of(facts.anyOfLiterals.begin(), facts.anyOfLiterals.end(), absent);
 }
+
+template bool CannotMatch(const PatternFacts&, Units<char16_t>, size_t, uint32_t, uint64_t);
+template bool CannotMatch(const PatternFacts&, Units<uint8_t>, size_t, uint32_t, uint64_t);
 
 }  // namespace quarn

@@ -17,6 +17,7 @@
 #include <string_view>
 #include <vector>
 
+#include "atoms.h"
 #include "quarn/analysis.h"
 
 namespace quarn {
@@ -42,7 +43,8 @@ std::string AnalysisJson(const Analysis& analysis, std::u16string_view pattern, 
 
 // Whether the facts prove that a search of text from start, under the depth limit depth and
 // the subject length limit subjectLength, answers "no match" without any error.
-bool CannotMatch(const PatternFacts& facts, std::u16string_view text, size_t start, uint32_t depth,
+template <typename Unit>
+bool CannotMatch(const PatternFacts& facts, Units<Unit> text, size_t start, uint32_t depth,
                  uint64_t subjectLength);
 
 }  // namespace quarn

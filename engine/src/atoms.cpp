@@ -83,11 +83,8 @@ int BracketClass::Read(char16_t c1, bool atLineBreak) const {
   return error_ ? kClassError : 0;
 }
 
-int BracketClass::MatchSlowly(const Subject& subject, size_t pos) const {
-  const std::u16string_view s = subject.text;
-  const char16_t c1 = ignoreCase_ ? LowerCase(s[pos]) : s[pos];
-  const bool atLineBreak = s[pos] == u'\r' && pos + 1 < s.size() && s[pos + 1] == u'\n';
-  return Answer(Read(c1, atLineBreak));
+int BracketClass::MatchSlowly(char16_t c, bool atLineBreak) const {
+  return Answer(Read(ignoreCase_ ? LowerCase(c) : c, atLineBreak));
 }
 
 bool BracketClass::FirstCharacters(std::vector<std::pair<char16_t, char16_t>>& ranges) const {

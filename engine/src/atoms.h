@@ -14,6 +14,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -21,11 +22,36 @@
 
 namespace quarn {
 
+// A subject's code units, read as UTF-16: 16-bit units, or 8-bit units (Latin-1, of which
+// ASCII is part), each of which is the UTF-16 unit of the same value. A search reads either
+// kind alike, so an 8-bit text is searched without being widened first.
+template <typename Unit>
+class Units {
+  static_assert(std::is_same_v<Unit, char16_t> || std::is_same_v<Unit, uint8_t>);
+
+ public:
+  constexpr Units() = default;
+  constexpr Units(const Unit* data, size_t size) : data_(data), size_(size) {}
+  constexpr Units(std::u16string_view text)  // NOLINT: a UTF-16 text is its own units
+      requires std::is_same_v<Unit, char16_t> : data_(text.data()),
+                                                size_(text.size()) {}
+
+  size_t size() const { return size_; }
+  const Unit* data() const { return data_; }
+  char16_t operator[](size_t i) const { return data_[i]; }
+  Units substr(size_t from) const { return {data_ + from, size_ - from}; }
+
+ private:
+  const Unit* data_ = nullptr;
+  size_t size_ = 0;
+};
+
 // The subject of a search and its option flags, as every test sees them. Positions are
 // 0-based indices into text; the characters before a position are always at hand, so
 // anchors and word boundaries look at the whole subject even when a search starts later.
+template <typename Unit>
 struct Subject {
-  std::u16string_view text;
+  Units<Unit> text;
   bool ignoreCase = false;
   bool singleLine = false;
   bool multiline = false;
@@ -40,11 +66,13 @@ class BracketClass {
   // bracketText is "[" + list + "]"; its first and last characters are not looked at.
   BracketClass(std::u16string_view bracketText, bool ignoreCase);
 
-  int Match(const Subject& subject, size_t pos) const {
+  template <typename Unit>
+  int Match(const Subject<Unit>& subject, size_t pos) const {
     if (pos >= subject.text.size()) return kNoMatch;  // at the end nothing matches, negated too
     const char16_t c = subject.text[pos];
     if (c < 256 && low_[c] != kSlow) return low_[c];
-    return MatchSlowly(subject, pos);
+    return MatchSlowly(
+        c, c == u'\r' && pos + 1 < subject.text.size() && subject.text[pos + 1] == u'\n');
   }
 
   // Whether a member is the line break, so that the class may take two characters.
@@ -73,7 +101,8 @@ class BracketClass {
  private:
   int Read(char16_t c1, bool atLineBreak) const;
   bool SomeCharacterReads(int answer) const;
-  int MatchSlowly(const Subject& subject, size_t pos) const;
+  // c at a place where atLineBreak tells whether it is the CR of a CR LF.
+  int MatchSlowly(char16_t c, bool atLineBreak) const;
   int Answer(int taken) const;
 
   static constexpr int8_t kSlow = 0;  // a CR that the line-break member may take with its LF

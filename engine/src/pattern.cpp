@@ -3,6 +3,8 @@
 #include "quarn/pattern.h"
 
 #include <algorithm>
+#include <cstring>
+#include <mutex>
 
 #include "analysis.h"
 #include "atoms.h"
@@ -14,23 +16,25 @@
 namespace quarn {
 
 // What a Text holds beyond a view of the caller's UTF-16: a UTF-8 text decoded once, or a
-// temporary string taken over. Byte offsets are kept for every kStride-th unit only (none at
-// all for ASCII, where offset and unit are the same); the offsets between are counted from
-// the units, at most kStride of them. A position between the two halves of a surrogate pair
-// maps to the end of its character, so that a byte span never cuts a UTF-8 sequence.
+// temporary string taken over, and the UTF-16 copy of an 8-bit text once it is asked for.
+// Byte offsets are kept for every kStride-th unit only (none at all for ASCII, where offset
+// and unit are the same); the offsets between are counted from the units, at most kStride of
+// them. A position between the two halves of a surrogate pair maps to the end of its
+// character, so that a byte span never cuts a UTF-8 sequence.
 struct TextData {
   static constexpr size_t kStride = 64;
 
-  bool utf8 = false;
-  std::string ownedBytes;  // a temporary UTF-8 string that the Text took over
-  std::string_view bytes;
+  std::string ownedBytes;       // a temporary string of bytes that the Text took over
   std::u16string units;         // the decoded UTF-8, or a temporary UTF-16 string taken over
   std::vector<uint64_t> marks;  // marks[k]: the offset of unit k * kStride
   std::optional<Error> error;
+  // The UTF-16 copy of an 8-bit text searched as it is, made when first asked for.
+  mutable std::once_flag widening;
+  mutable std::u16string widened;
 
   bool Ascii() const { return marks.empty(); }
   size_t ByteOf(size_t unit) const;
-  std::optional<size_t> UnitOf(size_t byte) const;
+  std::optional<size_t> UnitOf(size_t byte, size_t size) const;
 };
 
 namespace {
@@ -69,12 +73,31 @@ bool TooLong(std::string_view bytes, uint64_t limit) {
   return Utf16Length(bytes) > limit;
 }
 
-// Decodes the bytes that subject views.
-std::shared_ptr<const TextData> Decode(std::shared_ptr<TextData> subject, const Limits& limits) {
-  subject->utf8 = true;
-  const std::string_view bytes = subject->bytes;
+// Whether every byte is below 0x80, eight at a time.
+bool IsAscii(std::string_view bytes) {
+  size_t i = 0;
+  for (; i + 8 <= bytes.size(); i += 8) {
+    uint64_t word;
+    std::memcpy(&word, bytes.data() + i, 8);
+    if ((word & 0x8080808080808080ULL) != 0) return false;
+  }
+  for (; i < bytes.size(); ++i) {
+    if (static_cast<unsigned char>(bytes[i]) >= 0x80) return false;
+  }
+  return true;
+}
+
+// Decodes the bytes that subject views, unless they are ASCII, which searches read as they
+// are; narrow tells which.
+std::shared_ptr<const TextData> Decode(std::shared_ptr<TextData> subject, std::string_view bytes,
+                                       const Limits& limits, bool& narrow) {
+  narrow = false;
   if (TooLong(bytes, limits.subjectLength)) {
     subject->error = SubjectLengthError();
+    return subject;
+  }
+  if (IsAscii(bytes)) {
+    narrow = true;
     return subject;
   }
   size_t bad = 0;
@@ -83,7 +106,6 @@ std::shared_ptr<const TextData> Decode(std::shared_ptr<TextData> subject, const 
     subject->error = InvalidUtf8Error(u"text", bad);
     return subject;
   }
-  if (subject->units.size() == bytes.size()) return subject;  // ASCII: no table needed
   const std::u16string& units = subject->units;
   subject->marks.reserve(units.size() / TextData::kStride + 1);
   uint64_t byte = 0;
@@ -106,8 +128,8 @@ size_t TextData::ByteOf(size_t unit) const {
   return byte;
 }
 
-std::optional<size_t> TextData::UnitOf(size_t byte) const {
-  if (byte > bytes.size()) return std::nullopt;
+std::optional<size_t> TextData::UnitOf(size_t byte, size_t size) const {
+  if (byte > size) return std::nullopt;
   if (Ascii()) return byte;
   const size_t k =
       static_cast<size_t>(std::upper_bound(marks.begin(), marks.end(), byte) - marks.begin()) - 1;
@@ -121,18 +143,16 @@ std::optional<size_t> TextData::UnitOf(size_t byte) const {
   return unit;
 }
 
-Text::Text(std::string_view utf8, const Limits& limits) {
-  auto data = std::make_shared<TextData>();
-  data->bytes = utf8;
-  data_ = Decode(std::move(data), limits);
+Text::Text(std::string_view utf8, const Limits& limits) : bytes_(utf8), encoding_(Encoding::kUtf8) {
+  data_ = Decode(std::make_shared<TextData>(), bytes_, limits, narrow_);
   units_ = data_->units;
 }
 
-Text::Text(std::string&& utf8, const Limits& limits) {
+Text::Text(std::string&& utf8, const Limits& limits) : encoding_(Encoding::kUtf8) {
   auto data = std::make_shared<TextData>();
   data->ownedBytes = std::move(utf8);
-  data->bytes = data->ownedBytes;
-  data_ = Decode(std::move(data), limits);
+  bytes_ = data->ownedBytes;
+  data_ = Decode(std::move(data), bytes_, limits, narrow_);
   units_ = data_->units;
 }
 
@@ -143,8 +163,29 @@ Text::Text(std::u16string&& utf16) {
   data_ = std::move(data);
 }
 
-bool Text::isUtf8() const {
-  return data_ && data_->utf8;
+Text Text::Latin1(std::string_view latin1) {
+  Text text;
+  text.bytes_ = latin1;
+  text.encoding_ = Encoding::kLatin1;
+  text.narrow_ = true;
+  text.data_ = std::make_shared<TextData>();
+  return text;
+}
+
+Text Text::Latin1(std::string&& latin1) {
+  auto data = std::make_shared<TextData>();
+  data->ownedBytes = std::move(latin1);
+  Text text;
+  text.bytes_ = data->ownedBytes;
+  text.encoding_ = Encoding::kLatin1;
+  text.narrow_ = true;
+  text.data_ = std::move(data);
+  return text;
+}
+
+std::u16string_view Text::Widened() const {
+  std::call_once(data_->widening, [this] { data_->widened = Latin1ToUtf16(bytes_); });
+  return data_->widened;
 }
 
 const std::optional<Error>& Text::error() const {
@@ -152,19 +193,17 @@ const std::optional<Error>& Text::error() const {
   return data_ ? data_->error : none;
 }
 
-std::string_view Text::bytes() const {
-  return isUtf8() ? data_->bytes : std::string_view();
-}
-
 std::optional<size_t> Text::unitAt(size_t offset) const {
   if (error()) return std::nullopt;
-  if (isUtf8()) return data_->UnitOf(offset);
-  if (offset > units_.size()) return std::nullopt;
-  return offset;
+  if (narrow_ || encoding_ == Encoding::kUtf16) {
+    if (offset > size()) return std::nullopt;
+    return offset;
+  }
+  return data_->UnitOf(offset, bytes_.size());
 }
 
 size_t Text::offsetOf(size_t unit) const {
-  return isUtf8() ? data_->ByteOf(unit) : unit;
+  return isUtf8() && !narrow_ ? data_->ByteOf(unit) : unit;
 }
 
 // Builds the results that the public types keep private.
@@ -178,6 +217,23 @@ struct Access {
                           size_t start, const Limits& limits, Anchor anchor = Anchor::kNone);
   static SearchResult RunOnce(const Program& program, const Text& text, size_t start,
                               const Limits& limits, Anchor anchor);
+  // The length in UTF-16 units, and units [from, to) appended to out, without making the
+  // UTF-16 copy of an 8-bit text.
+  static size_t Length(const Text& text) {
+    return text.narrow_ ? text.bytes_.size() : text.units_.size();
+  }
+  static char16_t Unit(const Text& text, size_t i) {
+    return text.narrow_ ? static_cast<unsigned char>(text.bytes_[i]) : text.units_[i];
+  }
+  static void Append(std::u16string& out, const Text& text, size_t from, size_t to) {
+    if (!text.narrow_) {
+      out.append(text.units_.substr(from, to - from));
+      return;
+    }
+    const std::string_view bytes = text.bytes_.substr(from, to - from);
+    for (const char byte : bytes)
+      out += static_cast<char16_t>(static_cast<unsigned char>(byte));
+  }
   // A search, match or fullMatch from start in the text's own units.
   static SearchResult Begin(const std::shared_ptr<const Program>& program,
                             const std::optional<Error>& patternError, const Text& text,
@@ -201,10 +257,9 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
     result.steps_ = steps;
     if (program->MatchEdges() != Edges::kWord || !result.matched()) return result;
     const size_t from = result.match().start();
-    const std::u16string_view units = text.units();
-    if (from == 0 || !IsWordCharacter(units[from - 1], ignoreCase)) return result;
+    if (from == 0 || !IsWordCharacter(Unit(text, from - 1), ignoreCase)) return result;
     start = from + 1;
-    if (anchor != Anchor::kNone || start > units.size()) return SearchResult();
+    if (anchor != Anchor::kNone || start > Length(text)) return SearchResult();
     if (limits.steps != 0) {
       if (steps >= limits.steps) {
         SearchResult spent = Failed(StepBudgetError());
@@ -226,7 +281,12 @@ SearchResult Access::RunOnce(const Program& program, const Text& text, size_t st
   }
   MatchState& state = Scratch();
   const SearchOutcome outcome =
-      state.Search(program, text.units(), start, ToSearchLimits(limits, anchor));
+      text.narrow_
+          ? state.Search(program,
+                         Units<uint8_t>(reinterpret_cast<const uint8_t*>(text.bytes_.data()),
+                                        text.bytes_.size()),
+                         start, ToSearchLimits(limits, anchor))
+          : state.Search(program, text.units_, start, ToSearchLimits(limits, anchor));
   result.depth_ = outcome.deepest;
   result.steps_ = outcome.steps;
   if (outcome.status == SearchStatus::kError) {
@@ -265,6 +325,7 @@ namespace {
 size_t After(const Match& match, const Text& text) {
   const bool empty = match.end() == match.start();
   size_t next = empty ? match.end() + 1 : match.end();
+  if (text.searchesBytes()) return next;  // no surrogates
   const std::u16string_view units = text.units();
   if ((empty || text.isUtf8()) && next < units.size() && IsHigh(units[next - 1]) &&
       IsLow(units[next])) {
@@ -287,7 +348,8 @@ std::u16string Match::expand(std::u16string_view replacement) const {
         continue;
       }
       if (d >= u'0' && d <= u'9') {
-        out += group(d - u'0');
+        if (const std::optional<Span>& s = span(d - u'0'))
+          Access::Append(out, text_, s->start, s->end);
         ++i;
         continue;
       }
@@ -335,7 +397,7 @@ Matches::iterator Matches::begin() {
 void Matches::Advance() {
   const size_t from = current_ ? After(current_->match(), text_) : next_;
   current_.reset();
-  if (error_ || !program_ || from > text_.units().size()) return;
+  if (error_ || !program_ || from > Access::Length(text_)) return;
   SearchResult result = Access::Run(program_, text_, from, limits_);
   depth_ = std::max(depth_, result.depth());
   if (result.error()) {
@@ -411,7 +473,7 @@ std::string Pattern::explainJson() const {
 }
 
 bool PatternFacts::cannotMatch(std::u16string_view text, size_t start, const Limits& limits) const {
-  return CannotMatch(*this, text, start, limits.depth, limits.subjectLength);
+  return CannotMatch<char16_t>(*this, text, start, limits.depth, limits.subjectLength);
 }
 
 std::u16string_view Pattern::pattern() const {
@@ -513,32 +575,30 @@ Matches Pattern::matches(std::string&& utf8Text, const Limits& limits) const {
 Replaced Pattern::replace(const Text& text, std::u16string_view replacement, size_t maxCount,
                           const Limits& limits) const {
   Replaced out;
-  const std::u16string_view units = text.units();
   size_t copied = 0;
   Matches all = matches(text, limits);
   for (const Match& m : all) {
-    out.text += units.substr(copied, m.start() - copied);
+    Access::Append(out.text, text, copied, m.start());
     out.text += m.expand(replacement);
     copied = m.end();
     if (++out.count == maxCount) break;
   }
-  out.text += units.substr(copied);
+  Access::Append(out.text, text, copied, Access::Length(text));
   out.error = all.error();
   return out;
 }
 
 Split Pattern::split(const Text& text, size_t maxSplit, const Limits& limits) const {
   Split out;
-  const std::u16string_view units = text.units();
   size_t copied = 0;
   size_t count = 0;
   Matches all = matches(text, limits);
   for (const Match& m : all) {
-    out.pieces.emplace_back(units.substr(copied, m.start() - copied));
+    Access::Append(out.pieces.emplace_back(), text, copied, m.start());
     copied = m.end();
     if (++count == maxSplit) break;
   }
-  out.pieces.emplace_back(units.substr(copied));
+  Access::Append(out.pieces.emplace_back(), text, copied, Access::Length(text));
   out.error = all.error();
   return out;
 }

@@ -63,11 +63,15 @@ StartFilter StartFilter::For(const Graph& graph, bool folded) {
   if (!units.empty() && units.size() <= 3) {
     filter.needleCount_ = static_cast<int>(units.size());
     std::copy(units.begin(), units.end(), filter.needles_);
+    for (const char16_t c : units) {
+      if (c < 256) filter.bytes_[filter.byteCount_++] = static_cast<uint8_t>(c);
+    }
   }
   return filter;
 }
 
-size_t StartFilter::FindNeedle(std::u16string_view text, size_t from) const {
+template <>
+size_t StartFilter::FindNeedle(Units<char16_t> text, size_t from) const {
   const char16_t* p = text.data();
   const size_t n = text.size();
 #ifdef __SSE2__
@@ -84,6 +88,31 @@ size_t StartFilter::FindNeedle(std::u16string_view text, size_t from) const {
   for (; from < n; ++from) {
     for (int k = 0; k < needleCount_; ++k) {
       if (p[from] == needles_[k]) return from;
+    }
+  }
+  return n;
+}
+
+// An 8-bit unit is never a needle above 255; those are left out of the byte needles.
+template <>
+size_t StartFilter::FindNeedle(Units<uint8_t> text, size_t from) const {
+  const uint8_t* p = text.data();
+  const size_t n = text.size();
+  if (byteCount_ == 0) return n;
+#ifdef __SSE2__
+  const __m128i a = _mm_set1_epi8(static_cast<char>(bytes_[0]));
+  const __m128i b = _mm_set1_epi8(static_cast<char>(bytes_[byteCount_ > 1 ? 1 : 0]));
+  const __m128i c = _mm_set1_epi8(static_cast<char>(bytes_[byteCount_ - 1]));
+  for (; from + 16 <= n; from += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(_mm_cmpeq_epi8(v, a), _mm_cmpeq_epi8(v, b)),
+                                     _mm_cmpeq_epi8(v, c));
+    if (const int mask = _mm_movemask_epi8(hit)) return from + __builtin_ctz(mask);
+  }
+#endif
+  for (; from < n; ++from) {
+    for (int k = 0; k < byteCount_; ++k) {
+      if (p[from] == bytes_[k]) return from;
     }
   }
   return n;

@@ -43,7 +43,8 @@ class StartFilter {
   bool Admits(char16_t c) const { return first_.Contains(c); }
 
   // The first position at or after from whose character is admitted, or text.size().
-  size_t Next(std::u16string_view text, size_t from) const {
+  template <typename Unit>
+  size_t Next(Units<Unit> text, size_t from) const {
     if (needleCount_ > 0) return FindNeedle(text, from);
     while (from < text.size() && !Admits(text[from]))
       ++from;
@@ -53,7 +54,8 @@ class StartFilter {
   static StartFilter For(const Graph& graph, bool folded);
 
  private:
-  size_t FindNeedle(std::u16string_view text, size_t from) const;
+  template <typename Unit>
+  size_t FindNeedle(Units<Unit> text, size_t from) const;
 
   bool active_ = false;
   uint32_t levels_ = 0;
@@ -61,7 +63,14 @@ class StartFilter {
   // When at most three code units are admitted, they are searched for directly.
   int needleCount_ = 0;
   char16_t needles_[3] = {};
+  int byteCount_ = 0;  // those of them below 256, for 8-bit subjects
+  uint8_t bytes_[3] = {};
 };
+
+template <>
+size_t StartFilter::FindNeedle(Units<char16_t> text, size_t from) const;
+template <>
+size_t StartFilter::FindNeedle(Units<uint8_t> text, size_t from) const;
 
 class Program {
  public:

@@ -18,7 +18,8 @@ constexpr uint64_t kCheckEvery = 1024;          // steps between looks at the ca
 // A search that takes more steps than this makes the pattern's facts worth having.
 constexpr uint64_t kCostlySearch = 1024;
 
-bool LineBreakAt(std::u16string_view s, uint64_t pos) {
+template <typename Unit>
+bool LineBreakAt(Units<Unit> s, uint64_t pos) {
   return pos + 1 < s.size() && s[pos] == u'\r' && s[pos + 1] == u'\n';
 }
 
@@ -107,10 +108,27 @@ void MatchState::FailureMemo::Insert(const MemoKey& key, uint32_t below) {
 
 SearchOutcome MatchState::Search(const Program& program, std::u16string_view text, uint64_t from,
                                  const SearchLimits& limits) {
+  return Run<char16_t>(program, text, from, limits);
+}
+
+SearchOutcome MatchState::Search(const Program& program, Units<uint8_t> text, uint64_t from,
+                                 const SearchLimits& limits) {
+  return Run<uint8_t>(program, text, from, limits);
+}
+
+template <typename Unit>
+SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t from,
+                              const SearchLimits& limits) {
   SearchOutcome outcome;
   program_ = &program;
   graph_ = &program.Nodes();
-  subject_ = {text, program.IgnoreCase(), program.SingleLine(), program.Multiline()};
+  const Subject<Unit> subject{text, program.IgnoreCase(), program.SingleLine(),
+                              program.Multiline()};
+  if constexpr (std::is_same_v<Unit, char16_t>) {
+    wide_ = subject;
+  } else {
+    narrow_ = subject;
+  }
   limits_ = limits;
   groupCount_ = program.GroupCount();
   groupBits_ = (uint32_t{2} << std::min<int16_t>(groupCount_, 30)) - 2;
@@ -154,7 +172,7 @@ SearchOutcome MatchState::Search(const Program& program, std::u16string_view tex
     // Backtracking that does far more steps than there are positions is worth remembering.
     rememberAfter_ = steps_ + 4096 + 16 * (start - from);
     nextCheck_ = NextCheck();
-    const SearchStatus status = Explore(graph_->Root(), start);
+    const SearchStatus status = Explore<Unit>(graph_->Root(), start);
     if (status == SearchStatus::kNoMatch) continue;
     if (status == SearchStatus::kMatched) {
       outcome.matchStart = start;
@@ -208,41 +226,46 @@ bool MatchState::Interrupted() {
 }
 
 // A literal atom: one character, folded under ignore case as the literal already is.
+template <typename Unit>
 inline int MatchState::TakeLiteral(char16_t literal, uint64_t pos) const {
-  const std::u16string_view s = subject_.text;
+  const Subject<Unit>& subject = SubjectOf<Unit>();
+  const Units<Unit> s = subject.text;
   if (pos >= s.size()) return kNoMatch;
-  return (subject_.ignoreCase ? LowerCase(s[pos]) : s[pos]) == literal ? 1 : kNoMatch;
+  return (subject.ignoreCase ? LowerCase(s[pos]) : s[pos]) == literal ? 1 : kNoMatch;
 }
 
 // The atom of a loop: a literal, a bracket expression or ".".
+template <typename Unit>
 inline int MatchState::Take(const AtomTest& atom, uint64_t pos) const {
   switch (atom.kind) {
     case AtomKind::kLiteral:
-      return TakeLiteral(atom.literal, pos);
+      return TakeLiteral<Unit>(atom.literal, pos);
     case AtomKind::kBracket:
-      return atom.bracket->Match(subject_, pos);
+      return atom.bracket->Match(SubjectOf<Unit>(), pos);
     default:
-      return TestAtom(atom, pos);
+      return TestAtom<Unit>(atom, pos);
   }
 }
 
+template <typename Unit>
 int MatchState::TestAtom(const AtomTest& atom, uint64_t pos) const {
-  const std::u16string_view s = subject_.text;
-  const bool fold = subject_.ignoreCase;
+  const Subject<Unit>& subject = SubjectOf<Unit>();
+  const Units<Unit> s = subject.text;
+  const bool fold = subject.ignoreCase;
   switch (atom.kind) {
     case AtomKind::kLiteral:
-      return TakeLiteral(atom.literal, pos);
+      return TakeLiteral<Unit>(atom.literal, pos);
     case AtomKind::kEndOnly:
       return pos == s.size() ? 0 : kNoMatch;
     case AtomKind::kCaret:
-      return pos == 0 || (subject_.multiline && pos >= 2 && LineBreakAt(s, pos - 2)) ? 0 : kNoMatch;
+      return pos == 0 || (subject.multiline && pos >= 2 && LineBreakAt(s, pos - 2)) ? 0 : kNoMatch;
     case AtomKind::kDollar:
       if (pos == s.size()) return 0;
-      if (subject_.multiline) return LineBreakAt(s, pos) ? 0 : kNoMatch;
+      if (subject.multiline) return LineBreakAt(s, pos) ? 0 : kNoMatch;
       return s.size() - pos == 2 && LineBreakAt(s, pos) ? 0 : kNoMatch;
     case AtomKind::kDot:
       if (pos >= s.size()) return kNoMatch;
-      if (subject_.singleLine) return 1;
+      if (subject.singleLine) return 1;
       // Neither character of a CR LF pair is matched, wherever the match starts.
       if (LineBreakAt(s, pos)) return kNoMatch;
       return s[pos] == u'\n' && pos > 0 && s[pos - 1] == u'\r' ? kNoMatch : 1;
@@ -272,7 +295,7 @@ int MatchState::TestAtom(const AtomTest& atom, uint64_t pos) const {
       return boundary == (atom.kind == AtomKind::kWordBoundary) ? 0 : kNoMatch;
     }
     case AtomKind::kBracket:
-      return atom.bracket->Match(subject_, pos);
+      return atom.bracket->Match(subject, pos);
   }
   return kNoMatch;
 }
@@ -308,6 +331,7 @@ void MatchState::Undo(uint32_t mark) {
 // neither does the last attempt of a step (unless failures are being remembered, which
 // needs the frame to record). A frame keeps the deepest depth reached below it, so that a
 // remembered failure knows how much depth its exploration needs.
+template <typename Unit>
 SearchStatus MatchState::Explore(const Node* root, uint64_t start) {
   stack_.Clear();
   const uint32_t limit = limits_.depth;
@@ -329,14 +353,14 @@ enter:
     const Plan& plan = graph_->PlanOf(target);
     switch (plan.kind) {
       case PlanKind::kLiteral:
-        taken = TakeLiteral(plan.atom.literal, at);
+        taken = TakeLiteral<Unit>(plan.atom.literal, at);
         break;
       case PlanKind::kBracket:
-        taken = plan.atom.bracket->Match(subject_, at);
+        taken = plan.atom.bracket->Match(SubjectOf<Unit>(), at);
         if (taken == kClassError) return FailAt(plan.atom.bracket->Error(), target, 0);
         break;
       case PlanKind::kAtom:
-        taken = TestAtom(plan.atom, at);
+        taken = TestAtom<Unit>(plan.atom, at);
         break;
       case PlanKind::kMarker:
         PassMarker(plan.marker, at);
@@ -352,7 +376,7 @@ enter:
           goto failed;
         }
         if (plan.kind == PlanKind::kLoop) {
-          const SearchStatus status = EnterLoop(plan, target, at, depth);
+          const SearchStatus status = EnterLoop<Unit>(plan, target, at, depth);
           if (status == SearchStatus::kError) return status;
           if (status == SearchStatus::kNoMatch) {
             reached = DropFailedFrame();
@@ -409,7 +433,7 @@ failed:
       }
       if (plan.error) return Fail(*plan.error);
     } else if (plan.kind == PlanKind::kLoop) {
-      const SearchStatus status = NextInLoop(f, target, at, depth);
+      const SearchStatus status = NextInLoop<Unit>(f, target, at, depth);
       if (status == SearchStatus::kError) return status;
       if (status == SearchStatus::kMatched) goto enter;  // another attempt of the rest
     } else if (f.next == 0 && !plan.positive) {
@@ -428,7 +452,8 @@ succeeded:
   // captures stay) or to the start position. A whole match must end at the end of the text:
   // short of it, the pattern's other paths are tried.
   reached = depth - 1;
-  if (limits_.anchor == Anchor::kWhole && at != subject_.text.size() && !stack_.HasProbe()) {
+  if (limits_.anchor == Anchor::kWhole && at != SubjectOf<Unit>().text.size() &&
+      !stack_.HasProbe()) {
     goto failed;
   }
   deepest_ = std::max(deepest_, reached);
@@ -512,13 +537,14 @@ void MatchState::PopInto() {
 
 // Tests a loop's atom at pos as the step at depth would: the depth limit first, then the
 // atom, which may raise its bracket's error. True when it took the character.
+template <typename Unit>
 bool MatchState::LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, SearchStatus& status) {
   if (depth > limits_.depth) {
     status = FailDeep();
     return false;
   }
   ++steps_;
-  const int taken = Take(loop.atom, pos);
+  const int taken = Take<Unit>(loop.atom, pos);
   if (taken == kClassError) status = Fail(loop.atom.bracket->Error());
   return taken > 0;
 }
@@ -529,12 +555,13 @@ bool MatchState::LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, Searc
 // from the last position back to the first. Lazy: try R, and take one more X each time it
 // fails. The frame's next is the j whose R is being tried. kMatched when R is to be entered
 // (at and depth set), kNoMatch when the loop has failed at once, kError on an error.
+template <typename Unit>
 SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t& at,
                                    uint32_t& depth) {
   const Loop& loop = *plan.loop;
   stack_.Push({&plan, node, at, depth, depth, static_cast<uint32_t>(trail_.size()), 0});
   Frame& f = stack_.Back();
-  if (loop.lazy) return LazyRest(f, at, depth);
+  if (loop.lazy) return LazyRest<Unit>(f, at, depth);
   const uint64_t start = at;
   const uint64_t base = depth;
   const uint64_t limit = limits_.depth;
@@ -542,7 +569,7 @@ SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t&
   int taken = 0;
   for (;;) {
     if (base + 2 * j + 1 > limit) return FailDeep();  // "XX*R"
-    taken = Take(loop.atom, start + j);
+    taken = Take<Unit>(loop.atom, start + j);
     if (taken <= 0) break;
     if (base + 2 * j + 2 > limit) return FailDeep();  // the next "X*R"
     ++j;
@@ -553,11 +580,12 @@ SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t&
   f.next = static_cast<uint32_t>(j);
   f.deepest = static_cast<uint32_t>(base + 2 * j + 1);
   deepest_ = std::max(deepest_, f.deepest);
-  return GreedyRest(f, at, depth);
+  return GreedyRest<Unit>(f, at, depth);
 }
 
 // Tries the rest of a greedy loop at repetition f.next or, where the rest is proven to fail,
 // at the repetitions before it.
+template <typename Unit>
 SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
   const RestFilter& filter = RestFilterOf(*graph_, *f.plan->loop);
   // Once the rest has failed at the last repetition, giving back characters that it can
@@ -566,7 +594,7 @@ SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
   const bool possessive = filter.possessive && f.next > 0 && (filter.exactDepth || !remember_) &&
                           f.depth + 2 * (f.next - 1) + filter.levels <= limits_.depth;
   for (;;) {
-    if (!RestFails(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
+    if (!RestFails<Unit>(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
       at = f.pos + f.next;
       depth = f.depth + 2 * f.next + 1;
       f.possessive = possessive;
@@ -594,15 +622,16 @@ SearchStatus MatchState::GiveNothingBack(Frame& f, const RestFilter& filter) {
 
 // Tries the rest of a lazy loop at repetition f.next, taking one more character each time
 // the rest is proven to fail.
+template <typename Unit>
 SearchStatus MatchState::LazyRest(Frame& f, uint64_t& at, uint32_t& depth) {
   const RestFilter& filter = RestFilterOf(*graph_, *f.plan->loop);
   for (;;) {
-    if (!RestFails(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
+    if (!RestFails<Unit>(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
       at = f.pos + f.next;
       depth = f.depth + 2 * f.next + 1;
       return SearchStatus::kMatched;
     }
-    if (const SearchStatus status = TakeOneMore(f); status != SearchStatus::kMatched) {
+    if (const SearchStatus status = TakeOneMore<Unit>(f); status != SearchStatus::kMatched) {
       return status;
     }
   }
@@ -610,10 +639,11 @@ SearchStatus MatchState::LazyRest(Frame& f, uint64_t& at, uint32_t& depth) {
 
 // A lazy loop whose rest failed at repetition f.next takes one more character: "XX*?R"
 // stands where the rest was tried, the next repetition two levels deeper.
+template <typename Unit>
 SearchStatus MatchState::TakeOneMore(Frame& f) {
   const Loop& loop = *f.plan->loop;
   SearchStatus status = SearchStatus::kMatched;
-  if (!LoopTakes(loop, f.pos + f.next, f.depth + 2 * f.next + 1, status)) {
+  if (!LoopTakes<Unit>(loop, f.pos + f.next, f.depth + 2 * f.next + 1, status)) {
     return status == SearchStatus::kError ? status : SearchStatus::kNoMatch;
   }
   if (f.depth + 2 * f.next + 2 > limits_.depth) return FailDeep();
@@ -629,8 +659,10 @@ SearchStatus MatchState::TakeOneMore(Frame& f) {
 // limit. The depth that exploration reaches goes to the frame; it is exact only without
 // assertions among the rest's first steps, so while failures are remembered (which needs
 // that depth) such a rest is tried instead.
+template <typename Unit>
 bool MatchState::RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uint32_t depth) {
-  if (!filter.proven || pos >= subject_.text.size() || filter.first.Contains(subject_.text[pos]) ||
+  const Units<Unit> s = SubjectOf<Unit>().text;
+  if (!filter.proven || pos >= s.size() || filter.first.Contains(s[pos]) ||
       (remember_ && !filter.exactDepth)) {
     return false;
   }
@@ -645,19 +677,20 @@ bool MatchState::RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uin
 // The rest of a loop failed at repetition f.next: greedy gives back one character, lazy
 // takes one more. kMatched when the rest is to be tried again (at, depth set), kNoMatch when
 // the loop has failed, kError when taking a character met an error.
+template <typename Unit>
 SearchStatus MatchState::NextInLoop(Frame& f, const Node*& target, uint64_t& at, uint32_t& depth) {
   const Loop& loop = *f.plan->loop;
   target = loop.rest;
   if (loop.lazy) {
-    if (const SearchStatus status = TakeOneMore(f); status != SearchStatus::kMatched) {
+    if (const SearchStatus status = TakeOneMore<Unit>(f); status != SearchStatus::kMatched) {
       return status;
     }
-    return LazyRest(f, at, depth);
+    return LazyRest<Unit>(f, at, depth);
   }
   if (f.possessive) return GiveNothingBack(f, RestFilterOf(*graph_, loop));
   if (f.next == 0) return SearchStatus::kNoMatch;
   --f.next;
-  return GreedyRest(f, at, depth);
+  return GreedyRest<Unit>(f, at, depth);
 }
 
 }  // namespace quarn

@@ -32,6 +32,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "program.h"
@@ -86,6 +87,10 @@ class MatchState {
  public:
   // Searches text for the leftmost match of program at or after index from.
   SearchOutcome Search(const Program& program, std::u16string_view text, uint64_t from,
+                       const SearchLimits& limits);
+  // The same over 8-bit units (Latin-1, of which ASCII is part), each the UTF-16 unit of its
+  // value: the answers are those of a search of the widened text.
+  SearchOutcome Search(const Program& program, Units<uint8_t> text, uint64_t from,
                        const SearchLimits& limits);
 
   // Capture record n (1 to the pattern's group count) of the last search that matched. A
@@ -175,21 +180,45 @@ class MatchState {
     size_t used_ = 0;
   };
 
+  // The search over one kind of units; the functions that read the subject are instantiated
+  // for each kind.
+  template <typename Unit>
+  SearchOutcome Run(const Program& program, Units<Unit> text, uint64_t from,
+                    const SearchLimits& limits);
+  template <typename Unit>
+  const Subject<Unit>& SubjectOf() const {
+    if constexpr (std::is_same_v<Unit, char16_t>) {
+      return wide_;
+    } else {
+      return narrow_;
+    }
+  }
+  template <typename Unit>
   SearchStatus Explore(const Node* root, uint64_t start);
+  template <typename Unit>
   int TestAtom(const AtomTest& atom, uint64_t pos) const;
+  template <typename Unit>
   int TakeLiteral(char16_t literal, uint64_t pos) const;
+  template <typename Unit>
   int Take(const AtomTest& atom, uint64_t pos) const;
   void PassMarker(int16_t group, uint64_t pos);
   void Undo(uint32_t mark);
   Frame PopFrame();
   void PopInto();
+  template <typename Unit>
   SearchStatus EnterLoop(const Plan& plan, const Node* node, uint64_t& at, uint32_t& depth);
+  template <typename Unit>
   SearchStatus NextInLoop(Frame& f, const Node*& target, uint64_t& at, uint32_t& depth);
+  template <typename Unit>
   SearchStatus GreedyRest(Frame& f, uint64_t& at, uint32_t& depth);
+  template <typename Unit>
   SearchStatus LazyRest(Frame& f, uint64_t& at, uint32_t& depth);
+  template <typename Unit>
   SearchStatus TakeOneMore(Frame& f);
   SearchStatus GiveNothingBack(Frame& f, const RestFilter& filter);
+  template <typename Unit>
   bool RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uint32_t depth);
+  template <typename Unit>
   bool LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, SearchStatus& status);
   uint32_t DropFailedFrame();
   bool Interrupted();
@@ -202,7 +231,8 @@ class MatchState {
   uint64_t NextCheck() const;
 
   const Graph* graph_ = nullptr;
-  Subject subject_;
+  Subject<char16_t> wide_;   // the subject of a search of 16-bit units
+  Subject<uint8_t> narrow_;  // or of 8-bit units
   SearchLimits limits_;
   int16_t groupCount_ = 0;
   uint32_t groupBits_ = 0;  // bit n for each group n of the pattern

@@ -10,6 +10,11 @@
 // The analysis of each pattern is checked against the same searches: every fault that a search
 // reports is among the pattern's diagnostics, with its number and text, and a subject that
 // the pattern's facts say cannot match gets "no match" from the reference, without a report.
+//
+// Every generated subject is also searched as 8-bit text, which the engine reads byte by byte:
+// as ASCII UTF-8 (a subject with other characters in an ASCII form of its own) and, when all
+// of it is below U+0100, as Latin-1. Each answer must be that of the UTF-16 text, unit for
+// unit, down to the depth reached and the steps taken.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -282,8 +287,13 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   int compared = 0;
   int noVerdict = 0;
   reference::AnalysisTally tally;
+  int latin1 = 0;
   for (int i = 0, cases = Sanitized() ? 4000 : 20000; i < cases; ++i) {
     const std::vector<Call> calls = generator.Case();
+    for (const Call& call : calls) {
+      ASSERT_EQ(reference::CheckEightBit(call), "");
+      latin1 += reference::IsLatin1(call.text) ? 1 : 0;
+    }
     const reference::Comparison c = reference::Compare(calls, kCallBudget);
     if (c.verdict == Verdict::kNoVerdict) {
       ++noVerdict;
@@ -298,6 +308,8 @@ TEST(Differential, GeneratedCasesAnswerLikeTheReference) {
   EXPECT_LT(noVerdict, compared / 50) << noVerdict << " without a verdict";
   EXPECT_GT(tally.faults, compared / 20) << "faults reported";
   EXPECT_GT(tally.skipped, compared / 20) << "searches the facts skip";
+  // Most subjects are below U+0100, so that the Latin-1 check runs on them.
+  EXPECT_GT(latin1, compared / 2);
 }
 
 // Back references make a failure depend on the captures they read, which remembered failures

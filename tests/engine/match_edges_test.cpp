@@ -117,6 +117,8 @@ TEST(MatchEdges, AnchoredCallsAndRepeatedSearchesKeepTheEdges) {
   EXPECT_FALSE(word.match(u"ab b", 1));  // it begins inside a word
   EXPECT_EQ(Whole(word.match(u"ab b", 3)), (Span{{3, 4}}));
   EXPECT_EQ(Whole(word.search(u"ab b", 1)), (Span{{3, 4}}));
+  EXPECT_EQ(Whole(word.search("ab b\xC3\xBF b")), (Span{{6, 7}}));  // units; U+00FF is a word's
+  EXPECT_EQ(Whole(word.search(quarn::Text("ab b"))), (Span{{3, 4}}));
   std::vector<size_t> starts;
   for (const quarn::Match& m : word.matches(u"b ab bb b"))
     starts.push_back(m.start());

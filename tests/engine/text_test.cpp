@@ -2,8 +2,9 @@
 // to characters of several bytes and surrogate pairs, byte offsets past 4-byte characters,
 // texts decoded once (quarn::Text, quarn_text) and searched many times, the length limit
 // checked before decoding, subjects given as temporaries, group numbers out of range and
-// where an ill-formed UTF-8 pattern fails. Every error is a value and leaves every object
-// usable.
+// where an ill-formed UTF-8 pattern fails; 8-bit texts (ASCII UTF-8 and Latin-1) searched as
+// they are, with their UTF-16 form made only when asked for. Every error is a value and
+// leaves every object usable.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -338,6 +339,131 @@ TEST(Text, AnIllFormedPatternSaysWhere) {
     quarn_error error;
     EXPECT_EQ(quarn_compile(c.pattern.data(), c.pattern.size(), 0, &error), nullptr);
     EXPECT_EQ(error.position, static_cast<int64_t>(c.byte)) << c.pattern;
+  }
+}
+
+struct Latin1Case {
+  std::u16string pattern;
+  int32_t flags;
+  std::string latin1;
+  size_t start;
+  std::optional<std::pair<size_t, size_t>> span;  // in bytes, which are the units
+  std::u16string group1;
+};
+
+// A Latin-1 byte is one character, whatever its value: the bytes a UTF-8 reading would take
+// for the start of a sequence, C1 controls, NUL, the letters whose other case lies above
+// U+00FF, and the two above ASCII that "\w" takes. Each search also answers as the same
+// search of the UTF-16 text.
+TEST(Text, Latin1BytesAreCharacters) {
+  const int32_t fold = quarn::reIgnoreCase;
+  const std::vector<Latin1Case> cases = {
+      {u"(\u00E9)", 0, "caf\xE9", 0, std::make_pair(3, 4), u"\u00E9"},
+      {u"(\u00C9+)", fold, "x\xE9\xC9\xE9y", 0, std::make_pair(1, 4), u"\u00E9\u00C9\u00E9"},
+      {u"(\u0178)", fold, "ab\xFF", 0, std::make_pair(2, 3), u"\u00FF"},  // U+0178 folds to U+00FF
+      {u"(\u0178)", 0, "ab\xFF", 0, std::nullopt, u""},
+      {u"\u0100|\u0101", fold, "\xC4\x80\x81", 0, std::nullopt, u""},  // no byte is above
+      {u"(.)\u00A9", 0, "\xC2\xA9", 0, std::make_pair(0, 2), u"\u00C2"},
+      {u"(a.b)", 0, std::string("xa\0b", 4), 0, std::make_pair(1, 4), std::u16string(u"a\0b", 3)},
+      {u"([\\x80-\\x9F]+)$", 0, "a\x85\x9F\r\n", 0, std::make_pair(1, 3), u"\u0085\u009F"},
+      {u"(\u00E9)", 0, "\xE9\xE9\xE9", 2, std::make_pair(2, 3), u"\u00E9"},
+      {u"(\u00E9)", 0, "\xE9\xE9\xE9", 3, std::nullopt, u""},
+      {u"\\b(\\w+)\\b", 0, "-- caf\xE9 --", 0, std::make_pair(3, 6), u"caf"},
+      {u"(\\w+)", 0,
+       "\xE9\xFF\x80"
+       "a",
+       0, std::make_pair(1, 4), u"\u00FF\u0080a"},
+  };
+  for (const Latin1Case& c : cases) {
+    const std::string what = quarn::Utf16ToUtf8(c.pattern) + " from " + std::to_string(c.start);
+    const Text text = Text::Latin1(c.latin1);
+    ASSERT_TRUE(text.searchesBytes()) << what;
+    const Pattern p(c.pattern, c.flags);
+    const quarn::SearchResult r = p.search(text, c.start);
+    ASSERT_FALSE(r.error()) << what;
+    ASSERT_EQ(r.matched(), c.span.has_value()) << what;
+    std::u16string units;
+    for (const char byte : c.latin1)
+      units += static_cast<char16_t>(static_cast<unsigned char>(byte));
+    const quarn::SearchResult wide = p.search(units, c.start);
+    ASSERT_EQ(wide.matched(), r.matched()) << what;
+    if (!r) continue;
+    EXPECT_EQ(std::make_pair(r.match().start(), r.match().end()), *c.span) << what;
+    EXPECT_EQ(r.match().group(1), c.group1) << what;
+    EXPECT_EQ(std::make_pair(wide.match().start(), wide.match().end()), *c.span) << what;
+  }
+  // Past the end is an error, as for every text.
+  const quarn::SearchResult past = Pattern("a").search(Text::Latin1("\xE9"), 2);
+  ASSERT_TRUE(past.error());
+  EXPECT_EQ(past.error()->number, quarn::errArgument);
+}
+
+// Which texts a search reads byte by byte: ASCII UTF-8 and every Latin-1 text, never a UTF-8
+// text with another character, a refused one, or UTF-16.
+TEST(Text, EightBitTextsThatAreSearchedAsTheyAre) {
+  Limits limits;
+  limits.subjectLength = 4;
+  struct KindCase {
+    Text text;
+    Text::Encoding encoding;
+    bool bytes;
+  };
+  const std::vector<KindCase> cases = {
+      {Text(std::string_view("abc")), Text::Encoding::kUtf8, true},
+      {Text(std::string_view("")), Text::Encoding::kUtf8, true},
+      {Text(std::string("ab\x7F")), Text::Encoding::kUtf8, true},
+      {Text(std::string_view("caf\xC3\xA9")), Text::Encoding::kUtf8, false},
+      {Text(std::string_view("abcde"), limits), Text::Encoding::kUtf8, false},  // too long
+      {Text::Latin1("caf\xE9"), Text::Encoding::kLatin1, true},
+      {Text::Latin1(std::string("\xFF\xFE")), Text::Encoding::kLatin1, true},
+      {Text(std::u16string_view(u"abc")), Text::Encoding::kUtf16, false},
+  };
+  for (size_t i = 0; i < cases.size(); ++i) {
+    EXPECT_EQ(cases[i].text.encoding(), cases[i].encoding) << i;
+    EXPECT_EQ(cases[i].text.searchesBytes(), cases[i].bytes) << i;
+  }
+  // A Latin-1 text is every byte's character, so its limit is the byte count, checked by the
+  // search as for UTF-16.
+  const quarn::SearchResult r = Pattern("x").search(Text::Latin1("\xE9\xE9\xE9\xE9x"), 0, limits);
+  ASSERT_TRUE(r.error());
+  EXPECT_EQ(r.error()->number, quarn::errOverflow);
+}
+
+// Positions of an 8-bit text are its bytes; the UTF-16 form is made on the first call that
+// needs it, once, shared by copies and viewed by groups, and the calls that rebuild text from
+// pieces need none.
+TEST(Text, TheUtf16FormOfAnEightBitTextIsMadeOnce) {
+  for (const Text& text :
+       {Text::Latin1(std::string("na\xEFve cafes")), Text(std::string("naive cafes"))}) {
+    const std::string bytes(text.bytes());
+    ASSERT_EQ(text.size(), 11u);
+    for (size_t i = 0; i <= text.size(); ++i) {
+      EXPECT_EQ(text.unitAt(i), i);
+      EXPECT_EQ(text.offsetOf(i), i);
+    }
+    EXPECT_FALSE(text.unitAt(text.size() + 1));
+
+    const Pattern p("(\\w+)s\\b");
+    const quarn::Replaced replaced = p.replace(text, u"[$1]");
+    EXPECT_EQ(replaced.count, 1u);
+    const quarn::Split split = p.split(text);
+    ASSERT_EQ(split.pieces.size(), 2u);
+
+    const quarn::SearchResult r = p.search(text);
+    ASSERT_TRUE(r);
+    const std::u16string_view units = text.units();
+    ASSERT_EQ(units.size(), bytes.size());
+    for (size_t i = 0; i < units.size(); ++i)
+      EXPECT_EQ(units[i], static_cast<unsigned char>(bytes[i])) << i;
+    EXPECT_EQ(text.units().data(), units.data());
+    const Text copy = text;
+    EXPECT_EQ(copy.units().data(), units.data());
+    const std::u16string_view group = r.match().group(1);
+    EXPECT_EQ(group.data(), units.data() + 6);
+    EXPECT_EQ(std::u16string(group), std::u16string(units.substr(6, 4)));
+    EXPECT_EQ(replaced.text,
+              std::u16string(units.substr(0, 6)) + u"[" + std::u16string(group) + u"]");
+    EXPECT_EQ(split.pieces[0] + split.pieces[1], std::u16string(units.substr(0, 6)));
   }
 }
 

@@ -1,7 +1,7 @@
 // Searches from several threads at once: one compiled pattern shared by eight threads, a
-// pattern per thread, one Text searched by eight threads, and the legacy calls hammered from
-// every thread. Each thread must get
-// exactly what one thread alone gets. Run under ThreadSanitizer by the tsan preset, this is
+// pattern per thread, one Text searched by eight threads (a Latin-1 one making its UTF-16 form
+// for the first group asked for), and the legacy calls hammered from every thread. Each thread must
+// get exactly what one thread alone gets. Run under ThreadSanitizer by the tsan preset, this is
 // what finds races in the shared pattern graph, which searches extend as they reach new
 // pattern texts.
 #include <gtest/gtest.h>
@@ -13,6 +13,7 @@
 
 #include "quarn/pattern.h"
 #include "quarn/quarn.h"
+#include "quarn/utf.h"
 
 namespace {
 
@@ -155,6 +156,30 @@ TEST(Threads, OneTextSearchedByEightThreads) {
     for (const quarn::Match& m : matches)
       found.emplace_back(m.group8());
     EXPECT_EQ(found, expected);
+  }
+}
+
+// A Latin-1 Text searched by eight threads, each asking for the groups' text at once: the
+// UTF-16 form that groups view is made by one of them, and all see the same.
+TEST(Threads, OneLatin1TextWidenedOnceForEightThreads) {
+  std::string bytes;
+  for (int i = 0; i < 200; ++i)
+    bytes += "caf\xE9 " + std::to_string(i) + "\n";
+  const quarn::Text text = quarn::Text::Latin1(bytes);
+  const quarn::Pattern number("\\d+");
+  std::vector<std::u16string> expected;
+  for (const quarn::Match& m : number.matches(quarn::Text(quarn::Latin1ToUtf16(bytes))))
+    expected.emplace_back(m.group());
+  std::vector<std::vector<std::u16string>> got(8);
+  std::vector<const char16_t*> units(8);
+  OnEightThreads([&](int t) {
+    for (const quarn::Match& m : number.matches(text))
+      got[t].emplace_back(m.group());
+    units[t] = text.units().data();
+  });
+  for (int t = 0; t < 8; ++t) {
+    EXPECT_EQ(got[t], expected) << t;
+    EXPECT_EQ(units[t], units[0]) << t;
   }
 }
 

@@ -188,6 +188,70 @@ struct CPattern {
   }
 };
 
+// The steps one 8-bit check lets a search take; the same budget ends both searches alike.
+constexpr uint64_t kNarrowBudget = 20000;
+// Longer subjects are searched from their first, middle and last starts only.
+constexpr size_t kEveryNarrowStartUpTo = 64;
+
+// Everything a search answers, in units: the error, or every group's span and text and the
+// last group closed; then the depth reached and the steps taken.
+std::string Answer(const SearchResult& r) {
+  std::string out;
+  if (r.error()) {
+    out = "error " + r.error()->report() + " at " + std::to_string(r.error()->position.value_or(0));
+  } else if (!r) {
+    out = "no match";
+  } else {
+    const Match& m = r.match();
+    out = "match";
+    for (int n = 0; n <= m.groupCount(); ++n) {
+      const std::optional<Match::Span>& s = m.span(n);
+      out += s ? " [" + std::to_string(s->start) + "," + std::to_string(s->end) + ") " +
+                     Utf16ToUtf8(m.group(n))
+               : " -";
+    }
+    out += " last " + std::to_string(m.lastIndex());
+  }
+  return out + " depth " + std::to_string(r.depth()) + " steps " + std::to_string(r.steps());
+}
+
+// What every call of the API answers on a text: searches, anchored and whole matches from each
+// start, every match, and replace() and split(). The pattern is compiled afresh, as a costly
+// search makes later ones of the same pattern consult its facts, which may answer a search
+// that would otherwise exhaust the step budget.
+std::string Transcript(const Call& call, const Text& text, size_t size) {
+  const Pattern p(call.pattern, call.flags);
+  Limits limits;
+  limits.steps = kNarrowBudget;
+  std::string out;
+  for (size_t start = 0; start <= size + 1; ++start) {
+    if (size > kEveryNarrowStartUpTo && start == 1) start = size / 2;
+    if (size > kEveryNarrowStartUpTo && start == size / 2 + 1) start = size;
+    out += std::to_string(start) + ": " + Answer(p.search(text, start, limits)) + "\n";
+    out += "  match: " + Answer(p.match(text, start, limits)) + "\n";
+    out += "  whole: " + Answer(p.fullMatch(text, start, limits)) + "\n";
+  }
+  if (size > kEveryNarrowStartUpTo) return out;
+  Matches all = p.matches(text, limits);
+  for (const Match& m : all)
+    out += "matches [" + std::to_string(m.start()) + "," + std::to_string(m.end()) + ")";
+  if (all.error()) out += " error " + std::to_string(all.error()->number);
+  const Replaced replaced = p.replace(text, u"<$1$0>", 0, limits);
+  out += "\nreplaced " + std::to_string(replaced.count) + " " + Utf16ToUtf8(replaced.text);
+  for (const std::u16string& piece : p.split(text, 0, limits).pieces)
+    out += "\npiece " + Utf16ToUtf8(piece);
+  return out;
+}
+
+// The subject with every unit above U+007F replaced by an ASCII one, so that every case has an
+// ASCII form.
+std::u16string AsciiForm(std::u16string_view text) {
+  std::u16string ascii(text);
+  for (char16_t& c : ascii)
+    c = c < 0x80 ? c : static_cast<char16_t>(c % 0x80);
+  return ascii;
+}
+
 class Checker {
  public:
   Checker(const Call& call, const EdgeLimits& lowered)
@@ -431,13 +495,42 @@ class Checker {
 
 }  // namespace
 
+bool IsLatin1(std::u16string_view text) {
+  return std::none_of(text.begin(), text.end(), [](char16_t c) { return c > 0xFF; });
+}
+
+std::string CheckEightBit(const Call& call) {
+  const std::u16string ascii = AsciiForm(call.text);
+  const std::string bytes = Utf16ToUtf8(ascii);
+  Limits unlimited;
+  unlimited.subjectLength = UINT32_MAX;
+  const Text utf8(bytes, unlimited);
+  if (!utf8.searchesBytes()) return "an ASCII text is decoded: " + Describe(call);
+  const std::string wide = Transcript(call, Text(std::u16string_view(ascii)), ascii.size());
+  const std::string narrow = Transcript(call, utf8, bytes.size());
+  if (narrow != wide) {
+    return "ASCII UTF-8 of " + Describe({ascii, call.pattern, call.flags}) + "\nbytes:\n" +
+           narrow.substr(0, 1500) + "\nunits:\n" + wide.substr(0, 1500);
+  }
+  if (!IsLatin1(call.text)) return "";
+  const std::string latin1(call.text.begin(), call.text.end());
+  const std::string one = Transcript(call, Text::Latin1(latin1), latin1.size());
+  const std::string units =
+      Transcript(call, Text(std::u16string_view(call.text)), call.text.size());
+  if (one == units) return "";
+  return "Latin-1 of " + Describe(call) + "\nbytes:\n" + one.substr(0, 1500) + "\nunits:\n" +
+         units.substr(0, 1500);
+}
+
 EdgeVerdict CheckEdges(const Call& call, const EdgeLimits& lowered) {
   EdgeVerdict verdict = Checker(call, lowered).Run();
+  if (verdict.checked && verdict.failure.empty()) verdict.failure = CheckEightBit(call);
   // The legacy calls above changed the engine's stored match, which a refused call reads
   // next: one call on both leaves the engine and the reference alike.
   const ErrorReporter engine =
       quarn::SetErrorReporter([](const EngineError&, std::u16string_view) {});
-  const ErrorReporter oracle = reference::SetErrorReporter([](const EngineError&, std::u16string_view) {});
+  const ErrorReporter oracle =
+      reference::SetErrorReporter([](const EngineError&, std::u16string_view) {});
   quarn::Quarn(u"", u"", 0);
   reference::Quarn(u"", u"", 0);
   quarn::SetErrorReporter(engine);

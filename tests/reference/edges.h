@@ -13,7 +13,8 @@
 // - matches() gives what a chain of search calls from each match's end gives;
 // - replace(text, "$0") gives the text back, and split's pieces with the matches between
 //   them rebuild it;
-// - a step budget or a lowered depth gives the answer of the default limits or its own error.
+// - a step budget or a lowered depth gives the answer of the default limits or its own error;
+// - the 8-bit texts give what UTF-16 gives (CheckEightBit).
 //
 // One known difference is not a failure: when both the pattern and a UTF-8 subject are bad,
 // the legacy call reports the subject first and Pattern its own error first.
@@ -21,6 +22,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "compare.h"
 
@@ -38,5 +40,12 @@ struct EdgeVerdict {
 };
 
 EdgeVerdict CheckEdges(const Call& call, const EdgeLimits& lowered);
+
+// The subject searched as 8-bit text, which the engine reads byte by byte: as ASCII UTF-8 (a
+// subject with other characters in an ASCII form of its own) and, when IsLatin1, as Latin-1.
+// Every call of the API must answer as on the UTF-16 text, unit for unit, down to the depth
+// reached and the steps taken. Empty when all agree, else what differed.
+std::string CheckEightBit(const Call& call);
+bool IsLatin1(std::u16string_view text);
 
 }  // namespace quarn::reference

@@ -66,22 +66,34 @@ struct Limits {
 // engine's UTF-16 with a table of byte offsets: a loop of search(text, start) then costs what
 // matches() costs, where a std::string_view subject is decoded again by every call. UTF-16 is
 // used as it is. Positions given to and by a search of a Text count in its own units: bytes
-// of a UTF-8 text, 16-bit units of a UTF-16 one.
+// of a UTF-8 or Latin-1 text, 16-bit units of a UTF-16 one.
 //
-// A Text views the caller's bytes or units (a UTF-8 Text keeps its decoded copy, and group8()
-// views the bytes): they must stay unchanged while the Text or a Match found in it is used. A
-// temporary string is moved into the Text instead. Memory: a UTF-8 Text holds 2 bytes per
-// UTF-16 unit (at most one unit per byte) and, unless the text is ASCII, 8 bytes per 64 units
-// of offset table.
+// 8-bit text is searched as it is where that is exact: UTF-8 that is all ASCII, and Latin-1
+// (Text::Latin1), whose every byte is the UTF-16 unit of the same value. Such a Text makes no
+// UTF-16 copy and no offset table; only units() (and Match::group(), which views it) makes
+// the copy, the first time it is asked for, and keeps it. Answers are those of the same
+// search of the UTF-16 text, unit for unit.
 //
-// Thread safety: immutable; copies are cheap and share the decoded text, and any number of
-// threads may search one Text at once.
+// A Text views the caller's bytes or units (a UTF-8 Text that is not ASCII keeps its decoded
+// copy, and group8() views the bytes): they must stay unchanged while the Text or a Match
+// found in it is used. A temporary string is moved into the Text instead. Memory: a UTF-8
+// Text that is not ASCII holds 2 bytes per UTF-16 unit (at most one unit per byte) and 8
+// bytes per 64 units of offset table; an ASCII or Latin-1 Text holds nothing more until
+// units() is asked for.
+//
+// Thread safety: immutable to its users; copies are cheap and share what the text holds, and
+// any number of threads may search one Text (and ask for its units()) at once: the UTF-16
+// copy of an 8-bit text is made once, under a once flag.
 class QUARN_API Text {
  public:
-  // Decodes UTF-8. A text longer than limits.subjectLength UTF-16 units is refused before it
-  // is decoded: error() is then the overflow (error 6) that a search with these limits gives.
-  // Ill-formed UTF-8 gives errInvalidUtf8 with its byte offset. Make the Text with the limits
-  // it will be searched with.
+  // What the text was made from, and so what its positions count.
+  enum class Encoding : uint8_t { kUtf16, kUtf8, kLatin1 };
+
+  // Decodes UTF-8 (ASCII is not decoded, only checked). A text longer than
+  // limits.subjectLength UTF-16 units is refused before it is decoded: error() is then the
+  // overflow (error 6) that a search with these limits gives. Ill-formed UTF-8 gives
+  // errInvalidUtf8 with its byte offset. Make the Text with the limits it will be searched
+  // with.
   explicit Text(std::string_view utf8, const Limits& limits = {});
   explicit Text(std::string&& utf8, const Limits& limits = {});
   explicit Text(const char* utf8, const Limits& limits = {})
@@ -89,15 +101,25 @@ class QUARN_API Text {
   explicit Text(std::u16string_view utf16) : units_(utf16) {}
   explicit Text(std::u16string&& utf16);
   explicit Text(const char16_t* utf16) : Text(std::u16string_view(utf16)) {}
+  // Latin-1: each byte is one character, U+0000 to U+00FF (Python keeps such a str in one
+  // byte per character). Every byte is valid; positions count bytes. Searched as it is.
+  static Text Latin1(std::string_view latin1);
+  static Text Latin1(std::string&& latin1);
+  static Text Latin1(const char* latin1) { return Latin1(std::string_view(latin1)); }
 
   // Why the text cannot be searched (UTF-8 texts only); every search of it gives this error.
   const std::optional<Error>& error() const;
-  bool isUtf8() const;
-  // The text as the engine reads it (empty after an error), and the UTF-8 bytes it came from.
-  std::u16string_view units() const { return units_; }
-  std::string_view bytes() const;
-  // The length in the text's own units: bytes of UTF-8, 16-bit units of UTF-16.
-  size_t size() const { return isUtf8() ? bytes().size() : units_.size(); }
+  Encoding encoding() const { return encoding_; }
+  bool isUtf8() const { return encoding_ == Encoding::kUtf8; }
+  // Whether searches read the 8-bit units themselves (ASCII UTF-8, Latin-1).
+  bool searchesBytes() const { return narrow_; }
+  // The text as UTF-16 (empty after an error): for an 8-bit text searched as it is, a copy
+  // made the first time it is asked for.
+  std::u16string_view units() const { return narrow_ ? Widened() : units_; }
+  // The bytes it was made from: UTF-8, or Latin-1; empty for UTF-16.
+  std::string_view bytes() const { return bytes_; }
+  // The length in the text's own units: bytes of UTF-8 and Latin-1, 16-bit units of UTF-16.
+  size_t size() const { return encoding_ == Encoding::kUtf16 ? units_.size() : bytes_.size(); }
   // The UTF-16 position of the character that begins at offset (the text's own units); none
   // when offset lies inside a UTF-8 sequence or past the end, or the text has an error.
   std::optional<size_t> unitAt(size_t offset) const;
@@ -107,7 +129,13 @@ class QUARN_API Text {
 
  private:
   friend struct Access;
-  std::u16string_view units_;
+  Text() = default;
+  std::u16string_view Widened() const;
+
+  std::u16string_view units_;  // what searches read, unless they read bytes_ themselves
+  std::string_view bytes_;
+  Encoding encoding_ = Encoding::kUtf16;
+  bool narrow_ = false;  // searches read bytes_, each byte the UTF-16 unit of its value
   std::shared_ptr<const TextData> data_;  // none for a UTF-16 text that the caller keeps
 };
 
@@ -127,7 +155,8 @@ class QUARN_API Match {
   int groupCount() const { return static_cast<int>(spans_.size()) - 1; }
   bool matched(int group) const { return span(group).has_value(); }
   const std::optional<Span>& span(int group) const;
-  // The group's text (empty when it took no part), viewing the searched subject.
+  // The group's text (empty when it took no part), viewing the searched subject (of an 8-bit
+  // Text, its units(), made on the first call).
   std::u16string_view group(int n = 0) const;
   // The group whose closing parenthesis the match passed last (0 when none took part).
   int lastIndex() const { return lastIndex_; }
