@@ -7,6 +7,7 @@
 #include <mutex>
 
 #include "analysis.h"
+#include "atoms.h"
 #include "program.h"
 #include "quarn/utf.h"
 #include "search.h"
@@ -214,10 +215,15 @@ struct Access {
   }
   static SearchResult Run(const std::shared_ptr<const Program>& program, const Text& text,
                           size_t start, const Limits& limits, Anchor anchor = Anchor::kNone);
+  static SearchResult RunOnce(const Program& program, const Text& text, size_t start,
+                              const Limits& limits, Anchor anchor);
   // The length in UTF-16 units, and units [from, to) appended to out, without making the
   // UTF-16 copy of an 8-bit text.
   static size_t Length(const Text& text) {
     return text.narrow_ ? text.bytes_.size() : text.units_.size();
+  }
+  static char16_t Unit(const Text& text, size_t i) {
+    return text.narrow_ ? static_cast<unsigned char>(text.bytes_[i]) : text.units_[i];
   }
   static void Append(std::u16string& out, const Text& text, size_t from, size_t to) {
     if (!text.narrow_) {
@@ -234,21 +240,53 @@ struct Access {
                             size_t start, const Limits& limits, Anchor anchor);
 };
 
+// With word edges, a match that begins right after a word character is passed over and the
+// search goes on one position later, as often as it takes; the steps of every try count
+// against one budget.
 SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Text& text,
                          size_t start, const Limits& limits, Anchor anchor) {
+  const bool ignoreCase = program->IgnoreCase();
+  Limits left = limits;
+  uint32_t deepest = 0;
+  uint64_t steps = 0;
+  for (;;) {
+    SearchResult result = RunOnce(*program, text, start, left, anchor);
+    deepest = std::max(deepest, result.depth_);
+    steps += result.steps_;
+    result.depth_ = deepest;
+    result.steps_ = steps;
+    if (program->MatchEdges() != Edges::kWord || !result.matched()) return result;
+    const size_t from = result.match().start();
+    if (from == 0 || !IsWordCharacter(Unit(text, from - 1), ignoreCase)) return result;
+    start = from + 1;
+    if (anchor != Anchor::kNone || start > Length(text)) return SearchResult();
+    if (limits.steps != 0) {
+      if (steps >= limits.steps) {
+        SearchResult spent = Failed(StepBudgetError());
+        spent.depth_ = deepest;
+        spent.steps_ = steps;
+        return spent;
+      }
+      left.steps = limits.steps - steps;
+    }
+  }
+}
+
+SearchResult Access::RunOnce(const Program& program, const Text& text, size_t start,
+                             const Limits& limits, Anchor anchor) {
   SearchResult result;
-  if (program->Error()) {
-    result.error_ = program->Error();
+  if (program.Error()) {
+    result.error_ = program.Error();
     return result;
   }
   MatchState& state = Scratch();
   const SearchOutcome outcome =
       text.narrow_
-          ? state.Search(*program,
+          ? state.Search(program,
                          Units<uint8_t>(reinterpret_cast<const uint8_t*>(text.bytes_.data()),
                                         text.bytes_.size()),
                          start, ToSearchLimits(limits, anchor))
-          : state.Search(*program, text.units_, start, ToSearchLimits(limits, anchor));
+          : state.Search(program, text.units_, start, ToSearchLimits(limits, anchor));
   result.depth_ = outcome.deepest;
   result.steps_ = outcome.steps;
   if (outcome.status == SearchStatus::kError) {
@@ -258,12 +296,12 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
   if (outcome.status == SearchStatus::kNoMatch) return result;
   Match& match = result.match_.emplace();
   match.text_ = text;
-  match.spans_.reserve(program->GroupCount() + 1);
+  match.spans_.reserve(program.GroupCount() + 1);
   // Positions lie inside the subject, so they fit size_t where it is 32 bits (WebAssembly).
-  match.spans_.push_back(Match::Span{static_cast<size_t>(outcome.matchStart),
-                                     static_cast<size_t>(outcome.matchEnd)});
+  match.spans_.push_back(
+      Match::Span{static_cast<size_t>(outcome.matchStart), static_cast<size_t>(outcome.matchEnd)});
   uint64_t lastClosing = 0;
-  for (int n = 1; n <= program->GroupCount(); ++n) {
+  for (int n = 1; n <= program.GroupCount(); ++n) {
     const Capture& c = state.Group(n);
     if (!c.complete) {
       match.spans_.emplace_back();
@@ -395,24 +433,27 @@ std::shared_ptr<const Analysis> Refused(const Program& program, const std::optio
 
 }  // namespace
 
-Pattern::Pattern(std::u16string_view pattern, int32_t flags)
-    : program_(std::make_shared<const Program>(pattern, flags)),
+Pattern::Pattern(std::u16string_view pattern, int32_t flags, Edges edges)
+    : program_(std::make_shared<const Program>(pattern, flags, edges)),
+      given_(edges == Edges::kAnywhere ? nullptr : std::make_shared<const Program>(pattern, flags)),
       error_(CompileError(*program_)),
       refused_(Refused(*program_, error_, true)) {}
 
-Pattern::Pattern(std::string_view utf8Pattern, int32_t flags) {
+Pattern::Pattern(std::string_view utf8Pattern, int32_t flags, Edges edges) {
   std::u16string pattern;
   size_t bad = 0;
   std::optional<Error> invalid;
   if (!Utf8ToUtf16(utf8Pattern, pattern, &bad))
     invalid = InvalidUtf8Error(u"regular expression", bad);
-  program_ = std::make_shared<const Program>(pattern, flags);
+  program_ = std::make_shared<const Program>(pattern, flags, edges);
+  if (edges != Edges::kAnywhere) given_ = std::make_shared<const Program>(pattern, flags);
   error_ = CompileError(*program_, invalid);
   refused_ = Refused(*program_, error_, !invalid);
 }
 
 const Analysis& Pattern::analysis() const {
-  return refused_ ? *refused_ : program_->Analyzed();
+  if (refused_) return *refused_;
+  return given_ ? given_->Analyzed() : program_->Analyzed();
 }
 
 const std::vector<Diagnostic>& Pattern::diagnostics() const {
@@ -424,7 +465,7 @@ const Explanation& Pattern::explain() const {
 }
 
 const PatternFacts& Pattern::facts() const {
-  return analysis().facts;
+  return refused_ ? refused_->facts : program_->Analyzed().facts;
 }
 
 std::string Pattern::explainJson() const {
@@ -441,6 +482,10 @@ std::u16string_view Pattern::pattern() const {
 
 int32_t Pattern::flags() const {
   return program_->Flags();
+}
+
+Edges Pattern::edges() const {
+  return program_->MatchEdges();
 }
 
 int Pattern::groupCount() const {

@@ -118,7 +118,8 @@ size_t StartFilter::FindNeedle(Units<uint8_t> text, size_t from) const {
   return n;
 }
 
-Program::Program(std::u16string_view pattern, int32_t flags) : pattern_(pattern), flags_(flags) {
+Program::Program(std::u16string_view pattern, int32_t flags, Edges edges)
+    : pattern_(pattern), flags_(flags), edges_(edges) {
   std::vector<uint32_t> expandedOrigin;
   std::vector<uint32_t> expandedEnd;
   std::u16string internal;
@@ -143,11 +144,92 @@ Program::Program(std::u16string_view pattern, int32_t flags) : pattern_(pattern)
     sourceEnd_.push_back(expandedEnd[at]);
     at = expandedOrigin[at];
   }
+  if (edges_ != Edges::kAnywhere) Enclose(internal);
   graph_ = std::make_unique<Graph>(internal, IgnoreCase(), groupCount_);
   filter_ = StartFilter::For(*graph_, IgnoreCase());
 }
 
 Program::~Program() = default;
+
+namespace {
+
+using namespace std::string_view_literals;
+
+// What "\A(?:", ")\Z" and ")(?!\w)" are in the internal form.
+constexpr std::u16string_view kLineStart = u"\\A("sv;
+constexpr std::u16string_view kLineEnd = u")\\Z"sv;
+constexpr std::u16string_view kWordStart = u"("sv;
+constexpr std::u16string_view kWordEnd = u")(?![a-zA-Z0-9_\u0080\u00FF])"sv;
+// Only the end of the subject, where no character follows: what a pattern's final lone
+// backslash matches.
+constexpr std::u16string_view kSubjectEnd = u"(?![\\\0-\uFFFF])"sv;
+
+// Where a bracket expression has a "]" as its first member that a "(" or ")" follows, or 0.
+size_t LeadingBracket(std::u16string_view piece) {
+  if (!piece.starts_with(u'[')) return 0;
+  const size_t member = piece.starts_with(u"[^") ? 2 : 1;
+  if (piece.size() <= member || piece[member] != u']') return 0;
+  return piece.find_first_of(u"()", member) == std::u16string_view::npos ? 0 : member;
+}
+
+}  // namespace
+
+// Encloses the internal form in a group between the edges' assertions. Three readings of the
+// pattern would reach past the group, so they are written as what they read as inside it: a
+// ")" outside every group is the character itself ("\)"), a backslash that ends the pattern
+// matches only at the end of the subject, and a bracket expression's leading "]" member is
+// escaped where the finder of groups would end the expression there. Each character written keeps
+// the source of the one it stands for; the assertions stand at the pattern's start and end.
+void Program::Enclose(std::u16string& internal) {
+  const uint32_t end = static_cast<uint32_t>(pattern_.size());
+  std::u16string text;
+  std::vector<uint32_t> origin;
+  std::vector<uint32_t> sourceEnd;
+  auto add = [&](std::u16string_view piece, uint32_t from, uint32_t to) {
+    text += piece;
+    origin.resize(text.size(), from);
+    sourceEnd.resize(text.size(), to);
+  };
+  auto copy = [&](size_t from, size_t to) {
+    text.append(internal, from, to - from);
+    origin.insert(origin.end(), origin_.begin() + from, origin_.begin() + to);
+    sourceEnd.insert(sourceEnd.end(), sourceEnd_.begin() + from, sourceEnd_.begin() + to);
+  };
+  add(edges_ == Edges::kLine ? kLineStart : kWordStart, 0, 0);
+  GroupEnds groups(internal);
+  for (size_t i = 0; i < internal.size();) {
+    // The piece at i as the rewriting copied it: a group, a bracket expression, an escaped
+    // pair or one character; the rewriting checked that groups and brackets close.
+    size_t size = 1;
+    const char16_t c = internal[i];
+    if (c == u'(') {
+      size = groups.Close(i).value_or(i) + 1 - i;
+    } else if (c == u'[') {
+      std::u16string_view rest = std::u16string_view(internal).substr(i);
+      size = std::max<size_t>(1, GetSquareBrackets(rest).size());
+    } else if (c == u'\\' && i + 1 < internal.size()) {
+      size = 2;
+    }
+    if (c == u')' || (c == u'\\' && size == 1)) {
+      add(c == u')' ? u"\\)"sv : kSubjectEnd, origin_[i], sourceEnd_[i]);
+    } else if (const size_t member =
+                   LeadingBracket(std::u16string_view(internal).substr(i, size))) {
+      // The finder of groups ends a bracket expression at its first "]", even one that is a
+      // member; a "(" or ")" after it would then open or close a group. Escaped, that "]" is
+      // the same member.
+      copy(i, i + member);
+      add(u"\\", origin_[i + member], sourceEnd_[i + member]);
+      copy(i + member, i + size);
+    } else {
+      copy(i, i + size);
+    }
+    i += size;
+  }
+  add(edges_ == Edges::kLine ? kLineEnd : kWordEnd, end, end);
+  internal = std::move(text);
+  origin_ = std::move(origin);
+  sourceEnd_ = std::move(sourceEnd);
+}
 
 std::u16string_view Program::Internal() const {
   if (!graph_) return {};

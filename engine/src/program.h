@@ -22,6 +22,7 @@
 
 #include "first.h"
 #include "graph.h"
+#include "quarn/edges.h"
 #include "text.h"
 
 namespace quarn {
@@ -73,11 +74,14 @@ size_t StartFilter::FindNeedle(Units<uint8_t> text, size_t from) const;
 
 class Program {
  public:
-  Program(std::u16string_view pattern, int32_t flags);
+  // With edges, the internal form is enclosed as "\A(?:P)\Z" or "(?:P)(?!\w)" would make it
+  // (quarn/edges.h); Pattern() stays the pattern as given.
+  Program(std::u16string_view pattern, int32_t flags, Edges edges = Edges::kAnywhere);
   ~Program();
 
   std::u16string_view Pattern() const { return pattern_; }
   int32_t Flags() const { return flags_; }
+  Edges MatchEdges() const { return edges_; }
   bool IgnoreCase() const { return (flags_ & reIgnoreCase) != 0; }
   bool SingleLine() const { return (flags_ & reSingleLine) != 0; }
   bool Multiline() const { return (flags_ & reMultiline) != 0; }
@@ -111,8 +115,11 @@ class Program {
   const StartFilter& Filter() const { return filter_; }
 
  private:
+  void Enclose(std::u16string& internal);
+
   std::u16string pattern_;
   int32_t flags_;
+  Edges edges_;
   std::optional<quarn::Error> error_;
   std::vector<uint32_t> origin_;     // for each character of the internal form, its source
   std::vector<uint32_t> sourceEnd_;  // and where that source ends

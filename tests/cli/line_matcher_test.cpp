@@ -207,21 +207,19 @@ TEST(LineMatcher, EveryFaultAndWarningOfThePatternsIsKnownBeforeAnySearch) {
          "Error #20050: Error in Quarn.MatchSquareBrackets: Invalid range in regular "
          "expression [az-a]",
          1, 0}}},
-      // A compile fault is found in the pattern as given, before -w wraps it.
+      // A fault is found in the pattern as given, at its place there.
       {{{u"x)|a{2,1}"}, 0, Anchoring::Word, {}},
        {{true,
          "Error #20050: Error in Quarn.DoQuarn: Upper limit is less than lower limit in "
          "regular expression {2,1}",
          0, 4}}},
-      // -x refuses what it cannot wrap; the warning about the pattern stays.
+      // -x and -w take any pattern; the warning about the pattern stays, at its own place.
       {{{u"a\\"}, 0, Anchoring::Whole, {}},
-       {{true, "-x/--line-regexp cannot be used with the pattern 'a\\'", 0, std::nullopt},
-        {false,
+       {{false,
          "a backslash at the end of the pattern escapes nothing: it matches only at the end "
          "of the subject",
          0, 1}}},
-      {{{u"[])(]"}, 0, Anchoring::Word, {}},
-       {{true, "-w/--word-regexp cannot be used with the pattern '[])(]'", 0, std::nullopt}}},
+      {{{u"[])(]"}, 0, Anchoring::Word, {}}, {}},
       // Warnings in the order of their places; under -w the places are the pattern's own.
       {{{u"ok", u"\\h[[:alpha:]]"}, 0, Anchoring::Word, {}},
        {{false, "\\h is just the letter h here, not a class of horizontal space; [ \\t] is", 1, 0},

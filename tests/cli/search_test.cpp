@@ -45,6 +45,11 @@ const std::string kRefusal =
 const std::string kNotUtf8 =
     "; each such byte was searched as a character of its own (see --latin1)\n";
 
+// The warning for the patterns of the -w and -x cases below.
+const std::string kFinalBackslash =
+    "quarn: warning: a backslash at the end of the pattern escapes nothing: it matches only at "
+    "the end of the subject\nquarn:   a)|[])(]+|z\\\nquarn:              ^\n";
+
 // grep's colours.
 const std::string kMatch = "\33[01;31m\33[K";
 const std::string kLine = "\33[32m\33[K";
@@ -414,11 +419,26 @@ const SearchCase kSearchCases[] = {
      ""},
     {"CheckNoWarnings", {"--check", "--no-warnings", "\\K"}, "", 0, "", ""},
     {"CheckClean", {"--check", "-F", "a.b\\"}, "", 0, "", ""},
-    {"CheckARefusal",
-     {"--check", "-w", "[])(]"},
+    // Patterns whose text cannot stand inside a group: ")" closing nothing, a bracket
+    // expression whose first member is "]", a final backslash (only the subject's end).
+    {"WordsOfAnyPattern",
+     {"-w", "-o", "a)|[])(]+|z\\"},
+     "xa) a)\n)( x)(\nz xz\nxz z\n",
+     0,
+     "a)\n)(\n(\nz\n",
+     kFinalBackslash},
+    {"WholeLinesOfAnyPattern",
+     {"-x", "-n", "a)|[])(]+|z\\"},
+     "a)\n)(\nxz\nz\n",
+     0,
+     "1:a)\n2:)(\n4:z\n",
+     kFinalBackslash},
+    {"CheckWithEdgesReportsThePatternsOwnFaults",
+     {"--check", "-w", "a)[z-a]"},
      "",
      2,
-     "quarn: -w/--word-regexp cannot be used with the pattern '[])(]'\n",
+     "quarn: Error #20050: Error in Quarn.MatchSquareBrackets: Invalid range in regular "
+     "expression [z-a]\nquarn:   a)[z-a]\nquarn:     ^\n",
      ""},
     {"CheckAPatternThatIsNotUtf8",
      {"--check", "-e", "a", "-e", "\xC3("},

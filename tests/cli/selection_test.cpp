@@ -1,9 +1,9 @@
 // The lines quarn selects are exactly the lines the engine matches: random patterns of every
 // construct (syntax faults and constructs that draw warnings included), one or two at a time,
-// with and without -i, -x and -v, over random inputs of several lines (non-ASCII characters,
-// CR LF endings, a long line, a last line without a line break). Each line's answer is asked of
-// the engine directly; a pattern the engine diagnoses with a fault must end the run with 2
-// before anything is printed.
+// with and without -i, -v and one of -w and -x, over random inputs of several lines (non-ASCII
+// characters, CR LF endings, a long line, a last line without a line break). Each line's answer is
+// asked of the engine directly (for -x a match of the whole line, for -w a search with word edges);
+// a pattern the engine diagnoses with a fault must end the run with 2 before anything is printed.
 #include <gtest/gtest.h>
 #include <quarn/pattern.h>
 #include <quarn/quarn.h>
@@ -125,7 +125,8 @@ std::set<size_t> Numbers(const std::string& out) {
 struct Tally {
   int compared = 0;  // runs whose selection was compared line by line
   int faults = 0;    // runs refused for a fault of a pattern
-  int refused = 0;   // runs refused because -x cannot wrap a pattern
+  int words = 0;     // compared runs with -w
+  int lines = 0;     // compared runs with -x
   int cut = 0;       // compared runs in which a limit cut the search of a line short
 };
 
@@ -140,14 +141,16 @@ Tally CompareSelections(uint32_t seed, int rounds, const std::vector<std::string
   const ScratchDir dir;
   Tally tally;
   for (int round = 0; round < rounds; ++round) {
-    const bool ignoreCase = rng() % 3 == 0, whole = rng() % 4 == 0, invert = rng() % 5 == 0;
+    const bool ignoreCase = rng() % 3 == 0, invert = rng() % 5 == 0;
+    const uint32_t edge = rng() % 8;
+    const bool whole = edge < 2, word = edge == 2 || edge == 3;
     const int32_t flags = ignoreCase ? reIgnoreCase : 0;
     std::vector<std::string> patterns{random.Next()};
     if (rng() % 4 == 0) patterns.push_back(random.Next());
     std::vector<Pattern> compiled;
     bool faulty = false, loops = false;
     for (const std::string& p : patterns) {
-      compiled.emplace_back(std::string_view(p), flags);
+      compiled.emplace_back(std::string_view(p), flags, word ? Edges::kWord : Edges::kAnywhere);
       faulty |= Faulty(compiled.back());
       loops |= LoopsInPlace(compiled.back());
     }
@@ -170,6 +173,7 @@ Tally CompareSelections(uint32_t seed, int rounds, const std::vector<std::string
     args.push_back("-n");
     if (ignoreCase) args.push_back("-i");
     if (whole) args.push_back("-x");
+    if (word) args.push_back("-w");
     if (invert) args.push_back("-v");
     for (const std::string& p : patterns) {
       args.push_back("-e");
@@ -182,12 +186,6 @@ Tally CompareSelections(uint32_t seed, int rounds, const std::vector<std::string
       call += " '" + arg + "'";
     if (faulty) {
       ++tally.faults;
-      EXPECT_EQ(result.status, 2) << call;
-      EXPECT_EQ(result.out, "") << call;
-      continue;
-    }
-    if (whole && result.err.find("cannot be used with the pattern") != std::string::npos) {
-      ++tally.refused;  // -x cannot wrap this pattern: refused before any line is read
       EXPECT_EQ(result.status, 2) << call;
       EXPECT_EQ(result.out, "") << call;
       continue;
@@ -209,6 +207,8 @@ Tally CompareSelections(uint32_t seed, int rounds, const std::vector<std::string
       if (matched ? !invert : invert && !undecided) expected.insert(i + 1);
     }
     ++tally.compared;
+    tally.words += word ? 1 : 0;
+    tally.lines += whole ? 1 : 0;
     tally.cut += cut ? 1 : 0;
     EXPECT_EQ(Numbers(result.out), expected) << call << "\n" << input;
     EXPECT_EQ(result.status, cut ? 2 : expected.empty() ? 1 : 0) << call << "\n" << result.err;
@@ -219,10 +219,12 @@ Tally CompareSelections(uint32_t seed, int rounds, const std::vector<std::string
 TEST(LineSelection, TheLinesSelectedAreTheLinesTheEngineMatches) {
   // The tool's default limits reach as far as these on such short lines.
   const Tally tally = CompareSelections(20261209, 400, {}, Limits{1u << 20, UINT32_MAX}, false);
-  // The random patterns reach every path: many compared selections, faults and refusals.
+  // The random patterns reach every path: many compared selections, with -w and -x too, and
+  // faults.
   EXPECT_GT(tally.compared, 200);
+  EXPECT_GT(tally.words, 40);
+  EXPECT_GT(tally.lines, 40);
   EXPECT_GT(tally.faults, 40);
-  EXPECT_LT(tally.refused, 20);
 }
 
 TEST(LineSelection, WithTheHostLimitsTheLinesSelectedAreThoseTheEngineMatchesUnderThem) {

@@ -382,6 +382,130 @@ TEST(Differential, WholeMatchesRememberFailuresInsideLookaheadsApart) {
   }
 }
 
+// The pattern's text as it can stand inside "(?:...)", as callers once wrapped it to constrain
+// a match's edges, or nothing where it cannot: a ")" that closes nothing would close the
+// group, "\Q" would quote past it, and a final backslash would escape its ")".
+std::optional<std::u16string> EnclosedText(std::u16string_view pattern) {
+  std::u16string out;
+  int depth = 0;
+  for (size_t i = 0; i < pattern.size(); ++i) {
+    const char16_t c = pattern[i];
+    if (c == u'\\') {
+      if (i + 1 == pattern.size()) return std::nullopt;
+      if (pattern[i + 1] == u'Q') {
+        const size_t end = pattern.find(u"\\E", i + 2);
+        if (end == std::u16string_view::npos) return out.append(pattern.substr(i)).append(u"\\E");
+        out.append(pattern.substr(i, end + 2 - i));
+        i = end + 1;
+        continue;
+      }
+      out.append(pattern.substr(i, 2));
+      ++i;
+      continue;
+    }
+    if (c == u'[') {  // "]" first in a bracket expression is a member
+      size_t j = i + 1;
+      if (j < pattern.size() && pattern[j] == u'^') ++j;
+      if (j < pattern.size() && pattern[j] == u']') ++j;
+      while (j < pattern.size() && pattern[j] != u']')
+        j += pattern[j] == u'\\' ? 2 : 1;
+      if (j >= pattern.size()) return std::nullopt;
+      out.append(pattern.substr(i, j + 1 - i));
+      i = j;
+      continue;
+    }
+    if (c == u'(' && pattern.substr(i, 3) == u"(?#") {
+      const size_t end = pattern.find(u')', i);
+      if (end == std::u16string_view::npos) return std::nullopt;
+      out.append(pattern.substr(i, end + 1 - i));
+      i = end;
+      continue;
+    }
+    if (c == u'(') ++depth;
+    if (c == u')') {
+      if (depth == 0) {
+        out.append(u"\\)");
+        continue;
+      }
+      --depth;
+    }
+    out += c;
+  }
+  return out;
+}
+
+// A search's answer in the form of CompareSearch's transcripts.
+std::string Answered(const quarn::SearchResult& r) {
+  if (r.error()) return "report " + r.error()->report();
+  if (!r) return "no match";
+  std::string answer;
+  for (int n = 0; n <= r.match().groupCount(); ++n) {
+    const auto& s = r.match().span(n);
+    answer += s ? "[" + std::to_string(s->start) + "," + std::to_string(s->end) + ") " : "- ";
+  }
+  return answer;
+}
+
+// Where the reference's match begins, when it found one.
+std::optional<size_t> MatchStart(const std::string& answer) {
+  if (!answer.starts_with("[")) return std::nullopt;
+  return std::stoul(answer.substr(1));
+}
+
+// Matches on a whole line or word against the reference searching the pattern's text wrapped
+// between the same assertions, for every generated pattern that compiles and whose text can be
+// wrapped: the match, the groups, the reports and the depth reached must be the same. A word match
+// that begins inside a word is passed over by the engine for a later one, which the
+// reference's one search cannot follow: there the engine's match, if any, must begin later.
+TEST(Differential, MatchesWithEdgesAnswerLikeTheWrappedPattern) {
+  Generator generator(20261211);
+  std::mt19937 random(17);
+  int compared = 0;
+  int unwrappable = 0;
+  int insideWord = 0;
+  for (int i = 0, cases = Sanitized() ? 1500 : 6000; i < cases; ++i) {
+    const Call call = generator.Case()[0];
+    const std::optional<std::u16string> inner = EnclosedText(call.pattern);
+    if (!Pattern(call.pattern, call.flags).ok() || !inner ||
+        !Pattern(u"(?:" + *inner + u")", call.flags).ok()) {
+      ++unwrappable;
+      continue;
+    }
+    const uint32_t depth = random() % 3 == 0 ? 20 + random() % 200 : 1000;
+    quarn::Limits limits;
+    limits.depth = depth;
+    for (const quarn::Edges edges : {quarn::Edges::kLine, quarn::Edges::kWord}) {
+      const bool line = edges == quarn::Edges::kLine;
+      const Call wrapped{call.text,
+                         line ? u"\\A(?:" + *inner + u")\\Z" : u"(?:" + *inner + u")(?!\\w)",
+                         call.flags};
+      const reference::Comparison c = reference::CompareSearch(wrapped, depth, kCallBudget);
+      if (c.verdict == Verdict::kNoVerdict) continue;
+      const Pattern edged(call.pattern, call.flags, edges);
+      const quarn::SearchResult result = edged.search(call.text, 0, limits);
+      const std::string answer = Answered(result);
+      const std::optional<size_t> start = MatchStart(c.reference);
+      if (!line && start && *start > 0 &&
+          IsWordCharacter(call.text[*start - 1], (call.flags & quarn::reIgnoreCase) != 0)) {
+        ++insideWord;  // passed over: what follows, if anything, begins later
+        const std::optional<size_t> later = MatchStart(answer);
+        ASSERT_TRUE(!later || *later > *start) << reference::Describe(call) << ": " << answer;
+        continue;
+      }
+      ++compared;
+      ASSERT_EQ(answer, c.reference)
+          << (line ? "line " : "word ") << reference::Describe(call) << " depth " << depth;
+      // The depth a search reached, which the limit is checked against: that of the engine
+      // searching the wrapped text, which the other tests hold to the reference.
+      ASSERT_EQ(result.depth(),
+                Pattern(wrapped.pattern, call.flags).search(call.text, 0, limits).depth())
+          << (line ? "line " : "word ") << reference::Describe(call);
+    }
+  }
+  EXPECT_GT(compared, unwrappable);
+  EXPECT_LT(insideWord, compared / 5);
+}
+
 // A case as a line for the regression file, or cut short when it is too long to read.
 std::string Shown(const Call& call) {
   const std::string line = reference::RegressionLine(call);

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "quarn/analysis.h"
+#include "quarn/edges.h"
 #include "quarn/errors.h"
 #include "quarn/export.h"
 #include "quarn/quarn.h"
@@ -260,18 +261,21 @@ class QUARN_API Pattern {
  public:
   // Compiles pattern with the option flags of quarn/quarn.h (reIgnoreCase, reSingleLine,
   // reMultiline). A pattern that does not compile gives a Pattern whose error() says why;
-  // searching it gives that error.
-  explicit Pattern(std::u16string_view pattern, int32_t flags = 0);
-  explicit Pattern(std::string_view utf8Pattern, int32_t flags = 0);
-  explicit Pattern(const char16_t* pattern, int32_t flags = 0)
-      : Pattern(std::u16string_view(pattern), flags) {}
-  explicit Pattern(const char* utf8Pattern, int32_t flags = 0)
-      : Pattern(std::string_view(utf8Pattern), flags) {}
+  // searching it gives that error. With edges other than kAnywhere, every search, match and
+  // iteration finds only matches on a whole line or a whole word (quarn/edges.h); groups,
+  // errors and diagnostics stay those of the pattern as given.
+  explicit Pattern(std::u16string_view pattern, int32_t flags = 0, Edges edges = Edges::kAnywhere);
+  explicit Pattern(std::string_view utf8Pattern, int32_t flags = 0, Edges edges = Edges::kAnywhere);
+  explicit Pattern(const char16_t* pattern, int32_t flags = 0, Edges edges = Edges::kAnywhere)
+      : Pattern(std::u16string_view(pattern), flags, edges) {}
+  explicit Pattern(const char* utf8Pattern, int32_t flags = 0, Edges edges = Edges::kAnywhere)
+      : Pattern(std::string_view(utf8Pattern), flags, edges) {}
 
   const std::optional<Error>& error() const { return error_; }
   bool ok() const { return !error_; }
   std::u16string_view pattern() const;
   int32_t flags() const;
+  Edges edges() const;
   int groupCount() const;
 
   // The leftmost match that starts at or after start (in the text's own units). Anchors and
@@ -357,7 +361,9 @@ class QUARN_API Pattern {
   // What the engine knows about the pattern before any search (quarn/analysis.h): every fault
   // a search could meet and the warnings, how the engine reads the pattern, and what every
   // match satisfies. Made once, when first asked for, and shared by the copies of a Pattern.
-  // A pattern with an error() lists that error, and its facts claim nothing.
+  // A pattern with an error() lists that error, and its facts claim nothing. With edges, the
+  // diagnostics and the explanation are those of the pattern as given, and the facts those of
+  // the searches with edges.
   const std::vector<Diagnostic>& diagnostics() const;
   const Explanation& explain() const;
   const PatternFacts& facts() const;
@@ -367,7 +373,9 @@ class QUARN_API Pattern {
  private:
   const Analysis& analysis() const;
 
-  std::shared_ptr<const Program> program_;
+  std::shared_ptr<const Program> program_;  // what searches run; enclosed for edges
+  // With edges: the pattern as given, which the diagnostics and the explanation tell of.
+  std::shared_ptr<const Program> given_;
   std::optional<Error> error_;
   // The analysis of a pattern refused before it is read (options, UTF-8).
   std::shared_ptr<const Analysis> refused_;
