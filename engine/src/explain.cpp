@@ -429,7 +429,11 @@ class Explainer {
     Nodes()[node].negated = bracket.Negated();
     for (const BracketClass::Member& m : bracket.Members())
       Nodes()[node].members.push_back({m.lo, m.hi, m.lineBreak});
-    if (bracket.ErrorReachable()) Nodes()[node].error = bracket.Error();
+    if (bracket.ErrorReachable()) {
+      Error error = bracket.Error();
+      error.position = at.start;  // the "[", where a search reports it
+      Nodes()[node].error = std::move(error);
+    }
     const std::u16string_view written = Written(at);
     Nodes()[node].description = DescribeClass(Nodes()[node], written, w_);
     if ((written.starts_with(u"[[:") || written.starts_with(u"[^[:")) && written.ends_with(u":]")) {

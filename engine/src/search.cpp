@@ -73,6 +73,16 @@ inline size_t MatchState::FailureMemo::Locate(const std::vector<Slot>& slots,
   }
 }
 
+size_t MatchState::FailureMemo::HeldBytes() const {
+  return slots_.capacity() * sizeof(Slot) + captures_.capacity() * sizeof(uint64_t);
+}
+
+void MatchState::FailureMemo::Release() {
+  std::vector<Slot>().swap(slots_);
+  std::vector<uint64_t>().swap(captures_);
+  used_ = 0;
+}
+
 const uint32_t* MatchState::FailureMemo::Find(const MemoKey& key) const {
   if (slots_.empty()) return nullptr;
   const Slot& slot = slots_[Locate(slots_, key)];
@@ -108,12 +118,27 @@ void MatchState::FailureMemo::Insert(const MemoKey& key, uint32_t below) {
 
 SearchOutcome MatchState::Search(const Program& program, std::u16string_view text, uint64_t from,
                                  const SearchLimits& limits) {
-  return Run<char16_t>(program, text, from, limits);
+  SearchOutcome outcome = Run<char16_t>(program, text, from, limits);
+  GiveBackScratch();
+  return outcome;
 }
 
 SearchOutcome MatchState::Search(const Program& program, Units<uint8_t> text, uint64_t from,
                                  const SearchLimits& limits) {
-  return Run<uint8_t>(program, text, from, limits);
+  SearchOutcome outcome = Run<uint8_t>(program, text, from, limits);
+  GiveBackScratch();
+  return outcome;
+}
+
+size_t MatchState::HeldBytes() const {
+  return stack_.HeldBytes() + trail_.capacity() * sizeof(Change) + memo_.HeldBytes();
+}
+
+void MatchState::GiveBackScratch() {
+  if (HeldBytes() <= kKeptScratch) return;
+  stack_.Release();
+  std::vector<Change>().swap(trail_);
+  memo_.Release();
 }
 
 template <typename Unit>

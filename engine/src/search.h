@@ -93,6 +93,12 @@ class MatchState {
   SearchOutcome Search(const Program& program, Units<uint8_t> text, uint64_t from,
                        const SearchLimits& limits);
 
+  // What the state holds between searches, in bytes. A search that needed more than
+  // kKeptScratch (a deep one, or one that remembered many failures) gives it back when it
+  // ends, so that one such search does not leave a thread holding its peak for good.
+  static constexpr size_t kKeptScratch = size_t{8} << 20;
+  size_t HeldBytes() const;
+
   // Capture record n (1 to the pattern's group count) of the last search that matched. A
   // group closed at a place before where it opened (only stray marker characters can do
   // that) took no part in the match: it reads as a cleared record.
@@ -132,6 +138,11 @@ class MatchState {
       return top.inProbe || (top.plan->kind == PlanKind::kLookahead && top.next == 0);
     }
     void Pop() { --size_; }
+    size_t HeldBytes() const { return frames_.capacity() * sizeof(Frame); }
+    void Release() {
+      std::vector<Frame>().swap(frames_);
+      size_ = 0;
+    }
     void Push(const Frame& frame) {
       if (size_ == frames_.size()) frames_.resize(std::max<size_t>(64, 2 * size_));
       const bool inProbe = HasProbe();
@@ -163,6 +174,8 @@ class MatchState {
   class FailureMemo {
    public:
     void Reset();
+    size_t HeldBytes() const;
+    void Release();
     const uint32_t* Find(const MemoKey& key) const;
     void Insert(const MemoKey& key, uint32_t below);
 
@@ -229,6 +242,7 @@ class MatchState {
   SearchStatus FailAt(Error error, const Node* node, std::optional<uint32_t> offset);
   SearchStatus Stop();
   uint64_t NextCheck() const;
+  void GiveBackScratch();
 
   const Graph* graph_ = nullptr;
   Subject<char16_t> wide_;   // the subject of a search of 16-bit units

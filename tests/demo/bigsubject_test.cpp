@@ -17,6 +17,7 @@
 
 #include <algorithm>
 
+#include "controls.h"
 #include "patternedit.h"
 #include "subjectedit.h"
 #include "workbench.h"
@@ -26,12 +27,7 @@ namespace {
 constexpr int kPatience = 60000;  // milliseconds; only a broken window waits so long
 constexpr qsizetype kMegabyte = 1 << 20;
 
-template <typename T>
-T* Control(QWidget& window, const char* name) {
-  T* control = window.findChild<T*>(QString::fromLatin1(name));
-  if (control == nullptr) qFatal("The workbench has no control %s", name);
-  return control;
-}
+using quarn::demo::testing::Control;
 
 // A text of at least a megabyte of the given shape, made of whole lines.
 QString Megabyte(const QString& shape) {

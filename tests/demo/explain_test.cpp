@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTreeView>
 
+#include "controls.h"
 #include "explainmodels.h"
 #include "patternedit.h"
 #include "subjectedit.h"
@@ -17,12 +18,7 @@ namespace {
 
 constexpr int kPatience = 30000;  // milliseconds; only a broken window waits so long
 
-template <typename T>
-T* Control(QWidget& window, const char* name) {
-  T* control = window.findChild<T*>(QString::fromLatin1(name));
-  if (control == nullptr) qFatal("The workbench has no control %s", name);
-  return control;
-}
+using quarn::demo::testing::Control;
 
 struct Bench {
   Workbench window;

@@ -29,6 +29,7 @@
 #include <QTreeView>
 
 #include "colours.h"
+#include "controls.h"
 #include "enginetext.h"
 #include "escapes.h"
 #include "examples.h"
@@ -49,12 +50,7 @@ namespace {
 
 constexpr int kPatience = 30000;  // milliseconds; only a broken window waits so long
 
-template <typename T>
-T* Control(QWidget& window, const char* name) {
-  T* control = window.findChild<T*>(QString::fromLatin1(name));
-  if (control == nullptr) qFatal("The workbench has no control %s", name);
-  return control;
-}
+using quarn::demo::testing::Control;
 
 struct Bench {
   Workbench window;

@@ -241,6 +241,16 @@ TEST(Analysis, DiagnosticsListWhatASearchCouldMeet) {
   EXPECT_EQ(listed.report(), met.report());
   EXPECT_EQ(listed.kind, quarn::ErrorKind::kPatternSyntax);
   EXPECT_EQ(braces.diagnostics()[0].message, met.message());
+  // The explanation's node of a fault carries the error as its diagnostic does.
+  for (const std::u16string_view faulty : {u"a[z-a]", u"b[az-a]*", u"x{3,1}", u"(a)\\2"}) {
+    const Pattern pattern{std::u16string(faulty)};
+    std::vector<quarn::Error> inTree;
+    for (const quarn::ExplainNode& node : pattern.explain().nodes) {
+      if (node.error) inTree.push_back(*node.error);
+    }
+    ASSERT_EQ(inTree.size(), 1u) << U8(faulty);
+    EXPECT_EQ(inTree[0], *pattern.diagnostics().at(0).error) << U8(faulty);
+  }
 }
 
 struct Facts {

@@ -347,6 +347,42 @@ TEST(Differential, RememberedFailuresTellCapturesApart) {
   }
 }
 
+// A deep search, or one that remembers many failures, gives its scratch back when it ends,
+// with the same answer as before; a small one keeps what it has for the next.
+TEST(Differential, ASearchGivesBackTheScratchOfItsPeak) {
+  struct Case {
+    std::u16string pattern;
+    std::u16string text;
+    uint32_t depth;
+    std::string answer;
+  };
+  const std::vector<Case> cases = {
+      {u"(?:x|y)*", std::u16string(400000, u'x'), 10000000, "[0,400000)"},  // a frame a level
+      {u"(a|aa)+\\1c", std::u16string(20000, u'a'), 10000000, "no match"},   // a large memo
+      {u"b+", u"abbbc", 1000, "[1,4)"},
+  };
+  for (const Case& c : cases) {
+    const Program program(c.pattern, 0);
+    SearchLimits limits;
+    limits.depth = c.depth;
+    limits.subjectLength = UINT32_MAX;
+    MatchState state;
+    for (int round = 0; round < 2; ++round) {  // the second search starts from what is left
+      const SearchOutcome o = state.Search(program, c.text, 0, limits);
+      const std::string answer =
+          o.status == SearchStatus::kMatched
+              ? "[" + std::to_string(o.matchStart) + "," + std::to_string(o.matchEnd) + ")"
+          : o.status == SearchStatus::kNoMatch ? "no match"
+                                               : "error " + std::to_string(o.error->number);
+      EXPECT_EQ(answer, c.answer) << reference::Describe({c.text.substr(0, 8), c.pattern, 0});
+      EXPECT_LE(state.HeldBytes(), MatchState::kKeptScratch) << answer;
+      if (c.text.size() < 10) {
+        EXPECT_GT(state.HeldBytes(), 0u);
+      }
+    }
+  }
+}
+
 // A whole match must end at the end of the text, while the inside of a lookahead may end
 // anywhere, so a step that failed outside a lookahead for want of the end may succeed inside
 // one. Whole and anchored searches remembering failures from the first step must answer as
