@@ -3,13 +3,15 @@
 // (quarn/__init__.py) adds the module-level functions on top.
 //
 // Subjects are str, bytes or any other bytes-like object (one character per byte, as re reads
-// them) and never mixed with a pattern of the other kind. The engine searches UTF-16 units:
-// a str whose characters all fit 16 bits is searched in its own storage, other subjects are
-// converted once per call (or once for all calls, through quarn.Text). Positions are those of
-// the subject itself: a span that begins or ends between the two units of a character above
-// U+FFFF grows to cover that character. Every iteration, replacement and template expansion
-// is the engine's own (Pattern::matches, replace, Match::expand). Searches run without the
-// GIL; errors raise quarn.error and are never taken for "no match".
+// them) and never mixed with a pattern of the other kind. The engine reads UTF-16 units or
+// Latin-1 bytes: a str whose characters all fit 16 bits, and bytes, are searched in their
+// own storage (a str of one byte per character and bytes as Latin-1, one unit per byte);
+// other subjects are converted once per call (or once for all calls, through quarn.Text).
+// Positions are those of the subject itself: a span that begins or ends between the two
+// units of a character above U+FFFF grows to cover that character. Every iteration,
+// replacement and template expansion is the engine's own (Pattern::matches, replace,
+// Match::expand). Searches run without the GIL; errors raise quarn.error and are never taken
+// for "no match".
 //
 // Thread safety: patterns and prepared subjects are immutable and may be shared between
 // threads; a match iterator serialises the threads that advance it.
@@ -58,8 +60,8 @@ bool IsHighSurrogate(Py_UCS4 c) {
   return c >= 0xD800 && c <= 0xDBFF;
 }
 
-// A subject or a pattern as the engine's UTF-16 units, with the way between its own
-// positions and the units.
+// A subject or a pattern as the engine's text, with the way between its own positions and
+// the text's units (UTF-16 units, or the bytes of a Latin-1 text: one per position).
 class Subject {
  public:
   // Reads object's first characters characters (all of them by default): a search up to
@@ -80,8 +82,20 @@ class Subject {
                           std::string(Py_TYPE(object.ptr())->tp_name) + "'");
   }
 
-  // The units of the characters read (of every character, for a str whose storage is read).
-  std::u16string_view Units() const { return units_; }
+  // The characters read (every character, where the object's storage is read) as the
+  // engine's text; it views that storage, which object_ keeps alive and unchanged.
+  const quarn::Text& Searched() const { return text_; }
+  // The text up to unit, to search up to that point.
+  quarn::Text Prefix(size_t unit) const {
+    if (text_.encoding() == quarn::Text::Encoding::kLatin1) {
+      return quarn::Text::Latin1(text_.bytes().substr(0, unit));
+    }
+    return quarn::Text(text_.units().substr(0, unit));
+  }
+  size_t UnitCount() const { return text_.size(); }
+  // The text as UTF-16 units: a copy, made once, of a Latin-1 text (patterns and templates,
+  // which are short, are read this way).
+  std::u16string_view Units() const { return text_.units(); }
   bool IsStr() const { return str_; }
   size_t Length() const { return length_; }
   const py::object& Object() const { return object_; }
@@ -101,7 +115,7 @@ class Subject {
   // matches, which may end inside a character of two units.
   py::object Piece(size_t from, size_t to) const {
     if (wide_.empty()) return Slice(from, to);
-    return Make(units_.substr(from, to - from), true);
+    return Make(Units().substr(from, to - from), true);
   }
 
   // The characters from one position to another, as an object of the subject's type.
@@ -146,11 +160,14 @@ class Subject {
     const void* data = PyUnicode_DATA(s);
     switch (PyUnicode_KIND(s)) {
       case PyUnicode_2BYTE_KIND:
-        // Already UTF-16 units: the str's own storage, which lives as long as object_.
-        units_ = std::u16string_view(static_cast<const char16_t*>(data), length_);
+        // Already UTF-16 units: the str's own storage, which lives as long as object_. Two
+        // characters that are a high and a low surrogate are searched as the pair they make,
+        // and keep their two positions, unit for unit.
+        text_ = quarn::Text(std::u16string_view(static_cast<const char16_t*>(data), length_));
         return;
       case PyUnicode_1BYTE_KIND:
-        Widen(static_cast<const Py_UCS1*>(data), read);
+        // Latin-1, each byte the unit of its value: searched in the str's own storage.
+        text_ = quarn::Text::Latin1(std::string_view(static_cast<const char*>(data), length_));
         return;
       default:
         Encode(static_cast<const Py_UCS4*>(data), read);
@@ -158,6 +175,13 @@ class Subject {
   }
 
   void ReadBuffer(size_t characters) {
+    if (PyBytes_Check(object_.ptr())) {
+      // Immutable storage, alive as long as object_: searched in place.
+      length_ = static_cast<size_t>(PyBytes_GET_SIZE(object_.ptr()));
+      text_ = quarn::Text::Latin1(std::string_view(PyBytes_AS_STRING(object_.ptr()), length_));
+      return;
+    }
+    // Other buffers may change or move between the searches of one iteration: copied.
     Py_buffer view;
     if (PyObject_GetBuffer(object_.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
     length_ = static_cast<size_t>(view.len);
@@ -173,7 +197,7 @@ class Subject {
   // Room for the units, left uninitialised: every unit is written once.
   char16_t* Allocate(size_t units) {
     owned_.reset(new char16_t[units]);
-    units_ = std::u16string_view(owned_.get(), units);
+    text_ = quarn::Text(std::u16string_view(owned_.get(), units));
     return owned_.get();
   }
 
@@ -218,7 +242,7 @@ class Subject {
   bool str_ = false;
   size_t length_ = 0;                  // in positions of the object
   std::unique_ptr<char16_t[]> owned_;  // the units, unless the object's storage is read
-  std::u16string_view units_;
+  quarn::Text text_{std::u16string_view()};
   std::vector<size_t> wide_;  // positions of the characters above U+FFFF
 };
 
@@ -357,14 +381,14 @@ struct Window {
     this->pos = std::clamp<py::ssize_t>(pos, 0, length);
     this->endpos = std::clamp<py::ssize_t>(endpos, 0, length);
     start = subject.UnitOf(static_cast<size_t>(this->pos));
-    units = subject.Units().substr(0, subject.UnitOf(static_cast<size_t>(this->endpos)));
+    text = subject.Prefix(subject.UnitOf(static_cast<size_t>(this->endpos)));
   }
   bool Empty() const { return pos > endpos; }  // re finds nothing then
 
   py::ssize_t pos;
   py::ssize_t endpos;
-  size_t start;               // pos in units
-  std::u16string_view units;  // the subject up to endpos
+  size_t start;                             // pos in units
+  quarn::Text text{std::u16string_view()};  // the subject up to endpos
 };
 
 class PyPattern;
@@ -466,7 +490,7 @@ class PyMatch {
 class Iteration {
  public:
   Iteration(const quarn::Pattern& pattern, const Window& window, const quarn::Limits& limits)
-      : all_(pattern.matches(quarn::Text(window.units), window.start, limits)) {}
+      : all_(pattern.matches(window.text, window.start, limits)) {}
   Iteration(const Iteration&) = delete;
   Iteration& operator=(const Iteration&) = delete;
 
@@ -524,13 +548,13 @@ class PyPattern {
       py::gil_scoped_release unlocked;
       switch (kind) {
         case Kind::kSearch:
-          result = compiled_->search(window.units, window.start, limits);
+          result = compiled_->search(window.text, window.start, limits);
           break;
         case Kind::kMatch:
-          result = compiled_->match(window.units, window.start, limits);
+          result = compiled_->match(window.text, window.start, limits);
           break;
         case Kind::kFullMatch:
-          result = compiled_->fullMatch(window.units, window.start, limits);
+          result = compiled_->fullMatch(window.text, window.start, limits);
           break;
       }
     }
@@ -575,7 +599,7 @@ class PyPattern {
       quarn::Replaced replaced;
       {
         py::gil_scoped_release unlocked;
-        replaced = compiled_->replace(subject->Units(), replacement->Units(), count, limits);
+        replaced = compiled_->replace(subject->Searched(), replacement->Units(), count, limits);
       }
       if (replaced.error) Raise(*replaced.error, *text_);
       if (replaced.count == 0) return {SameText(*subject), 0};
@@ -623,7 +647,7 @@ class PyPattern {
       used += batch.size();
     }
     if (all.Error()) Raise(*all.Error(), *text_);
-    pieces.append(subject->Piece(copied, subject->Units().size()));
+    pieces.append(subject->Piece(copied, subject->UnitCount()));
     return pieces;
   }
 
@@ -709,7 +733,7 @@ class PyPattern {
     }
     if (all.Error()) Raise(*all.Error(), *text_);
     if (used == 0) return {SameText(*subject), 0};
-    pieces.append(subject->Piece(copied, subject->Units().size()));
+    pieces.append(subject->Piece(copied, subject->UnitCount()));
     return {subject->Slice(0, 0).attr("join")(pieces), used};
   }
 
@@ -861,10 +885,10 @@ PYBIND11_MODULE(_quarn, m) {
 
 Text(string) takes a str or a bytes-like object; every method that takes a subject takes a
 Text in its place, and its matches' string is the original object. Worth it for a long str
-with characters that do not fit 16 bits or with only Latin-1 characters, and for bytes,
-which are otherwise converted on every call.)")
+with characters that do not fit 16 bits and for bytes-like objects other than bytes, which
+are otherwise converted on every call; other str and bytes are searched in place anyway.)")
       .def(py::init([](py::handle string) { return Text{SubjectOf(string)}; }), py::arg("string"),
-           "Converts string once.")
+           "Prepares string once: converts it where its storage cannot be searched as it is.")
       .def_property_readonly(
           "string", [](const Text& self) { return self.subject->Object(); },
           "The original str or bytes-like object.")

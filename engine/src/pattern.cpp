@@ -230,9 +230,13 @@ struct Access {
       out.append(text.units_.substr(from, to - from));
       return;
     }
+    // Sized once, then widened in one pass: a unit at a time costs a capacity check each.
     const std::string_view bytes = text.bytes_.substr(from, to - from);
-    for (const char byte : bytes)
-      out += static_cast<char16_t>(static_cast<unsigned char>(byte));
+    const size_t at = out.size();
+    out.resize(at + bytes.size());
+    std::transform(
+        bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
+        [](char byte) { return static_cast<char16_t>(static_cast<unsigned char>(byte)); });
   }
   // A search, match or fullMatch from start in the text's own units.
   static SearchResult Begin(const std::shared_ptr<const Program>& program,

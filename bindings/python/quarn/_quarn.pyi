@@ -48,7 +48,7 @@ class Text:
     """A subject converted once for the engine and searched many times."""
 
     def __init__(self, string: _Subject) -> None:
-        """Converts string once."""
+        """Prepares string once: converts it where its storage cannot be searched as it is."""
     @property
     def string(self) -> Union[str, _Buffer]:
         """The original str or bytes-like object."""
