@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <string>
+#include <string_view>
 
 #include "explain.h"
 #include "explore.h"
@@ -381,6 +383,15 @@ bool Contains(Units<Unit> text, std::u16string_view literal, bool fold) {
   if constexpr (std::is_same_v<Unit, char16_t>) {
     const std::u16string_view units(text.data(), text.size());
     if (!fold) return units.find(literal) != std::u16string_view::npos;
+  } else if (!fold) {
+    // 8-bit units hold no character above U+00FF; the library's search of bytes is the fast one.
+    std::string narrow;
+    for (const char16_t c : literal) {
+      if (c > 0xFF) return false;
+      narrow.push_back(static_cast<char>(c));
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(text.data()), text.size());
+    return bytes.find(narrow) != std::string_view::npos;
   }
   for (size_t i = 0; i + literal.size() <= text.size(); ++i) {
     size_t k = 0;

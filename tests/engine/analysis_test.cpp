@@ -369,6 +369,33 @@ TEST(Analysis, ASubjectThatCannotMatchIsNotSearched) {
   EXPECT_FALSE(Pattern(u"HELLO", quarn::reIgnoreCase).facts().cannotMatch(u"hElLo", 0, Limits()));
   // Not with a fault that a search could meet first.
   EXPECT_FALSE(Pattern(u"a+[z-a]b").facts().cannotMatch(u"aaa", 0, Limits()));
+
+  // An 8-bit text is ruled out exactly as its UTF-16 form: literals of characters from
+  // U+0080 to U+00FF, one above U+00FF that such a text never holds, and folded ones.
+  struct EightBit {
+    std::u16string pattern;
+    int32_t flags;
+    std::string latin1;
+  };
+  const std::vector<EightBit> eightBit = {
+      {u"(a|aa)+b", 0, std::string(25, 'a')},
+      {u"(a|aa)+b", 0, std::string(25, 'a') + "b"},
+      {u"(a|aa)+\u00e9x", 0, std::string(25, 'a') + "\xe9x"},
+      {u"(a|aa)+\u00e9x", 0, std::string(25, 'a') + "\xe9y"},
+      {u"(a|aa)+\u0100", 0, std::string(25, 'a') + "\x01"},
+      {u"(a|aa)+\u00c9X", quarn::reIgnoreCase, std::string(25, 'A') + "\xe9x"},
+  };
+  for (const auto& [pattern, flags, latin1] : eightBit) {
+    const Pattern p(pattern, flags);
+    p.facts();
+    std::u16string wide(latin1.begin(), latin1.end());
+    for (char16_t& c : wide)
+      c = static_cast<char16_t>(c & 0xFF);
+    const quarn::SearchResult bytes = p.search(quarn::Text::Latin1(latin1));
+    const quarn::SearchResult units = p.search(wide);
+    EXPECT_EQ(bytes.matched(), units.matched()) << U8(pattern) << " on " << latin1;
+    EXPECT_EQ(bytes.steps(), units.steps()) << U8(pattern) << " on " << latin1;
+  }
 }
 
 TEST(Analysis, TheCInterfaceGivesTheJsonAndTheFaults) {
