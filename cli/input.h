@@ -4,6 +4,8 @@
 // a line longer than the caller can hold is passed over without being held at all.
 #pragma once
 
+#include <quarn/pattern.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -113,9 +115,13 @@ class Subject {
   // sequence becomes a character of its own, U+DC80 to U+DCFF, which only "." and negated
   // classes match, so that the line is still searched and written back as it was read.
   // latin1: each byte is one character. crlf: a lone LF is presented as CR LF.
+  // Bytes that are their own UTF-16 units (ASCII, or Latin-1) are not decoded unless CRs are
+  // added: the engine searches them as they are, and unit i is byte i.
   void Decode(std::string_view bytes, bool latin1, bool crlf);
 
-  const std::u16string& text() const { return text_; }
+  // What the engine searches: the bytes as they are, or their UTF-16 text. It views the
+  // subject, which must outlive it and not be decoded again meanwhile.
+  quarn::Text text() const;
   std::string_view bytes() const { return bytes_; }
   size_t InvalidBytes() const { return invalid_; }
   size_t FirstInvalid() const { return firstInvalid_; }  // its byte offset, if any
@@ -135,6 +141,7 @@ class Subject {
   std::vector<size_t> offsets_;  // with CRs added (crlf), the byte offset of every unit
   size_t invalid_ = 0;
   size_t firstInvalid_ = 0;
+  bool narrow_ = false;  // text_ is unused: the engine reads bytes_
 
   void DecodeUtf8(std::string_view bytes);
   void InsertCrs();
