@@ -1,5 +1,6 @@
 // Reading the input: lines with their terminators as read, the NUL bytes that mark a binary
-// file, and the decoding of bytes into the engine's 16-bit text with the way back to them.
+// file, and the engine's text of the bytes (the bytes themselves, or decoded into UTF-16)
+// with the way back to them.
 // A line of any length is read in time linear in its length, holding it once plus a block;
 // a line longer than the caller can hold is passed over without being held at all.
 #pragma once
