@@ -212,12 +212,36 @@ size_t CountLineBreaks(std::string_view bytes) {
   return count;
 }
 
+namespace {
+
+// The length of the run of ASCII bytes at the start of in[0, n).
+size_t AsciiPrefix(const unsigned char* in, size_t n) {
+  size_t i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= n; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i));
+    if (_mm_movemask_epi8(chunk) != 0) break;
+  }
+#endif
+  while (i < n && in[i] < 0x80)
+    ++i;
+  return i;
+}
+
+}  // namespace
+
 void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
   bytes_ = bytes;
   offsets_.clear();
   marks_.clear();
   invalid_ = 0;
   firstInvalid_ = 0;
+  narrow_ = !crlf && (latin1 || AsciiPrefix(reinterpret_cast<const unsigned char*>(bytes.data()),
+                                            bytes.size()) == bytes.size());
+  if (narrow_) {
+    text_.clear();
+    return;
+  }
   if (latin1) {
     text_.resize(bytes.size());
     for (size_t i = 0; i < bytes.size(); ++i)
@@ -310,6 +334,10 @@ void Subject::DecodeUtf8(std::string_view bytes) {
   text_.resize(units);
   // ByteOf(units) reads the mark of its stride too.
   if (units / kStride == marks_.size()) marks_.push_back(n);
+}
+
+quarn::Text Subject::text() const {
+  return narrow_ ? quarn::Text::Latin1(bytes_) : quarn::Text(std::u16string_view(text_));
 }
 
 size_t Subject::ByteOf(size_t i) const {

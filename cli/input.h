@@ -1,8 +1,11 @@
 // Reading the input: lines with their terminators as read, the NUL bytes that mark a binary
-// file, and the decoding of bytes into the engine's 16-bit text with the way back to them.
+// file, and the engine's text of the bytes (the bytes themselves, or decoded into UTF-16)
+// with the way back to them.
 // A line of any length is read in time linear in its length, holding it once plus a block;
 // a line longer than the caller can hold is passed over without being held at all.
 #pragma once
+
+#include <quarn/pattern.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -113,9 +116,13 @@ class Subject {
   // sequence becomes a character of its own, U+DC80 to U+DCFF, which only "." and negated
   // classes match, so that the line is still searched and written back as it was read.
   // latin1: each byte is one character. crlf: a lone LF is presented as CR LF.
+  // Bytes that are their own UTF-16 units (ASCII, or Latin-1) are not decoded unless CRs are
+  // added: the engine searches them as they are, and unit i is byte i.
   void Decode(std::string_view bytes, bool latin1, bool crlf);
 
-  const std::u16string& text() const { return text_; }
+  // What the engine searches: the bytes as they are, or their UTF-16 text. It views the
+  // subject, which must outlive it and not be decoded again meanwhile.
+  quarn::Text text() const;
   std::string_view bytes() const { return bytes_; }
   size_t InvalidBytes() const { return invalid_; }
   size_t FirstInvalid() const { return firstInvalid_; }  // its byte offset, if any
@@ -135,6 +142,7 @@ class Subject {
   std::vector<size_t> offsets_;  // with CRs added (crlf), the byte offset of every unit
   size_t invalid_ = 0;
   size_t firstInvalid_ = 0;
+  bool narrow_ = false;  // text_ is unused: the engine reads bytes_
 
   void DecodeUtf8(std::string_view bytes);
   void InsertCrs();

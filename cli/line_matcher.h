@@ -15,7 +15,8 @@
 
 namespace quarn::cli {
 
-// A stretch of a subject in UTF-16 code units, [from, to).
+// A stretch of a subject in its units, [from, to): UTF-16 units, or bytes of a text searched
+// as bytes (ASCII or Latin-1, where byte i is UTF-16 unit i).
 struct Span {
   size_t from = 0;
   size_t to = 0;
@@ -85,7 +86,7 @@ class LineMatcher {
   // pattern, the earlier pattern on a tie, and the next search after it. Without, the search
   // may stop at the first match, which is enough to select the subject. All the searches of
   // one subject share its step budget.
-  virtual void Find(std::u16string_view subject, bool every, LineMatches& found) const = 0;
+  virtual void Find(const Text& subject, bool every, LineMatches& found) const = 0;
 
   // The faults and warnings of the patterns, pattern by pattern, each pattern's in the order
   // of their positions (a refusal of -w or -x first). A matcher with a fault among them is not to

@@ -53,11 +53,14 @@ bool LowSurrogate(char16_t c) {
 }
 
 // Where the next search starts after a match: at its end, or one character later after an
-// empty match, never between the halves of a surrogate pair (as Pattern::matches does).
-size_t After(const Span& match, std::u16string_view text) {
+// empty match, never between the halves of a surrogate pair (as Pattern::matches does). Text
+// searched as bytes has no pairs (and asking for its units would copy them).
+size_t After(const Span& match, const Text& text) {
   if (match.to > match.from) return match.to;
   size_t next = match.to + 1;
-  if (next < text.size() && HighSurrogate(text[next - 1]) && LowSurrogate(text[next])) ++next;
+  if (text.searchesBytes() || next >= text.size()) return next;
+  const std::u16string_view units = text.units();
+  if (HighSurrogate(units[next - 1]) && LowSurrogate(units[next])) ++next;
   return next;
 }
 
@@ -71,7 +74,7 @@ class PatternMatcher : public LineMatcher {
     }
   }
 
-  void Find(std::u16string_view subject, bool every, LineMatches& found) const override {
+  void Find(const Text& subject, bool every, LineMatches& found) const override {
     found.matches.clear();
     found.replacements.clear();
     found.limit.reset();
@@ -123,7 +126,7 @@ class PatternMatcher : public LineMatcher {
 
   // Appends the leftmost match of pattern index at or after from; false when there is none
   // (or a limit ended the search, which found.limit then tells).
-  bool FindFrom(size_t index, std::u16string_view subject, size_t from, Budget& budget,
+  bool FindFrom(size_t index, const Text& subject, size_t from, Budget& budget,
                 LineMatches& found) const {
     if (maxSteps_ != 0 && !budget.kept()) {  // spent by the searches before
       if (!found.limit) found.limit = Limit::Steps;
@@ -156,7 +159,7 @@ class PatternMatcher : public LineMatcher {
 
   // Every match of several patterns: each pattern's next match is kept while it still lies
   // ahead, since searching again from a later place before it would find it again.
-  void FindAcross(std::u16string_view subject, Budget& budget, LineMatches& found) const {
+  void FindAcross(const Text& subject, Budget& budget, LineMatches& found) const {
     struct Next {
       std::optional<Match> match;
       std::u16string replacement;  // the match's, with --replace

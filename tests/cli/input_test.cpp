@@ -141,9 +141,41 @@ TEST(Subject, EveryUnitLeadsBackToItsBytes) {
     expected.push_back(bytes.size());
     Subject subject;
     subject.Decode(bytes, false, false);
+    ASSERT_FALSE(subject.text().searchesBytes());
     ASSERT_EQ(subject.text().size() + 1, expected.size());
     for (size_t i = 0; i < expected.size(); ++i)
       ASSERT_EQ(subject.ByteOf(i), expected[i]) << "unit " << i << " of round " << round;
+  }
+}
+
+// Bytes that are their own UTF-16 units reach the engine as they are; any others are decoded,
+// and so are lines that get CRs added. Either way the engine sees the same units.
+TEST(Subject, OnlyBytesThatAreTheirOwnUnitsAreSearchedAsBytes) {
+  const struct {
+    std::string bytes;
+    bool latin1;
+    bool crlf;
+    std::u16string units;
+    bool searchesBytes;
+  } cases[] = {
+      {"", false, false, u"", true},
+      {"plain ascii, longer than sixteen bytes", false, false,
+       u"plain ascii, longer than sixteen bytes", true},
+      {"caf\xC3\xA9", false, false, u"caf\u00E9", false},
+      {"sixteen ascii b.\xC3\xA9", false, false, u"sixteen ascii b.\u00E9", false},
+      {"bad \xFF", false, false, u"bad \xDCFF", false},
+      {"\x80", false, false, u"\xDC80", false},
+      {"caf\xC3\xA9", true, false, u"caf\u00C3\u00A9", true},
+      {"\xFF\x80", true, false, u"\u00FF\u0080", true},
+      {"a\nb", false, true, u"a\r\nb", false},
+      {"a\nb", true, true, u"a\r\nb", false},
+  };
+  for (const auto& c : cases) {
+    Subject subject;
+    subject.Decode(c.bytes, c.latin1, c.crlf);
+    const Text text = subject.text();
+    EXPECT_EQ(text.searchesBytes(), c.searchesBytes) << c.bytes;
+    EXPECT_EQ(text.units(), c.units) << c.bytes;
   }
 }
 

@@ -142,13 +142,24 @@ TEST_P(MatcherTable, FindsEveryMatch) {
   const MatcherCase& matcherCase = GetParam();
   const auto matcher = MakeLineMatcher(
       {matcherCase.patterns, 0, matcherCase.anchoring, matcherCase.limits, matcherCase.maxSteps});
-  LineMatches found;
-  matcher->Find(matcherCase.subject, true, found);
-  std::vector<std::pair<size_t, size_t>> spans;
-  for (const Match& match : found.matches)
-    spans.emplace_back(match.whole.from, match.whole.to);
-  EXPECT_EQ(spans, matcherCase.spans);
-  EXPECT_EQ(found.limit, matcherCase.limit);
+  const auto expectFound = [&](const Text& subject) {
+    LineMatches found;
+    matcher->Find(subject, true, found);
+    std::vector<std::pair<size_t, size_t>> spans;
+    for (const Match& match : found.matches)
+      spans.emplace_back(match.whole.from, match.whole.to);
+    EXPECT_EQ(spans, matcherCase.spans) << subject.searchesBytes();
+    EXPECT_EQ(found.limit, matcherCase.limit) << subject.searchesBytes();
+  };
+  expectFound(Text(matcherCase.subject));
+  // A subject of one byte per unit is searched as those bytes, with the same answers (step
+  // budgets and limits included).
+  std::string bytes;
+  for (const char16_t unit : matcherCase.subject) {
+    if (unit > 0xFF) return;
+    bytes += static_cast<char>(unit);
+  }
+  expectFound(Text::Latin1(bytes));
 }
 
 INSTANTIATE_TEST_SUITE_P(Patterns, MatcherTable, ::testing::ValuesIn(kCases),
@@ -156,7 +167,7 @@ INSTANTIATE_TEST_SUITE_P(Patterns, MatcherTable, ::testing::ValuesIn(kCases),
 
 TEST(LineMatcher, AWordKeepsTheNumbersOfItsGroups) {
   LineMatches found;
-  MakeLineMatcher({{u"(a)\\1"}, 0, Anchoring::Word, {}})->Find(u"b aa", true, found);
+  MakeLineMatcher({{u"(a)\\1"}, 0, Anchoring::Word, {}})->Find(Text(u"b aa"), true, found);
   ASSERT_EQ(found.matches.size(), 1u);
   ASSERT_EQ(found.matches[0].groups.size(), 1u);
   EXPECT_EQ(found.matches[0].groups[0]->from, 2u);
@@ -165,7 +176,7 @@ TEST(LineMatcher, AWordKeepsTheNumbersOfItsGroups) {
 
 TEST(LineMatcher, WithoutEveryTheFirstMatchingPatternIsEnough) {
   LineMatches found;
-  MakeLineMatcher({{u"c", u"a"}, 0, Anchoring::Anywhere, {}})->Find(u"ac", false, found);
+  MakeLineMatcher({{u"c", u"a"}, 0, Anchoring::Anywhere, {}})->Find(Text(u"ac"), false, found);
   ASSERT_EQ(found.matches.size(), 1u);
   EXPECT_EQ(found.matches[0].whole.from, 1u);
 }
@@ -253,7 +264,7 @@ TEST(LineMatcher, AFaultMetInASubjectEndsOnlyThatPatternsSearch) {
   for (const Case& c : cases) {
     LineMatches found;
     found.fault = PatternNote{};  // a note of an earlier subject does not stay
-    matcher->Find(c.subject, c.every, found);
+    matcher->Find(Text(c.subject), c.every, found);
     EXPECT_EQ(found.matches.size(), c.matches) << testing::PrintToString(c.subject);
     EXPECT_EQ(found.fault.has_value(), c.fault) << testing::PrintToString(c.subject);
     if (found.fault) {

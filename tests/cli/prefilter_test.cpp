@@ -101,7 +101,7 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
       text += line + (i % 7 == 0 ? "\r\n" : "\n");
       if (filter.MayMatch(line)) continue;
       ++passedOver;
-      matcher->Find(Utf16(line), true, found);
+      matcher->Find(Text(Utf16(line)), true, found);
       EXPECT_TRUE(found.matches.empty() && !found.limit)
           << Utf16ToUtf8(settings.patterns[0]) << " on '" << line << "'";
     }

@@ -1,7 +1,8 @@
 // The lines quarn selects are exactly the lines the engine matches: random patterns of every
 // construct (syntax faults and constructs that draw warnings included), one or two at a time,
-// with and without -i, -v and one of -w and -x, over random inputs of several lines (non-ASCII
-// characters, CR LF endings, a long line, a last line without a line break). Each line's answer is
+// with and without -i, -v and one of -w and -x, over random inputs of several lines (lines all
+// ASCII and lines with other characters, CR LF endings, a long line, a last line without a line
+// break), read as UTF-8 and with --latin1. Each line's answer is
 // asked of the engine directly (for -x a match of the whole line, for -w a search with word edges);
 // a pattern the engine diagnoses with a fault must end the run with 2 before anything is printed.
 #include <gtest/gtest.h>
@@ -9,6 +10,7 @@
 #include <quarn/quarn.h>
 #include <quarn/utf.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 #include <sstream>
@@ -128,16 +130,23 @@ struct Tally {
   int words = 0;     // compared runs with -w
   int lines = 0;     // compared runs with -x
   int cut = 0;       // compared runs in which a limit cut the search of a line short
+  int ascii = 0;     // compared lines all ASCII
+  int other = 0;     // compared lines with other characters
 };
 
+bool Ascii(const std::string& line) {
+  return std::all_of(line.begin(), line.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
 // rounds random runs of quarn with the extra options, each compared with the engine's
-// answers under limits; with longLines, each input has a line of more than 1,200 characters. A line
-// whose search a limit cuts short is neither selected nor passed over, and the run then exits
-// with 2.
+// answers under limits (on each line's characters as UTF-8, or with --latin1 its bytes); with
+// longLines, each input has a line of more than 1,200 characters. A line whose search a limit cuts
+// short is neither selected nor passed over, and the run then exits with 2.
 Tally CompareSelections(uint32_t seed, int rounds, const std::vector<std::string>& options,
                         const Limits& limits, bool longLines) {
   std::mt19937 rng(seed);
   RandomPattern random(rng);
+  const bool latin1 = std::find(options.begin(), options.end(), "--latin1") != options.end();
   const ScratchDir dir;
   Tally tally;
   for (int round = 0; round < rounds; ++round) {
@@ -194,7 +203,12 @@ Tally CompareSelections(uint32_t seed, int rounds, const std::vector<std::string
     bool cut = false;
     for (size_t i = 0; i < lines.size(); ++i) {
       std::u16string line;
-      Utf8ToUtf16(lines[i], line);
+      if (latin1) {
+        line = Latin1ToUtf16(lines[i]);
+      } else {
+        Utf8ToUtf16(lines[i], line);
+      }
+      ++(Ascii(lines[i]) ? tally.ascii : tally.other);
       // The patterns are tried in order until one matches.
       bool matched = false, undecided = false;
       for (size_t p = 0; p < compiled.size() && !matched; ++p) {
@@ -225,6 +239,15 @@ TEST(LineSelection, TheLinesSelectedAreTheLinesTheEngineMatches) {
   EXPECT_GT(tally.words, 40);
   EXPECT_GT(tally.lines, 40);
   EXPECT_GT(tally.faults, 40);
+  EXPECT_GT(tally.ascii, 200);
+  EXPECT_GT(tally.other, 200);
+}
+
+TEST(LineSelection, ReadAsLatin1TheLinesSelectedAreTheLinesTheEngineMatchesOnTheirBytes) {
+  const Tally tally =
+      CompareSelections(20261211, 200, {"--latin1"}, Limits{1u << 20, UINT32_MAX}, false);
+  EXPECT_GT(tally.compared, 100);
+  EXPECT_GT(tally.other, 100);  // lines whose bytes are not UTF-8's characters
 }
 
 TEST(LineSelection, WithTheHostLimitsTheLinesSelectedAreThoseTheEngineMatchesUnderThem) {
