@@ -10,8 +10,8 @@
 #include "analysis.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "explain.h"
@@ -385,13 +385,15 @@ bool Contains(Units<Unit> text, std::u16string_view literal, bool fold) {
     if (!fold) return units.find(literal) != std::u16string_view::npos;
   } else if (!fold) {
     // 8-bit units hold no character above U+00FF; the library's search of bytes is the fast one.
-    std::string narrow;
-    for (const char16_t c : literal) {
-      if (c > 0xFF) return false;
-      narrow.push_back(static_cast<char>(c));
+    std::array<char, kLongestText> narrow;
+    if (literal.size() <= narrow.size()) {
+      for (size_t k = 0; k < literal.size(); ++k) {
+        if (literal[k] > 0xFF) return false;
+        narrow[k] = static_cast<char>(literal[k]);
+      }
+      const std::string_view bytes(reinterpret_cast<const char*>(text.data()), text.size());
+      return bytes.find(std::string_view(narrow.data(), literal.size())) != std::string_view::npos;
     }
-    const std::string_view bytes(reinterpret_cast<const char*>(text.data()), text.size());
-    return bytes.find(narrow) != std::string_view::npos;
   }
   for (size_t i = 0; i + literal.size() <= text.size(); ++i) {
     size_t k = 0;
