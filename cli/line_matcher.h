@@ -25,6 +25,7 @@ struct Span {
 struct Match {
   Span whole;
   std::vector<std::optional<Span>> groups;  // nullopt: the group was not used in the match
+  size_t next = 0;  // where the search for the next match starts (the engine's Match::next())
 };
 
 // A limit that ended the search of a subject before its end: the engine's depth and length

@@ -45,25 +45,6 @@ Edges EdgesOf(Anchoring anchoring) {
   }
 }
 
-bool HighSurrogate(char16_t c) {
-  return c >= 0xD800 && c <= 0xDBFF;
-}
-bool LowSurrogate(char16_t c) {
-  return c >= 0xDC00 && c <= 0xDFFF;
-}
-
-// Where the next search starts after a match: at its end, or one character later after an
-// empty match, never between the halves of a surrogate pair (as Pattern::matches does). Text
-// searched as bytes has no pairs (and asking for its units would copy them).
-size_t After(const Span& match, const Text& text) {
-  if (match.to > match.from) return match.to;
-  size_t next = match.to + 1;
-  if (text.searchesBytes() || next >= text.size()) return next;
-  const std::u16string_view units = text.units();
-  if (HighSurrogate(units[next - 1]) && LowSurrogate(units[next])) ++next;
-  return next;
-}
-
 class PatternMatcher : public LineMatcher {
  public:
   explicit PatternMatcher(const MatchSettings& settings)
@@ -85,7 +66,7 @@ class PatternMatcher : public LineMatcher {
         for (size_t from = 0; from <= subject.size();) {
           if (!FindFrom(i, subject, from, budget, found)) break;
           if (!every) return;
-          from = After(found.matches.back().whole, subject);
+          from = found.matches.back().next;
         }
       }
       return;
@@ -149,6 +130,7 @@ class PatternMatcher : public LineMatcher {
     const quarn::Match& match = result.match();
     Match& kept = found.matches.emplace_back();
     kept.whole = {match.start(), match.end()};
+    kept.next = match.next();
     for (int n = 1; n <= match.groupCount(); ++n) {
       const std::optional<quarn::Match::Span>& span = match.span(n);
       kept.groups.push_back(span ? std::optional(Span{span->start, span->end}) : std::nullopt);
@@ -195,7 +177,7 @@ class PatternMatcher : public LineMatcher {
       found.matches.push_back(std::move(*next[best].match));
       if (replacement_) found.replacements.push_back(std::move(next[best].replacement));
       next[best].match.reset();
-      from = After(found.matches.back().whole, subject);
+      from = found.matches.back().next;
     }
   }
 };

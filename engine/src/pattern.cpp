@@ -383,6 +383,10 @@ size_t Match::byteEnd(int n) const {
   return s && text_.isUtf8() ? text_.offsetOf(s->end) : 0;
 }
 
+size_t Match::next() const {
+  return text_.offsetOf(After(*this, text_));
+}
+
 std::string_view Match::group8(int n) const {
   const std::optional<Span>& s = span(n);
   if (!text_.isUtf8() || !s) return {};

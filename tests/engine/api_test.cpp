@@ -38,6 +38,31 @@ TEST(Api, EveryMatchAdvancesPastEmptyOnesWithoutSplittingASurrogatePair) {
   EXPECT_EQ(Spans(Pattern(u"\\ba").matches(u"aa a")), (S{{0, 1}, {3, 4}}));
 }
 
+// Match::next() is where matches() goes on, in the units search() takes: chaining
+// search(text, m.next()) gives every match that matches() gives.
+TEST(Api, NextIsWhereTheIterationGoesOn) {
+  const std::vector<std::pair<std::u16string, std::u16string>> cases = {
+      {u"x*", u"abxd"},
+      {u"", u"a\U0001F600b"},
+      {u"\\w*", u"\u00e9t\u00e9 \U0001F600 x"},
+      {u"b|", u"abba"},
+  };
+  for (const auto& [pattern, text] : cases) {
+    const Pattern p(pattern);
+    const std::string utf8 = quarn::Utf16ToUtf8(text);
+    for (const quarn::Text& subject : {quarn::Text(std::u16string_view(text)), quarn::Text(utf8)}) {
+      std::vector<std::pair<size_t, size_t>> chained;
+      for (size_t from = 0; from <= subject.size();) {
+        const quarn::SearchResult r = p.search(subject, from);
+        if (!r) break;
+        chained.emplace_back(r.match().start(), r.match().end());
+        from = r.match().next();
+      }
+      EXPECT_EQ(chained, Spans(p.matches(subject))) << quarn::Utf16ToUtf8(pattern);
+    }
+  }
+}
+
 TEST(Api, AnErrorEndsTheIterationAndStaysInIt) {
   const Pattern p(u"a+b|c");
   const std::u16string text = u"c ab " + std::u16string(600, u'a') + u" c";

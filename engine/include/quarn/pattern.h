@@ -165,6 +165,10 @@ class QUARN_API Match {
   // replacement with "$0" to "$9" standing for the match and its groups (empty when a group
   // took no part) and "$$" for "$"; any other "$" is itself. Pattern::replace puts this.
   std::u16string expand(std::u16string_view replacement) const;
+  // Where matches() searches on after this match, in the text's own units (what
+  // Pattern::search(text, start) takes): the end, or one character later after an empty match,
+  // never between the halves of a surrogate pair.
+  size_t next() const;
 
   // UTF-8 subjects only: the same places in bytes.
   size_t byteStart(int group = 0) const;
