@@ -27,10 +27,15 @@ class Prefilter {
   // False only when the line (UTF-8 bytes, no line break) certainly holds no match and its
   // search could meet no limit.
   bool MayMatch(std::string_view line) const;
-  // How many bytes of whole lines at the start of text (which may end in a part of a line)
-  // MayMatch would pass over, one line after another: the lines up to the first that holds a
-  // stretch, a byte that is not ASCII or too many bytes.
-  size_t Skippable(std::string_view text) const;
+  // The whole lines at the start of text (which may end in a part of a line) that MayMatch
+  // would pass over, one line after another: the lines up to the first that holds a stretch,
+  // a byte that is not ASCII or too many bytes. One pass over the bytes finds where that
+  // line begins and counts the line breaks before it.
+  struct Skip {
+    size_t bytes = 0;
+    size_t lines = 0;
+  };
+  Skip Skippable(std::string_view text) const;
 
   // A set of ASCII characters, one bit each.
   struct Set {
@@ -42,7 +47,7 @@ class Prefilter {
   // A stretch of characters, one set for each.
   struct Stretch {
     std::vector<Set> sets;
-    size_t anchor = 0;                   // the position with the fewest members, looked for first
+    size_t anchor = 0;  // the position whose members are rarest in text, looked for first
     std::vector<unsigned char> members;  // the anchor's members, when they are few
   };
 
@@ -57,6 +62,9 @@ class Prefilter {
   };
   std::vector<Required> required_;
   size_t longest_ = 0;  // longer lines always may match
+  // The members of every stretch's anchor: Skippable stops at them to look for the stretch.
+  Set anchors_;
+  std::vector<unsigned char> anchorBytes_;  // the same, when few enough to compare with each
 
   static bool Holds(std::string_view line, const Stretch& stretch);
   // The first place in bytes[0, end) where the stretch is, or end.
@@ -64,6 +72,8 @@ class Prefilter {
   // The first place at or after from (and before end) where the anchor's set has a member.
   static size_t NextAnchor(const unsigned char* bytes, size_t from, size_t end,
                            const Stretch& stretch);
+  // Whether a stretch whose anchor is bytes[at] lies in bytes[0, size).
+  bool StretchAt(const unsigned char* bytes, size_t size, size_t at) const;
 };
 
 }  // namespace quarn::cli

@@ -229,10 +229,10 @@ class FileSearch {
     for (;;) {
       const std::string_view ahead = input.Ahead();
       if (ahead.empty() && !input.ReadMore()) return number;
-      const size_t skip = run_.prefilter->Skippable(input.Ahead());
-      if (skip == 0) return number;
-      number += static_cast<int64_t>(CountLineBreaks(input.Ahead().substr(0, skip)));
-      input.Skip(skip);
+      const Prefilter::Skip skip = run_.prefilter->Skippable(input.Ahead());
+      if (skip.bytes == 0) return number;
+      number += static_cast<int64_t>(skip.lines);
+      input.Skip(skip.bytes);
     }
   }
 
