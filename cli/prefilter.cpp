@@ -28,9 +28,20 @@ constexpr int kFewMembers = 4;
 constexpr int kMostFirstCharacters = 16;
 // Required texts checked of a line beside the stretches looked for.
 constexpr size_t kMostRequired = 4;
-// Anchor members that Skippable compares a block of bytes with, each in turn; with more, it
-// looks each byte up.
-constexpr size_t kMostAnchorBytes = 16;
+// Members of anchors and second positions that Skippable compares a block of bytes with, each
+// in turn; with more, it looks each byte up.
+constexpr size_t kMostCompared = 24;
+// An anchor at least this common (see Commonness) is looked for together with a second
+// position of its stretch.
+constexpr int kCommonAnchor = 40;
+
+std::vector<unsigned char> MembersOf(const Set& set) {
+  std::vector<unsigned char> members;
+  for (unsigned char c = 0; c < 128; ++c) {
+    if (set.Has(c)) members.push_back(c);
+  }
+  return members;
+}
 
 // How often a byte turns up in text, roughly, on a scale of 0 to 100: lowercase letters by
 // their frequency in English, then capitals, digits and the rest. The anchor of a stretch is
@@ -55,17 +66,20 @@ int Commonness(const Set& set) {
   return sum;
 }
 
+// The position of the rarest set among sets but skip (which may be past the end).
+size_t Rarest(const Sets& sets, size_t skip) {
+  size_t rarest = skip == 0 ? 1 : 0;
+  for (size_t i = rarest + 1; i < sets.size(); ++i) {
+    if (i != skip && Commonness(sets[i]) < Commonness(sets[rarest])) rarest = i;
+  }
+  return rarest;
+}
+
 Prefilter::Stretch StretchOf(const Sets& sets) {
   Prefilter::Stretch stretch;
   stretch.sets = sets;
-  int rarest = Commonness(sets[0]);
-  for (size_t i = 1; i < sets.size(); ++i) {
-    const int commonness = Commonness(sets[i]);
-    if (commonness < rarest) {
-      rarest = commonness;
-      stretch.anchor = i;
-    }
-  }
+  stretch.anchor = Rarest(sets, sets.size());
+  stretch.second = sets.size() > 1 ? Rarest(sets, stretch.anchor) : stretch.anchor;
   if (sets[stretch.anchor].Size() <= kFewMembers) {
     for (unsigned char c = 0; c < 128; ++c) {
       if (sets[stretch.anchor].Has(c)) stretch.members.push_back(c);
@@ -155,16 +169,28 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits) {
   if (longest == 0 || stretches.empty()) return;
   stretches_ = std::move(stretches);
   required_ = std::move(requireds);
+  // Anchors that are rare enough are looked for alone: a second position would cost more to
+  // compare than the stops it saves.
+  Set rare;
+  size_t compared = 0;
   for (const Stretch& stretch : stretches_) {
     const Set& anchor = stretch.sets[stretch.anchor];
-    anchors_.bits[0] |= anchor.bits[0];
-    anchors_.bits[1] |= anchor.bits[1];
-  }
-  if (anchors_.Size() <= static_cast<int>(kMostAnchorBytes)) {
-    for (unsigned char c = 0; c < 128; ++c) {
-      if (anchors_.Has(c)) anchorBytes_.push_back(c);
+    anchors_.Add(anchor);
+    if (stretch.second == stretch.anchor || Commonness(anchor) < kCommonAnchor) {
+      rare.Add(anchor);
+      continue;
     }
+    const size_t low = std::min(stretch.anchor, stretch.second);
+    reachBack_ = std::max(reachBack_, stretch.anchor - low);
+    reachAhead_ = std::max(reachAhead_, stretch.second - low);
+    probes_.push_back({MembersOf(anchor), MembersOf(stretch.sets[stretch.second]),
+                       static_cast<std::ptrdiff_t>(stretch.second) -
+                           static_cast<std::ptrdiff_t>(stretch.anchor)});
+    compared += probes_.back().anchor.size() + probes_.back().second.size();
   }
+  rareAnchors_ = MembersOf(rare);
+  compared += rareAnchors_.size();
+  blockScan_ = compared <= kMostCompared;
   longest_ = static_cast<size_t>(std::min<uint64_t>(longest, std::numeric_limits<size_t>::max()));
 }
 
@@ -282,16 +308,34 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
   const auto stops = [&](size_t at) {
     return bytes[at] >= 0x80 || (anchors_.Has(bytes[at]) && StretchAt(bytes, size, at));
   };
+  // Looks at the bytes before end one at a time; whether it stopped.
   size_t i = 0;
+  const auto stepTo = [&](size_t end) {
+    for (; i < end; ++i) {
+      if (stops(i) || (bytes[i] == '\n' && !takeBreaks(i, 1))) return true;
+    }
+    return false;
+  };
 #ifdef __SSE2__
-  // Sixteen bytes at a time: a byte that is not ASCII has its top bit set, as has a byte
-  // equal to an anchor's member after the comparison. The lines that end in a block of 16
-  // bytes are shorter than 16, so only the first needs its length checked; each byte of
-  // sums counts the line breaks in its lane, for at most 255 blocks before they are added.
-  if (!anchorBytes_.empty() && longest_ >= 16) {
-    __m128i wanted[kMostAnchorBytes];
-    for (size_t k = 0; k < anchorBytes_.size(); ++k)
-      wanted[k] = _mm_set1_epi8(static_cast<char>(anchorBytes_[k]));
+  // Sixteen bytes at a time where each probe's second position is in the text too: a byte
+  // that is not ASCII has its top bit set, as has the anchor of a probe whose anchor and
+  // second position both hold a member after the comparisons. The lines that end in a block
+  // of 16 bytes are shorter than 16, so only the first needs its length checked; each byte
+  // of sums counts the line breaks in its lane, for at most 255 blocks before they are added.
+  if (blockScan_ && longest_ >= 16) {
+    if (stepTo(std::min(size, reachBack_))) return skip;
+    // The members to compare with: the rare anchors, then each probe's anchor and second.
+    __m128i members[kMostCompared];
+    size_t count = 0;
+    for (const unsigned char c : rareAnchors_)
+      members[count++] = _mm_set1_epi8(static_cast<char>(c));
+    for (const Probe& probe : probes_) {
+      for (const unsigned char c : probe.anchor)
+        members[count++] = _mm_set1_epi8(static_cast<char>(c));
+      for (const unsigned char c : probe.second)
+        members[count++] = _mm_set1_epi8(static_cast<char>(c));
+    }
+    const size_t rareCount = rareAnchors_.size();
     const __m128i lf = _mm_set1_epi8('\n');
     __m128i sums = _mm_setzero_si128();
     int summed = 0;
@@ -301,11 +345,25 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
       sums = _mm_setzero_si128();
       summed = 0;
     };
-    for (; i + 16 <= size; i += 16) {
+    // Whether one of members[k, k + n) is in each byte of block.
+    const auto anyOf = [&](__m128i block, size_t k, size_t n) {
+      __m128i any = _mm_setzero_si128();
+      for (const size_t end = k + n; k < end; ++k)
+        any = _mm_or_si128(any, _mm_cmpeq_epi8(block, members[k]));
+      return any;
+    };
+    for (; i + 16 + reachAhead_ <= size; i += 16) {
       const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
-      __m128i hits = chunk;
-      for (size_t k = 0; k < anchorBytes_.size(); ++k)
-        hits = _mm_or_si128(hits, _mm_cmpeq_epi8(chunk, wanted[k]));
+      __m128i hits = _mm_or_si128(chunk, anyOf(chunk, 0, rareCount));
+      size_t k = rareCount;
+      for (const Probe& probe : probes_) {
+        const __m128i found = anyOf(chunk, k, probe.anchor.size());
+        k += probe.anchor.size();
+        const __m128i other =
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + probe.apart));
+        hits = _mm_or_si128(hits, _mm_and_si128(found, anyOf(other, k, probe.second.size())));
+        k += probe.second.size();
+      }
       const __m128i lfs = _mm_cmpeq_epi8(chunk, lf);
       const auto breaks = static_cast<uint32_t>(_mm_movemask_epi8(lfs));
       for (auto mask = static_cast<uint32_t>(_mm_movemask_epi8(hits)); mask != 0;
@@ -329,10 +387,7 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
     addSums();
   }
 #endif
-  for (; i < size; ++i) {
-    if (stops(i)) return skip;
-    if (bytes[i] == '\n' && !takeBreaks(i, 1)) return skip;
-  }
+  stepTo(size);
   return skip;
 }
 

@@ -9,6 +9,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -42,12 +43,17 @@ class Prefilter {
     std::array<uint64_t, 2> bits{};
     bool Has(unsigned char c) const { return c < 128 && ((bits[c >> 6] >> (c & 63)) & 1); }
     void Add(unsigned char c) { bits[c >> 6] |= uint64_t{1} << (c & 63); }
+    void Add(const Set& other) {
+      bits[0] |= other.bits[0];
+      bits[1] |= other.bits[1];
+    }
     int Size() const;
   };
   // A stretch of characters, one set for each.
   struct Stretch {
     std::vector<Set> sets;
     size_t anchor = 0;  // the position whose members are rarest in text, looked for first
+    size_t second = 0;  // the next rarest (the anchor in a stretch of one)
     std::vector<unsigned char> members;  // the anchor's members, when they are few
   };
 
@@ -64,7 +70,18 @@ class Prefilter {
   size_t longest_ = 0;  // longer lines always may match
   // The members of every stretch's anchor: Skippable stops at them to look for the stretch.
   Set anchors_;
-  std::vector<unsigned char> anchorBytes_;  // the same, when few enough to compare with each
+  // How Skippable finds the stretches in a block of bytes: the members of rare anchors, and
+  // for each other stretch the members of its anchor and of its second position, which lies
+  // apart bytes away.
+  struct Probe {
+    std::vector<unsigned char> anchor, second;
+    std::ptrdiff_t apart = 0;
+  };
+  std::vector<unsigned char> rareAnchors_;
+  std::vector<Probe> probes_;
+  bool blockScan_ = false;  // whether they take few enough comparisons, and lines are long
+  size_t reachBack_ = 0;    // the most bytes a second position lies before its anchor
+  size_t reachAhead_ = 0;   // or after it
 
   static bool Holds(std::string_view line, const Stretch& stretch);
   // The first place in bytes[0, end) where the stretch is, or end.
