@@ -295,7 +295,7 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
   Skip skip;
   // Takes the line breaks at base + the bits of breaks, in order; false at the end of a line
   // too long to pass over, which skip then stops before.
-  const auto takeBreaks = [&](size_t base, uint32_t breaks) {
+  const auto takeBreaks = [&](size_t base, uint64_t breaks) {
     for (; breaks != 0; breaks &= breaks - 1) {
       const size_t at = base + static_cast<size_t>(std::countr_zero(breaks));
       if (at - skip.bytes > longest_) return false;
@@ -317,12 +317,14 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
     return false;
   };
 #ifdef __SSE2__
-  // Sixteen bytes at a time where each probe's second position is in the text too: a byte
-  // that is not ASCII has its top bit set, as has the anchor of a probe whose anchor and
-  // second position both hold a member after the comparisons. The lines that end in a block
-  // of 16 bytes are shorter than 16, so only the first needs its length checked; each byte
-  // of sums counts the line breaks in its lane, for at most 255 blocks before they are added.
-  if (blockScan_ && longest_ >= 16) {
+  // A block of 64 bytes at a time, where each probe's second position is in the text too,
+  // as four of 16: a byte that is not ASCII has its top bit set, as has the anchor of a
+  // probe whose anchor and second position both hold a member after the comparisons. The
+  // lines that end in a block are shorter than it, so only the first needs its length
+  // checked; each byte of sums counts the line breaks in its lane, for at most 255 blocks
+  // of 16 before they are added up.
+  constexpr size_t kBlock = 64;
+  if (blockScan_ && longest_ >= kBlock) {
     if (stepTo(std::min(size, reachBack_))) return skip;
     // The members to compare with: the rare anchors, then each probe's anchor and second.
     __m128i members[kMostCompared];
@@ -352,26 +354,37 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
         any = _mm_or_si128(any, _mm_cmpeq_epi8(block, members[k]));
       return any;
     };
-    for (; i + 16 + reachAhead_ <= size; i += 16) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    // The stops that may be at each byte of the 16 at bytes + at.
+    const auto hitsAt = [&](size_t at) {
+      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
       __m128i hits = _mm_or_si128(chunk, anyOf(chunk, 0, rareCount));
       size_t k = rareCount;
       for (const Probe& probe : probes_) {
         const __m128i found = anyOf(chunk, k, probe.anchor.size());
         k += probe.anchor.size();
         const __m128i other =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + probe.apart));
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at + probe.apart));
         hits = _mm_or_si128(hits, _mm_and_si128(found, anyOf(other, k, probe.second.size())));
         k += probe.second.size();
       }
-      const __m128i lfs = _mm_cmpeq_epi8(chunk, lf);
-      const auto breaks = static_cast<uint32_t>(_mm_movemask_epi8(lfs));
-      for (auto mask = static_cast<uint32_t>(_mm_movemask_epi8(hits)); mask != 0;
-           mask &= mask - 1) {
-        const auto bit = static_cast<uint32_t>(std::countr_zero(mask));
+      return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits)));
+    };
+    for (; i + kBlock + reachAhead_ <= size; i += kBlock) {
+      const uint64_t hits =
+          hitsAt(i) | hitsAt(i + 16) << 16 | hitsAt(i + 32) << 32 | hitsAt(i + 48) << 48;
+      __m128i lfs[4];
+      uint64_t breaks = 0;
+      for (size_t k = 0; k < 4; ++k) {
+        lfs[k] = _mm_cmpeq_epi8(
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k)), lf);
+        breaks |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lfs[k])))
+                  << (16 * k);
+      }
+      for (uint64_t mask = hits; mask != 0; mask &= mask - 1) {
+        const auto bit = static_cast<size_t>(std::countr_zero(mask));
         if (stops(i + bit)) {
           addSums();
-          takeBreaks(i, breaks & ((1u << bit) - 1));
+          takeBreaks(i, breaks & ((uint64_t{1} << bit) - 1));
           return skip;
         }
       }
@@ -380,9 +393,10 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
         addSums();
         return skip;
       }
-      skip.bytes = i + static_cast<size_t>(32 - std::countl_zero(breaks));
-      sums = _mm_sub_epi8(sums, lfs);
-      if (++summed == 255) addSums();
+      skip.bytes = i + kBlock - static_cast<size_t>(std::countl_zero(breaks));
+      for (const __m128i& found : lfs)
+        sums = _mm_sub_epi8(sums, found);
+      if (++summed == 255 / 4) addSums();
     }
     addSums();
   }
