@@ -31,6 +31,8 @@ constexpr size_t kMostRequired = 4;
 // Members of anchors and second positions that Skippable compares a block of bytes with, each
 // in turn; with more, it looks each byte up.
 constexpr size_t kMostCompared = 24;
+// Stretches that Skippable can tell by the byte at their anchor, one bit each.
+constexpr size_t kMostIndexed = 64;
 // An anchor at least this common (see Commonness) is looked for together with a second
 // position of its stretch.
 constexpr int kCommonAnchor = 40;
@@ -173,9 +175,13 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits) {
   // compare than the stops it saves.
   Set rare;
   size_t compared = 0;
-  for (const Stretch& stretch : stretches_) {
+  for (size_t i = 0; i < stretches_.size(); ++i) {
+    const Stretch& stretch = stretches_[i];
     const Set& anchor = stretch.sets[stretch.anchor];
     anchors_.Add(anchor);
+    for (unsigned char c = 0; c < 128 && i < kMostIndexed; ++c) {
+      if (anchor.Has(c)) anchoredBy_[c] |= uint64_t{1} << i;
+    }
     if (stretch.second == stretch.anchor || Commonness(anchor) < kCommonAnchor) {
       rare.Add(anchor);
       continue;
@@ -278,15 +284,23 @@ bool Prefilter::MayMatch(std::string_view line) const {
 }
 
 bool Prefilter::StretchAt(const unsigned char* bytes, size_t size, size_t at) const {
-  return std::any_of(stretches_.begin(), stretches_.end(), [&](const Stretch& stretch) {
+  const auto there = [&](const Stretch& stretch) {
     const size_t length = stretch.sets.size();
     if (at < stretch.anchor || at - stretch.anchor + length > size) return false;
     const unsigned char* start = bytes + (at - stretch.anchor);
+    if (!stretch.sets[stretch.second].Has(start[stretch.second])) return false;
     for (size_t i = 0; i < length; ++i) {
       if (!stretch.sets[i].Has(start[i])) return false;
     }
     return true;
-  });
+  };
+  if (bytes[at] >= 128 || !anchors_.Has(bytes[at])) return false;
+  if (stretches_.size() > kMostIndexed)
+    return std::any_of(stretches_.begin(), stretches_.end(), there);
+  for (uint64_t which = anchoredBy_[bytes[at]]; which != 0; which &= which - 1) {
+    if (there(stretches_[static_cast<size_t>(std::countr_zero(which))])) return true;
+  }
+  return false;
 }
 
 Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
@@ -305,9 +319,7 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
     return true;
   };
   // A stop: a byte that is not ASCII, or the anchor of a stretch that is there.
-  const auto stops = [&](size_t at) {
-    return bytes[at] >= 0x80 || (anchors_.Has(bytes[at]) && StretchAt(bytes, size, at));
-  };
+  const auto stops = [&](size_t at) { return bytes[at] >= 0x80 || StretchAt(bytes, size, at); };
   // Looks at the bytes before end one at a time; whether it stopped.
   size_t i = 0;
   const auto stepTo = [&](size_t end) {

@@ -69,7 +69,9 @@ class Prefilter {
   std::vector<Required> required_;
   size_t longest_ = 0;  // longer lines always may match
   // The members of every stretch's anchor: Skippable stops at them to look for the stretch.
+  // For each, which stretches have it (bit i: stretches_[i], of the first 64).
   Set anchors_;
+  std::array<uint64_t, 128> anchoredBy_{};
   // How Skippable finds the stretches in a block of bytes: the members of rare anchors, and
   // for each other stretch the members of its anchor and of its second position, which lies
   // apart bytes away.
