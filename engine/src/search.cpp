@@ -147,13 +147,12 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
   SearchOutcome outcome;
   program_ = &program;
   graph_ = &program.Nodes();
-  const Subject<Unit> subject{text, program.IgnoreCase(), program.SingleLine(),
-                              program.Multiline()};
-  if constexpr (std::is_same_v<Unit, char16_t>) {
-    wide_ = subject;
-  } else {
-    narrow_ = subject;
-  }
+  // Set field by field: copying a whole Subject built on the stack stalls on its byte fields.
+  Subject<Unit>& subject = SubjectOf<Unit>();
+  subject.text = text;
+  subject.ignoreCase = program.IgnoreCase();
+  subject.singleLine = program.SingleLine();
+  subject.multiline = program.Multiline();
   limits_ = limits;
   groupCount_ = program.GroupCount();
   groupBits_ = (uint32_t{2} << std::min<int16_t>(groupCount_, 30)) - 2;

@@ -199,12 +199,16 @@ class MatchState {
   SearchOutcome Run(const Program& program, Units<Unit> text, uint64_t from,
                     const SearchLimits& limits);
   template <typename Unit>
-  const Subject<Unit>& SubjectOf() const {
+  Subject<Unit>& SubjectOf() {
     if constexpr (std::is_same_v<Unit, char16_t>) {
       return wide_;
     } else {
       return narrow_;
     }
+  }
+  template <typename Unit>
+  const Subject<Unit>& SubjectOf() const {
+    return const_cast<MatchState*>(this)->SubjectOf<Unit>();
   }
   template <typename Unit>
   SearchStatus Explore(const Node* root, uint64_t start);
