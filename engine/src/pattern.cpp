@@ -258,6 +258,8 @@ std::optional<size_t> Text::unitAt(size_t offset) const {
 // against one budget.
 SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Text& text,
                          size_t start, const Limits& limits, Anchor anchor) {
+  // Returned as made: moving a result through the loop below costs more than most searches.
+  if (program->MatchEdges() != Edges::kWord) return RunOnce(*program, text, start, limits, anchor);
   const bool ignoreCase = program->IgnoreCase();
   Limits left = limits;
   uint32_t deepest = 0;
@@ -268,7 +270,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
     steps += result.steps_;
     result.depth_ = deepest;
     result.steps_ = steps;
-    if (program->MatchEdges() != Edges::kWord || !result.matched()) return result;
+    if (!result.matched()) return result;
     const size_t from = result.match().start();
     if (from == 0 || !IsWordCharacter(Unit(text, from - 1), ignoreCase)) return result;
     start = from + 1;

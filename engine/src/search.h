@@ -220,7 +220,7 @@ class MatchState {
   int Take(const AtomTest& atom, uint64_t pos) const;
   void PassMarker(int16_t group, uint64_t pos);
   void Undo(uint32_t mark);
-  Frame PopFrame();
+  uint32_t PopFrame();
   void PopInto();
   template <typename Unit>
   SearchStatus EnterLoop(const Plan& plan, const Node* node, uint64_t& at, uint32_t& depth);
