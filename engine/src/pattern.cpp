@@ -311,22 +311,22 @@ SearchResult Access::RunOnce(const Program& program, const Text& text, size_t st
   if (outcome.status == SearchStatus::kNoMatch) return result;
   Match& match = result.match_.emplace();
   match.text_ = text;
-  match.spans_.reserve(program.GroupCount() + 1);
+  // Sized once, every group without a span until its capture is read: a push per group costs
+  // a capacity check each.
+  match.spans_.resize(static_cast<size_t>(program.GroupCount()) + 1);
   // Positions lie inside the subject, so they fit size_t where it is 32 bits (WebAssembly).
-  match.spans_.push_back(
-      Match::Span{static_cast<size_t>(outcome.matchStart), static_cast<size_t>(outcome.matchEnd)});
+  match.spans_[0] =
+      Match::Span{static_cast<size_t>(outcome.matchStart), static_cast<size_t>(outcome.matchEnd)};
   uint64_t lastClosing = 0;
   for (int n = 1; n <= program.GroupCount(); ++n) {
     const Capture& c = state.Group(n);
-    if (!c.complete) {
-      match.spans_.emplace_back();
-      continue;
-    }
+    if (!c.complete) continue;
     if (c.closing > lastClosing) {
       lastClosing = c.closing;
       match.lastIndex_ = n;
     }
-    match.spans_.push_back(Match::Span{static_cast<size_t>(c.start), static_cast<size_t>(c.end)});
+    match.spans_[static_cast<size_t>(n)] =
+        Match::Span{static_cast<size_t>(c.start), static_cast<size_t>(c.end)};
   }
   return result;
 }
