@@ -1,5 +1,6 @@
-// The stretches to look for come from each pattern's facts; the scan looks for the stretch's
-// rarest character first, a few bytes at a time where its members are few.
+// The stretches to look for come from each pattern's facts. A line is tested by looking for
+// each stretch's rarest character first, a few bytes at a time where its members are few; a
+// block of lines is scanned once for all stretches at a time, 64 bytes a step.
 #include "prefilter.h"
 
 #include <quarn/analysis.h>
@@ -82,11 +83,7 @@ Prefilter::Stretch StretchOf(const Sets& sets) {
   stretch.sets = sets;
   stretch.anchor = Rarest(sets, sets.size());
   stretch.second = sets.size() > 1 ? Rarest(sets, stretch.anchor) : stretch.anchor;
-  if (sets[stretch.anchor].Size() <= kFewMembers) {
-    for (unsigned char c = 0; c < 128; ++c) {
-      if (sets[stretch.anchor].Has(c)) stretch.members.push_back(c);
-    }
-  }
+  if (sets[stretch.anchor].Size() <= kFewMembers) stretch.members = MembersOf(sets[stretch.anchor]);
   return stretch;
 }
 
