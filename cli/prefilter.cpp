@@ -8,6 +8,9 @@
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
+#ifdef QUARN_CLI_AVX2
+#include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <bit>
@@ -32,6 +35,9 @@ constexpr size_t kMostRequired = 4;
 // Members of anchors and second positions that Skippable compares a block of bytes with, each
 // in turn; with more, it looks each byte up.
 constexpr size_t kMostCompared = 24;
+// The bytes Skippable looks at in one step of its scan: the lines that end in a step are
+// shorter than that, so only the first needs its length checked.
+constexpr size_t kStep = 64;
 // Stretches that Skippable can tell by the byte at their anchor, one bit each.
 constexpr size_t kMostIndexed = 64;
 // An anchor at least this common (see Commonness) is looked for together with a second
@@ -140,7 +146,7 @@ int Prefilter::Set::Size() const {
   return std::popcount(bits[0]) + std::popcount(bits[1]);
 }
 
-Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits) {
+Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, Vectors vectors) {
   uint64_t longest = LongestSubject(limits);
   std::vector<Stretch> stretches;
   std::vector<Required> requireds;
@@ -191,6 +197,10 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits) {
                            static_cast<std::ptrdiff_t>(stretch.anchor)});
     compared += probes_.back().anchor.size() + probes_.back().second.size();
   }
+#ifdef QUARN_CLI_AVX2
+  avx2_ = vectors == Vectors::Widest && __builtin_cpu_supports("avx2") &&
+          __builtin_cpu_supports("popcnt");
+#endif
   rareAnchors_ = MembersOf(rare);
   compared += rareAnchors_.size();
   blockScan_ = compared <= kMostCompared;
@@ -300,118 +310,185 @@ bool Prefilter::StretchAt(const unsigned char* bytes, size_t size, size_t at) co
   return false;
 }
 
+namespace {
+
+// Takes the line breaks at base + the bits of breaks into skip, in order; false at the end of
+// a line longer than longest, which skip then stops before.
+bool TakeBreaks(Prefilter::Skip& skip, size_t longest, size_t base, uint64_t breaks) {
+  for (; breaks != 0; breaks &= breaks - 1) {
+    const size_t at = base + static_cast<size_t>(std::countr_zero(breaks));
+    if (at - skip.bytes > longest) return false;
+    ++skip.lines;
+    skip.bytes = at + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
 Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t size = text.size();
   Skip skip;
-  // Takes the line breaks at base + the bits of breaks, in order; false at the end of a line
-  // too long to pass over, which skip then stops before.
-  const auto takeBreaks = [&](size_t base, uint64_t breaks) {
-    for (; breaks != 0; breaks &= breaks - 1) {
-      const size_t at = base + static_cast<size_t>(std::countr_zero(breaks));
-      if (at - skip.bytes > longest_) return false;
-      ++skip.lines;
-      skip.bytes = at + 1;
-    }
-    return true;
-  };
-  // A stop: a byte that is not ASCII, or the anchor of a stretch that is there.
-  const auto stops = [&](size_t at) { return bytes[at] >= 0x80 || StretchAt(bytes, size, at); };
   // Looks at the bytes before end one at a time; whether it stopped.
   size_t i = 0;
   const auto stepTo = [&](size_t end) {
     for (; i < end; ++i) {
-      if (stops(i) || (bytes[i] == '\n' && !takeBreaks(i, 1))) return true;
+      if (bytes[i] >= 0x80 || StretchAt(bytes, size, i) ||
+          (bytes[i] == '\n' && !TakeBreaks(skip, longest_, i, 1))) {
+        return true;
+      }
     }
     return false;
   };
 #ifdef __SSE2__
-  // A block of 64 bytes at a time, where each probe's second position is in the text too,
-  // as four of 16: a byte that is not ASCII has its top bit set, as has the anchor of a
-  // probe whose anchor and second position both hold a member after the comparisons. The
-  // lines that end in a block are shorter than it, so only the first needs its length
-  // checked; each byte of sums counts the line breaks in its lane, for at most 255 blocks
-  // of 16 before they are added up.
-  constexpr size_t kBlock = 64;
-  if (blockScan_ && longest_ >= kBlock) {
+  if (blockScan_ && longest_ >= kStep) {
     if (stepTo(std::min(size, reachBack_))) return skip;
-    // The members to compare with: the rare anchors, then each probe's anchor and second.
-    __m128i members[kMostCompared];
-    size_t count = 0;
-    for (const unsigned char c : rareAnchors_)
-      members[count++] = _mm_set1_epi8(static_cast<char>(c));
-    for (const Probe& probe : probes_) {
-      for (const unsigned char c : probe.anchor)
-        members[count++] = _mm_set1_epi8(static_cast<char>(c));
-      for (const unsigned char c : probe.second)
-        members[count++] = _mm_set1_epi8(static_cast<char>(c));
-    }
-    const size_t rareCount = rareAnchors_.size();
-    const __m128i lf = _mm_set1_epi8('\n');
-    __m128i sums = _mm_setzero_si128();
-    int summed = 0;
-    const auto addSums = [&] {
-      const __m128i total = _mm_sad_epu8(sums, _mm_setzero_si128());
-      skip.lines += static_cast<size_t>(_mm_cvtsi128_si32(total) + _mm_extract_epi16(total, 4));
-      sums = _mm_setzero_si128();
-      summed = 0;
-    };
-    // Whether one of members[k, k + n) is in each byte of block.
-    const auto anyOf = [&](__m128i block, size_t k, size_t n) {
-      __m128i any = _mm_setzero_si128();
-      for (const size_t end = k + n; k < end; ++k)
-        any = _mm_or_si128(any, _mm_cmpeq_epi8(block, members[k]));
-      return any;
-    };
-    // The stops that may be at each byte of the 16 at bytes + at.
-    const auto hitsAt = [&](size_t at) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
-      __m128i hits = _mm_or_si128(chunk, anyOf(chunk, 0, rareCount));
-      size_t k = rareCount;
-      for (const Probe& probe : probes_) {
-        const __m128i found = anyOf(chunk, k, probe.anchor.size());
-        k += probe.anchor.size();
-        const __m128i other =
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at + probe.apart));
-        hits = _mm_or_si128(hits, _mm_and_si128(found, anyOf(other, k, probe.second.size())));
-        k += probe.second.size();
-      }
-      return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits)));
-    };
-    for (; i + kBlock + reachAhead_ <= size; i += kBlock) {
-      const uint64_t hits =
-          hitsAt(i) | hitsAt(i + 16) << 16 | hitsAt(i + 32) << 32 | hitsAt(i + 48) << 48;
-      __m128i lfs[4];
-      uint64_t breaks = 0;
-      for (size_t k = 0; k < 4; ++k) {
-        lfs[k] = _mm_cmpeq_epi8(
-            _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k)), lf);
-        breaks |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lfs[k])))
-                  << (16 * k);
-      }
-      for (uint64_t mask = hits; mask != 0; mask &= mask - 1) {
-        const auto bit = static_cast<size_t>(std::countr_zero(mask));
-        if (stops(i + bit)) {
-          addSums();
-          takeBreaks(i, breaks & ((uint64_t{1} << bit) - 1));
-          return skip;
-        }
-      }
-      if (breaks == 0) continue;
-      if (i + static_cast<size_t>(std::countr_zero(breaks)) - skip.bytes > longest_) {
-        addSums();
-        return skip;
-      }
-      skip.bytes = i + kBlock - static_cast<size_t>(std::countl_zero(breaks));
-      for (const __m128i& found : lfs)
-        sums = _mm_sub_epi8(sums, found);
-      if (++summed == 255 / 4) addSums();
-    }
-    addSums();
+#ifdef QUARN_CLI_AVX2
+    if (avx2_ ? StepAvx2(bytes, size, i, skip) : StepSse2(bytes, size, i, skip)) return skip;
+#else
+    if (StepSse2(bytes, size, i, skip)) return skip;
+#endif
   }
 #endif
   stepTo(size);
   return skip;
 }
+
+#ifdef __SSE2__
+inline bool Prefilter::StopsIn(const unsigned char* bytes, size_t size, size_t base, uint64_t hits,
+                               uint64_t breaks, Skip& skip) const {
+  for (; hits != 0; hits &= hits - 1) {
+    const auto bit = static_cast<size_t>(std::countr_zero(hits));
+    if (bytes[base + bit] >= 0x80 || StretchAt(bytes, size, base + bit)) {
+      TakeBreaks(skip, longest_, base, breaks & ((uint64_t{1} << bit) - 1));
+      return true;
+    }
+  }
+  if (breaks == 0) return false;
+  if (base + static_cast<size_t>(std::countr_zero(breaks)) - skip.bytes > longest_) return true;
+  skip.bytes = base + kStep - static_cast<size_t>(std::countl_zero(breaks));
+  return false;
+}
+
+// Four blocks of 16 bytes a step. Each byte of sums counts the line breaks in its lane, for at
+// most 255 blocks before they are added up.
+bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const {
+  // The members to compare with: the rare anchors, then each probe's anchor and second.
+  __m128i members[kMostCompared];
+  size_t count = 0;
+  for (const unsigned char c : rareAnchors_)
+    members[count++] = _mm_set1_epi8(static_cast<char>(c));
+  for (const Probe& probe : probes_) {
+    for (const unsigned char c : probe.anchor)
+      members[count++] = _mm_set1_epi8(static_cast<char>(c));
+    for (const unsigned char c : probe.second)
+      members[count++] = _mm_set1_epi8(static_cast<char>(c));
+  }
+  const size_t rareCount = rareAnchors_.size();
+  const __m128i lf = _mm_set1_epi8('\n');
+  __m128i sums = _mm_setzero_si128();
+  int summed = 0;
+  const auto addSums = [&] {
+    const __m128i total = _mm_sad_epu8(sums, _mm_setzero_si128());
+    skip.lines += static_cast<size_t>(_mm_cvtsi128_si32(total) + _mm_extract_epi16(total, 4));
+    sums = _mm_setzero_si128();
+    summed = 0;
+  };
+  // Whether one of members[k, k + n) is in each byte of block.
+  const auto anyOf = [&](__m128i block, size_t k, size_t n) {
+    __m128i any = _mm_setzero_si128();
+    for (const size_t end = k + n; k < end; ++k)
+      any = _mm_or_si128(any, _mm_cmpeq_epi8(block, members[k]));
+    return any;
+  };
+  // The stops that may be at each byte of the 16 at bytes + at.
+  const auto hitsAt = [&](size_t at) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+    __m128i hits = _mm_or_si128(chunk, anyOf(chunk, 0, rareCount));
+    size_t k = rareCount;
+    for (const Probe& probe : probes_) {
+      const __m128i found = anyOf(chunk, k, probe.anchor.size());
+      k += probe.anchor.size();
+      const __m128i other =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at + probe.apart));
+      hits = _mm_or_si128(hits, _mm_and_si128(found, anyOf(other, k, probe.second.size())));
+      k += probe.second.size();
+    }
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits)));
+  };
+  for (; i + kStep + reachAhead_ <= size; i += kStep) {
+    const uint64_t hits =
+        hitsAt(i) | hitsAt(i + 16) << 16 | hitsAt(i + 32) << 32 | hitsAt(i + 48) << 48;
+    __m128i lfs[4];
+    uint64_t breaks = 0;
+    for (size_t k = 0; k < 4; ++k) {
+      lfs[k] =
+          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k)), lf);
+      breaks |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lfs[k]))) << (16 * k);
+    }
+    if (StopsIn(bytes, size, i, hits, breaks, skip)) {
+      addSums();
+      return true;
+    }
+    if (breaks == 0) continue;
+    for (const __m128i& found : lfs)
+      sums = _mm_sub_epi8(sums, found);
+    if (++summed == 255 / 4) addSums();
+  }
+  addSums();
+  return false;
+}
+#endif
+
+#ifdef QUARN_CLI_AVX2
+// Two blocks of 32 bytes a step, the line breaks counted with the processor's popcnt. No
+// lambda here: it would not have this function's target.
+__attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned char* bytes,
+                                                                size_t size, size_t& i,
+                                                                Skip& skip) const {
+  __m256i members[kMostCompared];
+  size_t count = 0;
+  for (const unsigned char c : rareAnchors_)
+    members[count++] = _mm256_set1_epi8(static_cast<char>(c));
+  for (const Probe& probe : probes_) {
+    for (const unsigned char c : probe.anchor)
+      members[count++] = _mm256_set1_epi8(static_cast<char>(c));
+    for (const unsigned char c : probe.second)
+      members[count++] = _mm256_set1_epi8(static_cast<char>(c));
+  }
+  const size_t rareCount = rareAnchors_.size();
+  const __m256i lf = _mm256_set1_epi8('\n');
+  for (; i + kStep + reachAhead_ <= size; i += kStep) {
+    uint64_t hits = 0, breaks = 0;
+    for (size_t half = 0; half < 2; ++half) {
+      const size_t at = i + 32 * half;
+      const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at));
+      __m256i found = chunk;
+      size_t k = 0;
+      for (; k < rareCount; ++k)
+        found = _mm256_or_si256(found, _mm256_cmpeq_epi8(chunk, members[k]));
+      for (const Probe& probe : probes_) {
+        __m256i anchor = _mm256_setzero_si256(), second = _mm256_setzero_si256();
+        for (const size_t end = k + probe.anchor.size(); k < end; ++k)
+          anchor = _mm256_or_si256(anchor, _mm256_cmpeq_epi8(chunk, members[k]));
+        const __m256i other =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at + probe.apart));
+        for (const size_t end = k + probe.second.size(); k < end; ++k)
+          second = _mm256_or_si256(second, _mm256_cmpeq_epi8(other, members[k]));
+        found = _mm256_or_si256(found, _mm256_and_si256(anchor, second));
+      }
+      hits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(found)))
+              << (32 * half);
+      breaks |= static_cast<uint64_t>(
+                    static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf))))
+                << (32 * half);
+    }
+    if (StopsIn(bytes, size, i, hits, breaks, skip)) return true;
+    skip.lines += static_cast<size_t>(__builtin_popcountll(breaks));
+  }
+  return false;
+}
+#endif
 
 }  // namespace quarn::cli

@@ -16,13 +16,22 @@
 
 #include "line_matcher.h"
 
+// AVX2 is used where the processor has it, chosen when the filter is made.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QUARN_CLI_AVX2 1
+#endif
+
 namespace quarn::cli {
 
 class Prefilter {
  public:
+  // The widest vectors Skippable may use: the processor's best, or SSE2 alone (so that a
+  // test can hold one against the other).
+  enum class Vectors { Widest, Sse2 };
+
   // A filter for the patterns that matcher searches under limits, or an inactive one when
   // the facts of some pattern give nothing to look for.
-  Prefilter(const LineMatcher& matcher, const Limits& limits);
+  Prefilter(const LineMatcher& matcher, const Limits& limits, Vectors vectors = Vectors::Widest);
 
   bool Active() const { return !stretches_.empty(); }
   // False only when the line (UTF-8 bytes, no line break) certainly holds no match and its
@@ -82,8 +91,11 @@ class Prefilter {
   std::vector<unsigned char> rareAnchors_;
   std::vector<Probe> probes_;
   bool blockScan_ = false;  // whether they take few enough comparisons, and lines are long
-  size_t reachBack_ = 0;    // the most bytes a second position lies before its anchor
-  size_t reachAhead_ = 0;   // or after it
+#ifdef QUARN_CLI_AVX2
+  bool avx2_ = false;  // the processor has AVX2
+#endif
+  size_t reachBack_ = 0;   // the most bytes a second position lies before its anchor
+  size_t reachAhead_ = 0;  // or after it
 
   static bool Holds(std::string_view line, const Stretch& stretch);
   // The first place in bytes[0, end) where the stretch is, or end.
@@ -93,6 +105,22 @@ class Prefilter {
                            const Stretch& stretch);
   // Whether a stretch whose anchor is bytes[at] lies in bytes[0, size).
   bool StretchAt(const unsigned char* bytes, size_t size, size_t at) const;
+#ifdef __SSE2__
+  // Skippable's scan of bytes[0, size) a step of 64 bytes at a time from i, while every
+  // probe's second position lies in the bytes too: a byte that is not ASCII has its top bit
+  // set, as has the anchor of a probe whose anchor and second position both hold a member
+  // after the comparisons. Whether it stopped; i is where the steps ended.
+  bool StepSse2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const;
+#ifdef QUARN_CLI_AVX2
+  bool StepAvx2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const;
+#endif
+  // The end of a step at base whose bytes that may stop the scan and line breaks are the
+  // bits of hits and breaks: whether the scan stops there (skip then ends before the line of
+  // the stop, or before a line too long); if not, skip takes the step's whole lines but for
+  // their count.
+  [[gnu::always_inline]] inline bool StopsIn(const unsigned char* bytes, size_t size, size_t base,
+                                             uint64_t hits, uint64_t breaks, Skip& skip) const;
+#endif
 };
 
 }  // namespace quarn::cli
