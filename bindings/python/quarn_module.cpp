@@ -23,6 +23,7 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
 #include <type_traits>
@@ -291,7 +292,7 @@ struct Text {
 // The Python types of the module's classes, looked up once (pybind11 finds them by hashing
 // their C++ type's name on every cast).
 PyTypeObject* textType = nullptr;
-const py::detail::type_info* matchInfo = nullptr;
+PyTypeObject* matchType = nullptr;
 
 // The C++ object inside object, an instance of the pybind11 class of T (or of a Python
 // subclass of it).
@@ -556,15 +557,42 @@ class PyMatch {
   py::ssize_t endpos_;
 };
 
-// A new quarn.Match, made without pybind11's lookup of the type by name.
+// Matches are made and freed once per match found, so both skip pybind11's bookkeeping,
+// which looks the type up by name and files every instance in a table by address: a new
+// quarn.Match is an instance of the pybind11 class with its simple layout (the value and its
+// holder inside the object), left out of that table, which pybind11 consults only to find
+// the instance of a C++ pointer it is given, and matches are never given back that way.
+using MatchHolder = std::unique_ptr<PyMatch>;
+destructor pybindMatchDealloc = nullptr;
+
 py::object NewMatch(PyMatch&& match) {
   auto owned = std::make_unique<PyMatch>(std::move(match));
-  const py::handle made =
-      py::detail::type_caster_generic::cast(owned.get(), py::return_value_policy::take_ownership,
-                                            py::handle(), matchInfo, nullptr, nullptr);
-  if (!made) throw py::error_already_set();
-  owned.release();  // the instance owns it now
-  return py::reinterpret_steal<py::object>(made);
+  PyObject* self = matchType->tp_alloc(matchType, 0);  // zeroed: no flag set
+  if (self == nullptr) throw py::error_already_set();
+  auto* instance = reinterpret_cast<py::detail::instance*>(self);
+  instance->simple_layout = true;
+  instance->owned = true;
+  instance->simple_value_holder[0] = owned.get();
+  new (&instance->simple_value_holder[1]) MatchHolder(std::move(owned));
+  instance->simple_holder_constructed = true;
+  return py::reinterpret_steal<py::object>(self);
+}
+
+// The matches that NewMatch made are freed here; others (a subclass's, those pybind11 made)
+// as pybind11 frees them.
+void MatchDealloc(PyObject* self) {
+  auto* instance = reinterpret_cast<py::detail::instance*>(self);
+  PyTypeObject* type = Py_TYPE(self);
+  if (type != matchType || !instance->simple_layout || instance->simple_instance_registered) {
+    pybindMatchDealloc(self);
+    return;
+  }
+  if (instance->weakrefs != nullptr) PyObject_ClearWeakRefs(self);
+  if (instance->simple_holder_constructed) {
+    std::launder(reinterpret_cast<MatchHolder*>(&instance->simple_value_holder[1]))->~MatchHolder();
+  }
+  type->tp_free(self);
+  Py_DECREF(type);  // each instance of a heap type holds a reference to it
 }
 
 // The searches of one iteration, run a batch at a time (without the GIL when what is left to
@@ -1439,6 +1467,10 @@ search method takes the keyword arguments depth (default 1000), subject_length (
           }));
 
   textType = reinterpret_cast<PyTypeObject*>(m.attr("Text").ptr());
-  matchInfo = py::detail::get_type_info(typeid(PyMatch));
+  matchType = reinterpret_cast<PyTypeObject*>(m.attr("Match").ptr());
+  static_assert(sizeof(MatchHolder) <=
+                sizeof(void*) * py::detail::instance_simple_holder_in_ptrs());
+  pybindMatchDealloc = matchType->tp_dealloc;
+  matchType->tp_dealloc = &MatchDealloc;
   fast::InstallAll(m.attr("Pattern"), m.attr("Match"), m.attr("MatchIterator"));
 }
