@@ -1107,6 +1107,13 @@ PyObject* Find(PyObject* self, PyObject* const* args, Py_ssize_t count, PyObject
   });
 }
 
+// Pattern.groups, which a loop over a match's groups reads per match.
+PyObject* Groups(PyObject* self, void*) {
+  const PyPattern* pattern = Object<const PyPattern>(self);
+  if (pattern == nullptr) return Bound("groups", self, nullptr, 0, nullptr);
+  return PyLong_FromLong(pattern->Groups());
+}
+
 PyObject* Next(PyObject* self) {
   MatchIterator* iterator = Object<MatchIterator>(self);
   if (iterator == nullptr) return Bound("__next__", self, nullptr, 0, nullptr);
@@ -1187,6 +1194,15 @@ void InstallAll(py::handle pattern, py::handle match, py::handle iterator) {
   };
   for (PyMethodDef& method : patternMethods)
     Install(pattern, method);
+  // The property's getter answers a pattern that pybind11 must find.
+  const py::object groups = pattern.attr("__dict__")["groups"];
+  bound.emplace_back("groups", py::object(groups.attr("fget")).release().ptr());
+  static std::string groupsDoc = py::str(groups.attr("__doc__"));
+  static PyGetSetDef groupsDef = {"groups", &Groups, nullptr, groupsDoc.c_str(), nullptr};
+  const auto descriptor = py::reinterpret_steal<py::object>(
+      PyDescr_NewGetSet(reinterpret_cast<PyTypeObject*>(pattern.ptr()), &groupsDef));
+  if (!descriptor) throw py::error_already_set();
+  pattern.attr("groups") = descriptor;
   for (PyMethodDef& method : matchMethods)
     Install(match, method);
   // next(iterator) reads the type's slot, which a Python-level __next__ would reach only
