@@ -193,15 +193,6 @@ const std::optional<Error>& Text::error() const {
   return data_ ? data_->error : none;
 }
 
-std::optional<size_t> Text::unitAt(size_t offset) const {
-  if (error()) return std::nullopt;
-  if (narrow_ || encoding_ == Encoding::kUtf16) {
-    if (offset > size()) return std::nullopt;
-    return offset;
-  }
-  return data_->UnitOf(offset, bytes_.size());
-}
-
 size_t Text::offsetOf(size_t unit) const {
   return isUtf8() && !narrow_ ? data_->ByteOf(unit) : unit;
 }
@@ -238,17 +229,37 @@ struct Access {
         bytes.begin(), bytes.end(), out.begin() + static_cast<std::ptrdiff_t>(at),
         [](char byte) { return static_cast<char16_t>(static_cast<unsigned char>(byte)); });
   }
+  // Text::unitAt, with no optional to return: a search asks it every time.
+  static bool Locate(const Text& text, size_t offset, size_t& unit) {
+    // Only a decoded UTF-8 text maps offsets or holds an error.
+    if (text.narrow_ || text.encoding_ == Text::Encoding::kUtf16) {
+      unit = offset;
+      return offset <= Length(text);
+    }
+    if (text.data_->error) return false;
+    const std::optional<size_t> decoded = text.data_->UnitOf(offset, text.bytes_.size());
+    unit = decoded.value_or(0);
+    return decoded.has_value();
+  }
   // A search, match or fullMatch from start in the text's own units.
   static SearchResult Begin(const std::shared_ptr<const Program>& program,
                             const std::optional<Error>& patternError, const Text& text,
                             size_t start, const Limits& limits, Anchor anchor);
 };
 
+std::optional<size_t> Text::unitAt(size_t offset) const {
+  size_t unit = 0;
+  if (!Access::Locate(*this, offset, unit)) return std::nullopt;
+  return unit;
+}
+
 // With word edges, a match that begins right after a word character is passed over and the
 // search goes on one position later, as often as it takes; the steps of every try count
 // against one budget.
 SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Text& text,
                          size_t start, const Limits& limits, Anchor anchor) {
+  // Returned as made: moving a result through the loop below costs more than most searches.
+  if (program->MatchEdges() != Edges::kWord) return RunOnce(*program, text, start, limits, anchor);
   const bool ignoreCase = program->IgnoreCase();
   Limits left = limits;
   uint32_t deepest = 0;
@@ -259,7 +270,7 @@ SearchResult Access::Run(const std::shared_ptr<const Program>& program, const Te
     steps += result.steps_;
     result.depth_ = deepest;
     result.steps_ = steps;
-    if (program->MatchEdges() != Edges::kWord || !result.matched()) return result;
+    if (!result.matched()) return result;
     const size_t from = result.match().start();
     if (from == 0 || !IsWordCharacter(Unit(text, from - 1), ignoreCase)) return result;
     start = from + 1;
@@ -300,22 +311,22 @@ SearchResult Access::RunOnce(const Program& program, const Text& text, size_t st
   if (outcome.status == SearchStatus::kNoMatch) return result;
   Match& match = result.match_.emplace();
   match.text_ = text;
-  match.spans_.reserve(program.GroupCount() + 1);
+  // Sized once, every group without a span until its capture is read: a push per group costs
+  // a capacity check each.
+  match.spans_.resize(static_cast<size_t>(program.GroupCount()) + 1);
   // Positions lie inside the subject, so they fit size_t where it is 32 bits (WebAssembly).
-  match.spans_.push_back(
-      Match::Span{static_cast<size_t>(outcome.matchStart), static_cast<size_t>(outcome.matchEnd)});
+  match.spans_[0] =
+      Match::Span{static_cast<size_t>(outcome.matchStart), static_cast<size_t>(outcome.matchEnd)};
   uint64_t lastClosing = 0;
   for (int n = 1; n <= program.GroupCount(); ++n) {
     const Capture& c = state.Group(n);
-    if (!c.complete) {
-      match.spans_.emplace_back();
-      continue;
-    }
+    if (!c.complete) continue;
     if (c.closing > lastClosing) {
       lastClosing = c.closing;
       match.lastIndex_ = n;
     }
-    match.spans_.push_back(Match::Span{static_cast<size_t>(c.start), static_cast<size_t>(c.end)});
+    match.spans_[static_cast<size_t>(n)] =
+        Match::Span{static_cast<size_t>(c.start), static_cast<size_t>(c.end)};
   }
   return result;
 }
@@ -515,11 +526,9 @@ SearchResult Access::Begin(const std::shared_ptr<const Program>& program,
                            const std::optional<Error>& patternError, const Text& text, size_t start,
                            const Limits& limits, Anchor anchor) {
   if (patternError) return Failed(patternError);
+  if (size_t unit = 0; Locate(text, start, unit)) return Run(program, text, unit, limits, anchor);
   if (text.error()) return Failed(text.error());
-  std::optional<Error> error;
-  const std::optional<size_t> unit = StartUnit(text, start, error);
-  if (!unit) return Failed(std::move(error));
-  return Run(program, text, *unit, limits, anchor);
+  return Failed(StartError(start, start > text.size()));
 }
 
 SearchResult Pattern::search(const Text& text, size_t start, const Limits& limits) const {

@@ -147,13 +147,12 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
   SearchOutcome outcome;
   program_ = &program;
   graph_ = &program.Nodes();
-  const Subject<Unit> subject{text, program.IgnoreCase(), program.SingleLine(),
-                              program.Multiline()};
-  if constexpr (std::is_same_v<Unit, char16_t>) {
-    wide_ = subject;
-  } else {
-    narrow_ = subject;
-  }
+  // Set field by field: copying a whole Subject built on the stack stalls on its byte fields.
+  Subject<Unit>& subject = SubjectOf<Unit>();
+  subject.text = text;
+  subject.ignoreCase = program.IgnoreCase();
+  subject.singleLine = program.SingleLine();
+  subject.multiline = program.Multiline();
   limits_ = limits;
   groupCount_ = program.GroupCount();
   groupBits_ = (uint32_t{2} << std::min<int16_t>(groupCount_, 30)) - 2;
@@ -498,27 +497,30 @@ succeeded:
       if (!remember_) PopInto();
       goto enter;
     }
-    reached = PopFrame().deepest;
+    reached = PopFrame();
   }
 }
 
-// Pops the top frame: the frame below it is exact only if the popped one was.
-MatchState::Frame MatchState::PopFrame() {
-  const Frame top = stack_.Back();
+// Pops the top frame and gives the deepest depth it reached: the frame below it is exact
+// only if the popped one was. Fields are read one by one: the frame was just written so.
+uint32_t MatchState::PopFrame() {
+  const Frame& top = stack_.Back();
+  const uint32_t deepest = top.deepest;
+  const bool exact = top.exact;
   stack_.Pop();
-  if (!stack_.Empty()) stack_.Back().exact = stack_.Back().exact && top.exact;
-  return top;
+  if (!exact && !stack_.Empty()) stack_.Back().exact = false;
+  return deepest;
 }
 
 // Pops the top frame, all of whose attempts have failed, remembering the failure when that
 // is wanted; gives the depth its exploration reached. The table is as the step found it.
 uint32_t MatchState::DropFailedFrame() {
-  const Frame f = PopFrame();
+  const Frame& f = stack_.Back();
   MemoKey key;
   if (remember_ && f.exact && KeyOf(f.node, f.pos, f.inProbe, key)) {
     memo_.Insert(key, f.deepest - f.depth);
   }
-  return f.deepest;
+  return PopFrame();
 }
 
 // The memo's key of a step at pos with the table as it stands, inside a lookahead or not;
@@ -556,8 +558,8 @@ SearchStatus MatchState::FailDeep() {
 // Drops the top frame, which has nothing left to try but what it is about to enter; the
 // frame below keeps the depth it reached.
 void MatchState::PopInto() {
-  const Frame top = PopFrame();
-  if (!stack_.Empty()) stack_.Back().deepest = std::max(stack_.Back().deepest, top.deepest);
+  const uint32_t deepest = PopFrame();
+  if (!stack_.Empty()) stack_.Back().deepest = std::max(stack_.Back().deepest, deepest);
 }
 
 // Tests a loop's atom at pos as the step at depth would: the depth limit first, then the

@@ -199,12 +199,16 @@ class MatchState {
   SearchOutcome Run(const Program& program, Units<Unit> text, uint64_t from,
                     const SearchLimits& limits);
   template <typename Unit>
-  const Subject<Unit>& SubjectOf() const {
+  Subject<Unit>& SubjectOf() {
     if constexpr (std::is_same_v<Unit, char16_t>) {
       return wide_;
     } else {
       return narrow_;
     }
+  }
+  template <typename Unit>
+  const Subject<Unit>& SubjectOf() const {
+    return const_cast<MatchState*>(this)->SubjectOf<Unit>();
   }
   template <typename Unit>
   SearchStatus Explore(const Node* root, uint64_t start);
@@ -216,7 +220,7 @@ class MatchState {
   int Take(const AtomTest& atom, uint64_t pos) const;
   void PassMarker(int16_t group, uint64_t pos);
   void Undo(uint32_t mark);
-  Frame PopFrame();
+  uint32_t PopFrame();
   void PopInto();
   template <typename Unit>
   SearchStatus EnterLoop(const Plan& plan, const Node* node, uint64_t& at, uint32_t& depth);
