@@ -422,7 +422,9 @@ quarn::Limits MakeLimits(uint32_t depth, uint64_t subjectLength, uint64_t steps)
   return limits;
 }
 
-// pos and endpos as re takes them: clamped to the subject, in its own positions.
+// pos and endpos as re takes them: clamped to the subject, in its own positions. It views the
+// subject's text (unless it ends before the subject does), so it is searched only while that
+// subject stays where it is.
 struct Window {
   Window(const Subject& subject, py::ssize_t pos, py::ssize_t endpos) {
     const auto length = static_cast<py::ssize_t>(subject.Length());
@@ -430,16 +432,24 @@ struct Window {
     this->endpos = std::clamp<py::ssize_t>(endpos, 0, length);
     start = subject.UnitOf(static_cast<size_t>(this->pos));
     const size_t end = subject.UnitOf(static_cast<size_t>(this->endpos));
-    text = end == subject.UnitCount() ? subject.Searched() : subject.Prefix(end);
+    if (end == subject.UnitCount()) {
+      text = &subject.Searched();
+    } else {
+      text = &prefix.emplace(subject.Prefix(end));
+    }
   }
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
   bool Empty() const { return pos > endpos; }  // re finds nothing then
   // Units that a search from unit to endpos may read.
-  size_t UnitsFrom(size_t unit) const { return text.size() - std::min(unit, text.size()); }
+  size_t UnitsFrom(size_t unit) const { return text->size() - std::min(unit, text->size()); }
 
   py::ssize_t pos;
   py::ssize_t endpos;
-  size_t start;                             // pos in units
-  quarn::Text text{std::u16string_view()};  // the subject up to endpos
+  size_t start;                       // pos in units
+  const quarn::Text* text;            // the subject up to endpos
+  std::optional<quarn::Text> prefix;  // that text, where it ends before the subject
 };
 
 // A search of at most this many units keeps the GIL: even at 100 ns a unit, a slow pattern's
@@ -600,9 +610,9 @@ void MatchDealloc(PyObject* self) {
 class Iteration {
  public:
   Iteration(const quarn::Pattern& pattern, const Window& window, const quarn::Limits& limits)
-      : all_(pattern.matches(window.text, window.start, limits)),
+      : all_(pattern.matches(*window.text, window.start, limits)),
         from_(window.start),
-        units_(window.text.size()) {}
+        units_(window.text->size()) {}
   Iteration(const Iteration&) = delete;
   Iteration& operator=(const Iteration&) = delete;
 
@@ -664,18 +674,19 @@ class PyPattern {
       const SearchLock lock(window.UnitsFrom(window.start));
       switch (kind) {
         case Kind::kSearch:
-          result = compiled_->search(window.text, window.start, limits);
+          result = compiled_->search(*window.text, window.start, limits);
           break;
         case Kind::kMatch:
-          result = compiled_->match(window.text, window.start, limits);
+          result = compiled_->match(*window.text, window.start, limits);
           break;
         case Kind::kFullMatch:
-          result = compiled_->fullMatch(window.text, window.start, limits);
+          result = compiled_->fullMatch(*window.text, window.start, limits);
           break;
       }
     }
     if (result.error()) Raise(*result.error(), *text_);
     if (!result) return py::none();
+    // The window is not searched again: the subject may move to the heap now.
     return NewMatch(
         PyMatch(subject.Share(), result.match(), std::move(self), window.pos, window.endpos));
   }
