@@ -10,8 +10,8 @@
 // Positions are those of the subject itself: a span that begins or ends between the two
 // units of a character above U+FFFF grows to cover that character. Every iteration,
 // replacement and template expansion is the engine's own (Pattern::matches, replace,
-// Match::expand). Searches run without the GIL; errors raise quarn.error and are never taken
-// for "no match".
+// Match::expand). Searches of long subjects run without the GIL; errors raise quarn.error and
+// are never taken for "no match".
 //
 // Thread safety: patterns and prepared subjects are immutable and may be shared between
 // threads; a match iterator serialises the threads that advance it.
@@ -324,8 +324,9 @@ class CallSubject {
 
   const Subject& operator*() const { return shared_ ? *shared_ : *local_; }
   const Subject* operator->() const { return &**this; }
-  // The subject to keep. Its text views the object's storage or units on the heap, neither
-  // of which moves with it, so texts made from it before stay valid.
+  // The subject to keep, moved to the heap the first time. Its text views the object's
+  // storage or units on the heap, neither of which moves, so matches found before stay
+  // valid; a Window made on it before views the old place and is not searched again.
   const SubjectPtr& Share() {
     if (!shared_) {
       shared_ = std::make_shared<const Subject>(std::move(*local_));
@@ -736,8 +737,8 @@ class PyPattern {
               replaced.count};
     }
     const bool str = subject->IsStr();
-    return Rebuild(std::move(self), subject, count, limits, [&](const PyMatch& m) {
-      py::object piece = py::reinterpret_borrow<py::object>(repl)(m);
+    return Rebuild(std::move(self), subject, count, limits, [&](PyMatch&& m) {
+      py::object piece = py::reinterpret_borrow<py::object>(repl)(NewMatch(std::move(m)));
       if (piece.is_none()) return subject->Slice(0, 0);
       if (str ? !PyUnicode_Check(piece.ptr()) : !PyObject_CheckBuffer(piece.ptr())) {
         throw py::type_error(std::string("expected ") + (str ? "str" : "a bytes-like object") +
@@ -908,10 +909,11 @@ class PyPattern {
   mutable py::object facts_;
 };
 
-// finditer: searches as it goes, a few matches ahead of the caller at most (as many as it has
-// handed out, up to kAhead), so that a long iteration hands the GIL over once per batch and
-// not per match; a thread that calls it while another's batch runs gets ValueError, as from
-// a generator. An error ends the iteration after the matches found before it.
+// finditer: searches as it goes, in batches of 1, 2, 4 and so on up to kAhead matches (never
+// far ahead of what the caller has taken), so that a long iteration hands the GIL over once
+// per batch and not per match; a thread that calls it while another's batch runs gets
+// ValueError, as from a generator. An error ends the iteration after the matches found before
+// it.
 class MatchIterator {
  public:
   MatchIterator(py::object pattern, SubjectPtr subject, py::ssize_t pos, py::ssize_t endpos,
