@@ -9,6 +9,7 @@ import re
 import sys
 import threading
 import time
+import weakref
 
 import pytest
 
@@ -207,6 +208,23 @@ def test_bytes_like_subjects_outlive_their_variable(kind):
     gc.collect()
     assert (m.span(), m.group(), m.group(1), m.start(1), m.end(1)) == ((2, 5), b"\xe9\xe9y", b"y",
                                                                       4, 5)
+
+
+def test_matches_handed_to_a_replacement_function_stay_valid_after_sub():
+    kept = []
+    assert quarn.sub("(b)", lambda m: kept.append(m) or m.group(1).upper(), fresh("abcb")) == "aBcB"
+    gc.collect()
+    assert [(m.span(1), m.group(), m.string, m.re.pattern) for m in kept] == [
+        ((1, 2), "b", "abcb", "(b)"), ((3, 4), "b", "abcb", "(b)")]
+
+
+def test_a_match_can_be_weakly_referenced_and_is_freed():
+    match = PATTERN.search(fresh("xxbc"))
+    reference = weakref.ref(match)
+    assert reference() is match
+    del match
+    gc.collect()
+    assert reference() is None
 
 
 def test_pos_and_endpos_around_characters_above_ffff_answer_as_re():
