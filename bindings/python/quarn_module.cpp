@@ -323,7 +323,6 @@ class CallSubject {
   CallSubject(py::handle object, size_t characters) : local_(std::in_place, object, characters) {}
 
   const Subject& operator*() const { return shared_ ? *shared_ : *local_; }
-  const Subject* operator->() const { return &**this; }
   // The subject to keep, moved to the heap the first time. Its text views the object's
   // storage or units on the heap, neither of which moves, so matches found before stay
   // valid; a Window made on it before views the old place and is not searched again.
@@ -1075,6 +1074,15 @@ PyObject* Guarded(Call&& call) {
 // for the life of the process: nothing may release them after the interpreter has ended.
 std::vector<std::pair<std::string, PyObject*>> bound;
 
+// Keeps the pybind11 callable that answers the calls of name: a method's function (which the
+// class holds as an instance method) or a property's getter.
+void Keep(const char* name, py::object callable) {
+  if (PyInstanceMethod_Check(callable.ptr())) {
+    callable = py::reinterpret_borrow<py::object>(PyInstanceMethod_GET_FUNCTION(callable.ptr()));
+  }
+  bound.emplace_back(name, callable.release().ptr());
+}
+
 // The call, answered by the pybind11 method name.
 PyObject* Bound(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t count,
                 PyObject* keywords) {
@@ -1172,12 +1180,9 @@ PyObject* Group(PyObject* self, PyObject* const* args, Py_ssize_t count, PyObjec
 
 // Puts method in place of the pybind11 method of its name in type, with its docstring.
 void Install(py::handle type, PyMethodDef& method) {
-  py::object original = type.attr("__dict__")[method.ml_name];
-  if (PyInstanceMethod_Check(original.ptr())) {
-    original = py::reinterpret_borrow<py::object>(PyInstanceMethod_GET_FUNCTION(original.ptr()));
-  }
-  bound.emplace_back(method.ml_name, original.inc_ref().ptr());
-  // The docstring lives as long as the module: the entry in bound keeps the function's.
+  const py::object original = type.attr("__dict__")[method.ml_name];
+  Keep(method.ml_name, original);
+  // CPython keeps a pointer to the docstring, which must live as long as the type.
   static std::vector<std::unique_ptr<std::string>> docs;
   docs.push_back(std::make_unique<std::string>(py::str(original.attr("__doc__"))));
   method.ml_doc = docs.back()->c_str();
@@ -1185,6 +1190,18 @@ void Install(py::handle type, PyMethodDef& method) {
       PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(type.ptr()), &method));
   if (!descriptor) throw py::error_already_set();
   type.attr(method.ml_name) = descriptor;
+}
+
+// Puts a getter in place of the pybind11 property groups of Pattern.
+void InstallGroups(py::handle pattern) {
+  const py::object property = pattern.attr("__dict__")["groups"];
+  Keep("groups", property.attr("fget"));
+  static const std::string doc = py::str(property.attr("__doc__"));
+  static PyGetSetDef getter = {"groups", &Groups, nullptr, doc.c_str(), nullptr};
+  const auto descriptor = py::reinterpret_steal<py::object>(
+      PyDescr_NewGetSet(reinterpret_cast<PyTypeObject*>(pattern.ptr()), &getter));
+  if (!descriptor) throw py::error_already_set();
+  pattern.attr("groups") = descriptor;
 }
 
 #define QUARN_FAST(name, function)                                               \
@@ -1207,23 +1224,12 @@ void InstallAll(py::handle pattern, py::handle match, py::handle iterator) {
   };
   for (PyMethodDef& method : patternMethods)
     Install(pattern, method);
-  // The property's getter answers a pattern that pybind11 must find.
-  const py::object groups = pattern.attr("__dict__")["groups"];
-  bound.emplace_back("groups", py::object(groups.attr("fget")).release().ptr());
-  static std::string groupsDoc = py::str(groups.attr("__doc__"));
-  static PyGetSetDef groupsDef = {"groups", &Groups, nullptr, groupsDoc.c_str(), nullptr};
-  const auto descriptor = py::reinterpret_steal<py::object>(
-      PyDescr_NewGetSet(reinterpret_cast<PyTypeObject*>(pattern.ptr()), &groupsDef));
-  if (!descriptor) throw py::error_already_set();
-  pattern.attr("groups") = descriptor;
+  InstallGroups(pattern);
   for (PyMethodDef& method : matchMethods)
     Install(match, method);
   // next(iterator) reads the type's slot, which a Python-level __next__ would reach only
   // through a lookup per call; __next__ itself stays the pybind11 method, for its callers.
-  py::object next = iterator.attr("__dict__")["__next__"];
-  bound.emplace_back("__next__", PyInstanceMethod_Check(next.ptr())
-                                     ? Py_NewRef(PyInstanceMethod_GET_FUNCTION(next.ptr()))
-                                     : next.inc_ref().ptr());
+  Keep("__next__", iterator.attr("__dict__")["__next__"]);
   auto* type = reinterpret_cast<PyTypeObject*>(iterator.ptr());
   type->tp_iternext = &Next;
   PyType_Modified(type);
