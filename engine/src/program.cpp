@@ -253,6 +253,17 @@ const PatternFacts* Program::FactsWorthUsing(bool budgeted) const {
   return &Analyzed().facts;
 }
 
+void Program::NoteSteps(uint64_t steps) const {
+  // One search past the first bound, or searches of some steps adding up to the second: about
+  // the cost of the analysis, tens of microseconds.
+  constexpr uint64_t kCostlySearch = 1024, kCounted = 256, kCostlyTotal = 8192;
+  if (steps <= kCounted || costly_.load(std::memory_order_relaxed)) return;
+  if (steps > kCostlySearch ||
+      counted_.fetch_add(steps, std::memory_order_relaxed) + steps > kCostlyTotal) {
+    costly_.store(true, std::memory_order_relaxed);
+  }
+}
+
 std::optional<size_t> Program::PatternPosition(const Node* node, uint64_t offset) const {
   const std::optional<size_t> internal = graph_->InternalPosition(node, offset);
   if (!internal || *internal >= origin_.size()) return std::nullopt;

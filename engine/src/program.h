@@ -105,11 +105,13 @@ class Program {
   // time it is asked for; only for a program without Error().
   const Analysis& Analyzed() const;
   // The facts, for a search to skip subjects that cannot match, once they are worth their cost
-  // (a few times that of compiling): when the analysis is made already, or once a search of
-  // the pattern took many steps, or always for a search with a step budget, whose count must
-  // not depend on the searches before it. Otherwise nothing.
+  // (a few times that of compiling): when the analysis is made already, or once the searches
+  // of the pattern took many steps (NoteSteps), or always for a search with a step budget,
+  // whose count must not depend on the searches before it. Otherwise nothing.
   const PatternFacts* FactsWorthUsing(bool budgeted) const;
-  void NoteCostlySearch() const { costly_.store(true, std::memory_order_relaxed); }
+  // Counts a search's steps towards making the facts: one search of many steps, or many of
+  // some. Searches of a few steps are not counted, so they never share a counter's cache line.
+  void NoteSteps(uint64_t steps) const;
   int16_t GroupCount() const { return groupCount_; }
   const Graph& Nodes() const { return *graph_; }
   const StartFilter& Filter() const { return filter_; }
@@ -130,6 +132,7 @@ class Program {
   mutable std::unique_ptr<const Analysis> analysis_;
   mutable std::atomic<bool> analysed_{false};
   mutable std::atomic<bool> costly_{false};
+  mutable std::atomic<uint64_t> counted_{0};  // steps of the searches NoteSteps counted
 };
 
 }  // namespace quarn

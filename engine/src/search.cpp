@@ -15,8 +15,6 @@ namespace {
 
 constexpr size_t kMemoSlots = size_t{1} << 21;  // 32 MiB at most
 constexpr uint64_t kCheckEvery = 1024;          // steps between looks at the cancel flag
-// A search that takes more steps than this makes the pattern's facts worth having.
-constexpr uint64_t kCostlySearch = 1024;
 
 template <typename Unit>
 bool LineBreakAt(Units<Unit> s, uint64_t pos) {
@@ -170,7 +168,7 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
     outcome.deepest = deepest_;
     outcome.steps = steps_;
     outcome.error = std::move(error_);
-    if (steps_ > kCostlySearch) program.NoteCostlySearch();
+    program.NoteSteps(steps_);
     return outcome;
   };
 

@@ -352,6 +352,21 @@ TEST(Analysis, ASubjectThatCannotMatchIsNotSearched) {
   const Pattern fresh(u"(a|aa)+b");
   EXPECT_GT(fresh.search(as).steps(), 1024u);
   EXPECT_EQ(fresh.search(as).steps(), 0u);
+  // So do many searches of a few hundred steps each; searches of a few steps never do.
+  const std::u16string five(5, u'a');
+  const Pattern often(u"(a|aa)+b");
+  const uint64_t each = often.search(five).steps();
+  ASSERT_GT(each, 256u);
+  ASSERT_LT(each, 1024u);
+  int searches = 1;
+  while (often.search(five).steps() != 0 && searches < 100)
+    ++searches;
+  EXPECT_LT(searches, 100) << "the facts were never made";
+  EXPECT_GT(searches, 1);
+  const Pattern cheap(u"ab");
+  for (int k = 0; k < 10000; ++k)
+    cheap.search(u"aaaaaaaa");
+  EXPECT_GT(cheap.search(u"aaaaaaaa").steps(), 0u);
   // Not when it can match, when the depth limit could be reached first, or past the
   // subject's length limit.
   EXPECT_FALSE(nested.facts().cannotMatch(as + u"b", 0, Limits()));

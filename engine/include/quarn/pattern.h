@@ -57,8 +57,9 @@ struct Limits {
   uint64_t subjectLength = 32766;
   // Steps a search may take before it ends with errStepLimit; 0 for no budget. The count is
   // deterministic: with a budget, the same search always takes the same steps (a subject that
-  // the pattern's facts rule out takes none). Without one, the facts are made only once a
-  // search proves costly, so steps() of a later search may be fewer; its answer is the same.
+  // the pattern's facts rule out takes none). Without one, the facts are made only once the
+  // pattern's searches prove costly (one of a thousand steps, or some of a few hundred each),
+  // so steps() of a later search may be fewer; its answer is the same.
   uint64_t steps = 0;
   // Read now and then during the search; once it is true, the search ends with errCancelled.
   const std::atomic<bool>* cancel = nullptr;
