@@ -1422,8 +1422,9 @@ search method takes the keyword arguments depth (default 1000), subject_length (
           },
           py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kWhole},
           QUARN_LIMIT_ARGS,
-          "An iterator over the non-overlapping matches, searching as it goes (without the "
-          "GIL). After an empty match the next search starts one character later.")
+          "An iterator over the non-overlapping matches, searching as it goes, a few matches "
+          "ahead at most (without the GIL over long subjects). After an empty match the next "
+          "search starts one character later.")
       .def(
           "findall",
           [](const PyPattern& self, py::handle string, Position pos, Position endpos,
