@@ -10,8 +10,8 @@
 // Positions are those of the subject itself: a span that begins or ends between the two
 // units of a character above U+FFFF grows to cover that character. Every iteration,
 // replacement and template expansion is the engine's own (Pattern::matches, replace,
-// Match::expand). Searches run without the GIL; errors raise quarn.error and are never taken
-// for "no match".
+// Match::expand). Searches of long subjects run without the GIL; errors raise quarn.error and
+// are never taken for "no match".
 //
 // Thread safety: patterns and prepared subjects are immutable and may be shared between
 // threads; a match iterator serialises the threads that advance it.
@@ -23,8 +23,10 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <new>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <utility>
 #include <vector>
 
@@ -253,6 +255,7 @@ constexpr py::ssize_t kWhole = std::numeric_limits<py::ssize_t>::max();
 // The length of a str in characters or of a bytes-like object in bytes.
 size_t LengthOf(py::handle object) {
   if (PyUnicode_Check(object.ptr())) return static_cast<size_t>(PyUnicode_GET_LENGTH(object.ptr()));
+  if (PyBytes_Check(object.ptr())) return static_cast<size_t>(PyBytes_GET_SIZE(object.ptr()));
   Py_buffer view;
   if (PyObject_GetBuffer(object.ptr(), &view, PyBUF_SIMPLE) != 0) throw py::error_already_set();
   const auto length = static_cast<size_t>(view.len);
@@ -286,10 +289,55 @@ struct Text {
   SubjectPtr subject;
 };
 
+// The Python types of the module's classes, looked up once (pybind11 finds them by hashing
+// their C++ type's name on every cast).
+PyTypeObject* textType = nullptr;
+PyTypeObject* matchType = nullptr;
+
+// The C++ object inside object, an instance of the pybind11 class of T (or of a Python
+// subclass of it).
+template <typename T>
+const T& Held(py::handle object) {
+  auto* instance = reinterpret_cast<py::detail::instance*>(object.ptr());
+  if (instance->simple_layout && instance->simple_value_holder[0] != nullptr) {
+    return *static_cast<const T*>(instance->simple_value_holder[0]);
+  }
+  return object.cast<const T&>();
+}
+
+bool IsText(py::handle object) {
+  return PyObject_TypeCheck(object.ptr(), textType);
+}
+
 SubjectPtr SubjectOf(py::handle object) {
-  if (py::isinstance<Text>(object)) return object.cast<const Text&>().subject;
+  if (IsText(object)) return Held<Text>(object).subject;
   return std::make_shared<const Subject>(object);
 }
+
+// The subject of one call: a quarn.Text's, or one read for this call alone, which a search
+// that finds nothing never copies to the heap; only what keeps it (a match, an iterator)
+// shares it.
+class CallSubject {
+ public:
+  explicit CallSubject(SubjectPtr prepared) : shared_(std::move(prepared)) {}
+  CallSubject(py::handle object, size_t characters) : local_(std::in_place, object, characters) {}
+
+  const Subject& operator*() const { return shared_ ? *shared_ : *local_; }
+  // The subject to keep, moved to the heap the first time. Its text views the object's
+  // storage or units on the heap, neither of which moves, so matches found before stay
+  // valid; a Window made on it before views the old place and is not searched again.
+  const SubjectPtr& Share() {
+    if (!shared_) {
+      shared_ = std::make_shared<const Subject>(std::move(*local_));
+      local_.reset();
+    }
+    return shared_;
+  }
+
+ private:
+  SubjectPtr shared_;
+  std::optional<Subject> local_;
+};
 
 py::object errorType;
 py::object errorKindType;
@@ -374,21 +422,52 @@ quarn::Limits MakeLimits(uint32_t depth, uint64_t subjectLength, uint64_t steps)
   return limits;
 }
 
-// pos and endpos as re takes them: clamped to the subject, in its own positions.
+// pos and endpos as re takes them: clamped to the subject, in its own positions. It views the
+// subject's text (unless it ends before the subject does), so it is searched only while that
+// subject stays where it is.
 struct Window {
   Window(const Subject& subject, py::ssize_t pos, py::ssize_t endpos) {
     const auto length = static_cast<py::ssize_t>(subject.Length());
     this->pos = std::clamp<py::ssize_t>(pos, 0, length);
     this->endpos = std::clamp<py::ssize_t>(endpos, 0, length);
     start = subject.UnitOf(static_cast<size_t>(this->pos));
-    text = subject.Prefix(subject.UnitOf(static_cast<size_t>(this->endpos)));
+    const size_t end = subject.UnitOf(static_cast<size_t>(this->endpos));
+    if (end == subject.UnitCount()) {
+      text = &subject.Searched();
+    } else {
+      text = &prefix.emplace(subject.Prefix(end));
+    }
   }
+  Window(const Window&) = delete;
+  Window& operator=(const Window&) = delete;
+
   bool Empty() const { return pos > endpos; }  // re finds nothing then
+  // Units that a search from unit to endpos may read.
+  size_t UnitsFrom(size_t unit) const { return text->size() - std::min(unit, text->size()); }
 
   py::ssize_t pos;
   py::ssize_t endpos;
-  size_t start;                             // pos in units
-  quarn::Text text{std::u16string_view()};  // the subject up to endpos
+  size_t start;                       // pos in units
+  const quarn::Text* text;            // the subject up to endpos
+  std::optional<quarn::Text> prefix;  // that text, where it ends before the subject
+};
+
+// A search of at most this many units keeps the GIL: even at 100 ns a unit, a slow pattern's
+// pace, it ends well within the interpreter's switch interval of 5 ms, and most take
+// microseconds, while handing the GIL over and back costs about as much as a short search
+// itself. Longer searches release it so that other threads run meanwhile. As with re, a
+// pattern that backtracks for long on a short subject holds the GIL while it does.
+constexpr size_t kHeldUnits = 1 << 14;
+
+// Releases the GIL for a search that may read units units.
+class SearchLock {
+ public:
+  explicit SearchLock(size_t units) {
+    if (units > kHeldUnits) unlocked_.emplace();
+  }
+
+ private:
+  std::optional<py::gil_scoped_release> unlocked_;
 };
 
 class PyPattern;
@@ -425,6 +504,8 @@ class PyMatch {
     return groups;
   }
   std::pair<py::ssize_t, py::ssize_t> Span(py::handle index) const { return SpanOf(Index(index)); }
+  int GroupCount() const { return match_.groupCount(); }
+  py::object GroupAt(int n) const { return GroupOr(n, py::none()); }
   std::pair<py::ssize_t, py::ssize_t> SpanOf(int n) const {
     const auto& s = match_.span(n);
     if (!s) return {-1, -1};
@@ -486,18 +567,60 @@ class PyMatch {
   py::ssize_t endpos_;
 };
 
-// The searches of one iteration, run a batch at a time without the GIL.
+// Matches are made and freed once per match found, so both skip pybind11's bookkeeping,
+// which looks the type up by name and files every instance in a table by address: a new
+// quarn.Match is an instance of the pybind11 class with its simple layout (the value and its
+// holder inside the object), left out of that table, which pybind11 consults only to find
+// the instance of a C++ pointer it is given, and matches are never given back that way.
+using MatchHolder = std::unique_ptr<PyMatch>;
+destructor pybindMatchDealloc = nullptr;
+
+py::object NewMatch(PyMatch&& match) {
+  auto owned = std::make_unique<PyMatch>(std::move(match));
+  PyObject* self = matchType->tp_alloc(matchType, 0);  // zeroed: no flag set
+  if (self == nullptr) throw py::error_already_set();
+  auto* instance = reinterpret_cast<py::detail::instance*>(self);
+  instance->simple_layout = true;
+  instance->owned = true;
+  instance->simple_value_holder[0] = owned.get();
+  new (&instance->simple_value_holder[1]) MatchHolder(std::move(owned));
+  instance->simple_holder_constructed = true;
+  return py::reinterpret_steal<py::object>(self);
+}
+
+// The matches that NewMatch made are freed here; others (a subclass's, those pybind11 made)
+// as pybind11 frees them.
+void MatchDealloc(PyObject* self) {
+  auto* instance = reinterpret_cast<py::detail::instance*>(self);
+  PyTypeObject* type = Py_TYPE(self);
+  if (type != matchType || !instance->simple_layout || instance->simple_instance_registered) {
+    pybindMatchDealloc(self);
+    return;
+  }
+  if (instance->weakrefs != nullptr) PyObject_ClearWeakRefs(self);
+  if (instance->simple_holder_constructed) {
+    std::launder(reinterpret_cast<MatchHolder*>(&instance->simple_value_holder[1]))->~MatchHolder();
+  }
+  type->tp_free(self);
+  Py_DECREF(type);  // each instance of a heap type holds a reference to it
+}
+
+// The searches of one iteration, run a batch at a time (without the GIL when what is left to
+// search is long).
 class Iteration {
  public:
   Iteration(const quarn::Pattern& pattern, const Window& window, const quarn::Limits& limits)
-      : all_(pattern.matches(window.text, window.start, limits)) {}
+      : all_(pattern.matches(*window.text, window.start, limits)),
+        from_(window.start),
+        units_(window.text->size()) {}
   Iteration(const Iteration&) = delete;
   Iteration& operator=(const Iteration&) = delete;
 
-  // Hands up to count matches to take (called without the GIL); false once none is left.
+  // Hands up to count matches to take (called without the GIL if released); false once none
+  // is left.
   template <typename Take>
   bool Next(size_t count, Take&& take) {
-    py::gil_scoped_release unlocked;
+    const SearchLock lock(units_ - std::min(from_, units_));
     for (size_t n = 0; n < count; ++n) {
       if (!started_) {
         started_ = true;
@@ -506,6 +629,7 @@ class Iteration {
         ++at_;
       }
       if (at_ == all_.end()) return false;
+      from_ = at_->next();
       take(*at_);
     }
     return true;
@@ -516,6 +640,8 @@ class Iteration {
   quarn::Matches all_;
   quarn::Matches::iterator at_ = all_.end();
   bool started_ = false;
+  size_t from_;   // where the next search starts, in units
+  size_t units_;  // the units up to endpos
 };
 
 constexpr size_t kBatch = 1024;
@@ -540,32 +666,34 @@ class PyPattern {
 
   py::object Find(Kind kind, py::object self, py::handle string, py::ssize_t pos,
                   py::ssize_t endpos, const quarn::Limits& limits) const {
-    const SubjectPtr subject = Checked(string, pos, endpos, limits);
+    CallSubject subject = Checked(string, pos, endpos, limits);
     const Window window(*subject, pos, endpos);
     if (window.Empty()) return py::none();
     quarn::SearchResult result;
     {
-      py::gil_scoped_release unlocked;
+      const SearchLock lock(window.UnitsFrom(window.start));
       switch (kind) {
         case Kind::kSearch:
-          result = compiled_->search(window.text, window.start, limits);
+          result = compiled_->search(*window.text, window.start, limits);
           break;
         case Kind::kMatch:
-          result = compiled_->match(window.text, window.start, limits);
+          result = compiled_->match(*window.text, window.start, limits);
           break;
         case Kind::kFullMatch:
-          result = compiled_->fullMatch(window.text, window.start, limits);
+          result = compiled_->fullMatch(*window.text, window.start, limits);
           break;
       }
     }
     if (result.error()) Raise(*result.error(), *text_);
     if (!result) return py::none();
-    return py::cast(PyMatch(subject, result.match(), std::move(self), window.pos, window.endpos));
+    // The window is not searched again: the subject may move to the heap now.
+    return NewMatch(
+        PyMatch(subject.Share(), result.match(), std::move(self), window.pos, window.endpos));
   }
 
   py::list FindAll(py::handle string, py::ssize_t pos, py::ssize_t endpos,
                    const quarn::Limits& limits) const {
-    const SubjectPtr subject = Checked(string, pos, endpos, limits);
+    const SubjectPtr subject = Checked(string, pos, endpos, limits).Share();
     const Window window(*subject, pos, endpos);
     py::list found;
     if (window.Empty()) return found;
@@ -586,7 +714,7 @@ class PyPattern {
   // sub and subn: the text and the number of replacements.
   std::pair<py::object, size_t> Sub(py::object self, py::handle repl, py::handle string,
                                     py::ssize_t signedCount, const quarn::Limits& limits) const {
-    const SubjectPtr subject = Checked(string, 0, kWhole, limits);
+    const SubjectPtr subject = Checked(string, 0, kWhole, limits).Share();
     if (signedCount < 0) return {SameText(*subject), 0};  // as re: nothing is replaced
     const auto count = static_cast<size_t>(signedCount);
     if (!PyCallable_Check(repl.ptr())) {
@@ -598,7 +726,7 @@ class PyPattern {
       }
       quarn::Replaced replaced;
       {
-        py::gil_scoped_release unlocked;
+        const SearchLock lock(subject->UnitCount());
         replaced = compiled_->replace(subject->Searched(), replacement->Units(), count, limits);
       }
       if (replaced.error) Raise(*replaced.error, *text_);
@@ -608,8 +736,8 @@ class PyPattern {
               replaced.count};
     }
     const bool str = subject->IsStr();
-    return Rebuild(std::move(self), subject, count, limits, [&](const PyMatch& m) {
-      py::object piece = py::reinterpret_borrow<py::object>(repl)(m);
+    return Rebuild(std::move(self), subject, count, limits, [&](PyMatch&& m) {
+      py::object piece = py::reinterpret_borrow<py::object>(repl)(NewMatch(std::move(m)));
       if (piece.is_none()) return subject->Slice(0, 0);
       if (str ? !PyUnicode_Check(piece.ptr()) : !PyObject_CheckBuffer(piece.ptr())) {
         throw py::type_error(std::string("expected ") + (str ? "str" : "a bytes-like object") +
@@ -621,7 +749,7 @@ class PyPattern {
   }
 
   py::list Split(py::handle string, py::ssize_t signedMaxsplit, const quarn::Limits& limits) const {
-    const SubjectPtr subject = Checked(string, 0, kWhole, limits);
+    const SubjectPtr subject = Checked(string, 0, kWhole, limits).Share();
     py::list pieces;
     if (signedMaxsplit < 0) {  // as re: no split
       pieces.append(SameText(*subject));
@@ -661,14 +789,14 @@ class PyPattern {
   // The subject of a search of string[pos:endpos] under limits (a whole-string search by
   // default), of this pattern's kind. One longer than limits allow is refused as the engine
   // refuses it, before it is converted; only the characters up to endpos are.
-  SubjectPtr Checked(py::handle string, py::ssize_t pos = 0, py::ssize_t endpos = kWhole,
-                     const quarn::Limits& limits = {}) const {
-    if (py::isinstance<::Text>(string)) {
-      SubjectPtr subject = string.cast<const ::Text&>().subject;
-      CheckKind(subject->IsStr());
-      return subject;
-    }
+  CallSubject Checked(py::handle string, py::ssize_t pos = 0, py::ssize_t endpos = kWhole,
+                      const quarn::Limits& limits = {}) const {
     const bool str = PyUnicode_Check(string.ptr());
+    if (!str && IsText(string)) {
+      SubjectPtr subject = Held<::Text>(string).subject;
+      CheckKind(subject->IsStr());
+      return CallSubject(std::move(subject));
+    }
     if (!str && !PyObject_CheckBuffer(string.ptr())) throw Subject::NotASubject(string);
     CheckKind(str);
     const auto length = static_cast<py::ssize_t>(LengthOf(string));
@@ -677,7 +805,7 @@ class PyPattern {
         LongerThan(string, read, limits.subjectLength)) {
       Raise(SubjectLengthError(), *text_);
     }
-    return std::make_shared<const Subject>(string, read);
+    return CallSubject(string, read);
   }
   void CheckKind(bool str) const {
     if (str != IsStr()) {
@@ -780,8 +908,11 @@ class PyPattern {
   mutable py::object facts_;
 };
 
-// finditer: one search per step, without the GIL; a thread that calls it while another's
-// step runs gets ValueError, as from a generator.
+// finditer: searches as it goes, in batches of 1, 2, 4 and so on up to kAhead matches (never
+// far ahead of what the caller has taken), so that a long iteration hands the GIL over once
+// per batch and not per match; a thread that calls it while another's batch runs gets
+// ValueError, as from a generator. An error ends the iteration after the matches found before
+// it.
 class MatchIterator {
  public:
   MatchIterator(py::object pattern, SubjectPtr subject, py::ssize_t pos, py::ssize_t endpos,
@@ -789,48 +920,322 @@ class MatchIterator {
       : pattern_(std::move(pattern)),
         subject_(std::move(subject)),
         window_(*subject_, pos, endpos),
-        all_(pattern_.cast<const PyPattern&>().Compiled(), window_, limits),
+        all_(Held<PyPattern>(pattern_).Compiled(), window_, limits),
         done_(window_.Empty()) {}
 
+  // The next match, or a null object at the end.
   py::object Next() {
     std::optional<quarn::Match> next;
     {
-      // The search runs without the GIL: another thread must not advance the same iterator.
+      // Searches may run without the GIL: another thread must not advance the same iterator.
       const std::unique_lock<std::mutex> turn(turn_, std::try_to_lock);
       if (!turn.owns_lock()) throw py::value_error("finditer iterator already executing");
-      if (!done_) done_ = !all_.Next(1, [&](const quarn::Match& m) { next.emplace(m); });
+      if (taken_ == ahead_.size() && !done_) Refill();
+      if (taken_ < ahead_.size()) next.emplace(std::move(ahead_[taken_++]));
     }
     if (!next) {
       if (all_.Error() && !raised_) {
         raised_ = true;
-        Raise(*all_.Error(), pattern_.cast<const PyPattern&>().Text());
+        Raise(*all_.Error(), Held<PyPattern>(pattern_).Text());
       }
-      throw py::stop_iteration();
+      return py::object();
     }
-    return py::cast(PyMatch(subject_, std::move(*next), pattern_, window_.pos, window_.endpos));
+    return NewMatch(PyMatch(subject_, std::move(*next), pattern_, window_.pos, window_.endpos));
   }
 
  private:
+  static constexpr size_t kAhead = 64;
+
+  void Refill() {
+    ahead_.clear();
+    taken_ = 0;
+    done_ = !all_.Next(batch_, [&](const quarn::Match& m) { ahead_.push_back(m); });
+    batch_ = std::min(batch_ * 2, kAhead);
+  }
+
   py::object pattern_;
   SubjectPtr subject_;
   Window window_;
   Iteration all_;
   std::mutex turn_;
+  std::vector<quarn::Match> ahead_;  // found and not yet handed out from taken_ on
+  size_t taken_ = 0;
+  size_t batch_ = 1;
   bool done_;
   bool raised_ = false;
 };
 
-// The keyword arguments that every search takes.
-#define QUARN_LIMIT_ARGS \
-  py::kw_only(), py::arg("depth") = 1000, py::arg("subject_length") = 32766, py::arg("steps") = 0
+// The keyword arguments that every search takes, with the engine's defaults.
+#define QUARN_LIMIT_ARGS                                                    \
+  py::kw_only(), py::arg("depth") = quarn::Limits{}.depth,                  \
+                 py::arg("subject_length") = quarn::Limits{}.subjectLength, \
+                 py::arg("steps") = quarn::Limits{}.steps
 
 template <PyPattern::Kind kind>
 py::object FindMethod(py::object self, py::handle string, Position pos, Position endpos,
                       uint32_t depth, uint64_t subjectLength, uint64_t steps) {
-  const auto& pattern = self.cast<const PyPattern&>();
+  const auto& pattern = Held<PyPattern>(self);
   return pattern.Find(kind, std::move(self), string, pos.value, endpos.value,
                       MakeLimits(depth, subjectLength, steps));
 }
+
+// The calls made once per search or per match (Pattern.search, match and fullmatch, the
+// iterator's next, Match.group, span, start and end) as CPython's own vectorcall methods,
+// which take their arguments as they come. They read the common shapes of arguments (a
+// subject, ints, the known keywords) themselves; any other call goes to the pybind11 method
+// of the same name, which answers it, or refuses it with its own message, as ever.
+namespace fast {
+
+// A method's parameters: positional-or-keyword, then keyword-only.
+struct Parameters {
+  std::vector<PyObject*> names;  // interned
+  size_t positional;
+};
+
+Parameters MakeParameters(std::initializer_list<const char*> names, size_t positional) {
+  Parameters parameters{{}, positional};
+  for (const char* name : names)
+    parameters.names.push_back(PyUnicode_InternFromString(name));
+  return parameters;
+}
+
+// The arguments of a call by parameter (null where not given); false for a call that binds
+// them otherwise (too many, an unknown or repeated keyword).
+bool Bind(const Parameters& parameters, PyObject* const* args, Py_ssize_t count, PyObject* keywords,
+          PyObject** bound) {
+  const auto given = static_cast<size_t>(count);
+  if (given > parameters.positional) return false;
+  std::fill(bound, bound + parameters.names.size(), nullptr);
+  std::copy(args, args + given, bound);
+  const Py_ssize_t named = keywords ? PyTuple_GET_SIZE(keywords) : 0;
+  for (Py_ssize_t k = 0; k < named; ++k) {
+    PyObject* keyword = PyTuple_GET_ITEM(keywords, k);
+    size_t at = 0;
+    while (at < parameters.names.size() && keyword != parameters.names[at])
+      ++at;
+    if (at == parameters.names.size()) {  // not interned at the call site: compare the text
+      at = 0;
+      while (at < parameters.names.size() && PyUnicode_Compare(keyword, parameters.names[at]) != 0)
+        ++at;
+      if (PyErr_Occurred()) PyErr_Clear();
+    }
+    if (at == parameters.names.size() || bound[at] != nullptr) return false;
+    bound[at] = args[count + k];
+  }
+  return true;
+}
+
+// An exact int as the given type, if it fits; otherwise false (and no error set).
+template <typename Int>
+bool ReadInt(PyObject* object, Int& value) {
+  if (object == nullptr) return true;  // the default stays
+  if (!PyLong_CheckExact(object)) return false;
+  if constexpr (std::is_signed_v<Int>) {
+    const long long read = PyLong_AsLongLong(object);
+    if (read == -1 && PyErr_Occurred()) {
+      PyErr_Clear();
+      return false;
+    }
+    if (read < std::numeric_limits<Int>::min() || read > std::numeric_limits<Int>::max())
+      return false;
+    value = static_cast<Int>(read);
+  } else {
+    const unsigned long long read = PyLong_AsUnsignedLongLong(object);
+    if (read == static_cast<unsigned long long>(-1) && PyErr_Occurred()) {
+      PyErr_Clear();
+      return false;
+    }
+    if (read > std::numeric_limits<Int>::max()) return false;
+    value = static_cast<Int>(read);
+  }
+  return true;
+}
+
+// The result of call, or null with the Python error that pybind11 would set for what it
+// throws.
+template <typename Call>
+PyObject* Guarded(Call&& call) {
+  try {
+    return call().release().ptr();
+  } catch (py::error_already_set& e) {
+    e.restore();
+  } catch (...) {
+    if (!py::detail::apply_exception_translators(
+            py::detail::get_local_internals().registered_exception_translators) &&
+        !py::detail::apply_exception_translators(
+            py::detail::get_internals().registered_exception_translators)) {
+      PyErr_SetString(PyExc_SystemError, "Exception escaped from default exception translator!");
+    }
+  }
+  return nullptr;
+}
+
+// The pybind11 methods that the fast ones stand in for, by name. Their references are kept
+// for the life of the process: nothing may release them after the interpreter has ended.
+std::vector<std::pair<std::string, PyObject*>> bound;
+
+// Keeps the pybind11 callable that answers the calls of name: a method's function (which the
+// class holds as an instance method) or a property's getter.
+void Keep(const char* name, py::object callable) {
+  if (PyInstanceMethod_Check(callable.ptr())) {
+    callable = py::reinterpret_borrow<py::object>(PyInstanceMethod_GET_FUNCTION(callable.ptr()));
+  }
+  bound.emplace_back(name, callable.release().ptr());
+}
+
+// The call, answered by the pybind11 method name.
+PyObject* Bound(const char* name, PyObject* self, PyObject* const* args, Py_ssize_t count,
+                PyObject* keywords) {
+  const auto method = std::find_if(bound.begin(), bound.end(),
+                                   [&](const auto& entry) { return entry.first == name; });
+  const Py_ssize_t named = keywords ? PyTuple_GET_SIZE(keywords) : 0;
+  std::vector<PyObject*> stack{self};
+  stack.insert(stack.end(), args, args + count + named);
+  return PyObject_Vectorcall(method->second, stack.data(), static_cast<size_t>(count) + 1,
+                             keywords);
+}
+
+// The C++ object of self, or null where pybind11 must find it.
+template <typename T>
+T* Object(PyObject* self) {
+  auto* instance = reinterpret_cast<py::detail::instance*>(self);
+  return instance->simple_layout ? static_cast<T*>(instance->simple_value_holder[0]) : nullptr;
+}
+
+const Parameters& FindParameters() {
+  static const Parameters parameters =
+      MakeParameters({"string", "pos", "endpos", "depth", "subject_length", "steps"}, 3);
+  return parameters;
+}
+
+template <PyPattern::Kind kind>
+PyObject* Find(PyObject* self, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
+  static constexpr const char* kNames[] = {"search", "match", "fullmatch"};
+  PyObject* given[6];
+  Position pos{0};
+  Position endpos{kWhole};
+  quarn::Limits limits;
+  const PyPattern* pattern = Object<const PyPattern>(self);
+  if (pattern == nullptr || !Bind(FindParameters(), args, count, keywords, given) ||
+      given[0] == nullptr || !ReadInt(given[1], pos.value) || !ReadInt(given[2], endpos.value) ||
+      !ReadInt(given[3], limits.depth) || !ReadInt(given[4], limits.subjectLength) ||
+      !ReadInt(given[5], limits.steps)) {
+    return Bound(kNames[static_cast<int>(kind)], self, args, count, keywords);
+  }
+  return Guarded([&] {
+    return pattern->Find(kind, py::reinterpret_borrow<py::object>(self), given[0], pos.value,
+                         endpos.value, limits);
+  });
+}
+
+// Pattern.groups, which a loop over a match's groups reads per match.
+PyObject* Groups(PyObject* self, void*) {
+  const PyPattern* pattern = Object<const PyPattern>(self);
+  if (pattern == nullptr) return Bound("groups", self, nullptr, 0, nullptr);
+  return PyLong_FromLong(pattern->Groups());
+}
+
+PyObject* Next(PyObject* self) {
+  MatchIterator* iterator = Object<MatchIterator>(self);
+  if (iterator == nullptr) return Bound("__next__", self, nullptr, 0, nullptr);
+  return Guarded([&] { return iterator->Next(); });
+}
+
+// The group that a Match accessor's one optional argument names (0 by default), or -1 for
+// a call that the pybind11 method answers.
+int GroupArgument(const PyMatch& match, PyObject* const* args, Py_ssize_t count,
+                  PyObject* keywords) {
+  static const Parameters parameters = MakeParameters({"group"}, 1);
+  PyObject* given[1];
+  int group = 0;
+  if (!Bind(parameters, args, count, keywords, given) || !ReadInt(given[0], group) || group < 0 ||
+      group > match.GroupCount()) {
+    return -1;
+  }
+  return group;
+}
+
+enum class Part { kSpan, kStart, kEnd };
+
+template <Part part>
+PyObject* SpanPart(PyObject* self, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
+  static constexpr const char* kNames[] = {"span", "start", "end"};
+  const PyMatch* match = Object<const PyMatch>(self);
+  const int group = match ? GroupArgument(*match, args, count, keywords) : -1;
+  if (group < 0) return Bound(kNames[static_cast<int>(part)], self, args, count, keywords);
+  const auto [start, end] = match->SpanOf(group);
+  if constexpr (part == Part::kStart) return PyLong_FromSsize_t(start);
+  if constexpr (part == Part::kEnd) return PyLong_FromSsize_t(end);
+  return Py_BuildValue("(nn)", start, end);
+}
+
+PyObject* Group(PyObject* self, PyObject* const* args, Py_ssize_t count, PyObject* keywords) {
+  const PyMatch* match = Object<const PyMatch>(self);
+  // group() takes its groups positionally only: keywords are the pybind11 method's to refuse.
+  const int group =
+      match && keywords == nullptr && count <= 1 ? GroupArgument(*match, args, count, nullptr) : -1;
+  if (group < 0) return Bound("group", self, args, count, keywords);
+  return Guarded([&] { return match->GroupAt(group); });
+}
+
+// Puts method in place of the pybind11 method of its name in type, with its docstring.
+void Install(py::handle type, PyMethodDef& method) {
+  const py::object original = type.attr("__dict__")[method.ml_name];
+  Keep(method.ml_name, original);
+  // CPython keeps a pointer to the docstring, which must live as long as the type.
+  static std::vector<std::unique_ptr<std::string>> docs;
+  docs.push_back(std::make_unique<std::string>(py::str(original.attr("__doc__"))));
+  method.ml_doc = docs.back()->c_str();
+  const auto descriptor = py::reinterpret_steal<py::object>(
+      PyDescr_NewMethod(reinterpret_cast<PyTypeObject*>(type.ptr()), &method));
+  if (!descriptor) throw py::error_already_set();
+  type.attr(method.ml_name) = descriptor;
+}
+
+// Puts a getter in place of the pybind11 property groups of Pattern.
+void InstallGroups(py::handle pattern) {
+  const py::object property = pattern.attr("__dict__")["groups"];
+  Keep("groups", property.attr("fget"));
+  static const std::string doc = py::str(property.attr("__doc__"));
+  static PyGetSetDef getter = {"groups", &Groups, nullptr, doc.c_str(), nullptr};
+  const auto descriptor = py::reinterpret_steal<py::object>(
+      PyDescr_NewGetSet(reinterpret_cast<PyTypeObject*>(pattern.ptr()), &getter));
+  if (!descriptor) throw py::error_already_set();
+  pattern.attr("groups") = descriptor;
+}
+
+#define QUARN_FAST(name, function)                                               \
+  PyMethodDef {                                                                  \
+    name, reinterpret_cast<PyCFunction>(reinterpret_cast<void (*)()>(function)), \
+        METH_FASTCALL | METH_KEYWORDS, nullptr                                   \
+  }
+
+void InstallAll(py::handle pattern, py::handle match, py::handle iterator) {
+  static PyMethodDef patternMethods[] = {
+      QUARN_FAST("search", &Find<PyPattern::Kind::kSearch>),
+      QUARN_FAST("match", &Find<PyPattern::Kind::kMatch>),
+      QUARN_FAST("fullmatch", &Find<PyPattern::Kind::kFullMatch>),
+  };
+  static PyMethodDef matchMethods[] = {
+      QUARN_FAST("span", &SpanPart<Part::kSpan>),
+      QUARN_FAST("start", &SpanPart<Part::kStart>),
+      QUARN_FAST("end", &SpanPart<Part::kEnd>),
+      QUARN_FAST("group", &Group),
+  };
+  for (PyMethodDef& method : patternMethods)
+    Install(pattern, method);
+  InstallGroups(pattern);
+  for (PyMethodDef& method : matchMethods)
+    Install(match, method);
+  // next(iterator) reads the type's slot, which a Python-level __next__ would reach only
+  // through a lookup per call; __next__ itself stays the pybind11 method, for its callers.
+  Keep("__next__", iterator.attr("__dict__")["__next__"]);
+  auto* type = reinterpret_cast<PyTypeObject*>(iterator.ptr());
+  type->tp_iternext = &Next;
+  PyType_Modified(type);
+}
+
+}  // namespace fast
 
 }  // namespace
 
@@ -940,7 +1345,14 @@ are otherwise converted on every call; other str and bytes are searched in place
                             "The lazy iterator that finditer() gives: one search per match.")
       .def(
           "__iter__", [](py::object self) { return self; }, "Itself.")
-      .def("__next__", &MatchIterator::Next, "The next match; raises quarn.error on an error.");
+      .def(
+          "__next__",
+          [](MatchIterator& self) {
+            py::object next = self.Next();
+            if (!next) throw py::stop_iteration();
+            return next;
+          },
+          "The next match; raises quarn.error on an error.");
 
   py::class_<PyPattern>(m, "Pattern", R"(A compiled pattern, as re's compiled patterns.
 
@@ -1004,14 +1416,15 @@ search method takes the keyword arguments depth (default 1000), subject_length (
              uint64_t subjectLength, uint64_t steps) {
             const quarn::Limits limits = MakeLimits(depth, subjectLength, steps);
             SubjectPtr subject =
-                self.cast<const PyPattern&>().Checked(string, pos.value, endpos.value, limits);
+                Held<PyPattern>(self).Checked(string, pos.value, endpos.value, limits).Share();
             return std::make_unique<MatchIterator>(std::move(self), std::move(subject), pos.value,
                                                    endpos.value, limits);
           },
           py::arg("string"), py::arg("pos") = Position{0}, py::arg("endpos") = Position{kWhole},
           QUARN_LIMIT_ARGS,
-          "An iterator over the non-overlapping matches, searching as it goes (without the "
-          "GIL). After an empty match the next search starts one character later.")
+          "An iterator over the non-overlapping matches, searching as it goes, a few matches "
+          "ahead at most (without the GIL over long subjects). After an empty match the next "
+          "search starts one character later.")
       .def(
           "findall",
           [](const PyPattern& self, py::handle string, Position pos, Position endpos,
@@ -1088,4 +1501,12 @@ search method takes the keyword arguments depth (default 1000), subject_length (
           [](const py::tuple& state) {
             return PyPattern(state[0], state[1], state.size() < 3 || state[2].cast<bool>());
           }));
+
+  textType = reinterpret_cast<PyTypeObject*>(m.attr("Text").ptr());
+  matchType = reinterpret_cast<PyTypeObject*>(m.attr("Match").ptr());
+  static_assert(sizeof(MatchHolder) <=
+                sizeof(void*) * py::detail::instance_simple_holder_in_ptrs());
+  pybindMatchDealloc = matchType->tp_dealloc;
+  matchType->tp_dealloc = &MatchDealloc;
+  fast::InstallAll(m.attr("Pattern"), m.attr("Match"), m.attr("MatchIterator"));
 }

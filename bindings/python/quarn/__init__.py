@@ -23,8 +23,9 @@ Positions are those of the subject. Every search takes the keyword arguments dep
 subject_length (32766) and steps (0, no budget); a search that reaches one of them raises
 quarn.error, as does a pattern that does not compile. Its kind (quarn.ErrorKind) tells what
 went wrong where one number has several meanings: 20052 is a syntax error or the depth limit,
-6 an overflow of the pattern or a subject too long; test it, never the text. Searches release
-the GIL, and compiled patterns pickle as their text, flags and check.
+6 an overflow of the pattern or a subject too long; test it, never the text. Searches of
+subjects longer than 16,384 UTF-16 units release the GIL, and compiled patterns pickle as
+their text, flags and check.
 
 As re.compile does, compile() (and so every function taking a pattern) raises a fault of the
 pattern at once, wherever in it the engine's diagnostics find it, such as "x{3,1}" or "[z-a]";
