@@ -191,27 +191,6 @@ bool IsUtf8(std::string_view bytes) {
   return true;
 }
 
-size_t CountLineBreaks(std::string_view bytes) {
-  size_t count = 0;
-  size_t i = 0;
-#ifdef __SSE2__
-  // Each byte of sums counts the LFs in its lane, for at most 255 blocks before it is added up.
-  const __m128i lf = _mm_set1_epi8('\n');
-  while (i + 16 <= bytes.size()) {
-    __m128i sums = _mm_setzero_si128();
-    for (int block = 0; block < 255 && i + 16 <= bytes.size(); ++block, i += 16) {
-      const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes.data() + i));
-      sums = _mm_sub_epi8(sums, _mm_cmpeq_epi8(chunk, lf));
-    }
-    const __m128i total = _mm_sad_epu8(sums, _mm_setzero_si128());
-    count += static_cast<size_t>(_mm_cvtsi128_si32(total) + _mm_extract_epi16(total, 4));
-  }
-#endif
-  for (; i < bytes.size(); ++i)
-    count += bytes[i] == '\n';
-  return count;
-}
-
 namespace {
 
 // The length of the run of ASCII bytes at the start of in[0, n).

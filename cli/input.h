@@ -98,9 +98,6 @@ class InputFile {
   void Discard();
 };
 
-// The number of LF bytes in bytes.
-size_t CountLineBreaks(std::string_view bytes);
-
 // The length of the well-formed UTF-8 sequence at in (of size bytes, at least one), or 0 when
 // it is not one: overlong forms, surrogates, values above U+10FFFF and cut-off sequences are
 // ill-formed.

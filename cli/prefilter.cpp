@@ -1,11 +1,15 @@
-// The stretches to look for come from each pattern's facts; the scan looks for the stretch's
-// rarest character first, a few bytes at a time where its members are few.
+// The stretches to look for come from each pattern's facts. A line is tested by looking for
+// each stretch's rarest character first, a few bytes at a time where its members are few; a
+// block of lines is scanned once for all stretches at a time, 64 bytes a step.
 #include "prefilter.h"
 
 #include <quarn/analysis.h>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
+#endif
+#ifdef QUARN_CLI_AVX2
+#include <immintrin.h>
 #endif
 
 #include <algorithm>
@@ -28,18 +32,64 @@ constexpr int kFewMembers = 4;
 constexpr int kMostFirstCharacters = 16;
 // Required texts checked of a line beside the stretches looked for.
 constexpr size_t kMostRequired = 4;
+// Members of anchors and second positions that Skippable compares a block of bytes with, each
+// in turn; with more, it looks each byte up.
+constexpr size_t kMostCompared = 24;
+// The bytes Skippable looks at in one step of its scan: the lines that end in a step are
+// shorter than that, so only the first needs its length checked.
+constexpr size_t kStep = 64;
+// Stretches that Skippable can tell by the byte at their anchor, one bit each.
+constexpr size_t kMostIndexed = 64;
+// An anchor at least this common (see Commonness) is looked for together with a second
+// position of its stretch.
+constexpr int kCommonAnchor = 40;
+
+std::vector<unsigned char> MembersOf(const Set& set) {
+  std::vector<unsigned char> members;
+  for (unsigned char c = 0; c < 128; ++c) {
+    if (set.Has(c)) members.push_back(c);
+  }
+  return members;
+}
+
+// How often a byte turns up in text, roughly, on a scale of 0 to 100: lowercase letters by
+// their frequency in English, then capitals, digits and the rest. The anchor of a stretch is
+// the position whose members add up least, so that a scan stops at as few places as it can.
+int Commonness(unsigned char c) {
+  constexpr std::string_view kLetters = "etaoinsrhldcumfpgwybvkxjqz";  // most common first
+  if (c == ' ') return 100;
+  if (c >= 'a' && c <= 'z') return 90 - 3 * static_cast<int>(kLetters.find(static_cast<char>(c)));
+  if (c >= 'A' && c <= 'Z') {
+    return 30 - static_cast<int>(kLetters.find(static_cast<char>(c - 'A' + 'a'))) / 2;
+  }
+  if (c >= '0' && c <= '9') return 20;
+  if (c == '\n' || c == ',' || c == '.' || c == '-') return 40;
+  return 10;
+}
+
+int Commonness(const Set& set) {
+  int sum = 0;
+  for (unsigned char c = 0; c < 128; ++c) {
+    if (set.Has(c)) sum += Commonness(c);
+  }
+  return sum;
+}
+
+// The position of the rarest set among sets but skip (which may be past the end).
+size_t Rarest(const Sets& sets, size_t skip) {
+  size_t rarest = skip == 0 ? 1 : 0;
+  for (size_t i = rarest + 1; i < sets.size(); ++i) {
+    if (i != skip && Commonness(sets[i]) < Commonness(sets[rarest])) rarest = i;
+  }
+  return rarest;
+}
 
 Prefilter::Stretch StretchOf(const Sets& sets) {
   Prefilter::Stretch stretch;
   stretch.sets = sets;
-  for (size_t i = 1; i < sets.size(); ++i) {
-    if (sets[i].Size() < sets[stretch.anchor].Size()) stretch.anchor = i;
-  }
-  if (sets[stretch.anchor].Size() <= kFewMembers) {
-    for (unsigned char c = 0; c < 128; ++c) {
-      if (sets[stretch.anchor].Has(c)) stretch.members.push_back(c);
-    }
-  }
+  stretch.anchor = Rarest(sets, sets.size());
+  stretch.second = sets.size() > 1 ? Rarest(sets, stretch.anchor) : stretch.anchor;
+  if (sets[stretch.anchor].Size() <= kFewMembers) stretch.members = MembersOf(sets[stretch.anchor]);
   return stretch;
 }
 
@@ -96,7 +146,7 @@ int Prefilter::Set::Size() const {
   return std::popcount(bits[0]) + std::popcount(bits[1]);
 }
 
-Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits) {
+Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, Vectors vectors) {
   uint64_t longest = LongestSubject(limits);
   std::vector<Stretch> stretches;
   std::vector<Required> requireds;
@@ -124,6 +174,36 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits) {
   if (longest == 0 || stretches.empty()) return;
   stretches_ = std::move(stretches);
   required_ = std::move(requireds);
+  // Anchors that are rare enough are looked for alone: a second position would cost more to
+  // compare than the stops it saves.
+  Set rare;
+  size_t compared = 0;
+  for (size_t i = 0; i < stretches_.size(); ++i) {
+    const Stretch& stretch = stretches_[i];
+    const Set& anchor = stretch.sets[stretch.anchor];
+    anchors_.Add(anchor);
+    for (unsigned char c = 0; c < 128 && i < kMostIndexed; ++c) {
+      if (anchor.Has(c)) anchoredBy_[c] |= uint64_t{1} << i;
+    }
+    if (stretch.second == stretch.anchor || Commonness(anchor) < kCommonAnchor) {
+      rare.Add(anchor);
+      continue;
+    }
+    const size_t low = std::min(stretch.anchor, stretch.second);
+    reachBack_ = std::max(reachBack_, stretch.anchor - low);
+    reachAhead_ = std::max(reachAhead_, stretch.second - low);
+    probes_.push_back({MembersOf(anchor), MembersOf(stretch.sets[stretch.second]),
+                       static_cast<std::ptrdiff_t>(stretch.second) -
+                           static_cast<std::ptrdiff_t>(stretch.anchor)});
+    compared += probes_.back().anchor.size() + probes_.back().second.size();
+  }
+#ifdef QUARN_CLI_AVX2
+  avx2_ = vectors == Vectors::Widest && __builtin_cpu_supports("avx2") &&
+          __builtin_cpu_supports("popcnt");
+#endif
+  rareAnchors_ = MembersOf(rare);
+  compared += rareAnchors_.size();
+  blockScan_ = compared <= kMostCompared;
   longest_ = static_cast<size_t>(std::min<uint64_t>(longest, std::numeric_limits<size_t>::max()));
 }
 
@@ -210,34 +290,205 @@ bool Prefilter::MayMatch(std::string_view line) const {
   });
 }
 
-size_t Prefilter::Skippable(std::string_view text) const {
-  // The first byte that a line to be searched could hold; the lines before its line go. It
-  // is looked for a window at a time, so that after a line that may match the search for
-  // the next one does not go over bytes far ahead again.
-  constexpr size_t kWindow = 512;
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  size_t stop = text.size();
-  for (size_t from = 0; from < text.size() && stop == text.size(); from += kWindow) {
-    const size_t window = std::min(kWindow, text.size() - from);
-    const size_t nonAscii = from + FirstNonAscii(text.substr(from, window));
-    if (nonAscii < from + window) stop = nonAscii;
-    for (const Stretch& stretch : stretches_) {
-      // The stretches that begin in the window.
-      const size_t end = std::min(text.size(), from + window + stretch.sets.size() - 1);
-      const size_t at = from + Find(bytes + from, end - from, stretch);
-      if (at < end) stop = std::min(stop, at);
+bool Prefilter::StretchAt(const unsigned char* bytes, size_t size, size_t at) const {
+  const auto there = [&](const Stretch& stretch) {
+    const size_t length = stretch.sets.size();
+    if (at < stretch.anchor || at - stretch.anchor + length > size) return false;
+    const unsigned char* start = bytes + (at - stretch.anchor);
+    if (!stretch.sets[stretch.second].Has(start[stretch.second])) return false;
+    for (size_t i = 0; i < length; ++i) {
+      if (!stretch.sets[i].Has(start[i])) return false;
     }
+    return true;
+  };
+  if (bytes[at] >= 128 || !anchors_.Has(bytes[at])) return false;
+  if (stretches_.size() > kMostIndexed)
+    return std::any_of(stretches_.begin(), stretches_.end(), there);
+  for (uint64_t which = anchoredBy_[bytes[at]]; which != 0; which &= which - 1) {
+    if (there(stretches_[static_cast<size_t>(std::countr_zero(which))])) return true;
   }
-  const size_t lf = text.rfind('\n', stop);
-  const size_t end = lf == std::string_view::npos ? 0 : lf + 1;
-  if (longest_ < end) {  // then no line may be longer
-    for (size_t start = 0; start < end;) {
-      const size_t next = text.find('\n', start);
-      if (next - start > longest_) return start;
-      start = next + 1;
-    }
-  }
-  return end;
+  return false;
 }
+
+namespace {
+
+// Takes the line breaks at base + the bits of breaks into skip, in order; false at the end of
+// a line longer than longest, which skip then stops before.
+bool TakeBreaks(Prefilter::Skip& skip, size_t longest, size_t base, uint64_t breaks) {
+  for (; breaks != 0; breaks &= breaks - 1) {
+    const size_t at = base + static_cast<size_t>(std::countr_zero(breaks));
+    if (at - skip.bytes > longest) return false;
+    ++skip.lines;
+    skip.bytes = at + 1;
+  }
+  return true;
+}
+
+}  // namespace
+
+Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
+  const size_t size = text.size();
+  Skip skip;
+  // Looks at the bytes before end one at a time; whether it stopped.
+  size_t i = 0;
+  const auto stepTo = [&](size_t end) {
+    for (; i < end; ++i) {
+      if (bytes[i] >= 0x80 || StretchAt(bytes, size, i) ||
+          (bytes[i] == '\n' && !TakeBreaks(skip, longest_, i, 1))) {
+        return true;
+      }
+    }
+    return false;
+  };
+#ifdef __SSE2__
+  if (blockScan_ && longest_ >= kStep) {
+    if (stepTo(std::min(size, reachBack_))) return skip;
+#ifdef QUARN_CLI_AVX2
+    if (avx2_ ? StepAvx2(bytes, size, i, skip) : StepSse2(bytes, size, i, skip)) return skip;
+#else
+    if (StepSse2(bytes, size, i, skip)) return skip;
+#endif
+  }
+#endif
+  stepTo(size);
+  return skip;
+}
+
+#ifdef __SSE2__
+inline bool Prefilter::StopsIn(const unsigned char* bytes, size_t size, size_t base, uint64_t hits,
+                               uint64_t breaks, Skip& skip) const {
+  for (; hits != 0; hits &= hits - 1) {
+    const auto bit = static_cast<size_t>(std::countr_zero(hits));
+    if (bytes[base + bit] >= 0x80 || StretchAt(bytes, size, base + bit)) {
+      TakeBreaks(skip, longest_, base, breaks & ((uint64_t{1} << bit) - 1));
+      return true;
+    }
+  }
+  if (breaks == 0) return false;
+  if (base + static_cast<size_t>(std::countr_zero(breaks)) - skip.bytes > longest_) return true;
+  skip.bytes = base + kStep - static_cast<size_t>(std::countl_zero(breaks));
+  return false;
+}
+
+// Four blocks of 16 bytes a step. Each byte of sums counts the line breaks in its lane, for at
+// most 255 blocks before they are added up.
+bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const {
+  // The members to compare with: the rare anchors, then each probe's anchor and second.
+  __m128i members[kMostCompared];
+  size_t count = 0;
+  for (const unsigned char c : rareAnchors_)
+    members[count++] = _mm_set1_epi8(static_cast<char>(c));
+  for (const Probe& probe : probes_) {
+    for (const unsigned char c : probe.anchor)
+      members[count++] = _mm_set1_epi8(static_cast<char>(c));
+    for (const unsigned char c : probe.second)
+      members[count++] = _mm_set1_epi8(static_cast<char>(c));
+  }
+  const size_t rareCount = rareAnchors_.size();
+  const __m128i lf = _mm_set1_epi8('\n');
+  __m128i sums = _mm_setzero_si128();
+  int summed = 0;
+  const auto addSums = [&] {
+    const __m128i total = _mm_sad_epu8(sums, _mm_setzero_si128());
+    skip.lines += static_cast<size_t>(_mm_cvtsi128_si32(total) + _mm_extract_epi16(total, 4));
+    sums = _mm_setzero_si128();
+    summed = 0;
+  };
+  // Whether one of members[k, k + n) is in each byte of block.
+  const auto anyOf = [&](__m128i block, size_t k, size_t n) {
+    __m128i any = _mm_setzero_si128();
+    for (const size_t end = k + n; k < end; ++k)
+      any = _mm_or_si128(any, _mm_cmpeq_epi8(block, members[k]));
+    return any;
+  };
+  // The stops that may be at each byte of the 16 at bytes + at.
+  const auto hitsAt = [&](size_t at) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at));
+    __m128i hits = _mm_or_si128(chunk, anyOf(chunk, 0, rareCount));
+    size_t k = rareCount;
+    for (const Probe& probe : probes_) {
+      const __m128i found = anyOf(chunk, k, probe.anchor.size());
+      k += probe.anchor.size();
+      const __m128i other =
+          _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + at + probe.apart));
+      hits = _mm_or_si128(hits, _mm_and_si128(found, anyOf(other, k, probe.second.size())));
+      k += probe.second.size();
+    }
+    return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits)));
+  };
+  for (; i + kStep + reachAhead_ <= size; i += kStep) {
+    const uint64_t hits =
+        hitsAt(i) | hitsAt(i + 16) << 16 | hitsAt(i + 32) << 32 | hitsAt(i + 48) << 48;
+    __m128i lfs[4];
+    uint64_t breaks = 0;
+    for (size_t k = 0; k < 4; ++k) {
+      lfs[k] =
+          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k)), lf);
+      breaks |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lfs[k]))) << (16 * k);
+    }
+    if (StopsIn(bytes, size, i, hits, breaks, skip)) {
+      addSums();
+      return true;
+    }
+    if (breaks == 0) continue;
+    for (const __m128i& found : lfs)
+      sums = _mm_sub_epi8(sums, found);
+    if (++summed == 255 / 4) addSums();
+  }
+  addSums();
+  return false;
+}
+#endif
+
+#ifdef QUARN_CLI_AVX2
+// Two blocks of 32 bytes a step, the line breaks counted with the processor's popcnt. No
+// lambda here: it would not have this function's target.
+__attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned char* bytes,
+                                                                size_t size, size_t& i,
+                                                                Skip& skip) const {
+  __m256i members[kMostCompared];
+  size_t count = 0;
+  for (const unsigned char c : rareAnchors_)
+    members[count++] = _mm256_set1_epi8(static_cast<char>(c));
+  for (const Probe& probe : probes_) {
+    for (const unsigned char c : probe.anchor)
+      members[count++] = _mm256_set1_epi8(static_cast<char>(c));
+    for (const unsigned char c : probe.second)
+      members[count++] = _mm256_set1_epi8(static_cast<char>(c));
+  }
+  const size_t rareCount = rareAnchors_.size();
+  const __m256i lf = _mm256_set1_epi8('\n');
+  for (; i + kStep + reachAhead_ <= size; i += kStep) {
+    uint64_t hits = 0, breaks = 0;
+    for (size_t half = 0; half < 2; ++half) {
+      const size_t at = i + 32 * half;
+      const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at));
+      __m256i found = chunk;
+      size_t k = 0;
+      for (; k < rareCount; ++k)
+        found = _mm256_or_si256(found, _mm256_cmpeq_epi8(chunk, members[k]));
+      for (const Probe& probe : probes_) {
+        __m256i anchor = _mm256_setzero_si256(), second = _mm256_setzero_si256();
+        for (const size_t end = k + probe.anchor.size(); k < end; ++k)
+          anchor = _mm256_or_si256(anchor, _mm256_cmpeq_epi8(chunk, members[k]));
+        const __m256i other =
+            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at + probe.apart));
+        for (const size_t end = k + probe.second.size(); k < end; ++k)
+          second = _mm256_or_si256(second, _mm256_cmpeq_epi8(other, members[k]));
+        found = _mm256_or_si256(found, _mm256_and_si256(anchor, second));
+      }
+      hits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(found)))
+              << (32 * half);
+      breaks |= static_cast<uint64_t>(
+                    static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf))))
+                << (32 * half);
+    }
+    if (StopsIn(bytes, size, i, hits, breaks, skip)) return true;
+    skip.lines += static_cast<size_t>(__builtin_popcountll(breaks));
+  }
+  return false;
+}
+#endif
 
 }  // namespace quarn::cli

@@ -9,40 +9,60 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
 
 #include "line_matcher.h"
 
+// AVX2 is used where the processor has it, chosen when the filter is made.
+#if defined(__x86_64__) && defined(__GNUC__)
+#define QUARN_CLI_AVX2 1
+#endif
+
 namespace quarn::cli {
 
 class Prefilter {
  public:
+  // The widest vectors Skippable may use: the processor's best, or SSE2 alone (so that a
+  // test can hold one against the other).
+  enum class Vectors { Widest, Sse2 };
+
   // A filter for the patterns that matcher searches under limits, or an inactive one when
   // the facts of some pattern give nothing to look for.
-  Prefilter(const LineMatcher& matcher, const Limits& limits);
+  Prefilter(const LineMatcher& matcher, const Limits& limits, Vectors vectors = Vectors::Widest);
 
   bool Active() const { return !stretches_.empty(); }
   // False only when the line (UTF-8 bytes, no line break) certainly holds no match and its
   // search could meet no limit.
   bool MayMatch(std::string_view line) const;
-  // How many bytes of whole lines at the start of text (which may end in a part of a line)
-  // MayMatch would pass over, one line after another: the lines up to the first that holds a
-  // stretch, a byte that is not ASCII or too many bytes.
-  size_t Skippable(std::string_view text) const;
+  // The whole lines at the start of text (which may end in a part of a line) that MayMatch
+  // would pass over, one line after another: the lines up to the first that holds a stretch,
+  // a byte that is not ASCII or too many bytes. One pass over the bytes finds where that
+  // line begins and counts the line breaks before it.
+  struct Skip {
+    size_t bytes = 0;
+    size_t lines = 0;
+  };
+  Skip Skippable(std::string_view text) const;
 
   // A set of ASCII characters, one bit each.
   struct Set {
     std::array<uint64_t, 2> bits{};
     bool Has(unsigned char c) const { return c < 128 && ((bits[c >> 6] >> (c & 63)) & 1); }
     void Add(unsigned char c) { bits[c >> 6] |= uint64_t{1} << (c & 63); }
+    void Add(const Set& other) {
+      bits[0] |= other.bits[0];
+      bits[1] |= other.bits[1];
+    }
     int Size() const;
   };
   // A stretch of characters, one set for each.
   struct Stretch {
     std::vector<Set> sets;
-    size_t anchor = 0;                   // the position with the fewest members, looked for first
+    size_t anchor = 0;  // the position whose members are rarest in text, looked for first
+    size_t second = 0;  // the next rarest (the anchor in a stretch of one)
     std::vector<unsigned char> members;  // the anchor's members, when they are few
   };
 
@@ -57,6 +77,25 @@ class Prefilter {
   };
   std::vector<Required> required_;
   size_t longest_ = 0;  // longer lines always may match
+  // The members of every stretch's anchor: Skippable stops at them to look for the stretch.
+  // For each, which stretches have it (bit i: stretches_[i], of the first 64).
+  Set anchors_;
+  std::array<uint64_t, 128> anchoredBy_{};
+  // How Skippable finds the stretches in a block of bytes: the members of rare anchors, and
+  // for each other stretch the members of its anchor and of its second position, which lies
+  // apart bytes away.
+  struct Probe {
+    std::vector<unsigned char> anchor, second;
+    std::ptrdiff_t apart = 0;
+  };
+  std::vector<unsigned char> rareAnchors_;
+  std::vector<Probe> probes_;
+  bool blockScan_ = false;  // whether they take few enough comparisons, and lines are long
+#ifdef QUARN_CLI_AVX2
+  bool avx2_ = false;  // the processor has AVX2
+#endif
+  size_t reachBack_ = 0;   // the most bytes a second position lies before its anchor
+  size_t reachAhead_ = 0;  // or after it
 
   static bool Holds(std::string_view line, const Stretch& stretch);
   // The first place in bytes[0, end) where the stretch is, or end.
@@ -64,6 +103,24 @@ class Prefilter {
   // The first place at or after from (and before end) where the anchor's set has a member.
   static size_t NextAnchor(const unsigned char* bytes, size_t from, size_t end,
                            const Stretch& stretch);
+  // Whether a stretch whose anchor is bytes[at] lies in bytes[0, size).
+  bool StretchAt(const unsigned char* bytes, size_t size, size_t at) const;
+#ifdef __SSE2__
+  // Skippable's scan of bytes[0, size) a step of 64 bytes at a time from i, while every
+  // probe's second position lies in the bytes too: a byte that is not ASCII has its top bit
+  // set, as has the anchor of a probe whose anchor and second position both hold a member
+  // after the comparisons. Whether it stopped; i is where the steps ended.
+  bool StepSse2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const;
+#ifdef QUARN_CLI_AVX2
+  bool StepAvx2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const;
+#endif
+  // The end of a step at base whose bytes that may stop the scan and line breaks are the
+  // bits of hits and breaks: whether the scan stops there (skip then ends before the line of
+  // the stop, or before a line too long); if not, skip takes the step's whole lines but for
+  // their count.
+  [[gnu::always_inline]] inline bool StopsIn(const unsigned char* bytes, size_t size, size_t base,
+                                             uint64_t hits, uint64_t breaks, Skip& skip) const;
+#endif
 };
 
 }  // namespace quarn::cli

@@ -1,10 +1,12 @@
 // The search: walks the files, reads each into lines, hands each subject to the line matcher,
-// and passes what it selects to the printer. A fault of a pattern that the engine diagnoses
-// ends the run before any file is read; anything met on one subject or in one file (a limit,
-// or a fault of a pattern too large to diagnose whole) is noted and the search goes on, as
-// grep does with a file it cannot read. With -j, files are searched on worker threads into
-// kept sinks; the file whose turn it is streams straight to the output, and the others keep a
-// bounded part of theirs until their turn.
+// and passes what it selects to the printer. Where nothing is printed for a line the filter
+// rules out, runs of such lines are passed over in the read buffer, counted but not split.
+// A fault of a pattern that the engine diagnoses ends the run before any file is read;
+// anything met on one subject or in one file (a limit, or a fault of a pattern too large to
+// diagnose whole) is noted and the search goes on, as grep does with a file it cannot read.
+// With -j, files are searched on worker threads into kept sinks; the file whose turn it is
+// streams straight to the output, and the others keep a bounded part of theirs until their
+// turn.
 #include "search.h"
 
 #include <quarn/utf.h>
@@ -229,10 +231,10 @@ class FileSearch {
     for (;;) {
       const std::string_view ahead = input.Ahead();
       if (ahead.empty() && !input.ReadMore()) return number;
-      const size_t skip = run_.prefilter->Skippable(input.Ahead());
-      if (skip == 0) return number;
-      number += static_cast<int64_t>(CountLineBreaks(input.Ahead().substr(0, skip)));
-      input.Skip(skip);
+      const Prefilter::Skip skip = run_.prefilter->Skippable(input.Ahead());
+      if (skip.bytes == 0) return number;
+      number += static_cast<int64_t>(skip.lines);
+      input.Skip(skip.bytes);
     }
   }
 

@@ -6,6 +6,7 @@
 
 #include <quarn/utf.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -94,10 +95,13 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
     const auto matcher = MakeLineMatcher(settings);
     const Prefilter filter(*matcher, settings.limits);
     if (!filter.Active()) continue;
+    const Prefilter narrow(*matcher, settings.limits, Prefilter::Vectors::Sse2);
     LineMatches found;
     std::string text;  // the lines one after another, as a block of input holds them
     for (int i = 0; i < 200; ++i) {
-      const std::string line = RandomLine(rng, i % 10 == 0 ? 600 : 30);
+      std::string line = RandomLine(rng, i % 10 == 0 ? 600 : 30);
+      // Now and then a character that is not ASCII, or a byte that is not UTF-8.
+      if (i % 13 == 5) line.insert(rng() % (line.size() + 1), i % 2 ? "\xC3\xA9" : "\xFF");
       text += line + (i % 7 == 0 ? "\r\n" : "\n");
       if (filter.MayMatch(line)) continue;
       ++passedOver;
@@ -106,10 +110,17 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
           << Utf16ToUtf8(settings.patterns[0]) << " on '" << line << "'";
     }
     // Skippable passes over whole lines that MayMatch passes over, and stops at one it does
-    // not (or at the end of the whole lines).
+    // not (or at the end of the whole lines); it counts the lines it passes over.
     for (size_t start = 0; start < text.size();) {
-      const size_t skip = filter.Skippable(std::string_view(text).substr(start));
+      const auto [skip, lines] = filter.Skippable(std::string_view(text).substr(start));
+      // SSE2 alone passes over the same (where the processor has wider vectors).
+      const Prefilter::Skip narrowSkip = narrow.Skippable(std::string_view(text).substr(start));
+      EXPECT_EQ(narrowSkip.bytes, skip);
+      EXPECT_EQ(narrowSkip.lines, lines);
       ASSERT_TRUE(skip == 0 || text[start + skip - 1] == '\n');
+      EXPECT_EQ(lines, static_cast<size_t>(
+                           std::count(text.begin() + static_cast<ptrdiff_t>(start),
+                                      text.begin() + static_cast<ptrdiff_t>(start + skip), '\n')));
       for (size_t at = start; at < start + skip;) {
         const size_t lf = text.find('\n', at);
         const size_t end = lf > at && text[lf - 1] == '\r' ? lf - 1 : lf;

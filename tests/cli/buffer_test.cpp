@@ -1,0 +1,151 @@
+// The search of a file block by block, which passes over the lines without a candidate and
+// counts their line breaks on the way: a table of files built to put a candidate where that
+// can go wrong (the first and last byte, across the boundary of a block read, beside bytes
+// that are not ASCII or not UTF-8, in lines longer than the filter vouches for), with the
+// output of the options that show lines, numbers, counts, matches and context.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "run_quarn.h"
+
+namespace quarn::cli_test {
+namespace {
+
+using namespace std::string_literals;
+
+// The bytes read at a time from a file, as the tool reads them.
+constexpr size_t kBlock = 96 * 1024;
+
+// Lines of filler ("zz ... z" and LF) holding no letter the patterns below look for, count of
+// them, each of width bytes with its LF.
+std::string Filler(size_t count, size_t width = 16) {
+  std::string line(width - 1, 'z');
+  line[2] = ' ';
+  std::string out;
+  for (size_t i = 0; i < count; ++i)
+    out += line + "\n";
+  return out;
+}
+
+// Filler lines that fill the first block but for a last part of tail bytes.
+std::string FillerUpTo(size_t tail) {
+  const size_t bytes = kBlock - tail;
+  return Filler(bytes / 16 - 1) + Filler(1, 16 + bytes % 16);
+}
+
+struct BufferCase {
+  const char* name;
+  std::vector<std::string> args;  // before the file's name
+  std::string file;
+  int status;
+  std::string out;
+};
+
+void PrintTo(const BufferCase& c, std::ostream* out) {
+  *out << c.name;
+}
+
+// The line number of the line after the lines of FillerUpTo.
+std::string AfterFiller(size_t tail) {
+  return std::to_string((kBlock - tail) / 16 + 1);
+}
+
+class BufferSearch : public ::testing::TestWithParam<BufferCase> {};
+
+TEST_P(BufferSearch, PrintsWhatEachLineOnItsOwnWould) {
+  const BufferCase& c = GetParam();
+  const ScratchDir dir;
+  std::vector<std::string> args = c.args;
+  args.push_back(dir.Write("input", c.file));
+  const RunResult result = RunQuarn(args);
+  EXPECT_EQ(result.status, c.status) << result.err;
+  EXPECT_EQ(result.out, c.out);
+}
+
+const std::string kLong(1200, 'y');  // longer than the filter vouches for
+
+INSTANTIATE_TEST_SUITE_P(
+    Quarn, BufferSearch,
+    ::testing::Values(
+        BufferCase{"FirstByte", {"-n", "License"}, "License x\n" + Filler(3), 0, "1:License x\n"},
+        BufferCase{"LastByteWithoutLineBreak",
+                   {"-n", "License"},
+                   Filler(3) + "a License",
+                   0,
+                   "4:a License\n"},
+        BufferCase{"AcrossTheBlockBoundary",
+                   {"-n", "License"},
+                   FillerUpTo(4) + "a License b\n" + Filler(2),
+                   0,
+                   AfterFiller(4) + ":a License b\n"},
+        BufferCase{
+            "StretchEndsAtTheBlockBoundary",
+            {"-n", "-i", "license"},
+            FillerUpTo(9) + "a LICENSE\n" + Filler(2) + "license",
+            0,
+            AfterFiller(9) + ":a LICENSE\n" + std::to_string((kBlock - 9) / 16 + 4) + ":license\n"},
+        BufferCase{"NumbersAfterSeveralBlocks",
+                   {"-n", "GPL|BSD"},
+                   Filler(20000) + "BSD\n" + Filler(20000) + "the GPL\n",
+                   0,
+                   "20001:BSD\n40002:the GPL\n"},
+        BufferCase{"CrLfAndLoneCr",
+                   {"-n", "License"},
+                   "z\r\nLicense\r\nz\rLicense\rz\nz\r\n",
+                   0,
+                   "2:License\r\n3:z\rLicense\rz\n"},
+        BufferCase{"NulAsText", {"-a", "-c", "License"}, "z\0z\nLicense\0\n\0"s, 0, "1\n"},
+        BufferCase{"NotUtf8BesideTheCandidate",
+                   {"-n", "Lic.nse"},
+                   "\xFFLicense\nLic\xFFnse\nLic\xC3\xA9nse\n",
+                   0,
+                   "1:\xFFLicense\n2:Lic\xFFnse\n3:Lic\xC3\xA9nse\n"},
+        BufferCase{"FoldsToAsciiFromOutsideAscii",  // the Kelvin sign folds to "k"
+                   {"-n", "-i", "kelvin"},
+                   Filler(2) +
+                       "\xE2\x84\xAA"
+                       "elvin\n" +
+                       Filler(2),
+                   0,
+                   "3:\xE2\x84\xAA"
+                   "elvin\n"},
+        BufferCase{"LongLines",
+                   {"-n", "-c", "\\w+ing\\b"},
+                   kLong + "\n" + kLong + " going\n" + Filler(2) + kLong + "ing\n",
+                   0,
+                   "2\n"},
+        BufferCase{"LongLineNumbers",
+                   {"-n", "going"},
+                   kLong + "\n" + Filler(2) + kLong + " going\n",
+                   0,
+                   "4:" + kLong + " going\n"},
+        BufferCase{"InvertAcrossTheBlockBoundary",
+                   {"-n", "-v", "z"},
+                   "License\n" + FillerUpTo(38) + "x" + std::string(40, 'w') + "\n",
+                   0,
+                   "1:License\n" + std::to_string((kBlock - 38) / 16 + 2) + ":x" +
+                       std::string(40, 'w') + "\n"},
+        BufferCase{"Count", {"-c", "the"}, "the\n" + Filler(9000) + "other\nthe the\n", 0, "3\n"},
+        BufferCase{"OnlyMatching",
+                   {"-n", "-o", "[0-9]+"},
+                   "a1 b22\n" + Filler(7000) + "333x4\n",
+                   0,
+                   "1:1\n1:22\n7002:333\n7002:4\n"},
+        BufferCase{"Context",
+                   {"-n", "-B1", "-A1", "License"},
+                   Filler(3) + "License\n" + Filler(3) + "License",
+                   0,
+                   "3-zz zzzzzzzzzzzz\n4:License\n5-zz zzzzzzzzzzzz\n--\n7-zz zzzzzzzzzzzz\n"
+                   "8:License\n"},
+        BufferCase{"NoFactsToLookFor",
+                   {"-n", "a|b*"},
+                   Filler(2) + "x\n",
+                   0,
+                   "1:zz zzzzzzzzzzzz\n2:zz zzzzzzzzzzzz\n3:x\n"},
+        BufferCase{"NoMatch", {"-c", "License"}, FillerUpTo(3) + "Licens\ne\n", 1, "0\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace
+}  // namespace quarn::cli_test
