@@ -311,11 +311,11 @@ SearchResult Access::RunOnce(const Program& program, const Text& text, size_t st
   if (outcome.status == SearchStatus::kNoMatch) return result;
   Match& match = result.match_.emplace();
   match.text_ = text;
-  // Sized once, every group without a span until its capture is read: a push per group costs
-  // a capacity check each.
-  match.spans_.resize(static_cast<size_t>(program.GroupCount()) + 1);
+  // Every group takes no part until its capture is read.
+  match.count_ = static_cast<size_t>(program.GroupCount()) + 1;
+  if (match.count_ > Match::kInPlace) match.far_.resize(match.count_);
   // Positions lie inside the subject, so they fit size_t where it is 32 bits (WebAssembly).
-  match.spans_[0] =
+  match.SpanAt(0) =
       Match::Span{static_cast<size_t>(outcome.matchStart), static_cast<size_t>(outcome.matchEnd)};
   uint64_t lastClosing = 0;
   for (int n = 1; n <= program.GroupCount(); ++n) {
@@ -325,7 +325,7 @@ SearchResult Access::RunOnce(const Program& program, const Text& text, size_t st
       lastClosing = c.closing;
       match.lastIndex_ = n;
     }
-    match.spans_[static_cast<size_t>(n)] =
+    match.SpanAt(static_cast<size_t>(n)) =
         Match::Span{static_cast<size_t>(c.start), static_cast<size_t>(c.end)};
   }
   return result;
@@ -376,7 +376,7 @@ std::u16string Match::expand(std::u16string_view replacement) const {
 
 const std::optional<Match::Span>& Match::span(int n) const {
   static const std::optional<Span> none;
-  return n >= 0 && n < static_cast<int>(spans_.size()) ? spans_[n] : none;
+  return n >= 0 && static_cast<size_t>(n) < count_ ? SpanAt(static_cast<size_t>(n)) : none;
 }
 
 std::u16string_view Match::group(int n) const {

@@ -139,6 +139,15 @@ void MatchState::GiveBackScratch() {
   memo_.Release();
 }
 
+// The step at which the search next looks at its budget, the cancel flag and whether to
+// start remembering failures.
+inline uint64_t MatchState::NextCheck() const {
+  uint64_t next = steps_ + kCheckEvery;
+  if (!remember_) next = std::min(next, rememberAfter_);
+  if (limits_.steps != 0) next = std::min(next, limits_.steps);
+  return std::max(next, steps_);
+}
+
 template <typename Unit>
 SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t from,
                               const SearchLimits& limits) {
@@ -224,15 +233,6 @@ SearchStatus MatchState::FailAt(Error error, const Node* node, std::optional<uin
 SearchStatus MatchState::Stop() {
   stack_.Clear();
   return SearchStatus::kError;
-}
-
-// The step at which the search next looks at its budget, the cancel flag and whether to
-// start remembering failures.
-uint64_t MatchState::NextCheck() const {
-  uint64_t next = steps_ + kCheckEvery;
-  if (!remember_) next = std::min(next, rememberAfter_);
-  if (limits_.steps != 0) next = std::min(next, limits_.steps);
-  return std::max(next, steps_);
 }
 
 bool MatchState::Interrupted() {

@@ -21,6 +21,7 @@
 // results and ranges they give belong to the caller.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -153,9 +154,13 @@ class QUARN_API Match {
     size_t end = 0;
   };
 
-  size_t start() const { return spans_[0]->start; }
-  size_t end() const { return spans_[0]->end; }
-  int groupCount() const { return static_cast<int>(spans_.size()) - 1; }
+  // Provided rather than defaulted: a defaulted one would zero every span in place first,
+  // each time a search makes a match.
+  Match() {}  // NOLINT(modernize-use-equals-default)
+
+  size_t start() const { return SpanAt(0)->start; }
+  size_t end() const { return SpanAt(0)->end; }
+  int groupCount() const { return static_cast<int>(count_) - 1; }
   bool matched(int group) const { return span(group).has_value(); }
   const std::optional<Span>& span(int group) const;
   // The group's text (empty when it took no part), viewing the searched subject (of an 8-bit
@@ -179,14 +184,25 @@ class QUARN_API Match {
 
  private:
   friend struct Access;
+  // The spans of the match and its groups, in place when they are few: a match of such a
+  // pattern is made and copied without allocating.
+  static constexpr size_t kInPlace = 4;
+  const std::optional<Span>& SpanAt(size_t i) const {
+    return count_ <= kInPlace ? near_[i] : far_[i];
+  }
+  std::optional<Span>& SpanAt(size_t i) { return count_ <= kInPlace ? near_[i] : far_[i]; }
+
   Text text_{std::u16string_view()};
-  std::vector<std::optional<Span>> spans_;
+  std::array<std::optional<Span>, kInPlace> near_;
+  std::vector<std::optional<Span>> far_;  // all of them, when there are more
+  size_t count_ = 0;
   int lastIndex_ = 0;
 };
 
 // A match, no match, or the error that ended the search (never mistaken for no match).
 class QUARN_API SearchResult {
  public:
+  SearchResult() {}  // NOLINT(modernize-use-equals-default): as Match(), nothing zeroed first
   bool matched() const { return match_.has_value(); }
   explicit operator bool() const { return matched(); }
   const Match& match() const { return *match_; }
