@@ -218,6 +218,8 @@ class MatchState {
   int TakeLiteral(char16_t literal, uint64_t pos) const;
   template <typename Unit>
   int Take(const AtomTest& atom, uint64_t pos) const;
+  template <typename Unit>
+  uint64_t EndOfRun(const AtomTest& atom, uint64_t pos) const;
   void PassMarker(int16_t group, uint64_t pos);
   void Undo(uint32_t mark);
   uint32_t PopFrame();

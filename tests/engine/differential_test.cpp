@@ -358,7 +358,7 @@ TEST(Differential, ASearchGivesBackTheScratchOfItsPeak) {
   };
   const std::vector<Case> cases = {
       {u"(?:x|y)*", std::u16string(400000, u'x'), 10000000, "[0,400000)"},  // a frame a level
-      {u"(a|aa)+\\1c", std::u16string(20000, u'a'), 10000000, "no match"},   // a large memo
+      {u"(a|aa)+\\1c", std::u16string(20000, u'a'), 10000000, "no match"},  // a large memo
       {u"b+", u"abbbc", 1000, "[1,4)"},
   };
   for (const Case& c : cases) {
@@ -615,6 +615,47 @@ TEST(Differential, SixteenBitLimitsLikeTheReference) {
     const reference::Comparison c = reference::Compare({call}, kCallBudget);
     EXPECT_EQ(c.verdict, Verdict::kSame) << Failure({call}, c);
   }
+}
+
+// A pattern that begins with a loop over one character ("X*R", "X+R") passes over the rest
+// of a run of X after a start in it fails. Each case below fails at some start inside a run
+// and then matches, fails for good, or meets the depth limit, at an earlier or later place.
+TEST(Differential, StartsInsideALeadingRunAnswerLikeTheReference) {
+  const std::vector<std::u16string> patterns = {
+      u"\\w+ing\\b", u"a+b",        u"a*b",        u"a+?b",  u"a*?c",    u"[ab]+c",   u"[ab]*c",
+      u".+x",        u".*x$",       u"\\d+\\.\\d", u"a+\\b", u"a+(?=b)", u"a+(?!a)c", u"a+(b)\\1",
+      u"a+$",        u"[a-c]+\\Bd", u"x+(a|ab)c",  u".+\\n", u"A+b",     u"a+\\Ab",   u"a*",
+      u"a+|b",       u"(?:a)+b",    u"a+(a)*\\1b", u"ab*c",  u"a*c|ab"};
+  const std::vector<std::u16string> subjects = {u"aaab",
+                                                u"aaaa",
+                                                u"xaaaaac",
+                                                u"kingdom singing",
+                                                u"aa\r\naab",
+                                                u"ab ab abc",
+                                                u"abababab x",
+                                                u"AaAab",
+                                                u"aaaaaaaaaaaaaaaaaaaaab",
+                                                u"12.3 45.x 6.7",
+                                                u"aaabd abcd",
+                                                u"xxaabc",
+                                                u"bbbaac",
+                                                u"aabc",
+                                                u""};
+  int compared = 0;
+  for (const std::u16string& pattern : patterns) {
+    for (const std::u16string& subject : subjects) {
+      for (const int32_t flags : {0, int32_t{quarn::reIgnoreCase}}) {
+        for (const uint32_t depth : {1000u, 12u, 30u}) {
+          const Call call{subject, pattern, flags};
+          const reference::Comparison c = reference::CompareSearch(call, depth, kCallBudget);
+          if (c.verdict == Verdict::kNoVerdict) continue;
+          ++compared;
+          EXPECT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 1500);
 }
 
 // Nested quantifiers backtrack exponentially in the reference; the engine remembers failures
