@@ -16,8 +16,11 @@
 #include <bit>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <optional>
+
+#include "input.h"
 
 namespace quarn::cli {
 
@@ -84,9 +87,10 @@ size_t Rarest(const Sets& sets, size_t skip) {
   return rarest;
 }
 
-Prefilter::Stretch StretchOf(const Sets& sets) {
+Prefilter::Stretch StretchOf(const Sets& sets, bool exact) {
   Prefilter::Stretch stretch;
   stretch.sets = sets;
+  stretch.exact = exact;
   stretch.anchor = Rarest(sets, sets.size());
   stretch.second = sets.size() > 1 ? Rarest(sets, stretch.anchor) : stretch.anchor;
   if (sets[stretch.anchor].Size() <= kFewMembers) stretch.members = MembersOf(sets[stretch.anchor]);
@@ -110,6 +114,19 @@ Sets Texts(std::u16string_view text, bool fold) {
   return sets;
 }
 
+// Whether text's characters are all ASCII and compared as they are: then the stretch of
+// Texts(text, fold) holds every character that compares equal with one of them.
+bool ExactText(std::u16string_view text, bool fold) {
+  return !fold && std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 128; });
+}
+
+// The same for the first characters of FirstCharacters.
+bool ExactFirst(const PatternFacts& facts) {
+  return !facts.ignoreCase &&
+         std::all_of(facts.firstCharacters.begin(), facts.firstCharacters.end(),
+                     [](const auto& range) { return range.second < 128; });
+}
+
 // The ASCII characters a match can begin with, when the facts prove them at this depth and
 // every match takes a character (an empty match needs none).
 std::optional<Set> FirstCharacters(const PatternFacts& facts, const Limits& limits) {
@@ -128,16 +145,19 @@ std::optional<Set> FirstCharacters(const PatternFacts& facts, const Limits& limi
 
 // The stretches one of which a line that a match of the pattern lies in holds: the texts of
 // the facts, or else the first characters when few lines hold one; nullopt when neither.
-std::optional<std::vector<Sets>> Needed(const PatternFacts& facts,
-                                        const std::optional<Set>& first) {
+std::optional<std::vector<Prefilter::Stretch>> Needed(const PatternFacts& facts,
+                                                      const std::optional<Set>& first) {
+  std::vector<Prefilter::Stretch> stretches;
   if (!facts.anyOfLiterals.empty()) {
-    std::vector<Sets> stretches;
-    for (const std::u16string& text : facts.anyOfLiterals)
-      stretches.push_back(Texts(text, facts.ignoreCase));
+    for (const std::u16string& text : facts.anyOfLiterals) {
+      stretches.push_back(
+          StretchOf(Texts(text, facts.ignoreCase), ExactText(text, facts.ignoreCase)));
+    }
     return stretches;
   }
   if (!first || first->Size() > kMostFirstCharacters) return std::nullopt;
-  return std::vector<Sets>{Sets{*first}};
+  stretches.push_back(StretchOf(Sets{*first}, ExactFirst(facts)));
+  return stretches;
 }
 
 }  // namespace
@@ -157,23 +177,30 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, Vectors v
     if (!safe) return;
     longest = std::min(longest, *safe);
     const std::optional<Set> first = FirstCharacters(facts, limits);
-    const std::optional<std::vector<Sets>> needed = Needed(facts, first);
+    std::optional<std::vector<Stretch>> needed = Needed(facts, first);
     if (!needed) return;
     Required& required = requireds.emplace_back();
     required.first = stretches.size();
-    for (const Sets& sets : *needed)
-      stretches.push_back(StretchOf(sets));
+    std::move(needed->begin(), needed->end(), std::back_inserter(stretches));
     required.end = stretches.size();
-    for (size_t i = 0; i < facts.requiredLiterals.size() && i < kMostRequired; ++i)
-      required.all.push_back(StretchOf(Texts(facts.requiredLiterals[i], facts.ignoreCase)));
+    for (size_t i = 0; i < facts.requiredLiterals.size() && i < kMostRequired; ++i) {
+      const std::u16string& text = facts.requiredLiterals[i];
+      required.all.push_back(
+          StretchOf(Texts(text, facts.ignoreCase), ExactText(text, facts.ignoreCase)));
+    }
     // Beside texts, a line must also hold a character a match can begin with.
     if (first && first->Size() <= kMostFirstCharacters && !facts.anyOfLiterals.empty()) {
-      required.all.push_back(StretchOf(Sets{*first}));
+      required.all.push_back(StretchOf(Sets{*first}, ExactFirst(facts)));
     }
   }
   if (longest == 0 || stretches.empty()) return;
   stretches_ = std::move(stretches);
   required_ = std::move(requireds);
+  const auto exact = [](const Stretch& stretch) { return stretch.exact; };
+  anyExact_ = std::any_of(stretches_.begin(), stretches_.end(), exact) ||
+              std::any_of(required_.begin(), required_.end(), [&](const Required& required) {
+                return std::any_of(required.all.begin(), required.all.end(), exact);
+              });
   // Anchors that are rare enough are looked for alone: a second position would cost more to
   // compare than the stops it saves.
   Set rare;
@@ -278,12 +305,31 @@ bool Ascii(std::string_view line) {
   return FirstNonAscii(line) == line.size();
 }
 
+bool ValidUtf8(std::string_view line) {
+  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
+  for (size_t i = FirstNonAscii(line); i < line.size();) {
+    if (bytes[i] < 0x80) {
+      ++i;
+      continue;
+    }
+    const size_t length = Utf8SequenceLength(bytes + i, line.size() - i);
+    if (length == 0) return false;
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace
 
-bool Prefilter::MayMatch(std::string_view line) const {
-  if (line.size() > longest_ || !Ascii(line)) return true;  // only short ASCII lines are known
+bool Prefilter::MayMatch(std::string_view line, bool invalidNoted) const {
+  // No line holds more UTF-16 units than bytes.
+  if (line.size() > longest_) return true;
+  const bool ascii = Ascii(line);
+  if (!ascii && (!anyExact_ || (invalidNoted && !ValidUtf8(line)))) return true;
   return std::any_of(required_.begin(), required_.end(), [&](const Required& required) {
-    const auto held = [&](const Stretch& stretch) { return Holds(line, stretch); };
+    const auto held = [&](const Stretch& stretch) {
+      return (!ascii && !stretch.exact) || Holds(line, stretch);
+    };
     return std::any_of(stretches_.begin() + static_cast<std::ptrdiff_t>(required.first),
                        stretches_.begin() + static_cast<std::ptrdiff_t>(required.end), held) &&
            std::all_of(required.all.begin(), required.all.end(), held);

@@ -35,8 +35,11 @@ class Prefilter {
 
   bool Active() const { return !stretches_.empty(); }
   // False only when the line (UTF-8 bytes, no line break) certainly holds no match and its
-  // search could meet no limit.
-  bool MayMatch(std::string_view line) const;
+  // search could meet no limit. A line that is not ASCII is ruled out only by texts of ASCII
+  // characters compared exactly (no byte of a longer character, nor one that is not UTF-8,
+  // is read as ASCII), and, where invalidNoted, only when it is valid UTF-8: a line that is
+  // not is decoded, to be noted.
+  bool MayMatch(std::string_view line, bool invalidNoted = true) const;
   // The whole lines at the start of text (which may end in a part of a line) that MayMatch
   // would pass over, one line after another: the lines up to the first that holds a stretch,
   // a byte that is not ASCII or too many bytes. One pass over the bytes finds where that
@@ -64,6 +67,9 @@ class Prefilter {
     size_t anchor = 0;  // the position whose members are rarest in text, looked for first
     size_t second = 0;  // the next rarest (the anchor in a stretch of one)
     std::vector<unsigned char> members;  // the anchor's members, when they are few
+    // Every character that compares equal with one of its own is ASCII: the stretch rules out
+    // lines that are not ASCII too.
+    bool exact = false;
   };
 
  private:
@@ -76,7 +82,8 @@ class Prefilter {
     size_t first = 0, end = 0;  // its own in stretches_
   };
   std::vector<Required> required_;
-  size_t longest_ = 0;  // longer lines always may match
+  size_t longest_ = 0;     // longer lines always may match
+  bool anyExact_ = false;  // whether some stretch is exact
   // The members of every stretch's anchor: Skippable stops at them to look for the stretch.
   // For each, which stretches have it (bit i: stretches_[i], of the first 64).
   Set anchors_;

@@ -239,8 +239,9 @@ class FileSearch {
   }
 
   // The matcher's answer for a line, into found_; whether the line was decoded. A line too
-  // long to hold or to search is cut short by its limit without being decoded.
-  bool Examine(const Line& line) {
+  // long to hold or to search is cut short by its limit without being decoded. Where
+  // invalidNoted, a line that is not UTF-8 is decoded, so that it is noted.
+  bool Examine(const Line& line, bool invalidNoted) {
     found_.matches.clear();
     found_.replacements.clear();
     found_.limit.reset();
@@ -255,7 +256,7 @@ class FileSearch {
       found_.limit = Limit::Length;
       return false;
     }
-    if (run_.prefilter && !run_.prefilter->MayMatch(line.text)) return false;
+    if (run_.prefilter && !run_.prefilter->MayMatch(line.text, invalidNoted)) return false;
     subject_.Decode(line.text, options_.latin1, false);
     run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
     return true;
@@ -272,7 +273,8 @@ class FileSearch {
       if (skips) number = SkipAhead(input, number);
       if (!input.NextLine(line, run_.limits.longestHeld)) break;
       if (Cancelled()) break;
-      const bool decoded = Examine(line);
+      // The notes of a binary file are dropped: its lines need not be decoded to be noted.
+      const bool decoded = Examine(line, !Binary(input));
       const bool decided = Searched(notes, number, decoded);
       if (line.tooLong) continue;  // it cannot be printed, even as context
       if (run_.printsLines) {

@@ -103,7 +103,8 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
       // Now and then a character that is not ASCII, or a byte that is not UTF-8.
       if (i % 13 == 5) line.insert(rng() % (line.size() + 1), i % 2 ? "\xC3\xA9" : "\xFF");
       text += line + (i % 7 == 0 ? "\r\n" : "\n");
-      if (filter.MayMatch(line)) continue;
+      // Half the lines as a binary file's, whose lines that are not UTF-8 need not be noted.
+      if (filter.MayMatch(line, i % 2 == 0)) continue;
       ++passedOver;
       matcher->Find(Text(Utf16(line)), true, found);
       EXPECT_TRUE(found.matches.empty() && !found.limit)
@@ -156,11 +157,18 @@ TEST(Prefilter, LooksForWhatEveryMatchHoldsAndStandsAsideWhereItCannotTell) {
       {"[0-9]{4}-[0-9]{4}", 0, "pre-war", true, false},  // a "-" but no digit to begin with
       {"\\d+", 0, "in 2001", true, true},                // the first characters, when few
       {"\\d+", 0, "in two", true, false},
-      {"w", reIgnoreCase, "caf\xC3\xA9", true, true},   // not ASCII: the engine decides
-      {"\xC3\xA9", 0, "cafe", true, false},             // no ASCII line holds it
-      {"b", 0, kLong, true, true},                      // as long as the length limit
-      {"a.*z", 0, std::string(600, 'a'), true, true},   // deep enough for the depth limit
-      {"a.*z", 0, std::string(400, 'a'), true, false},  // not deep enough
+      {"w", reIgnoreCase, "caf\xC3\xA9", true, true},  // not ASCII: the engine decides
+      {"Xyzzyq", 0, "caf\xC3\xA9 bar", true, false},   // an ASCII text, compared exactly
+      {"Xyzzyq", 0, "caf\xC3\xA9 Xyzzyq", true, true},
+      {"Xyzzyq", 0, "caf\xFF bar", true, true},             // not UTF-8: decoded to be noted
+      {"Xyzzyq", reIgnoreCase, "caf\xC3\xA9", true, true},  // something may fold to ASCII
+      {"\\w+ing", 0, "\xC3\xA9t\xC3\xA9", true, false},     // "ing" rules it out
+      {"\\d+", 0, "\xC3\xA9t\xC3\xA9", true, false},        // ASCII first characters
+      {"[a\xC3\xA9]", 0, "\xC3\xA9t\xC3\xA9", true, true},  // a first one that is not
+      {"\xC3\xA9", 0, "cafe", true, false},                 // no ASCII line holds it
+      {"b", 0, kLong, true, true},                          // as long as the length limit
+      {"a.*z", 0, std::string(600, 'a'), true, true},       // deep enough for the depth limit
+      {"a.*z", 0, std::string(400, 'a'), true, false},      // not deep enough
       {"(a)\\1", 0, "bb", true, false},
       {"a(?=b)", 0, "bb", true, false},
       {"\\n", 0, "a\r", true, false},    // a line holds no LF
@@ -177,6 +185,12 @@ TEST(Prefilter, LooksForWhatEveryMatchHoldsAndStandsAsideWhereItCannotTell) {
       EXPECT_EQ(filter.MayMatch(c.line), c.mayMatch) << c.pattern;
     }
   }
+  // In a binary file a line that is not UTF-8 is ruled out as a valid one would be.
+  const MatchSettings literal{{u"Xyzzyq"}, 0, Anchoring::Anywhere, {}};
+  const Prefilter filter(*MakeLineMatcher(literal), literal.limits);
+  EXPECT_TRUE(filter.MayMatch("caf\xFF bar", true));
+  EXPECT_FALSE(filter.MayMatch("caf\xFF bar", false));
+  EXPECT_TRUE(filter.MayMatch("caf\xFF Xyzzyq", false));
 }
 
 }  // namespace
