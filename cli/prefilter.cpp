@@ -305,27 +305,13 @@ bool Ascii(std::string_view line) {
   return FirstNonAscii(line) == line.size();
 }
 
-bool ValidUtf8(std::string_view line) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(line.data());
-  for (size_t i = FirstNonAscii(line); i < line.size();) {
-    if (bytes[i] < 0x80) {
-      ++i;
-      continue;
-    }
-    const size_t length = Utf8SequenceLength(bytes + i, line.size() - i);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
-
 }  // namespace
 
 bool Prefilter::MayMatch(std::string_view line, bool invalidNoted) const {
   // No line holds more UTF-16 units than bytes.
   if (line.size() > longest_) return true;
   const bool ascii = Ascii(line);
-  if (!ascii && (!anyExact_ || (invalidNoted && !ValidUtf8(line)))) return true;
+  if (!ascii && (!anyExact_ || (invalidNoted && !IsUtf8(line)))) return true;
   return std::any_of(required_.begin(), required_.end(), [&](const Required& required) {
     const auto held = [&](const Stretch& stretch) {
       return (!ascii && !stretch.exact) || Holds(line, stretch);
