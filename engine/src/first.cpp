@@ -139,4 +139,40 @@ const RestFilter& RestFilterOf(const Graph& graph, const Loop& loop) {
   return *expected;  // another search published it first
 }
 
+namespace {
+
+bool SameTest(const AtomTest& a, const AtomTest& b) {
+  return a.kind == b.kind && a.literal == b.literal && a.bracket == b.bracket;
+}
+
+// A test that takes one character or none, reading nothing but the text.
+bool TakesOne(const AtomTest& atom) {
+  return atom.kind == AtomKind::kLiteral || atom.kind == AtomKind::kDot ||
+         (atom.kind == AtomKind::kBracket && !atom.bracket->TakesLineBreak());
+}
+
+}  // namespace
+
+const AtomTest* LeadingRun(const Graph& graph) {
+  const Node* node = graph.Root();
+  if (node->length == 0) return nullptr;
+  // "X+" is an attempt of "XX*" and the rest.
+  if (const Plan& plus = graph.PlanOf(node);
+      plus.kind == PlanKind::kAttempts && plus.attempts.size() == 1 && !plus.error) {
+    node = plus.attempts[0];
+    if (node->length == 0) return nullptr;
+  }
+  const Plan& first = graph.PlanOf(node);
+  if (first.kind == PlanKind::kLoop)
+    return TakesOne(first.loop->atom) ? &first.loop->atom : nullptr;
+  if (first.kind != PlanKind::kLiteral && first.kind != PlanKind::kBracket &&
+      first.kind != PlanKind::kAtom) {
+    return nullptr;
+  }
+  if (!TakesOne(first.atom) || first.rest == nullptr || first.rest->length == 0) return nullptr;
+  const Plan& next = graph.PlanOf(first.rest);
+  if (next.kind != PlanKind::kLoop || !SameTest(next.loop->atom, first.atom)) return nullptr;
+  return &first.atom;
+}
+
 }  // namespace quarn

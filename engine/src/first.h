@@ -68,6 +68,12 @@ struct RestFilter {
 
 const RestFilter& RestFilterOf(const Graph& graph, const Loop& loop);
 
+// When a pattern begins with a loop over one character, X* R, or with X X* R as "X+" reads,
+// the test X, else none. A start inside a run of X after a start that failed without an error
+// fails as well: it tries R at some of the same positions, with the same empty captures and
+// at lower depths, and R reads nothing but the text there. So the scan passes over the run.
+const AtomTest* LeadingRun(const Graph& graph);
+
 // The characters (folded under ignore case) that a one-character atom can take, or nothing
 // when it can take any character.
 std::optional<CharacterRanges> AtomCharacters(const AtomTest& atom);

@@ -147,6 +147,7 @@ Program::Program(std::u16string_view pattern, int32_t flags, Edges edges)
   if (edges_ != Edges::kAnywhere) Enclose(internal);
   graph_ = std::make_unique<Graph>(internal, IgnoreCase(), groupCount_);
   filter_ = StartFilter::For(*graph_, IgnoreCase());
+  leadingRun_ = quarn::LeadingRun(*graph_);
 }
 
 Program::~Program() = default;

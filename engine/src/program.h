@@ -115,6 +115,9 @@ class Program {
   int16_t GroupCount() const { return groupCount_; }
   const Graph& Nodes() const { return *graph_; }
   const StartFilter& Filter() const { return filter_; }
+  // The one-character loop the pattern begins with, whose runs the start scan passes over
+  // (first.h); none when it begins otherwise.
+  const AtomTest* LeadingRun() const { return leadingRun_; }
 
  private:
   void Enclose(std::u16string& internal);
@@ -128,6 +131,7 @@ class Program {
   int16_t groupCount_ = 0;
   std::unique_ptr<Graph> graph_;
   StartFilter filter_;
+  const AtomTest* leadingRun_ = nullptr;
   mutable std::once_flag analysisMade_;
   mutable std::unique_ptr<const Analysis> analysis_;
   mutable std::atomic<bool> analysed_{false};

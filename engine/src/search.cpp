@@ -148,46 +148,6 @@ inline uint64_t MatchState::NextCheck() const {
   return std::max(next, steps_);
 }
 
-namespace {
-
-bool SameTest(const AtomTest& a, const AtomTest& b) {
-  return a.kind == b.kind && a.literal == b.literal && a.bracket == b.bracket;
-}
-
-// A test that takes one character or none, reading nothing but the text.
-bool TakesOne(const AtomTest& atom) {
-  return atom.kind == AtomKind::kLiteral || atom.kind == AtomKind::kDot ||
-         (atom.kind == AtomKind::kBracket && !atom.bracket->TakesLineBreak());
-}
-
-}  // namespace
-
-// When a pattern begins with a loop over one character, X* R, or with X X* R as "X+" reads,
-// the test X, else none. A start inside a run of X after a start that failed without an error
-// fails as well: it tries R at some of the same positions, with the same empty captures and
-// at lower depths, and R reads nothing but the text there. So the scan passes over the run.
-const AtomTest* LeadingRun(const Graph& graph) {
-  const Node* node = graph.Root();
-  if (node->length == 0) return nullptr;
-  // "X+" is an attempt of "XX*" and the rest.
-  if (const Plan& plus = graph.PlanOf(node);
-      plus.kind == PlanKind::kAttempts && plus.attempts.size() == 1 && !plus.error) {
-    node = plus.attempts[0];
-    if (node->length == 0) return nullptr;
-  }
-  const Plan& first = graph.PlanOf(node);
-  if (first.kind == PlanKind::kLoop)
-    return TakesOne(first.loop->atom) ? &first.loop->atom : nullptr;
-  if (first.kind != PlanKind::kLiteral && first.kind != PlanKind::kBracket &&
-      first.kind != PlanKind::kAtom) {
-    return nullptr;
-  }
-  if (!TakesOne(first.atom) || first.rest == nullptr || first.rest->length == 0) return nullptr;
-  const Plan& next = graph.PlanOf(first.rest);
-  if (next.kind != PlanKind::kLoop || !SameTest(next.loop->atom, first.atom)) return nullptr;
-  return &first.atom;
-}
-
 // The first position from pos on where atom does not take a character.
 template <typename Unit>
 uint64_t MatchState::EndOfRun(const AtomTest& atom, uint64_t pos) const {
@@ -245,7 +205,7 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
   }
   const StartFilter& filter = program.Filter();
   const bool skip = filter.Active() && filter.Levels() <= limits.depth;
-  const AtomTest* run = LeadingRun(*graph_);
+  const AtomTest* run = program.LeadingRun();
   for (uint64_t start = from; start <= text.size(); ++start) {
     if (skip) start = filter.Next(text, start);
     if (limits.anchor != Anchor::kNone && start != from) break;
