@@ -205,16 +205,6 @@ QString DiagnosticModel::summary() const {
   return tr("%1, %2").arg(errorText, warningText);
 }
 
-QModelIndex DiagnosticModel::index(int row, int column, const QModelIndex& parent) const {
-  if (parent.isValid() || row < 0 || row >= rowCount() || column < 0 || column >= kColumns)
-    return {};
-  return createIndex(row, column);
-}
-
-QModelIndex DiagnosticModel::parent(const QModelIndex&) const {
-  return {};
-}
-
 int DiagnosticModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() || !pattern_ ? 0 : static_cast<int>(All().size());
 }

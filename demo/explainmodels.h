@@ -60,13 +60,13 @@ class ExplainModel : public QAbstractItemModel {
 };
 
 // One row per diagnostic, in the engine's order (by their place in the pattern).
-class DiagnosticModel : public QAbstractItemModel {
+class DiagnosticModel : public QAbstractTableModel {
   Q_OBJECT
 
  public:
   enum Column { kSeverity, kSpan, kMessage, kColumns };
 
-  using QAbstractItemModel::QAbstractItemModel;
+  using QAbstractTableModel::QAbstractTableModel;
 
   void show(std::shared_ptr<const quarn::Pattern> pattern);
   const quarn::Diagnostic& diagnostic(const QModelIndex& index) const;
@@ -74,8 +74,6 @@ class DiagnosticModel : public QAbstractItemModel {
   // "No faults or warnings", "1 error, 2 warnings", ...
   QString summary() const;
 
-  QModelIndex index(int row, int column, const QModelIndex& parent = {}) const override;
-  QModelIndex parent(const QModelIndex& child) const override;
   int rowCount(const QModelIndex& parent = {}) const override;
   int columnCount(const QModelIndex& parent = {}) const override;
   QVariant data(const QModelIndex& index, int role) const override;

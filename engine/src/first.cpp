@@ -145,12 +145,6 @@ bool SameTest(const AtomTest& a, const AtomTest& b) {
   return a.kind == b.kind && a.literal == b.literal && a.bracket == b.bracket;
 }
 
-// A test that takes one character or none, reading nothing but the text.
-bool TakesOne(const AtomTest& atom) {
-  return atom.kind == AtomKind::kLiteral || atom.kind == AtomKind::kDot ||
-         (atom.kind == AtomKind::kBracket && !atom.bracket->TakesLineBreak());
-}
-
 }  // namespace
 
 const AtomTest* LeadingRun(const Graph& graph) {
@@ -163,13 +157,13 @@ const AtomTest* LeadingRun(const Graph& graph) {
     if (node->length == 0) return nullptr;
   }
   const Plan& first = graph.PlanOf(node);
-  if (first.kind == PlanKind::kLoop)
-    return TakesOne(first.loop->atom) ? &first.loop->atom : nullptr;
+  // A loop is made only over a test that takes one character, reading nothing but the text.
+  if (first.kind == PlanKind::kLoop) return &first.loop->atom;
   if (first.kind != PlanKind::kLiteral && first.kind != PlanKind::kBracket &&
       first.kind != PlanKind::kAtom) {
     return nullptr;
   }
-  if (!TakesOne(first.atom) || first.rest == nullptr || first.rest->length == 0) return nullptr;
+  if (first.rest == nullptr || first.rest->length == 0) return nullptr;
   const Plan& next = graph.PlanOf(first.rest);
   if (next.kind != PlanKind::kLoop || !SameTest(next.loop->atom, first.atom)) return nullptr;
   return &first.atom;
