@@ -148,12 +148,14 @@ inline uint64_t MatchState::NextCheck() const {
   return std::max(next, steps_);
 }
 
-// The first position from pos on where atom does not take a character.
+// The last position of the run of atom that begins at pos, or pos when there is none: the
+// start scan goes on from the run's end. Kept out of the scan, which most patterns need alone.
 template <typename Unit>
-uint64_t MatchState::EndOfRun(const AtomTest& atom, uint64_t pos) const {
-  while (Take<Unit>(atom, pos) == 1)
-    ++pos;
-  return pos;
+uint64_t MatchState::LastOfRun(const AtomTest& atom, uint64_t pos) const {
+  uint64_t end = pos;
+  while (Take<Unit>(atom, end) == 1)
+    ++end;
+  return end > pos ? end - 1 : pos;
 }
 
 template <typename Unit>
@@ -214,10 +216,8 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
     nextCheck_ = NextCheck();
     const SearchStatus status = Explore<Unit>(graph_->Root(), start);
     if (status == SearchStatus::kNoMatch) {
-      if (run != nullptr) {
-        const uint64_t end = EndOfRun<Unit>(*run, start);
-        if (end > start) start = end - 1;  // the next start is the run's end
-      }
+      if (run != nullptr) [[unlikely]]
+        start = LastOfRun<Unit>(*run, start);
       continue;
     }
     if (status == SearchStatus::kMatched) {

@@ -219,7 +219,7 @@ class MatchState {
   template <typename Unit>
   int Take(const AtomTest& atom, uint64_t pos) const;
   template <typename Unit>
-  uint64_t EndOfRun(const AtomTest& atom, uint64_t pos) const;
+  [[gnu::noinline]] uint64_t LastOfRun(const AtomTest& atom, uint64_t pos) const;
   void PassMarker(int16_t group, uint64_t pos);
   void Undo(uint32_t mark);
   uint32_t PopFrame();
