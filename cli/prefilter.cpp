@@ -21,6 +21,7 @@
 #include <optional>
 
 #include "input.h"
+#include "search_limits.h"
 
 namespace quarn::cli {
 
@@ -143,13 +144,16 @@ std::optional<Set> FirstCharacters(const PatternFacts& facts, const Limits& limi
   return first;
 }
 
-// The stretches one of which a line that a match of the pattern lies in holds: the texts of
-// the facts, or else the first characters when few lines hold one; nullopt when neither.
+// The stretches one of which a line that a match of the pattern lies in holds: the texts that
+// are its matches, else the texts of the facts, or else the first characters when few lines
+// hold one; nullopt when none.
 std::optional<std::vector<Prefilter::Stretch>> Needed(const PatternFacts& facts,
                                                       const std::optional<Set>& first) {
   std::vector<Prefilter::Stretch> stretches;
-  if (!facts.anyOfLiterals.empty()) {
-    for (const std::u16string& text : facts.anyOfLiterals) {
+  const std::vector<std::u16string>& texts =
+      facts.matchLiterals.empty() ? facts.anyOfLiterals : facts.matchLiterals;
+  if (!texts.empty()) {
+    for (const std::u16string& text : texts) {
       stretches.push_back(
           StretchOf(Texts(text, facts.ignoreCase), ExactText(text, facts.ignoreCase)));
     }
@@ -166,7 +170,9 @@ int Prefilter::Set::Size() const {
   return std::popcount(bits[0]) + std::popcount(bits[1]);
 }
 
-Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, Vectors vectors) {
+Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, uint64_t maxSteps,
+                     Vectors vectors)
+    : decides_(true), maxSteps_(maxSteps) {
   uint64_t longest = LongestSubject(limits);
   std::vector<Stretch> stretches;
   std::vector<Required> requireds;
@@ -183,6 +189,16 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, Vectors v
     required.first = stretches.size();
     std::move(needed->begin(), needed->end(), std::back_inserter(stretches));
     required.end = stretches.size();
+    required.decisive = !facts.matchLiterals.empty() && facts.levelsPerCharacter;
+    decides_ = decides_ && required.decisive;
+    if (required.decisive) {  // its texts say all there is
+      size_t longestText = 0;
+      for (const std::u16string& text : facts.matchLiterals)
+        longestText = std::max(longestText, text.size());
+      stepsPerStart_ += facts.matchLiterals.size() * (longestText + 1) *
+                        (uint64_t{*facts.levelsPerCharacter} + 1);
+      continue;
+    }
     for (size_t i = 0; i < facts.requiredLiterals.size() && i < kMostRequired; ++i) {
       const std::u16string& text = facts.requiredLiterals[i];
       required.all.push_back(
@@ -307,19 +323,44 @@ bool Ascii(std::string_view line) {
 
 }  // namespace
 
-bool Prefilter::MayMatch(std::string_view line, bool invalidNoted) const {
+bool Prefilter::WithinBudget(std::string_view line, bool ascii) const {
+  if (maxSteps_ == 0) return true;
+  // A line of n bytes has from n / 3 (n when ASCII) to n UTF-16 units; every pattern may be
+  // tried at each start, and the budget grows with the units.
+  const uint64_t bytes = line.size();
+  const uint64_t most = bytes + 1;
+  return most <= std::numeric_limits<uint64_t>::max() / stepsPerStart_ &&
+         most * stepsPerStart_ <= StepBudget(maxSteps_, ascii ? bytes : bytes / 3);
+}
+
+Prefilter::Verdict Prefilter::Judge(std::string_view line, bool invalidNoted) const {
   // No line holds more UTF-16 units than bytes.
-  if (line.size() > longest_) return true;
+  if (line.size() > longest_) return Verdict::kMaybe;
   const bool ascii = Ascii(line);
-  if (!ascii && (!anyExact_ || (invalidNoted && !IsUtf8(line)))) return true;
-  return std::any_of(required_.begin(), required_.end(), [&](const Required& required) {
-    const auto held = [&](const Stretch& stretch) {
-      return (!ascii && !stretch.exact) || Holds(line, stretch);
-    };
-    return std::any_of(stretches_.begin() + static_cast<std::ptrdiff_t>(required.first),
-                       stretches_.begin() + static_cast<std::ptrdiff_t>(required.end), held) &&
-           std::all_of(required.all.begin(), required.all.end(), held);
-  });
+  if (!ascii && ((!anyExact_ && !decides_) || (invalidNoted && !IsUtf8(line)))) {
+    return Verdict::kMaybe;
+  }
+  // Whether a stretch is in the line; nullopt when the bytes cannot tell.
+  const auto held = [&](const Stretch& stretch) -> std::optional<bool> {
+    if (Holds(line, stretch)) return true;
+    if (!ascii && !stretch.exact) return std::nullopt;
+    return false;
+  };
+  Verdict verdict = Verdict::kNo;
+  for (const Required& required : required_) {
+    bool unknown = false, found = false;
+    for (size_t i = required.first; i < required.end && !found; ++i) {
+      const std::optional<bool> there = held(stretches_[i]);
+      found = there.value_or(false);
+      unknown = unknown || !there;
+    }
+    if (found && decides_) return WithinBudget(line, ascii) ? Verdict::kYes : Verdict::kMaybe;
+    if (!found && !unknown) continue;
+    const bool lacks = std::any_of(required.all.begin(), required.all.end(),
+                                   [&](const Stretch& stretch) { return held(stretch) == false; });
+    if (!lacks) verdict = Verdict::kMaybe;
+  }
+  return verdict;
 }
 
 bool Prefilter::StretchAt(const unsigned char* bytes, size_t size, size_t at) const {

@@ -5,7 +5,8 @@
 // passes on a line that holds none of them only when the engine would answer "no match"
 // there without an error: the patterns are free of faults, and the line is ASCII and short
 // enough that neither the depth nor the length limit can be met. Under ignore case the texts
-// are compared as the engine folds them.
+// are compared as the engine folds them. Where every pattern is a plain choice of texts, a
+// line that holds one of them is known to match without asking the engine.
 #pragma once
 
 #include <array>
@@ -29,17 +30,30 @@ class Prefilter {
   // test can hold one against the other).
   enum class Vectors { Widest, Sse2 };
 
-  // A filter for the patterns that matcher searches under limits, or an inactive one when
-  // the facts of some pattern give nothing to look for.
-  Prefilter(const LineMatcher& matcher, const Limits& limits, Vectors vectors = Vectors::Widest);
+  // A filter for the patterns that matcher searches under limits with a step budget of
+  // maxSteps (see StepBudget; 0: none), or an inactive one when the facts of some pattern
+  // give nothing to look for.
+  Prefilter(const LineMatcher& matcher, const Limits& limits, uint64_t maxSteps = 0,
+            Vectors vectors = Vectors::Widest);
 
   bool Active() const { return !stretches_.empty(); }
-  // False only when the line (UTF-8 bytes, no line break) certainly holds no match and its
-  // search could meet no limit. A line that is not ASCII is ruled out only by texts of ASCII
-  // characters compared exactly (no byte of a longer character, nor one that is not UTF-8,
-  // is read as ASCII), and, where invalidNoted, only when it is valid UTF-8: a line that is
-  // not is decoded, to be noted.
-  bool MayMatch(std::string_view line, bool invalidNoted = true) const;
+
+  // What the bytes of a line tell of its search, before any.
+  enum class Verdict {
+    kNo,     // it holds no match, and no limit can end its search
+    kMaybe,  // only the engine can tell
+    kYes,    // it holds a match, and no limit can end its search first
+  };
+  // The verdict on a line (UTF-8 bytes, no line break). kNo and kYes need a line short enough
+  // for the depth and length limits, and kYes one short enough for the step budget too. A
+  // line that is not ASCII is ruled out only by texts of ASCII characters compared exactly (no
+  // byte of a longer character, nor one that is not UTF-8, is read as ASCII), and, where
+  // invalidNoted, is judged only when it is valid UTF-8: a line that is not is decoded, to be
+  // noted.
+  Verdict Judge(std::string_view line, bool invalidNoted = true) const;
+  bool MayMatch(std::string_view line, bool invalidNoted = true) const {
+    return Judge(line, invalidNoted) != Verdict::kNo;
+  }
   // The whole lines at the start of text (which may end in a part of a line) that MayMatch
   // would pass over, one line after another: the lines up to the first that holds a stretch,
   // a byte that is not ASCII or too many bytes. One pass over the bytes finds where that
@@ -77,13 +91,22 @@ class Prefilter {
   // For each pattern, the stretches a line it matches holds every one of (its required
   // texts, and one of the characters a match begins with), and which of stretches_ are its
   // own.
+  // A pattern that is a plain choice of texts has them as its own stretches, and a line that
+  // holds one holds a match.
   struct Required {
     std::vector<Stretch> all;
     size_t first = 0, end = 0;  // its own in stretches_
+    bool decisive = false;
   };
   std::vector<Required> required_;
   size_t longest_ = 0;     // longer lines always may match
   bool anyExact_ = false;  // whether some stretch is exact
+  // Whether every pattern is decisive, so that a line may be judged kYes; then the step
+  // budget of a line's search, and the most steps a search of a line may take at a start.
+  bool decides_ = false;
+  uint64_t maxSteps_ = 0;
+  uint64_t stepsPerStart_ = 0;
+  bool WithinBudget(std::string_view line, bool ascii) const;
   // The members of every stretch's anchor: Skippable stops at them to look for the stretch.
   // For each, which stretches have it (bit i: stretches_[i], of the first 64).
   Set anchors_;

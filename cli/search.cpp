@@ -238,28 +238,44 @@ class FileSearch {
     }
   }
 
-  // The matcher's answer for a line, into found_; whether the line was decoded. A line too
-  // long to hold or to search is cut short by its limit without being decoded. Where
-  // invalidNoted, a line that is not UTF-8 is decoded, so that it is noted.
-  bool Examine(const Line& line, bool invalidNoted) {
+  struct Examined {
+    bool decoded = false;
+    bool matched = false;  // by found_'s matches, or by its bytes alone
+  };
+
+  // The matcher's answer for a line, into found_. A line too long to hold or to search is cut
+  // short by its limit without being decoded. Where invalidNoted, a line that is not UTF-8 is
+  // decoded, so that it is noted. Where only the selection counts, a line that the filter
+  // knows to match is not searched: found_ then has no matches.
+  Examined Examine(const Line& line, bool invalidNoted) {
     found_.matches.clear();
     found_.replacements.clear();
     found_.limit.reset();
     found_.fault.reset();
     if (line.tooLong) {
       found_.limit = Limit::Size;
-      return false;
+      return {};
     }
     // No UTF-16 unit stands for more than three bytes of UTF-8 (one of Latin-1).
     const uint64_t perCharacter = options_.latin1 ? 1 : 3;
     if (line.text.size() / perCharacter > run_.limits.engine.subjectLength) {
       found_.limit = Limit::Length;
-      return false;
+      return {};
     }
-    if (run_.prefilter && !run_.prefilter->MayMatch(line.text, invalidNoted)) return false;
+    if (run_.prefilter) {
+      switch (run_.prefilter->Judge(line.text, invalidNoted)) {
+        case Prefilter::Verdict::kNo:
+          return {};
+        case Prefilter::Verdict::kYes:
+          if (!run_.wantsEvery) return {false, true};
+          break;
+        case Prefilter::Verdict::kMaybe:
+          break;
+      }
+    }
     subject_.Decode(line.text, options_.latin1, false);
     run_.matcher.Find(subject_.text(), run_.wantsEvery, found_);
-    return true;
+    return {true, !found_.matches.empty()};
   }
 
   int64_t SearchLines(InputFile& input, const std::string& name, FileNotes& notes) {
@@ -274,8 +290,8 @@ class FileSearch {
       if (!input.NextLine(line, run_.limits.longestHeld)) break;
       if (Cancelled()) break;
       // The notes of a binary file are dropped: its lines need not be decoded to be noted.
-      const bool decoded = Examine(line, !Binary(input));
-      const bool decided = Searched(notes, number, decoded);
+      const Examined examined = Examine(line, !Binary(input));
+      const bool decided = Searched(notes, number, examined.decoded);
       if (line.tooLong) continue;  // it cannot be printed, even as context
       if (run_.printsLines) {
         record_.text = line.text;
@@ -284,7 +300,7 @@ class FileSearch {
         record_.offset = line.offset;
         InBytes();
       }
-      if (ending || !decided || found_.matches.empty() != options_.invert) {
+      if (ending || !decided || examined.matched == options_.invert) {
         if (run_.printsLines) printer_->Unselected(record_);
         continue;
       }
@@ -405,7 +421,7 @@ class Searcher {
     if (SayPatternNotes(messages_, options_, matcher_->Notes())) return 2;
     // The filter knows UTF-8 lines that end with LF.
     if (!options_.latin1 && !options_.whole && !options_.nullData) {
-      prefilter_.emplace(*matcher_, settings.limits);
+      prefilter_.emplace(*matcher_, settings.limits, settings.maxSteps);
       if (!prefilter_->Active()) prefilter_.reset();
     }
     // As grep: when no line can be selected, no file is read, unless -L lists them all.

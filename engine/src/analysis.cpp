@@ -4,14 +4,16 @@
 //
 // The facts about every match come from the tree, node by node from the leaves up: the
 // fewest characters it takes, whether it always takes one fixed text, the texts every match
-// of it begins and ends with, the texts every match of it contains, and whether it holds only
-// at the start of the subject. Only a regular tree is used (see explain.h); texts are folded
-// under ignore case, as the atoms compare them.
+// of it begins and ends with, the texts every match of it contains, whether it is a plain
+// choice of texts, and whether it holds only at the start of the subject. Only a regular
+// tree is used (see explain.h); texts are folded under ignore case, as the atoms compare
+// them.
 #include "analysis.h"
 
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string_view>
 
 #include "explain.h"
@@ -38,8 +40,28 @@ struct Known {
   std::vector<std::u16string> contains;  // texts inside every match
   // Texts one of which every match contains (an alternation of words); empty: none known.
   std::vector<std::u16string> oneOf;
+  // The texts that are its matches, when it is a plain choice of texts: no assertion, class or
+  // open count, so that it matches wherever one of them begins (nullopt: it is not, or they
+  // are too many or too long to keep). One for each way through its alternatives, so a text
+  // may be there twice.
+  std::optional<std::vector<std::u16string>> words;
   bool anchored = false;  // holds only at the start of the subject
 };
+
+using Words = std::optional<std::vector<std::u16string>>;
+
+// The texts of a followed by one of b, while they are few and short enough to keep whole.
+Words Followed(const Words& a, const Words& b) {
+  if (!a || !b || a->size() * b->size() > kMostChoices) return std::nullopt;
+  std::vector<std::u16string> words;
+  for (const std::u16string& x : *a) {
+    for (const std::u16string& y : *b) {
+      if (x.size() + y.size() > kLongestText) return std::nullopt;
+      words.push_back(x + y);
+    }
+  }
+  return words;
+}
 
 std::u16string Head(std::u16string text) {
   if (text.size() > kLongestText) text.resize(kLongestText);
@@ -93,7 +115,16 @@ Known Fixed(std::u16string text) {
   Known k;
   k.min = text.size();
   if (!text.empty()) k.oneOf = {Head(text)};
+  if (text.size() <= kLongestText) k.words = {{text}};
   k.prefix = k.suffix = std::move(text);
+  return k;
+}
+
+// What holds at a place without taking a character: an assertion, a marker.
+Known Condition(bool anchored = false) {
+  Known k = Fixed(u"");
+  k.words.reset();
+  k.anchored = anchored;
   return k;
 }
 
@@ -107,6 +138,9 @@ Known Unknown(uint64_t min) {
 // Items one after another.
 Known InSequence(const std::vector<const Known*>& items) {
   Known k;
+  k.words = {{u""}};
+  for (const Known* item : items)
+    k.words = Followed(k.words, item->words);
   std::u16string run;   // fixed texts since the last item that is not fixed
   std::u16string last;  // the suffix of that item
   bool fixed = true;
@@ -194,6 +228,15 @@ Known OneOf(const std::vector<const Known*>& alternatives) {
     });
   }
   k.contains = std::move(common);
+  for (size_t i = 1; i < alternatives.size() && k.words; ++i) {
+    const Words& theirs = alternatives[i]->words;
+    if (!theirs) {
+      k.words.reset();
+      break;
+    }
+    k.words->insert(k.words->end(), theirs->begin(), theirs->end());
+    if (k.words->size() > kMostChoices) k.words.reset();
+  }
   k.oneOf = EveryChoice(alternatives);
   k.oneOf = Choice(k);
   return k;
@@ -205,6 +248,11 @@ Known Repeated(const Known& atom, const ExplainNode& node) {
   Known k;
   k.min = std::min(atom.min * node.min, kManyCharacters);
   k.anchored = atom.anchored;
+  if (node.max == node.min) {
+    k.words = {{u""}};
+    for (uint32_t n = 0; n < node.min && k.words; ++n)
+      k.words = Followed(k.words, atom.words);
+  }
   k.contains = Contained(atom);
   k.oneOf = Choice(atom);
   if (!atom.exact) {
@@ -244,18 +292,14 @@ Known Leaf(const ExplainNode& node, const Program& program) {
       return Unknown(1);
     case NodeKind::kBackReference:
       return Unknown(0);  // any text, perhaps none
-    case NodeKind::kTextStart: {
-      Known k = Fixed(u"");
-      k.anchored = true;
-      return k;
-    }
-    case NodeKind::kLineStart: {
-      Known k = Fixed(u"");
-      k.anchored = !program.Multiline();
-      return k;
-    }
+    case NodeKind::kTextStart:
+      return Condition(true);
+    case NodeKind::kLineStart:
+      return Condition(!program.Multiline());
+    case NodeKind::kIgnored:
+      return Fixed(u"");
     default:
-      return Fixed(u"");  // the other assertions, markers, what is dropped
+      return Condition();  // the other assertions, markers
   }
 }
 
@@ -281,11 +325,9 @@ Known KnownOfRoot(const Explanation& explanation, const Program& program) {
       case NodeKind::kRepeat:
         known[i] = Repeated(*children[0], node);
         break;
-      case NodeKind::kLookahead: {
-        known[i] = Fixed(u"");  // what it reads may lie after the match
-        known[i].anchored = children[0]->anchored;
+      case NodeKind::kLookahead:
+        known[i] = Condition(children[0]->anchored);  // what it reads may lie after the match
         break;
-      }
       default:
         known[i] = Leaf(node, program);
     }
@@ -339,6 +381,14 @@ PatternFacts FactsOf(const Program& program, const Tree& tree, const Exploration
   facts.anchoredAtStart = root.anchored;
   facts.requiredLiterals = Literals(Contained(root));
   facts.anyOfLiterals = Choice(root);
+  // Edges add conditions that the tree of the pattern as given does not show. A text there
+  // twice is left out with the rest, so that a search tries each text once at a start.
+  if (root.words && program.MatchEdges() == Edges::kAnywhere) {
+    std::vector<std::u16string> words = *root.words;
+    std::sort(words.begin(), words.end());
+    const bool distinct = std::adjacent_find(words.begin(), words.end()) == words.end();
+    if (distinct && !words.front().empty()) facts.matchLiterals = *root.words;
+  }
   return facts;
 }
 
@@ -469,8 +519,10 @@ bool CannotMatch(const PatternFacts& facts, Units<Unit> text, size_t start, uint
   if (std::any_of(facts.requiredLiterals.begin(), facts.requiredLiterals.end(), absent)) {
     return true;
   }
-  return !facts.anyOfLiterals.empty() &&
-         std::all_of(facts.anyOfLiterals.begin(), facts.anyOfLiterals.end(), absent);
+  // The texts that are the matches, when known, rule out every subject that cannot match.
+  const std::vector<std::u16string>& choice =
+      facts.matchLiterals.empty() ? facts.anyOfLiterals : facts.matchLiterals;
+  return !choice.empty() && std::all_of(choice.begin(), choice.end(), absent);
 }
 
 template bool CannotMatch(const PatternFacts&, Units<char16_t>, size_t, uint32_t, uint64_t);

@@ -293,6 +293,11 @@ void WriteFacts(Writer& w, const PatternFacts& facts) {
   for (const std::u16string& literal : facts.anyOfLiterals)
     w.Text(literal);
   w.Close(']');
+  w.Key("matchLiterals");
+  w.Open('[');
+  for (const std::u16string& literal : facts.matchLiterals)
+    w.Text(literal);
+  w.Close(']');
   w.Key("levelsPerCharacter");
   if (facts.levelsPerCharacter) {
     w.Number(*facts.levelsPerCharacter);

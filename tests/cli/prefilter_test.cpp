@@ -1,7 +1,8 @@
 // The line filter in front of the engine: it may pass over a line only when the engine would
-// find no match there and meet no limit. Random patterns, searched with the flags, anchorings
-// and depths it must allow for, check exactly that; a table checks what it looks for and where
-// it must stand aside.
+// find no match there and meet no limit, and select one without the engine only when the
+// engine would find a match there before any limit. Random patterns, searched with the flags,
+// anchorings, depths and step budgets it must allow for, check exactly that; a table checks
+// what it looks for and where it must stand aside.
 #include <gtest/gtest.h>
 
 #include <quarn/utf.h>
@@ -35,6 +36,14 @@ class RandomPattern {
     return out;
   }
 
+  // A plain choice of texts: literals, groups, alternations and fixed counts.
+  std::string MakePlain(int depth = 0) {
+    std::string out = PlainSequence(depth);
+    while (Pick(3) == 0)
+      out += "|" + PlainSequence(depth);
+    return out;
+  }
+
  private:
   std::mt19937& rng_;
   size_t Pick(size_t n) { return rng_() % n; }
@@ -59,6 +68,20 @@ class RandomPattern {
     }
     return out;
   }
+
+  std::string PlainSequence(int depth) {
+    std::string out;
+    for (size_t n = 1 + Pick(5); n > 0; --n) {
+      static const char* const kAtoms[] = {"a", "b", "c", "-", "A", "x", "1", "\\.", "a{2}"};
+      const size_t atom = Pick(std::size(kAtoms) + 1);
+      if (atom == std::size(kAtoms) && depth < 2) {
+        out += (Pick(2) ? "(" : "(?:") + MakePlain(depth + 1) + ")" + (Pick(3) ? "" : "{2}");
+        continue;
+      }
+      out += kAtoms[atom % std::size(kAtoms)];
+    }
+    return out;
+  }
 };
 
 std::string RandomLine(std::mt19937& rng, size_t longest) {
@@ -72,20 +95,26 @@ std::string RandomLine(std::mt19937& rng, size_t longest) {
 TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
   std::mt19937 rng(20261209);
   RandomPattern patterns(rng);
-  size_t passedOver = 0;
-  for (int round = 0; round < 400; ++round) {
+  size_t passedOver = 0, selected = 0;
+  for (int round = 0; round < 600; ++round) {
     MatchSettings settings;
-    settings.patterns = {Utf16(patterns.Make())};
-    if (rng() % 4 == 0) settings.patterns.push_back(Utf16(patterns.Make()));
+    // A third of the rounds with plain choices of texts, which the filter may select by.
+    const bool plain = round % 3 == 0;
+    const auto make = [&] { return Utf16(plain ? patterns.MakePlain() : patterns.Make()); };
+    settings.patterns = {make()};
+    if (rng() % 4 == 0) settings.patterns.push_back(make());
     settings.flags = rng() % 2 ? reIgnoreCase : 0;
-    settings.anchoring = static_cast<Anchoring>(rng() % 3);
-    // The engine's own limits, a shallow depth, and the tool's default limits with their
-    // step budget.
-    switch (rng() % 3) {
+    settings.anchoring = static_cast<Anchoring>(plain ? 0 : rng() % 3);
+    // The engine's own limits, a shallow depth, the tool's default limits with their step
+    // budget, and a budget small enough to end a search of a line.
+    switch (rng() % 4) {
       case 0:
         break;
       case 1:
         settings.limits.depth = 150;
+        break;
+      case 2:
+        settings.maxSteps = 1 + rng() % 2000;
         break;
       default:
         const SearchLimits defaults = ResolveLimits({}, PhysicalMemory());
@@ -93,22 +122,28 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
         settings.maxSteps = defaults.maxSteps;
     }
     const auto matcher = MakeLineMatcher(settings);
-    const Prefilter filter(*matcher, settings.limits);
+    const Prefilter filter(*matcher, settings.limits, settings.maxSteps);
     if (!filter.Active()) continue;
-    const Prefilter narrow(*matcher, settings.limits, Prefilter::Vectors::Sse2);
+    const Prefilter narrow(*matcher, settings.limits, settings.maxSteps, Prefilter::Vectors::Sse2);
     LineMatches found;
     std::string text;  // the lines one after another, as a block of input holds them
     for (int i = 0; i < 200; ++i) {
       std::string line = RandomLine(rng, i % 10 == 0 ? 600 : 30);
+      // Now and then a run of one letter, where a start may take the most steps.
+      if (i % 17 == 3) line += std::string(rng() % 400, i % 2 ? 'a' : 'A') + "b";
       // Now and then a character that is not ASCII, or a byte that is not UTF-8.
       if (i % 13 == 5) line.insert(rng() % (line.size() + 1), i % 2 ? "\xC3\xA9" : "\xFF");
       text += line + (i % 7 == 0 ? "\r\n" : "\n");
       // Half the lines as a binary file's, whose lines that are not UTF-8 need not be noted.
-      if (filter.MayMatch(line, i % 2 == 0)) continue;
-      ++passedOver;
-      matcher->Find(Text(Utf16(line)), true, found);
-      EXPECT_TRUE(found.matches.empty() && !found.limit)
-          << Utf16ToUtf8(settings.patterns[0]) << " on '" << line << "'";
+      const Prefilter::Verdict verdict = filter.Judge(line, i % 2 == 0);
+      if (verdict == Prefilter::Verdict::kMaybe) continue;
+      const bool yes = verdict == Prefilter::Verdict::kYes;
+      (yes ? selected : passedOver) += 1;
+      // Selecting a line needs its first match only.
+      matcher->Find(Text(Utf16(line)), !yes, found);
+      EXPECT_TRUE(found.matches.empty() != yes && !found.limit)
+          << Utf16ToUtf8(settings.patterns.back()) << " (of " << settings.patterns.size()
+          << ") on '" << line << "': " << (yes ? "selected" : "passed over");
     }
     // Skippable passes over whole lines that MayMatch passes over, and stops at one it does
     // not (or at the end of the whole lines); it counts the lines it passes over.
@@ -134,6 +169,7 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
     }
   }
   EXPECT_GT(passedOver, 10000u);
+  EXPECT_GT(selected, 1000u);
 }
 
 struct FilterCase {

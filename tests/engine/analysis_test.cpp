@@ -5,8 +5,11 @@
 // the reference by the differential test and the fuzzer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <random>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "quarn/pattern.h"
@@ -324,6 +327,78 @@ TEST(Analysis, EveryMatchHoldsOneTextOfTheChoice) {
   const quarn::SearchResult skipped = words.search(u"a linux box");
   EXPECT_FALSE(skipped.matched());
   EXPECT_EQ(skipped.steps(), 0u);
+}
+
+TEST(Analysis, APlainChoiceOfTextsMatchesWhereOneOfThemBegins) {
+  using Texts = std::vector<std::u16string>;
+  using quarn::Edges;
+  const std::vector<std::tuple<std::u16string, int32_t, Edges, Texts>> cases = {
+      {u"abc", 0, Edges::kAnywhere, {u"abc"}},
+      {u"ab|ba|a", 0, Edges::kAnywhere, {u"ab", u"ba", u"a"}},
+      {u"a(b|c)", 0, Edges::kAnywhere, {u"ab", u"ac"}},
+      {u"(?:a|ab)c", 0, Edges::kAnywhere, {u"ac", u"abc"}},  // found by backtracking
+      {u"(ab){2}|a{3}", 0, Edges::kAnywhere, {u"abab", u"aaa"}},
+      {u"a\\nb", 0, Edges::kAnywhere, {u"a\r\nb"}},
+      {u"Kb|[A]", quarn::reIgnoreCase, Edges::kAnywhere, {u"kb", u"a"}},
+      {u"a{0}b", 0, Edges::kAnywhere, {u"b"}},
+      {u"(?:a|aa)(?:a|aa)", 0, Edges::kAnywhere, {}},                // "aaa" two ways
+      {u"(a|b)(a|b)(a|b)(a|b)(a|b)(a|b)", 0, Edges::kAnywhere, {}},  // too many to keep
+      {u"a+", 0, Edges::kAnywhere, {}},
+      {u"a{1,2}", 0, Edges::kAnywhere, {}},
+      {u"[ab]c", 0, Edges::kAnywhere, {}},
+      {u"a.b", 0, Edges::kAnywhere, {}},
+      {u"\\bab", 0, Edges::kAnywhere, {}},
+      {u"^ab|b", 0, Edges::kAnywhere, {}},
+      {u"ab$", 0, Edges::kAnywhere, {}},
+      {u"a(?=b)", 0, Edges::kAnywhere, {}},
+      {u"a(?!b)", 0, Edges::kAnywhere, {}},
+      {u"(a)\\1", 0, Edges::kAnywhere, {}},
+      {u"a|", 0, Edges::kAnywhere, {}},  // the empty text matches everywhere
+      {u"ab", 0, Edges::kWord, {}},
+      {u"ab", 0, Edges::kLine, {}},
+  };
+  for (const auto& [pattern, flags, edges, texts] : cases) {
+    EXPECT_EQ(Pattern(pattern, flags, edges).facts().matchLiterals, texts) << U8(pattern);
+  }
+  // Every search of such a pattern finds the first place where one of its texts begins (folded
+  // under ignore case), within the steps the facts allow for, on subjects made of their
+  // characters, other cases, the Kelvin sign and line breaks.
+  const std::u16string alphabet = u"aaaaabcABkK\u212A\r\nx";
+  std::mt19937 random(20261210);
+  for (const auto& [pattern, flags, edges, texts] : cases) {
+    if (texts.empty()) continue;
+    const Pattern compiled(pattern, flags, edges);
+    const bool fold = (flags & quarn::reIgnoreCase) != 0;
+    size_t longest = 0;
+    for (const std::u16string& text : texts)
+      longest = std::max(longest, text.size());
+    const uint64_t stepsPerStart =
+        texts.size() * (longest + 1) * (*compiled.facts().levelsPerCharacter + 1);
+    for (int n = 0; n < 400; ++n) {
+      std::u16string subject(random() % 14, u' ');
+      for (char16_t& c : subject)
+        c = alphabet[random() % alphabet.size()];
+      std::u16string folded = subject;
+      for (char16_t& c : folded)
+        c = fold ? quarn::FoldCase(c) : c;
+      const size_t start = random() % (subject.size() + 1);
+      size_t first = std::u16string::npos;
+      for (const std::u16string& text : texts)
+        first = std::min(first, folded.find(text, start));
+      // With a budget, a subject without any of the texts is answered without a step.
+      Limits budget;
+      budget.steps = 1;
+      const quarn::SearchResult result =
+          compiled.search(subject, start, first == std::u16string::npos ? budget : Limits());
+      ASSERT_FALSE(result.error()) << U8(pattern) << " " << U8(subject);
+      EXPECT_LE(result.steps(), (subject.size() - start + 1) * stepsPerStart) << U8(pattern);
+      ASSERT_EQ(result.matched(), first != std::u16string::npos)
+          << U8(pattern) << " " << U8(subject);
+      if (result.matched()) {
+        EXPECT_EQ(result.match().start(), first) << U8(pattern) << " " << U8(subject);
+      }
+    }
+  }
 }
 
 TEST(Analysis, FoldCaseIsTheCaseThatIgnoreCaseCompares) {

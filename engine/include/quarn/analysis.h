@@ -155,6 +155,13 @@ struct QUARN_API PatternFacts {
   // Texts of which every match contains at least one, as adjacent characters: the words of
   // "GNU|Debian", or one required literal where that narrows best. Empty when none is known.
   std::vector<std::u16string> anyOfLiterals;
+  // The texts that are the pattern's matches, when it is a plain choice of texts ("GNU|Debian",
+  // "ab(c|d)"; no class, open count, assertion, back reference or edges) whose every way
+  // through gives a text of its own: a search from a start finds a match exactly where one of
+  // them first begins after it, and a subject holds a match exactly when it holds one of them
+  // (within depthSafeLength and faultFree). At one start a search then takes at most
+  // matchLiterals.size() * (longest + 1) * (levelsPerCharacter + 1) steps. Empty otherwise.
+  std::vector<std::u16string> matchLiterals;
   // The most levels a search can go down between two characters it takes (or before the
   // first, or after the last); nullopt when that is unbounded (an empty loop) or unknown. A
   // search of n characters from its start goes at most (n + 1) * (this + 1) levels deep.
