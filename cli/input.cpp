@@ -5,6 +5,9 @@
 #include <quarn/utf.h>
 
 #include <fcntl.h>
+#include <signal.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #ifdef __SSE2__
@@ -12,10 +15,13 @@
 #endif
 
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <new>
 
 namespace quarn::cli {
@@ -23,6 +29,65 @@ namespace quarn::cli {
 namespace {
 
 constexpr size_t kBlock = 96 * 1024;
+// Files at least this large are mapped: below it, reading costs less than mapping.
+constexpr size_t kMapAtLeast = 1 << 20;
+// The pages a mapped file's reader has passed are given back after this many bytes, so that
+// they do not count in its memory.
+constexpr size_t kDropEvery = 8 << 20;
+
+// A file that shrinks while mapped raises SIGBUS where its pages are gone. The maps being read
+// are kept in slots here; the handler puts zero pages over the rest of the map that faulted,
+// so that the reader goes on and sees NUL bytes. A fault elsewhere ends the process as it
+// would have.
+struct MapSlot {
+  std::atomic<uintptr_t> begin{0};
+  std::atomic<uintptr_t> end{0};
+};
+std::array<MapSlot, 256> mapSlots;
+std::once_flag guardInstalled;
+struct sigaction previousBusAction;
+uintptr_t pageSize = 4096;
+
+void OnBusError(int signal, siginfo_t* info, void* context) {
+  const auto at = reinterpret_cast<uintptr_t>(info->si_addr);
+  for (const MapSlot& slot : mapSlots) {
+    const uintptr_t begin = slot.begin.load(std::memory_order_acquire);
+    const uintptr_t end = slot.end.load(std::memory_order_acquire);
+    if (at < begin || at >= end) continue;
+    const uintptr_t page = at & ~(pageSize - 1);
+    if (mmap(reinterpret_cast<void*>(page), end - page, PROT_READ,
+             MAP_PRIVATE | MAP_ANONYMOUS | MAP_FIXED, -1, 0) != MAP_FAILED) {
+      return;
+    }
+  }
+  sigaction(SIGBUS, &previousBusAction, nullptr);  // not ours: fault again, as before
+  (void)signal, (void)context;
+}
+
+// A slot for the map [begin, end), or -1 when every slot is taken.
+int Guard(const char* begin, size_t size) {
+  std::call_once(guardInstalled, [] {
+    pageSize = static_cast<uintptr_t>(sysconf(_SC_PAGESIZE));
+    struct sigaction action {};
+    action.sa_sigaction = OnBusError;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    sigaction(SIGBUS, &action, &previousBusAction);
+  });
+  for (size_t i = 0; i < mapSlots.size(); ++i) {
+    uintptr_t free = 0;
+    if (mapSlots[i].begin.compare_exchange_strong(free, reinterpret_cast<uintptr_t>(begin))) {
+      mapSlots[i].end.store(reinterpret_cast<uintptr_t>(begin) + size, std::memory_order_release);
+      return static_cast<int>(i);
+    }
+  }
+  return -1;
+}
+
+void Unguard(int slot) {
+  mapSlots[static_cast<size_t>(slot)].end.store(0, std::memory_order_release);
+  mapSlots[static_cast<size_t>(slot)].begin.store(0, std::memory_order_release);
+}
 
 }  // namespace
 
@@ -48,15 +113,86 @@ InputFile::InputFile(const std::string& path, ByteBuffer& buffer, char terminato
   }
   fd_ = open(path.c_str(), O_RDONLY | O_CLOEXEC);
   ownsFd_ = fd_ >= 0;
-  if (fd_ < 0) error_ = errno;
+  if (fd_ < 0) {
+    error_ = errno;
+    return;
+  }
+  Map();
 }
 
 InputFile::~InputFile() {
+  Unmap();
   if (ownsFd_) close(fd_);
 }
 
+void InputFile::Map() {
+  struct stat status {};
+  if (fstat(fd_, &status) != 0 || !S_ISREG(status.st_mode) ||
+      status.st_size < static_cast<off_t>(kMapAtLeast)) {
+    return;
+  }
+  const auto size = static_cast<size_t>(status.st_size);
+  void* pages = mmap(nullptr, size, PROT_READ, MAP_PRIVATE, fd_, 0);
+  if (pages == MAP_FAILED) return;
+  guard_ = Guard(static_cast<const char*>(pages), size);
+  if (guard_ < 0) {
+    munmap(pages, size);
+    return;
+  }
+  madvise(pages, size, MADV_SEQUENTIAL);
+  map_ = static_cast<const char*>(pages);
+  mapped_ = size;
+}
+
+void InputFile::Unmap() {
+  if (!map_) return;
+  Unguard(guard_);
+  munmap(const_cast<char*>(map_), mapped_);
+  map_ = nullptr;
+}
+
+// The next block of the map comes into view as a read would bring it. Past the file's end
+// as it is now (it may have shrunk), or past the map, what is left of the line moves to the
+// buffer and the file is read on from there.
+bool InputFile::FillMapped() {
+  struct stat status {};
+  const size_t now =
+      fstat(fd_, &status) == 0 ? static_cast<size_t>(std::max<off_t>(0, status.st_size)) : 0;
+  const size_t last = std::min(mapped_, now);
+  if (end_ >= last) {
+    const size_t kept = end_ > begin_ ? end_ - begin_ : 0;
+    buffer_.Reserve(kept + kBlock);
+    std::memcpy(buffer_.data(), map_ + begin_, kept);
+    const off_t next = static_cast<off_t>(end_);
+    base_ += begin_;
+    begin_ = 0;
+    end_ = kept;
+    Unmap();
+    if (lseek(fd_, next, SEEK_SET) < 0) {
+      error_ = errno;
+      return false;
+    }
+    return Fill();
+  }
+  const size_t got = std::min(kBlock, last - end_);
+  if (!sawNul_) {
+    if (const void* nul = std::memchr(map_ + end_, '\0', got)) {
+      sawNul_ = true;
+      firstNul_ = static_cast<uint64_t>(static_cast<const char*>(nul) - map_);
+    }
+  }
+  end_ += got;
+  // Pages passed over go back; they stay cached for others.
+  const size_t passed = begin_ & ~(static_cast<size_t>(pageSize) - 1);
+  if (passed >= dropped_ + kDropEvery) {
+    madvise(const_cast<char*>(map_) + dropped_, passed - dropped_, MADV_DONTNEED);
+    dropped_ = passed;
+  }
+  return true;
+}
+
 void InputFile::Discard() {
-  if (begin_ == 0) return;
+  if (begin_ == 0 || map_) return;
   std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
   base_ += begin_;
   end_ -= begin_;
@@ -65,6 +201,7 @@ void InputFile::Discard() {
 
 bool InputFile::Fill() {
   if (atEnd_ || error_ != 0 || fd_ < 0) return false;
+  if (map_) return FillMapped();
   // The unread bytes move to the front when that frees as much as they take, or before the
   // buffer would grow; a line being read then stays at the front until it is handed out.
   if (begin_ > 0 && (begin_ >= end_ - begin_ || end_ + kBlock > buffer_.capacity())) Discard();
@@ -97,7 +234,7 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
   uint64_t passed = 0;  // bytes of a line too long to hold, already dropped
   char last = 0;        // the last of them
   for (;;) {
-    const char* data = buffer_.data();
+    const char* data = Data();
     const void* found = end_ > begin_ + scanned ? std::memchr(data + begin_ + scanned, terminator_,
                                                               end_ - begin_ - scanned)
                                                 : nullptr;
@@ -121,7 +258,7 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
     scanned = end_ - begin_;
     if (passed + scanned > longest) {  // too long to hold: drop what is read of it
       line.tooLong = true;
-      if (scanned > 0) last = buffer_.data()[end_ - 1];
+      if (scanned > 0) last = Data()[end_ - 1];
       passed += scanned;
       begin_ = end_;
       scanned = 0;
@@ -132,8 +269,7 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
   line.offset = base_ + begin_ - passed;
   line.length = passed + (end_ - begin_);
   line.tooLong = line.tooLong || line.length > longest;
-  line.text =
-      line.tooLong ? std::string_view() : std::string_view(buffer_.data() + begin_, end_ - begin_);
+  line.text = line.tooLong ? std::string_view() : std::string_view(Data() + begin_, end_ - begin_);
   line.end = {};
   begin_ = end_;
   return true;
@@ -147,7 +283,7 @@ bool InputFile::ReadAll(std::string_view& all, uint64_t longest) {
       begin_ = end_;
     }
   }
-  all = held ? std::string_view(buffer_.data() + begin_, end_ - begin_) : std::string_view();
+  all = held ? std::string_view(Data() + begin_, end_ - begin_) : std::string_view();
   begin_ = end_;
   return held;
 }

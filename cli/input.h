@@ -2,7 +2,10 @@
 // file, and the engine's text of the bytes (the bytes themselves, or decoded into UTF-16)
 // with the way back to them.
 // A line of any length is read in time linear in its length, holding it once plus a block;
-// a line longer than the caller can hold is passed over without being held at all.
+// a line longer than the caller can hold is passed over without being held at all. A large
+// regular file is mapped instead of read: the same blocks come into view in the same order,
+// without a copy, and a file cut short while mapped reads as NUL bytes past its new end
+// instead of ending the process.
 #pragma once
 
 #include <quarn/pattern.h>
@@ -66,7 +69,7 @@ class InputFile {
   bool ReadAll(std::string_view& all, uint64_t longest = UINT64_MAX);
 
   // The bytes read but not yet handed out, valid until the next call that reads.
-  std::string_view Ahead() const { return {buffer_.data() + begin_, end_ - begin_}; }
+  std::string_view Ahead() const { return {Data() + begin_, end_ - begin_}; }
   // Passes over the first bytes of Ahead(), which end with a line's end.
   void Skip(size_t bytes) { begin_ += bytes; }
   // Reads another block onto Ahead(); false at the end or on an error.
@@ -89,11 +92,21 @@ class InputFile {
   uint64_t firstNul_ = 0;
   char terminator_;
   ByteBuffer& buffer_;
-  uint64_t base_ = 0;  // the offset in the input of buffer_.data()[0]
-  size_t begin_ = 0;   // the unread bytes are buffer_[begin_, end_)
+  // The file's pages while it is mapped; the bytes are then map_ rather than buffer_, and
+  // the bytes past mapped_ are read into buffer_ once the map is done with.
+  const char* map_ = nullptr;
+  size_t mapped_ = 0;
+  int guard_ = -1;      // the map's slot in the SIGBUS guard
+  size_t dropped_ = 0;  // the pages before this were given back
+  uint64_t base_ = 0;   // the offset in the input of Data()[0]
+  size_t begin_ = 0;    // the unread bytes are Data()[begin_, end_)
   size_t end_ = 0;
 
+  const char* Data() const { return map_ ? map_ : buffer_.data(); }
+  void Map();
+  void Unmap();
   bool Fill();  // reads one more block; false at the end or on an error
+  bool FillMapped();
   // Drops the bytes before begin_, so that a line being passed over takes no room.
   void Discard();
 };

@@ -46,7 +46,7 @@ constexpr size_t kStep = 64;
 constexpr size_t kMostIndexed = 64;
 // An anchor at least this common (see Commonness) is looked for together with a second
 // position of its stretch.
-constexpr int kCommonAnchor = 40;
+constexpr int kCommonAnchor = 32;
 
 std::vector<unsigned char> MembersOf(const Set& set) {
   std::vector<unsigned char> members;

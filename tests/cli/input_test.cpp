@@ -1,8 +1,12 @@
 // Reading lines in process: lines of any length across the reader's blocks, their offsets
 // and terminators, lines too long to hold passed over without being held, NUL-terminated
-// data, and a whole file held only when it is short enough.
+// data, a whole file held only when it is short enough, and large files mapped: read as the
+// same blocks, and safe when the file shrinks or grows while it is read.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -103,6 +107,82 @@ TEST(InputFile, AWholeFileIsHeldOnlyWhenItIsShortEnough) {
     EXPECT_EQ(all, held ? std::string_view(text) : std::string_view());
     EXPECT_EQ(input.BytesRead(), text.size());
   }
+}
+
+// The lines of bytes as a reader should hand them out, split at each LF.
+std::vector<ReadLine> SplitLines(const std::string& bytes) {
+  std::vector<ReadLine> lines;
+  for (size_t at = 0; at < bytes.size();) {
+    const size_t lf = bytes.find('\n', at);
+    const size_t stop = lf == std::string::npos ? bytes.size() : lf;
+    const size_t cr = lf != std::string::npos && stop > at && bytes[stop - 1] == '\r';
+    const std::string text = bytes.substr(at, stop - cr - at);
+    const std::string end = lf == std::string::npos ? "" : cr ? "\r\n" : "\n";
+    lines.push_back({text, end, at, text.size(), false});
+    at = lf == std::string::npos ? bytes.size() : lf + 1;
+  }
+  return lines;
+}
+
+TEST(InputFile, ALargeFileReadsAsTheSameLinesAndBlocks) {
+  // Large enough to be mapped: lines of any length across blocks, CR LF, and a NUL far in.
+  std::mt19937 rng(20261210);
+  std::string bytes;
+  while (bytes.size() < (3u << 20)) {
+    const size_t length = rng() % 13 == 0 ? 150'000 + rng() % 200'000 : rng() % 120;
+    bytes += std::string(length, static_cast<char>('a' + rng() % 26));
+    bytes += rng() % 5 == 0 ? "\r\n" : "\n";
+  }
+  bytes += "last";
+  bytes[2'000'123] = '\0';
+  EXPECT_EQ(ReadLines(bytes), SplitLines(bytes));
+  const cli_test::ScratchDir dir;
+  ByteBuffer buffer;
+  InputFile input(dir.Write("large", bytes), buffer);
+  std::string_view all;
+  ASSERT_TRUE(input.ReadAll(all));
+  EXPECT_TRUE(all == bytes);
+  EXPECT_TRUE(input.SawNul());
+  EXPECT_EQ(input.FirstNul(), 2'000'123u);
+}
+
+TEST(InputFile, ALargeFileCutShortWhileReadEndsWithoutACrash) {
+  const cli_test::ScratchDir dir;
+  const std::string path = dir.Write("shrinking", std::string(3u << 20, 'x') + "\n");
+  std::string lines;
+  for (int i = 0; i < 40'000; ++i)
+    lines += std::string(99, 'x') + "\n";
+  std::ofstream(path, std::ios::binary) << lines;
+  ByteBuffer buffer;
+  InputFile input(path, buffer);
+  Line line;
+  ASSERT_TRUE(input.NextLine(line));
+  // Cut inside the block in view: its pages past the new end are gone.
+  ASSERT_EQ(truncate(path.c_str(), 50'000), 0);
+  uint64_t end = 0;
+  while (input.NextLine(line)) {
+    for (size_t i = 0; i < line.text.size(); ++i) {
+      const uint64_t at = line.offset + i;
+      ASSERT_EQ(line.text[i], at < 50'000 ? 'x' : '\0') << at;
+    }
+    end = line.offset + line.length;
+  }
+  EXPECT_LE(end, 96u * 1024);  // no block past the new end comes into view
+  EXPECT_EQ(input.Error(), 0);
+}
+
+TEST(InputFile, ALargeFileThatGrowsWhileReadIsReadToItsNewEnd) {
+  const cli_test::ScratchDir dir;
+  const std::string path = dir.Write("growing", std::string(2u << 20, 'x') + "\n");
+  ByteBuffer buffer;
+  InputFile input(path, buffer);
+  Line line;
+  ASSERT_TRUE(input.NextLine(line));
+  std::ofstream(path, std::ios::binary | std::ios::app) << "more\nand the end";
+  std::vector<std::string> rest;
+  while (input.NextLine(line))
+    rest.emplace_back(line.text);
+  EXPECT_EQ(rest, (std::vector<std::string>{"more", "and the end"}));
 }
 
 TEST(InputFile, AFileThatCannotBeOpenedSaysWhy) {
