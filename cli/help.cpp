@@ -81,7 +81,8 @@ constexpr OptionEntry kOptionTable[] = {
     {kLatin1, "latin1", no_argument, nullptr, "Read input as Latin-1, not UTF-8"},
     {kWhole, "whole", no_argument, nullptr, "Each file is one subject, line breaks included"},
     {kCrlf, "crlf", no_argument, nullptr, "With --whole: read a lone LF as CR LF"},
-    {'j', "threads", required_argument, "NUM", "Search NUM files at once (default: one per core)"},
+    {'j', "threads", required_argument, "NUM",
+     "Search NUM files, or pieces of a large file, at once (default: one per core)"},
     {0, nullptr, 0, nullptr, "Limits (see Limits below):"},
     {kHostLimits, "host-limits", no_argument, nullptr,
      "Search with the engine's own limits, as a host does"},
@@ -135,7 +136,7 @@ Quarn's line break is CR LF: with --whole each file is one subject, line breaks 
 
 -o prints each match on a line of its own (an empty match prints nothing). --groups prints after each match one line per subexpression: "Subexpr #" + n + ": " + its text (empty when it took no part). --replace prints the line with each match replaced by TEXT ("$$" is a "$"); with -o, each replacement alone. -w takes a match only where the characters around it are not \w ones (or are the ends of the subject), -x only a match of the whole subject. Columns and byte offsets count bytes, from 1 and from 0.
 
-With -j, files are searched on several threads and the output is the same as with -j 1, file by file in the order given and walked; a file's output is written as soon as it is that file's turn, so that the memory used stays bounded.)"},
+With -j, files are searched on several threads and the output is the same as with -j 1, file by file in the order given and walked; a file's output is written as soon as it is that file's turn, so that the memory used stays bounded. A large text file is searched in pieces of whole lines on several threads, unless context, -m, -q, --json, --stats or --whole ties its lines to the lines before.)"},
     {"JSON",
      R"(--json prints ripgrep's JSON Lines: for each file with a selected line, a "begin" record, a "match" record for each selected line and a "context" record for each line of context, and an "end" record with the file's statistics; after all files a "summary" record. A match record holds the line ("lines"), its number, its byte offset in the file and its submatches, each with its text and its byte offsets in the line; Quarn adds the subexpressions of each ("groups", null for one that took no part) and, with --replace, its replacement. Texts that are UTF-8 come as {"text":S}, others as {"bytes":S} in base64:
 

@@ -120,6 +120,19 @@ InputFile::InputFile(const std::string& path, ByteBuffer& buffer, char terminato
   Map();
 }
 
+InputFile::InputFile(const std::string& path, ByteBuffer& buffer, char terminator, Range range)
+    : InputFile(path, buffer, terminator) {
+  range_ = range;
+  if (fd_ < 0) return;
+  if (map_) {
+    begin_ = end_ = static_cast<size_t>(std::min<uint64_t>(range.from, mapped_));
+  } else if (lseek(fd_, static_cast<off_t>(range.from), SEEK_SET) < 0) {
+    error_ = errno;
+  } else {
+    base_ = range.from;
+  }
+}
+
 InputFile::~InputFile() {
   Unmap();
   if (ownsFd_) close(fd_);
@@ -158,7 +171,11 @@ bool InputFile::FillMapped() {
   struct stat status {};
   const size_t now =
       fstat(fd_, &status) == 0 ? static_cast<size_t>(std::max<off_t>(0, status.st_size)) : 0;
-  const size_t last = std::min(mapped_, now);
+  const auto last = static_cast<size_t>(std::min<uint64_t>({mapped_, now, range_.to}));
+  if (end_ >= last && last == range_.to) {
+    atEnd_ = true;
+    return false;
+  }
   if (end_ >= last) {
     const size_t kept = end_ > begin_ ? end_ - begin_ : 0;
     buffer_.Reserve(kept + kBlock);
@@ -206,9 +223,10 @@ bool InputFile::Fill() {
   // buffer would grow; a line being read then stays at the front until it is handed out.
   if (begin_ > 0 && (begin_ >= end_ - begin_ || end_ + kBlock > buffer_.capacity())) Discard();
   buffer_.Reserve(end_ + kBlock);
+  const auto wanted = static_cast<size_t>(std::min<uint64_t>(kBlock, range_.to - base_ - end_));
   ssize_t got = 0;
   do {
-    got = read(fd_, buffer_.data() + end_, kBlock);
+    got = wanted == 0 ? 0 : read(fd_, buffer_.data() + end_, wanted);
   } while (got < 0 && errno == EINTR);
   if (got < 0) {
     error_ = errno;
@@ -286,6 +304,58 @@ bool InputFile::ReadAll(std::string_view& all, uint64_t longest) {
   all = held ? std::string_view(Data() + begin_, end_ - begin_) : std::string_view();
   begin_ = end_;
   return held;
+}
+
+namespace {
+
+// The terminators in bytes[0, size).
+uint64_t CountTerminators(const char* bytes, size_t size, char terminator) {
+  uint64_t count = 0;
+  size_t i = 0;
+#ifdef __SSE2__
+  const __m128i wanted = _mm_set1_epi8(terminator);
+  for (; i + 16 <= size; i += 16) {
+    const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+    count += static_cast<uint64_t>(__builtin_popcount(
+        static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(chunk, wanted)))));
+  }
+#endif
+  for (; i < size; ++i)
+    count += bytes[i] == terminator;
+  return count;
+}
+
+}  // namespace
+
+std::optional<Pieces> SplitIntoPieces(const std::string& path, char terminator, uint64_t pieceSize,
+                                      bool binaryMatters, bool countLines) {
+  ByteBuffer unused;
+  InputFile file(path, unused, terminator);
+  if (!file.map_ || file.mapped_ < 2 * pieceSize) return std::nullopt;
+  const char* bytes = file.map_;
+  const size_t size = file.mapped_;
+  if (binaryMatters && std::memchr(bytes, '\0', size)) return std::nullopt;
+  Pieces pieces;
+  const uint64_t count = size / pieceSize;
+  uint64_t from = 0;
+  for (uint64_t k = 1; k <= count && from < size; ++k) {
+    uint64_t to = size;
+    if (k < count) {
+      const uint64_t at = std::max(from, k * size / count);
+      const void* end = std::memchr(bytes + at, terminator, size - at);
+      if (end) to = static_cast<uint64_t>(static_cast<const char*>(end) - bytes) + 1;
+    }
+    pieces.ranges.push_back({from, to});
+    from = to;
+  }
+  uint64_t lines = 0;
+  for (const InputFile::Range& range : pieces.ranges) {
+    pieces.linesBefore.push_back(lines);
+    if (countLines)
+      lines += CountTerminators(bytes + range.from, range.to - range.from, terminator);
+  }
+  if (pieces.ranges.size() < 2) return std::nullopt;
+  return pieces;
 }
 
 size_t Utf8SequenceLength(const unsigned char* in, size_t size) {

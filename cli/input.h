@@ -13,6 +13,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,6 +48,8 @@ class ByteBuffer {
   size_t capacity_ = 0;
 };
 
+struct Pieces;
+
 // A file or standard input, read in blocks.
 class InputFile {
  public:
@@ -54,9 +57,18 @@ class InputFile {
   // Lines end at terminator ('\n', or '\0' for -z); with '\n', a CR before it belongs to
   // the terminator.
   InputFile(const std::string& path, ByteBuffer& buffer, char terminator = '\n');
+  // Only the bytes [from, to) of a file (a piece of whole lines of it); offsets stay the
+  // file's.
+  struct Range {
+    uint64_t from = 0;
+    uint64_t to = 0;
+  };
+  InputFile(const std::string& path, ByteBuffer& buffer, char terminator, Range range);
   ~InputFile();
   InputFile(const InputFile&) = delete;
   InputFile& operator=(const InputFile&) = delete;
+
+  friend std::optional<Pieces> SplitIntoPieces(const std::string&, char, uint64_t, bool, bool);
 
   bool IsOpen() const { return fd_ >= 0; }
   int Error() const { return error_; }  // errno of a failed open or read, or 0
@@ -80,8 +92,8 @@ class InputFile {
   // marks the lines around it too.
   bool SawNul() const { return sawNul_; }
   uint64_t FirstNul() const { return firstNul_; }
-  // The bytes read so far.
-  uint64_t BytesRead() const { return base_ + end_; }
+  // The bytes read so far (from the start of the range).
+  uint64_t BytesRead() const { return base_ + end_ - range_.from; }
 
  private:
   int fd_ = -1;
@@ -96,7 +108,8 @@ class InputFile {
   // the bytes past mapped_ are read into buffer_ once the map is done with.
   const char* map_ = nullptr;
   size_t mapped_ = 0;
-  int guard_ = -1;      // the map's slot in the SIGBUS guard
+  int guard_ = -1;  // the map's slot in the SIGBUS guard
+  Range range_{0, UINT64_MAX};
   size_t dropped_ = 0;  // the pages before this were given back
   uint64_t base_ = 0;   // the offset in the input of Data()[0]
   size_t begin_ = 0;    // the unread bytes are Data()[begin_, end_)
@@ -110,6 +123,17 @@ class InputFile {
   // Drops the bytes before begin_, so that a line being passed over takes no room.
   void Discard();
 };
+
+// A large regular file split into pieces of whole lines of about pieceSize bytes each, which
+// can be searched on their own and one after another: their ranges, and with countLines the
+// lines before each (else zeros). Nothing when the file is not a regular file of two pieces
+// at least, or when it holds a NUL byte and binaryMatters (a binary file is searched whole).
+struct Pieces {
+  std::vector<InputFile::Range> ranges;
+  std::vector<uint64_t> linesBefore;
+};
+std::optional<Pieces> SplitIntoPieces(const std::string& path, char terminator, uint64_t pieceSize,
+                                      bool binaryMatters, bool countLines);
 
 // The length of the well-formed UTF-8 sequence at in (of size bytes, at least one), or 0 when
 // it is not one: overlong forms, surrogates, values above U+10FFFF and cut-off sequences are

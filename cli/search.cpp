@@ -10,6 +10,7 @@
 #include "search.h"
 
 #include <quarn/utf.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -71,6 +72,19 @@ struct FileOutcome {
   SearchStats stats;
 };
 
+// A piece of a large file searched on its own (see SplitIntoPieces), and what its search
+// found that is said once for the whole file, when its last piece is done.
+struct Piece {
+  InputFile::Range range;
+  int64_t firstLine = 1;  // the number of its first line
+};
+struct PieceFound {
+  int64_t selected = 0;
+  int64_t lines = 0;  // the lines it read
+  uint64_t bytes = 0;
+  FileNotes notes;
+};
+
 PrintSettings PrintSettingsOf(const Options& options) {
   PrintSettings settings;
   settings.lineNumbers = options.lineNumber;
@@ -109,11 +123,9 @@ class FileSearch {
 
   FileOutcome Search(const std::string& path, bool showName, Printer& printer, Messages& messages) {
     const Clock::time_point start = Clock::now();
-    printer_ = &printer;
-    messages_ = &messages;
-    outcome_ = {};
-    const std::string name = path == "-" ? kStandardInput : path;
-    InputFile input(path, buffer_, options_.nullData ? '\0' : '\n');
+    Begin(printer, messages);
+    const std::string name = NameOf(path);
+    InputFile input(path, buffer_, Terminator());
     if (!input.IsOpen()) {
       FileError(name, input.Error());
       return outcome_;
@@ -122,26 +134,60 @@ class FileSearch {
     FileNotes notes;
     int64_t selected = 0;
     if (options_.maxCount != 0) {  // -L -m 0 lists every file
-      selected = options_.whole ? SearchWhole(input, name, notes) : SearchLines(input, name, notes);
+      selected = options_.whole ? SearchWhole(input, name, notes)
+                                : SearchLines(input, name, notes, 1).selected;
     }
     if (outcome_.ending != Ending::Next || Cancelled()) return outcome_;
     if (input.Error() != 0) FileError(name, input.Error());
     if (Binary(input)) notes.invalid = {};  // binary data is not text anyway
-    // A line that a limit cut short may hold a match: -L lists only files known to have none.
-    if (options_.fileList == FileList::Matching && selected > 0) printer.FileName();
-    if (options_.fileList == FileList::NotMatching && selected == 0 && notes.undecided == 0) {
-      printer.FileName();
+    Conclude(name, selected, notes, input.BytesRead(),
+             Binary(input) ? std::optional(input.FirstNul()) : std::nullopt, start);
+    return outcome_;
+  }
+
+  // The lines of one piece of a file, printed as they would be in a search of the whole file;
+  // what is said of the whole file is left to EndPieces.
+  FileOutcome SearchPiece(const std::string& path, bool showName, const Piece& piece,
+                          Printer& printer, Messages& messages, PieceFound& found) {
+    Begin(printer, messages);
+    const std::string name = NameOf(path);
+    InputFile input(path, buffer_, Terminator(), piece.range);
+    if (!input.IsOpen()) {
+      FileError(name, input.Error());
+      return outcome_;
     }
-    if (options_.count && options_.fileList == FileList::None) printer.Count(selected);
-    SayNotes(name, notes);
-    SearchStats& stats = outcome_.stats;
-    stats.searches = 1;
-    stats.searchesWithMatch = selected > 0 ? 1 : 0;
-    stats.matchedLines = selected;
-    stats.bytesSearched = input.BytesRead();
-    stats.elapsed = Clock::now() - start;
-    printer.EndFile(stats, Binary(input) ? std::optional(input.FirstNul()) : std::nullopt);
-    stats.bytesPrinted = printer.BytesPrinted();
+    printer.StartFile(name, showName);
+    const Lines lines = SearchLines(input, name, found.notes, piece.firstLine);
+    found.selected = lines.selected;
+    found.lines = lines.read;
+    found.bytes = input.BytesRead();
+    if (input.Error() != 0) FileError(name, input.Error());
+    return outcome_;
+  }
+
+  // The end of a file searched in pieces, from what each found, in order: what a search of the
+  // whole file says at its end. Under -l and -L that search would have stopped at the first
+  // selected line, so the pieces after it are not heard.
+  FileOutcome EndPieces(const std::string& path, bool showName,
+                        const std::vector<const Piece*>& pieces,
+                        const std::vector<const PieceFound*>& found, Printer& printer,
+                        Messages& messages) {
+    Begin(printer, messages);
+    const std::string name = NameOf(path);
+    printer.StartFile(name, showName);
+    FileNotes notes;
+    int64_t selected = 0, before = 0;
+    uint64_t bytes = 0;
+    for (size_t i = 0; i < found.size(); ++i) {
+      const PieceFound& piece = *found[i];
+      // Its lines were numbered from its first line; they follow the lines read before.
+      Merge(notes, piece.notes, before - (pieces[i]->firstLine - 1));
+      selected += piece.selected;
+      before += piece.lines;
+      bytes += piece.bytes;
+      if (selected > 0 && options_.fileList != FileList::None) break;
+    }
+    Conclude(name, selected, notes, bytes, std::nullopt, Clock::now());
     return outcome_;
   }
 
@@ -155,6 +201,50 @@ class FileSearch {
   Subject subject_;
   LineMatches found_;
   Record record_;
+
+  void Begin(Printer& printer, Messages& messages) {
+    printer_ = &printer;
+    messages_ = &messages;
+    outcome_ = {};
+  }
+  static std::string NameOf(const std::string& path) { return path == "-" ? kStandardInput : path; }
+  char Terminator() const { return options_.nullData ? '\0' : '\n'; }
+
+  // What is said at the end of a file: its name or count, its notes, and its statistics.
+  void Conclude(const std::string& name, int64_t selected, const FileNotes& notes, uint64_t bytes,
+                std::optional<uint64_t> binaryOffset, Clock::time_point start) {
+    // A line that a limit cut short may hold a match: -L lists only files known to have none.
+    if (options_.fileList == FileList::Matching && selected > 0) printer_->FileName();
+    if (options_.fileList == FileList::NotMatching && selected == 0 && notes.undecided == 0) {
+      printer_->FileName();
+    }
+    if (options_.count && options_.fileList == FileList::None) printer_->Count(selected);
+    SayNotes(name, notes);
+    SearchStats& stats = outcome_.stats;
+    stats.searches = 1;
+    stats.searchesWithMatch = selected > 0 ? 1 : 0;
+    stats.matchedLines = selected;
+    stats.bytesSearched = bytes;
+    stats.elapsed = Clock::now() - start;
+    printer_->EndFile(stats, binaryOffset);
+    stats.bytesPrinted = printer_->BytesPrinted();
+  }
+
+  // Adds the notes of a piece whose line numbers are shift short of the file's.
+  static void Merge(FileNotes& into, const FileNotes& piece, int64_t shift) {
+    const auto add = [&](FileNotes::Tally& tally, const FileNotes::Tally& more) {
+      if (more.subjects == 0) return;
+      if (tally.subjects == 0) tally.first = more.first + shift;
+      tally.subjects += more.subjects;
+    };
+    for (size_t i = 0; i < into.limits.size(); ++i)
+      add(into.limits[i], piece.limits[i]);
+    if (into.invalid.subjects == 0) into.firstInvalidByte = piece.firstInvalidByte;
+    add(into.invalid, piece.invalid);
+    add(into.faults, piece.faults);
+    if (!into.firstFault) into.firstFault = piece.firstFault;
+    into.undecided += piece.undecided;
+  }
 
   bool Cancelled() const { return run_.cancel && run_.cancel->load(std::memory_order_relaxed); }
   // A NUL byte marks a binary file, unless NUL ends lines (-z) or -a says it is text.
@@ -278,13 +368,20 @@ class FileSearch {
     return {true, !found_.matches.empty()};
   }
 
-  int64_t SearchLines(InputFile& input, const std::string& name, FileNotes& notes) {
+  struct Lines {
+    int64_t selected = 0;
+    int64_t read = 0;  // when the search went on to the end
+  };
+
+  // The lines of input, the first numbered first.
+  Lines SearchLines(InputFile& input, const std::string& name, FileNotes& notes, int64_t first) {
     int64_t selected = 0;
     bool ending = false;  // -m is reached: only the context after the last selected line is left
     // Lines that are not selected print nothing unless they are context or -v selects them.
     const bool skips = run_.prefilter && !options_.invert && !options_.before && !options_.after;
     Line line;
-    for (int64_t number = 1;; ++number) {
+    int64_t number = first;
+    for (;; ++number) {
       if (ending && !printer_->WantsAfterContext()) break;
       if (skips) number = SkipAhead(input, number);
       if (!input.NextLine(line, run_.limits.longestHeld)) break;
@@ -311,7 +408,7 @@ class FileSearch {
         ending = true;
       }
     }
-    return selected;
+    return {selected, number - first};
   }
 
   int64_t SearchWhole(InputFile& input, const std::string& name, FileNotes& notes) {
@@ -389,6 +486,10 @@ struct Job {
 
   std::string path;
   bool showName = false;
+  // A piece of a large file; or the end of a file in pieces, which are the jobs just before.
+  std::optional<Piece> piece;
+  size_t pieces = 0;
+  PieceFound found;  // a piece's
   bool done = false;
   bool live = false;  // its sink passes its output straight on
   size_t kept = 0;    // the bytes its sink kept, once done
@@ -435,7 +536,9 @@ class Searcher {
     const int threads = options_.threads > 0
                             ? options_.threads
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    if (threads > 1 && (options_.walk.recursive || options_.files.size() > 1)) {
+    const bool onePiecedFile = options_.files.size() == 1 && options_.files[0] != "-" &&
+                               PiecesAllowed() && !IsDirectory(options_.files[0]);
+    if (threads > 1 && (options_.walk.recursive || options_.files.size() > 1 || onePiecedFile)) {
       WalkInParallel(run, threads);
     } else {
       WalkInTurn(run);
@@ -464,6 +567,8 @@ class Searcher {
   // keep in all.
   static constexpr size_t kAhead = 256;
   static constexpr size_t kKeptAhead = 8 << 20;
+  // A file of at least two pieces this large is searched in pieces by several threads.
+  static constexpr uint64_t kPieceSize = 8 << 20;
 
   const Options& options_;
   Sink sink_;
@@ -473,6 +578,7 @@ class Searcher {
   const bool wantsEvery_;
   std::unique_ptr<LineMatcher> matcher_;
   std::optional<Prefilter> prefilter_;
+  const Shared* run_ = nullptr;  // during a parallel walk
   bool anySelected_ = false;
   bool sawError_ = false;
   SearchStats stats_;
@@ -499,6 +605,19 @@ class Searcher {
       stop_ = true;
     }
     return outcome.ending == Ending::Next;
+  }
+
+  // Whether a large file may be searched in pieces: nothing said of its lines depends on the
+  // lines before them (context, -m, -q), and nothing is said of it as one search (--json,
+  // --stats, --whole).
+  bool PiecesAllowed() const {
+    return !options_.whole && !options_.json && !options_.stats && !options_.quiet &&
+           !options_.before && !options_.after && !options_.maxCount;
+  }
+
+  static bool IsDirectory(const std::string& path) {
+    struct stat status {};
+    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
   }
 
   bool ShowName(bool inDirectory) const {
@@ -546,13 +665,12 @@ class Searcher {
   }
 
   void WalkInParallel(const Shared& run, int threads) {
+    run_ = &run;
     std::vector<std::thread> workers;
-    size_t files = 0;
     Walk(
         [&](const std::string& name, bool inDirectory) {
-          Add(name, ShowName(inDirectory));
           // A single input is searched without threads.
-          if (++files == 2) {
+          if (Add(name, ShowName(inDirectory)) >= 2 && workers.empty()) {
             for (int i = 0; i < threads; ++i)
               workers.emplace_back([this, &run] { Work(run); });
           }
@@ -589,14 +707,33 @@ class Searcher {
       worker.join();
   }
 
-  void Add(const std::string& path, bool showName) {
-    {
-      std::lock_guard lock(mutex_);
+  // Adds the search of a file, in pieces when it is large; returns the number of jobs.
+  size_t Add(const std::string& path, bool showName) {
+    std::optional<Pieces> pieces;
+    if (PiecesAllowed() && path != "-") {
+      const bool binaryMatters = !options_.text && !options_.nullData;
+      pieces = SplitIntoPieces(path, options_.nullData ? '\0' : '\n', kPieceSize, binaryMatters,
+                               options_.lineNumber);
+    }
+    std::lock_guard lock(mutex_);
+    const auto add = [&] {
       Job& job = jobs_.emplace_back();
       job.path = path;
       job.showName = showName;
+      return &job;
+    };
+    if (!pieces) {
+      add();
+    } else {
+      for (size_t i = 0; i < pieces->ranges.size(); ++i) {
+        add()->piece = Piece{pieces->ranges[i], static_cast<int64_t>(pieces->linesBefore[i]) + 1};
+      }
+      Job& end = *add();
+      end.pieces = pieces->ranges.size();
+      end.done = true;  // done when it is written, after its pieces
     }
-    work_.notify_one();
+    work_.notify_all();
+    return jobs_.size();
   }
 
   // Ends the parallel walk: the workers stop, and kept output that waits is dropped.
@@ -639,7 +776,23 @@ class Searcher {
   void Perform(FileSearch& search, Job& job) {
     Printer printer(PrintSettingsOf(options_), job.sink);
     Messages messages(job.sink);
-    job.outcome = search.Search(job.path, job.showName, printer, messages);
+    job.outcome = job.piece ? search.SearchPiece(job.path, job.showName, *job.piece, printer,
+                                                 messages, job.found)
+                            : search.Search(job.path, job.showName, printer, messages);
+  }
+
+  // The end of a file in pieces, in its turn: its pieces are written.
+  void EndPieces(Job& end, size_t index) {
+    std::vector<const Piece*> pieces;
+    std::vector<const PieceFound*> found;
+    for (size_t i = index - end.pieces; i < index; ++i) {
+      pieces.push_back(&*jobs_[i].piece);
+      found.push_back(&jobs_[i].found);
+    }
+    FileSearch search(*run_);
+    Printer printer(PrintSettingsOf(options_), end.sink);
+    Messages messages(end.sink);
+    end.outcome = search.EndPieces(end.path, end.showName, pieces, found, printer, messages);
   }
 
   // Writes the jobs that are done, in order, and lets the job whose turn it is stream its
@@ -661,6 +814,7 @@ class Searcher {
         if (!job.done) return;
       }
       lock.unlock();
+      if (job.pieces > 0) EndPieces(job, written_);
       sink_.EndRecord();
       const bool goOn = Take(job.outcome);
       lock.lock();

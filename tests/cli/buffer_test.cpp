@@ -2,9 +2,11 @@
 // counts their line breaks on the way: a table of files built to put a candidate where that
 // can go wrong (the first and last byte, across the boundary of a block read, beside bytes
 // that are not ASCII or not UTF-8, in lines longer than the filter vouches for), with the
-// output of the options that show lines, numbers, counts, matches and context.
+// output of the options that show lines, numbers, counts, matches and context. A large file
+// that several threads search in pieces prints what one search of it prints.
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -146,6 +148,45 @@ INSTANTIATE_TEST_SUITE_P(
                    "1:zz zzzzzzzzzzzz\n2:zz zzzzzzzzzzzz\n3:x\n"},
         BufferCase{"NoMatch", {"-c", "License"}, FillerUpTo(3) + "Licens\ne\n", 1, "0\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(PiecesSearch, ALargeFileInPiecesPrintsWhatOneSearchPrints) {
+  // Pieces of 8 MiB: lines of words and CR LF over three pieces and more; past the first
+  // piece (so that what is said of the first of them counts the lines before), lines that are
+  // not UTF-8, long lines, and runs of x that a small step budget cannot search.
+  std::mt19937 rng(20261210);
+  static const char* const kWords[] = {"alpha", "beta", "gamma", "delta", "x1", "Gamma", "42"};
+  std::string file;
+  while (file.size() < 26u << 20) {
+    std::string line;
+    for (size_t n = rng() % 9; n > 0; --n)
+      line += std::string(kWords[rng() % std::size(kWords)]) + " ";
+    if (file.size() > (10u << 20)) {
+      if (rng() % 5000 == 0) line += "\xFF";
+      if (rng() % 20000 == 0) line += std::string(60'000, 'y');
+      if (rng() % 3000 == 0) line += std::string(40, 'x');
+    }
+    file += line + (rng() % 7 == 0 ? "\r\n" : "\n");
+  }
+  const ScratchDir dir;
+  const std::string path = dir.Write("large.txt", file);
+  const std::vector<std::vector<std::string>> searches = {
+      {"gamma"},         {"-n", "-i", "gamma|42"},  {"-c", "delta beta"},
+      {"-l", "gamma"},   {"-L", "gamma"},           {"-L", "epsilon"},
+      {"-n", "-v", "a"}, {"-o", "-b", "gam[a-z]*"}, {"-c", "--max-steps", "400", "(x|xx)*[yz]"},
+  };
+  for (const std::vector<std::string>& search : searches) {
+    std::vector<std::string> one = search, several = search;
+    one.insert(one.begin(), {"-j1", "-H"});
+    several.insert(several.begin(), {"-j3", "-H"});
+    one.push_back(path);
+    several.push_back(path);
+    const RunResult whole = RunQuarn(one, "", dir.path());
+    const RunResult pieces = RunQuarn(several, "", dir.path());
+    EXPECT_EQ(pieces.status, whole.status) << search.back();
+    EXPECT_TRUE(pieces.out == whole.out) << search.back();
+    EXPECT_EQ(pieces.err, whole.err) << search.back();
+  }
+}
 
 }  // namespace
 }  // namespace quarn::cli_test
