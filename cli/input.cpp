@@ -177,7 +177,8 @@ bool InputFile::FillMapped() {
     return false;
   }
   if (end_ >= last) {
-    const size_t kept = end_ > begin_ ? end_ - begin_ : 0;
+    end_ = std::max(begin_, std::min(end_, now));  // past a new end, the map reads as NULs
+    const size_t kept = end_ - begin_;
     buffer_.Reserve(kept + kBlock);
     std::memcpy(buffer_.data(), map_ + begin_, kept);
     const off_t next = static_cast<off_t>(end_);
@@ -271,7 +272,7 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
         line.end = std::string_view(data + at - cr, cr + 1);
       }
       begin_ = at + 1;
-      return true;
+      return !map_ || Hold(line);
     }
     scanned = end_ - begin_;
     if (passed + scanned > longest) {  // too long to hold: drop what is read of it
@@ -290,6 +291,29 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
   line.text = line.tooLong ? std::string_view() : std::string_view(Data() + begin_, end_ - begin_);
   line.end = {};
   begin_ = end_;
+  return !map_ || Hold(line);
+}
+
+// A mapped line is copied when handed out, so that what is searched is what is printed even
+// when the file changes meanwhile. A file cut short reads as NUL bytes past its new end: a
+// line with a NUL is cut where the file now ends, and the input ends there; false when the
+// line began past that end.
+bool InputFile::Hold(Line& line) {
+  held_.assign(line.text);
+  held_.append(line.end);
+  line.text = std::string_view(held_).substr(0, line.text.size());
+  line.end = std::string_view(held_).substr(line.text.size());
+  if (held_.find('\0') == std::string::npos) return true;
+  struct stat status {};
+  const uint64_t now = fstat(fd_, &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
+  const uint64_t end = line.offset + held_.size();
+  if (now >= end) return true;
+  atEnd_ = true;
+  begin_ = end_;
+  if (now <= line.offset) return false;
+  line.text = line.text.substr(0, std::min(static_cast<size_t>(now - line.offset), line.text.size()));
+  line.end = {};
+  line.length = line.text.size();
   return true;
 }
 
@@ -301,7 +325,12 @@ bool InputFile::ReadAll(std::string_view& all, uint64_t longest) {
       begin_ = end_;
     }
   }
-  all = held ? std::string_view(Data() + begin_, end_ - begin_) : std::string_view();
+  if (held && map_) {  // held apart from the file, as a read would hold it
+    held_.assign(Data() + begin_, end_ - begin_);
+    all = held_;
+  } else {
+    all = held ? std::string_view(Data() + begin_, end_ - begin_) : std::string_view();
+  }
   begin_ = end_;
   return held;
 }

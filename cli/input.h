@@ -115,7 +115,9 @@ class InputFile {
   size_t begin_ = 0;    // the unread bytes are Data()[begin_, end_)
   size_t end_ = 0;
 
+  std::string held_;  // the line handed out last, or the whole file, while mapped
   const char* Data() const { return map_ ? map_ : buffer_.data(); }
+  bool Hold(Line& line);
   void Map();
   void Unmap();
   bool Fill();  // reads one more block; false at the end or on an error
