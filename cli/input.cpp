@@ -358,6 +358,12 @@ uint64_t CountTerminators(const char* bytes, size_t size, char terminator) {
 
 std::optional<Pieces> SplitIntoPieces(const std::string& path, char terminator, uint64_t pieceSize,
                                       bool binaryMatters, bool countLines) {
+  // Only a regular file is opened here: opening a FIFO would take its writer's data.
+  struct stat status {};
+  if (stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode) ||
+      static_cast<uint64_t>(status.st_size) < 2 * pieceSize) {
+    return std::nullopt;
+  }
   ByteBuffer unused;
   InputFile file(path, unused, terminator);
   if (!file.map_ || file.mapped_ < 2 * pieceSize) return std::nullopt;
