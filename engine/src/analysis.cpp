@@ -45,8 +45,19 @@ struct Known {
   // are too many or too long to keep). One for each way through its alternatives, so a text
   // may be there twice.
   std::optional<std::vector<std::u16string>> words;
+  // The characters its matches take (nullopt: any, or not known).
+  std::optional<CharacterRanges> takes = CharacterRanges{};
   bool anchored = false;  // holds only at the start of the subject
 };
+
+// The characters that a or b takes.
+std::optional<CharacterRanges> Either(const std::optional<CharacterRanges>& a,
+                                      const std::optional<CharacterRanges>& b) {
+  if (!a || !b) return std::nullopt;
+  CharacterRanges both = *a;
+  both.insert(both.end(), b->begin(), b->end());
+  return both;
+}
 
 using Words = std::optional<std::vector<std::u16string>>;
 
@@ -116,6 +127,8 @@ Known Fixed(std::u16string text) {
   k.min = text.size();
   if (!text.empty()) k.oneOf = {Head(text)};
   if (text.size() <= kLongestText) k.words = {{text}};
+  for (const char16_t c : text)
+    k.takes->emplace_back(c, c);
   k.prefix = k.suffix = std::move(text);
   return k;
 }
@@ -128,10 +141,11 @@ Known Condition(bool anchored = false) {
   return k;
 }
 
-Known Unknown(uint64_t min) {
+Known Unknown(uint64_t min, std::optional<CharacterRanges> takes = std::nullopt) {
   Known k;
   k.min = min;
   k.exact = false;
+  k.takes = std::move(takes);
   return k;
 }
 
@@ -139,8 +153,10 @@ Known Unknown(uint64_t min) {
 Known InSequence(const std::vector<const Known*>& items) {
   Known k;
   k.words = {{u""}};
-  for (const Known* item : items)
+  for (const Known* item : items) {
     k.words = Followed(k.words, item->words);
+    k.takes = Either(k.takes, item->takes);
+  }
   std::u16string run;   // fixed texts since the last item that is not fixed
   std::u16string last;  // the suffix of that item
   bool fixed = true;
@@ -228,6 +244,8 @@ Known OneOf(const std::vector<const Known*>& alternatives) {
     });
   }
   k.contains = std::move(common);
+  for (size_t i = 1; i < alternatives.size(); ++i)
+    k.takes = Either(k.takes, alternatives[i]->takes);
   for (size_t i = 1; i < alternatives.size() && k.words; ++i) {
     const Words& theirs = alternatives[i]->words;
     if (!theirs) {
@@ -244,8 +262,9 @@ Known OneOf(const std::vector<const Known*>& alternatives) {
 
 Known Repeated(const Known& atom, const ExplainNode& node) {
   if (node.max && *node.max == 0) return Fixed(u"");
-  if (node.min == 0) return Unknown(0);
+  if (node.min == 0) return Unknown(0, atom.takes);
   Known k;
+  k.takes = atom.takes;
   k.min = std::min(atom.min * node.min, kManyCharacters);
   k.anchored = atom.anchored;
   if (node.max == node.min) {
@@ -286,7 +305,18 @@ Known Leaf(const ExplainNode& node, const Program& program) {
           node.members[0].from == node.members[0].to) {
         return Fixed(std::u16string(1, node.members[0].from));
       }
-      return Unknown(1);
+      // What a list takes, as it is written; under ignore case the atom compares otherwise.
+      if (node.negated || fold || node.error) return Unknown(1);
+      CharacterRanges takes;
+      for (const ClassMember& member : node.members) {
+        if (member.lineBreak) {
+          takes.emplace_back(u'\r', u'\r');
+          takes.emplace_back(u'\n', u'\n');
+        } else {
+          takes.emplace_back(member.from, member.to);
+        }
+      }
+      return Unknown(1, std::move(takes));
     }
     case NodeKind::kAnyCharacter:
       return Unknown(1);
@@ -298,8 +328,14 @@ Known Leaf(const ExplainNode& node, const Program& program) {
       return Condition(!program.Multiline());
     case NodeKind::kIgnored:
       return Fixed(u"");
+    case NodeKind::kMarker:
+    case NodeKind::kError: {
+      Known k = Condition();
+      k.takes.reset();
+      return k;
+    }
     default:
-      return Condition();  // the other assertions, markers
+      return Condition();  // the other assertions
   }
 }
 
@@ -381,6 +417,7 @@ PatternFacts FactsOf(const Program& program, const Tree& tree, const Exploration
   facts.anchoredAtStart = root.anchored;
   facts.requiredLiterals = Literals(Contained(root));
   facts.anyOfLiterals = Choice(root);
+  if (root.takes && !program.IgnoreCase()) facts.matchCharacters = Merged(*root.takes);
   // Edges add conditions that the tree of the pattern as given does not show. A text there
   // twice is left out with the rest, so that a search tries each text once at a start.
   if (root.words && program.MatchEdges() == Edges::kAnywhere) {
@@ -527,5 +564,62 @@ bool CannotMatch(const PatternFacts& facts, Units<Unit> text, size_t start, uint
 
 template bool CannotMatch(const PatternFacts&, Units<char16_t>, size_t, uint32_t, uint64_t);
 template bool CannotMatch(const PatternFacts&, Units<uint8_t>, size_t, uint32_t, uint64_t);
+
+namespace {
+
+// The first place of literal in text at or after from, or npos.
+template <typename Unit>
+size_t FindText(Units<Unit> text, size_t from, std::u16string_view literal) {
+  if constexpr (std::is_same_v<Unit, char16_t>) {
+    return std::u16string_view(text.data(), text.size()).find(literal, from);
+  } else {
+    std::array<char, kLongestText> narrow;
+    if (literal.size() > narrow.size()) return std::string_view::npos;
+    for (size_t k = 0; k < literal.size(); ++k) {
+      if (literal[k] > 0xFF) return std::string_view::npos;  // not in 8-bit units
+      narrow[k] = static_cast<char>(literal[k]);
+    }
+    const std::string_view bytes(reinterpret_cast<const char*>(text.data()), text.size());
+    return bytes.find(std::string_view(narrow.data(), literal.size()), from);
+  }
+}
+
+bool InRanges(const CharacterRanges& ranges, char16_t c) {
+  const auto after =
+      std::upper_bound(ranges.begin(), ranges.end(), c,
+                       [](char16_t x, const auto& range) { return x < range.first; });
+  return after != ranges.begin() && c <= std::prev(after)->second;
+}
+
+}  // namespace
+
+StartSkip::StartSkip(const PatternFacts* facts) {
+  if (facts && facts->complete && facts->faultFree && !facts->ignoreCase &&
+      !facts->matchCharacters.empty() && !facts->requiredLiterals.empty()) {
+    facts_ = facts;
+  }
+}
+
+template <typename Unit>
+size_t StartSkip::Next(Units<Unit> text, size_t start) {
+  if (!looked_ || start > literalAt_) {
+    const std::u16string& literal = facts_->requiredLiterals.front();
+    looked_ = true;
+    literalAt_ = FindText(text, start, literal);
+    if (literalAt_ == std::string_view::npos) {
+      literalAt_ = text.size() + 1;
+      viable_ = literalAt_;
+      return literalAt_;
+    }
+    // The run of match characters that reaches the literal.
+    viable_ = literalAt_;
+    while (viable_ > start && InRanges(facts_->matchCharacters, text[viable_ - 1]))
+      --viable_;
+  }
+  return std::max(start, viable_);
+}
+
+template size_t StartSkip::Next(Units<char16_t>, size_t);
+template size_t StartSkip::Next(Units<uint8_t>, size_t);
 
 }  // namespace quarn

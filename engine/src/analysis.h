@@ -47,4 +47,25 @@ template <typename Unit>
 bool CannotMatch(const PatternFacts& facts, Units<Unit> text, size_t start, uint32_t depth,
                  uint64_t subjectLength);
 
+// Passes over the starts from which no match can begin, by the facts: a match holds the first
+// required literal and takes nothing but the match characters, so it begins within the run of
+// them that reaches a place of that literal. For a scan whose starts only grow: each character
+// is looked at twice at most. The caller makes sure that no error can end a search from the
+// starts passed over (CannotMatch's conditions).
+class StartSkip {
+ public:
+  // Inactive unless facts has what it needs.
+  explicit StartSkip(const PatternFacts* facts);
+  bool Active() const { return facts_ != nullptr; }
+  // The first start at or after start from which a match may begin, or text.size() + 1.
+  template <typename Unit>
+  size_t Next(Units<Unit> text, size_t start);
+
+ private:
+  const PatternFacts* facts_ = nullptr;
+  bool looked_ = false;
+  size_t literalAt_ = 0;  // the next place of the literal, once looked for
+  size_t viable_ = 0;     // no match holding it there begins before this
+};
+
 }  // namespace quarn

@@ -283,6 +283,14 @@ void WriteFacts(Writer& w, const PatternFacts& facts) {
   w.Close(']');
   w.Key("firstLevels");
   w.Number(facts.firstLevels);
+  w.Key("matchCharacters");
+  w.Open('[');
+  for (const auto& [lo, hi] : facts.matchCharacters) {
+    w.Open('[');
+    w.Number(lo), w.Number(hi);
+    w.Close(']');
+  }
+  w.Close(']');
   w.Key("requiredLiterals");
   w.Open('[');
   for (const std::u16string& literal : facts.requiredLiterals)

@@ -199,16 +199,25 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
   // A subject that the pattern's facts prove cannot match is answered at once; the facts only
   // speak for subjects short enough that the depth limit cannot be reached, which a depth
   // limit of this size bounds first.
-  if (from <= text.size() && text.size() - from <= limits.depth) {
-    const PatternFacts* facts = program.FactsWorthUsing(limits.steps != 0);
-    if (facts && CannotMatch(*facts, text, from, limits.depth, limits.subjectLength)) {
-      return finish(SearchStatus::kNoMatch);
-    }
+  const PatternFacts* facts = program.FactsWorthUsing(limits.steps != 0);
+  if (facts && from <= text.size() && text.size() - from <= limits.depth &&
+      CannotMatch(*facts, text, from, limits.depth, limits.subjectLength)) {
+    return finish(SearchStatus::kNoMatch);
   }
+  // Starts that cannot begin a match are passed over where no search from them can reach the
+  // depth limit (the facts are proven free of faults).
+  StartSkip byFacts(facts);
+  // The skip applies to starts at most this far from the end (0: none).
+  uint64_t skipFrom = 0;
+  if (byFacts.Active()) skipFrom = facts->depthSafeLength(limits.depth).value_or(0);
   const StartFilter& filter = program.Filter();
   const bool skip = filter.Active() && filter.Levels() <= limits.depth;
   const AtomTest* run = program.LeadingRun();
   for (uint64_t start = from; start <= text.size(); ++start) {
+    if (text.size() - start < skipFrom) [[unlikely]] {
+      start = byFacts.Next(text, start);
+      if (start > text.size()) break;
+    }
     if (skip) start = filter.Next(text, start);
     if (limits.anchor != Anchor::kNone && start != from) break;
     // Backtracking that does far more steps than there are positions is worth remembering.

@@ -90,8 +90,8 @@ const MatcherCase kCases[] = {
      Limit::Depth},
     {"MatchesBeforeALimit", {u"b|a*c"}, Anchoring::Anywhere, u"b" + kDeep, {{0, 1}}, Limit::Depth},
     // The searches of a subject share its step budget: the runaway one takes what is left.
-    // The "c" lets the runaway search go ahead: without it, the engine knows that nothing
-    // can match there and does not search at all.
+    // The "c" after the a's lets the runaway search go ahead: without it, the engine knows
+    // that nothing can match there and does not search at all.
     {"StepBudget",
      {u"x|(a|b)*c$"},
      Anchoring::Anywhere,
@@ -103,7 +103,7 @@ const MatcherCase kCases[] = {
     {"StepBudgetOfSeveralPatterns",
      {u"x", u"(a|b)*c$"},
      Anchoring::Anywhere,
-     u"xc" + kRunaway + u"x",
+     u"xc" + kRunaway + u"cx",
      {{0, 1}},
      Limit::Steps,
      kDeeper,

@@ -144,7 +144,9 @@ TEST(Api, LimitsEndASearchWithTheirOwnErrors) {
   // (A class at the end, so that no required literal lets the facts skip the search.)
   const Pattern nested(u"(a|aa)+[bc]");
   const std::u16string as(28, u'a');
-  const uint64_t steps = nested.search(as).steps();
+  Limits ample;
+  ample.steps = 1'000'000;
+  const uint64_t steps = nested.search(as, 0, ample).steps();
   Limits budget;
   budget.steps = steps;
   EXPECT_FALSE(nested.search(as, 0, budget).error());

@@ -658,6 +658,43 @@ TEST(Differential, StartsInsideALeadingRunAnswerLikeTheReference) {
   EXPECT_GT(compared, 1500);
 }
 
+// A match holds its first required text and takes only the characters its facts name, so the
+// starts before the run of them that reaches the next place of that text are passed over:
+// before, inside and after such runs, at depths that let the facts speak or not.
+TEST(Differential, StartsBeforeTheRequiredTextAnswerLikeTheReference) {
+  const std::vector<std::u16string> patterns = {
+      u"\\w+ing\\b", u"[a-c]+x",     u"[a-z]*ab[0-9]", u"(a|b)+cd",    u"\\d+\\.\\d+",
+      u"x[ab]*y",    u"[ab]+(?=c)c", u"(\\w+)ing",     u"[a-c]*\\bxy", u"a[bc]*\\nd",
+      u"(b|ab)*abc", u"[a-c]+?c",    u"c(a|b)*c$",     u"[ab]*(a)\\1c"};
+  const std::vector<std::u16string> subjects = {u"kingdom singing",
+                                                u"zzzzzzzz ing",
+                                                u"xx ab1 cab1 zab2",
+                                                u"aab aabcd ab cd",
+                                                u"1.2.3 45.6x",
+                                                u"xaby xy x",
+                                                u"abcx acx bbbbbx",
+                                                u"aa\r\nd abc\r\nd",
+                                                u"cabbabc cabab",
+                                                u"abababababababababababc",
+                                                u"ing",
+                                                u""};
+  int compared = 0;
+  for (const std::u16string& pattern : patterns) {
+    for (const std::u16string& subject : subjects) {
+      for (const int32_t flags : {0, int32_t{quarn::reIgnoreCase}}) {
+        for (const uint32_t depth : {1000u, 12u, 30u}) {
+          const Call call{subject, pattern, flags};
+          const reference::Comparison c = reference::CompareSearch(call, depth, kCallBudget);
+          if (c.verdict == Verdict::kNoVerdict) continue;
+          ++compared;
+          EXPECT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
+        }
+      }
+    }
+  }
+  EXPECT_GT(compared, 900);
+}
+
 // Nested quantifiers backtrack exponentially in the reference; the engine remembers failures
 // and must still answer alike, the depth limit included. A lowered limit lets small subjects
 // meet it, on every path: deep greedy ones and the shallower ones found by backtracking.

@@ -152,6 +152,9 @@ struct QUARN_API PatternFacts {
   uint32_t firstLevels = 0;
   // Texts that every match contains, each as a run of adjacent characters of the match.
   std::vector<std::u16string> requiredLiterals;
+  // The characters that every match is made of, when proven (not under ignore case): a match
+  // lies within a run of them. Empty when not proven.
+  CharacterRanges matchCharacters;
   // Texts of which every match contains at least one, as adjacent characters: the words of
   // "GNU|Debian", or one required literal where that narrows best. Empty when none is known.
   std::vector<std::u16string> anyOfLiterals;
