@@ -261,6 +261,17 @@ void WriteNode(Writer& w, const Explanation& tree, uint32_t index, std::u16strin
   w.Close('}');
 }
 
+// Character ranges as [[from, to], ...].
+void Ranges(Writer& w, const CharacterRanges& ranges) {
+  w.Open('[');
+  for (const auto& [lo, hi] : ranges) {
+    w.Open('[');
+    w.Number(lo), w.Number(hi);
+    w.Close(']');
+  }
+  w.Close(']');
+}
+
 void WriteFacts(Writer& w, const PatternFacts& facts) {
   w.Open('{');
   w.Key("complete");
@@ -274,23 +285,11 @@ void WriteFacts(Writer& w, const PatternFacts& facts) {
   w.Key("anchoredAtStart");
   w.Bool(facts.anchoredAtStart);
   w.Key("firstCharacters");
-  w.Open('[');
-  for (const auto& [lo, hi] : facts.firstCharacters) {
-    w.Open('[');
-    w.Number(lo), w.Number(hi);
-    w.Close(']');
-  }
-  w.Close(']');
+  Ranges(w, facts.firstCharacters);
   w.Key("firstLevels");
   w.Number(facts.firstLevels);
   w.Key("matchCharacters");
-  w.Open('[');
-  for (const auto& [lo, hi] : facts.matchCharacters) {
-    w.Open('[');
-    w.Number(lo), w.Number(hi);
-    w.Close(']');
-  }
-  w.Close(']');
+  Ranges(w, facts.matchCharacters);
   w.Key("requiredLiterals");
   w.Open('[');
   for (const std::u16string& literal : facts.requiredLiterals)

@@ -617,6 +617,28 @@ TEST(Differential, SixteenBitLimitsLikeTheReference) {
   }
 }
 
+// Searches each subject with each pattern, with and without ignore case, at the default depth
+// and at two that small subjects can reach, as the engine and as the reference; returns how
+// many gave a verdict.
+int SearchEveryPair(const std::vector<std::u16string>& patterns,
+                    const std::vector<std::u16string>& subjects) {
+  int compared = 0;
+  for (const std::u16string& pattern : patterns) {
+    for (const std::u16string& subject : subjects) {
+      for (const int32_t flags : {0, int32_t{quarn::reIgnoreCase}}) {
+        for (const uint32_t depth : {1000u, 12u, 30u}) {
+          const Call call{subject, pattern, flags};
+          const reference::Comparison c = reference::CompareSearch(call, depth, kCallBudget);
+          if (c.verdict == Verdict::kNoVerdict) continue;
+          ++compared;
+          EXPECT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
+        }
+      }
+    }
+  }
+  return compared;
+}
+
 // A pattern that begins with a loop over one character ("X*R", "X+R") passes over the rest
 // of a run of X after a start in it fails. Each case below fails at some start inside a run
 // and then matches, fails for good, or meets the depth limit, at an earlier or later place.
@@ -641,21 +663,7 @@ TEST(Differential, StartsInsideALeadingRunAnswerLikeTheReference) {
                                                 u"bbbaac",
                                                 u"aabc",
                                                 u""};
-  int compared = 0;
-  for (const std::u16string& pattern : patterns) {
-    for (const std::u16string& subject : subjects) {
-      for (const int32_t flags : {0, int32_t{quarn::reIgnoreCase}}) {
-        for (const uint32_t depth : {1000u, 12u, 30u}) {
-          const Call call{subject, pattern, flags};
-          const reference::Comparison c = reference::CompareSearch(call, depth, kCallBudget);
-          if (c.verdict == Verdict::kNoVerdict) continue;
-          ++compared;
-          EXPECT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
-        }
-      }
-    }
-  }
-  EXPECT_GT(compared, 1500);
+  EXPECT_GT(SearchEveryPair(patterns, subjects), 1500);
 }
 
 // A match holds its first required text and takes only the characters its facts name, so the
@@ -678,21 +686,7 @@ TEST(Differential, StartsBeforeTheRequiredTextAnswerLikeTheReference) {
                                                 u"abababababababababababc",
                                                 u"ing",
                                                 u""};
-  int compared = 0;
-  for (const std::u16string& pattern : patterns) {
-    for (const std::u16string& subject : subjects) {
-      for (const int32_t flags : {0, int32_t{quarn::reIgnoreCase}}) {
-        for (const uint32_t depth : {1000u, 12u, 30u}) {
-          const Call call{subject, pattern, flags};
-          const reference::Comparison c = reference::CompareSearch(call, depth, kCallBudget);
-          if (c.verdict == Verdict::kNoVerdict) continue;
-          ++compared;
-          EXPECT_EQ(c.engine, c.reference) << reference::Describe(call) << " depth " << depth;
-        }
-      }
-    }
-  }
-  EXPECT_GT(compared, 900);
+  EXPECT_GT(SearchEveryPair(patterns, subjects), 900);
 }
 
 // Nested quantifiers backtrack exponentially in the reference; the engine remembers failures
