@@ -200,13 +200,18 @@ bool InputFile::FillMapped() {
     }
   }
   end_ += got;
-  // Pages passed over go back; they stay cached for others.
+  DropPassed(kDropEvery);
+  return true;
+}
+
+// Gives back the pages passed over, once they are at least least bytes; they stay cached for
+// others.
+void InputFile::DropPassed(size_t least) {
   const size_t passed = begin_ & ~(static_cast<size_t>(pageSize) - 1);
-  if (passed >= dropped_ + kDropEvery) {
+  if (passed >= dropped_ + std::max<size_t>(least, 1)) {
     madvise(const_cast<char*>(map_) + dropped_, passed - dropped_, MADV_DONTNEED);
     dropped_ = passed;
   }
-  return true;
 }
 
 void InputFile::Discard() {
@@ -303,6 +308,7 @@ bool InputFile::Hold(Line& line) {
   held_.append(line.end);
   line.text = std::string_view(held_).substr(0, line.text.size());
   line.end = std::string_view(held_).substr(line.text.size());
+  if (held_.size() >= kDropEvery) DropPassed(0);  // a long line is held once, not twice
   if (held_.find('\0') == std::string::npos) return true;
   struct stat status {};
   const uint64_t now = fstat(fd_, &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
@@ -311,7 +317,8 @@ bool InputFile::Hold(Line& line) {
   atEnd_ = true;
   begin_ = end_;
   if (now <= line.offset) return false;
-  line.text = line.text.substr(0, std::min(static_cast<size_t>(now - line.offset), line.text.size()));
+  line.text =
+      line.text.substr(0, std::min(static_cast<size_t>(now - line.offset), line.text.size()));
   line.end = {};
   line.length = line.text.size();
   return true;
@@ -369,7 +376,20 @@ std::optional<Pieces> SplitIntoPieces(const std::string& path, char terminator, 
   if (!file.map_ || file.mapped_ < 2 * pieceSize) return std::nullopt;
   const char* bytes = file.map_;
   const size_t size = file.mapped_;
-  if (binaryMatters && std::memchr(bytes, '\0', size)) return std::nullopt;
+  // Looked at a part at a time, each part's pages given back after it.
+  const auto parts = [&](size_t from, size_t to, const auto& look) {
+    for (size_t at = from; at < to; at += kDropEvery) {
+      const size_t end = std::min(to, at + kDropEvery);
+      if (!look(at, end)) return false;
+      const size_t page = at & ~(static_cast<size_t>(pageSize) - 1);
+      madvise(const_cast<char*>(bytes) + page, end - page, MADV_DONTNEED);
+    }
+    return true;
+  };
+  const auto nulFree = [&](size_t from, size_t to) {
+    return std::memchr(bytes + from, '\0', to - from) == nullptr;
+  };
+  if (binaryMatters && !parts(0, size, nulFree)) return std::nullopt;
   Pieces pieces;
   const uint64_t count = size / pieceSize;
   uint64_t from = 0;
@@ -386,8 +406,11 @@ std::optional<Pieces> SplitIntoPieces(const std::string& path, char terminator, 
   uint64_t lines = 0;
   for (const InputFile::Range& range : pieces.ranges) {
     pieces.linesBefore.push_back(lines);
-    if (countLines)
-      lines += CountTerminators(bytes + range.from, range.to - range.from, terminator);
+    if (!countLines) continue;
+    parts(range.from, range.to, [&](size_t from, size_t to) {
+      lines += CountTerminators(bytes + from, to - from, terminator);
+      return true;
+    });
   }
   if (pieces.ranges.size() < 2) return std::nullopt;
   return pieces;

@@ -118,6 +118,7 @@ class InputFile {
   std::string held_;  // the line handed out last, or the whole file, while mapped
   const char* Data() const { return map_ ? map_ : buffer_.data(); }
   bool Hold(Line& line);
+  void DropPassed(size_t least);
   void Map();
   void Unmap();
   bool Fill();  // reads one more block; false at the end or on an error
