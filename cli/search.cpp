@@ -10,7 +10,6 @@
 #include "search.h"
 
 #include <quarn/utf.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -79,6 +78,7 @@ struct Piece {
   int64_t firstLine = 1;  // the number of its first line
 };
 struct PieceFound {
+  int64_t firstLine = 1;  // the number its lines were counted from
   int64_t selected = 0;
   int64_t lines = 0;  // the lines it read
   uint64_t bytes = 0;
@@ -157,6 +157,7 @@ class FileSearch {
       return outcome_;
     }
     printer.StartFile(name, showName);
+    found.firstLine = piece.firstLine;
     const Lines lines = SearchLines(input, name, found.notes, piece.firstLine);
     found.selected = lines.selected;
     found.lines = lines.read;
@@ -169,7 +170,6 @@ class FileSearch {
   // whole file says at its end. Under -l and -L that search would have stopped at the first
   // selected line, so the pieces after it are not heard.
   FileOutcome EndPieces(const std::string& path, bool showName,
-                        const std::vector<const Piece*>& pieces,
                         const std::vector<const PieceFound*>& found, Printer& printer,
                         Messages& messages) {
     Begin(printer, messages);
@@ -178,13 +178,12 @@ class FileSearch {
     FileNotes notes;
     int64_t selected = 0, before = 0;
     uint64_t bytes = 0;
-    for (size_t i = 0; i < found.size(); ++i) {
-      const PieceFound& piece = *found[i];
+    for (const PieceFound* piece : found) {
       // Its lines were numbered from its first line; they follow the lines read before.
-      Merge(notes, piece.notes, before - (pieces[i]->firstLine - 1));
-      selected += piece.selected;
-      before += piece.lines;
-      bytes += piece.bytes;
+      Merge(notes, piece->notes, before - (piece->firstLine - 1));
+      selected += piece->selected;
+      before += piece->lines;
+      bytes += piece->bytes;
       if (selected > 0 && options_.fileList != FileList::None) break;
     }
     Conclude(name, selected, notes, bytes, std::nullopt, Clock::now());
@@ -536,8 +535,9 @@ class Searcher {
     const int threads = options_.threads > 0
                             ? options_.threads
                             : static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
-    const bool onePiecedFile = options_.files.size() == 1 && options_.files[0] != "-" &&
-                               PiecesAllowed() && !IsDirectory(options_.files[0]);
+    // A single file may be searched in pieces; the walk says what any other operand is.
+    const bool onePiecedFile =
+        options_.files.size() == 1 && options_.files[0] != "-" && PiecesAllowed();
     if (threads > 1 && (options_.walk.recursive || options_.files.size() > 1 || onePiecedFile)) {
       WalkInParallel(run, threads);
     } else {
@@ -613,11 +613,6 @@ class Searcher {
   bool PiecesAllowed() const {
     return !options_.whole && !options_.json && !options_.stats && !options_.quiet &&
            !options_.before && !options_.after && !options_.maxCount;
-  }
-
-  static bool IsDirectory(const std::string& path) {
-    struct stat status {};
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
   }
 
   bool ShowName(bool inDirectory) const {
@@ -783,16 +778,13 @@ class Searcher {
 
   // The end of a file in pieces, in its turn: its pieces are written.
   void EndPieces(Job& end, size_t index) {
-    std::vector<const Piece*> pieces;
     std::vector<const PieceFound*> found;
-    for (size_t i = index - end.pieces; i < index; ++i) {
-      pieces.push_back(&*jobs_[i].piece);
+    for (size_t i = index - end.pieces; i < index; ++i)
       found.push_back(&jobs_[i].found);
-    }
     FileSearch search(*run_);
     Printer printer(PrintSettingsOf(options_), end.sink);
     Messages messages(end.sink);
-    end.outcome = search.EndPieces(end.path, end.showName, pieces, found, printer, messages);
+    end.outcome = search.EndPieces(end.path, end.showName, found, printer, messages);
   }
 
   // Writes the jobs that are done, in order, and lets the job whose turn it is stream its
