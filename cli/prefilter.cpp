@@ -333,7 +333,7 @@ bool Prefilter::WithinBudget(std::string_view line, bool ascii) const {
          most * stepsPerStart_ <= StepBudget(maxSteps_, ascii ? bytes : bytes / 3);
 }
 
-Prefilter::Verdict Prefilter::Judge(std::string_view line, bool invalidNoted) const {
+Prefilter::Verdict Prefilter::Judge(std::string_view line, bool invalidNoted, size_t anchor) const {
   // No line holds more UTF-16 units than bytes.
   if (line.size() > longest_) return Verdict::kMaybe;
   const bool ascii = Ascii(line);
@@ -346,6 +346,10 @@ Prefilter::Verdict Prefilter::Judge(std::string_view line, bool invalidNoted) co
     if (!ascii && !stretch.exact) return std::nullopt;
     return false;
   };
+  if (decides_ && anchor < line.size() &&
+      StretchAt(reinterpret_cast<const unsigned char*>(line.data()), line.size(), anchor)) {
+    return WithinBudget(line, ascii) ? Verdict::kYes : Verdict::kMaybe;
+  }
   Verdict verdict = Verdict::kNo;
   for (const Required& required : required_) {
     bool unknown = false, found = false;
@@ -407,8 +411,13 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
   size_t i = 0;
   const auto stepTo = [&](size_t end) {
     for (; i < end; ++i) {
-      if (bytes[i] >= 0x80 || StretchAt(bytes, size, i) ||
-          (bytes[i] == '\n' && !TakeBreaks(skip, longest_, i, 1))) {
+      if (bytes[i] >= 0x80 || (bytes[i] == '\n' && !TakeBreaks(skip, longest_, i, 1))) {
+        skip.stopped = true;
+        return true;
+      }
+      if (StretchAt(bytes, size, i)) {
+        skip.stopped = true;
+        skip.anchor = i - skip.bytes;
         return true;
       }
     }
@@ -433,13 +442,19 @@ inline bool Prefilter::StopsIn(const unsigned char* bytes, size_t size, size_t b
                                uint64_t breaks, Skip& skip) const {
   for (; hits != 0; hits &= hits - 1) {
     const auto bit = static_cast<size_t>(std::countr_zero(hits));
-    if (bytes[base + bit] >= 0x80 || StretchAt(bytes, size, base + bit)) {
-      TakeBreaks(skip, longest_, base, breaks & ((uint64_t{1} << bit) - 1));
+    const bool stretch = bytes[base + bit] < 0x80;
+    if (!stretch || StretchAt(bytes, size, base + bit)) {
+      const bool inLine = TakeBreaks(skip, longest_, base, breaks & ((uint64_t{1} << bit) - 1));
+      skip.stopped = true;
+      if (stretch && inLine) skip.anchor = base + bit - skip.bytes;
       return true;
     }
   }
   if (breaks == 0) return false;
-  if (base + static_cast<size_t>(std::countr_zero(breaks)) - skip.bytes > longest_) return true;
+  if (base + static_cast<size_t>(std::countr_zero(breaks)) - skip.bytes > longest_) {
+    skip.stopped = true;
+    return true;
+  }
   skip.bytes = base + kStep - static_cast<size_t>(std::countl_zero(breaks));
   return false;
 }

@@ -50,7 +50,10 @@ class Prefilter {
   // byte of a longer character, nor one that is not UTF-8, is read as ASCII), and, where
   // invalidNoted, is judged only when it is valid UTF-8: a line that is not is decoded, to be
   // noted.
-  Verdict Judge(std::string_view line, bool invalidNoted = true) const;
+  // A place where the anchor of a stretch may lie in line (Skip::anchor) spares looking for
+  // the stretches where it does.
+  Verdict Judge(std::string_view line, bool invalidNoted = true,
+                size_t anchor = std::string_view::npos) const;
   bool MayMatch(std::string_view line, bool invalidNoted = true) const {
     return Judge(line, invalidNoted) != Verdict::kNo;
   }
@@ -61,6 +64,10 @@ class Prefilter {
   struct Skip {
     size_t bytes = 0;
     size_t lines = 0;
+    bool stopped = false;  // at such a line, not at the end of text
+    // Where in that line the scan stopped at the anchor of a stretch, for Judge; npos when it
+    // stopped for another reason.
+    size_t anchor = std::string_view::npos;
   };
   Skip Skippable(std::string_view text) const;
 

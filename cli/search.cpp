@@ -314,16 +314,17 @@ class FileSearch {
   }
 
   // Passes over the lines ahead that the filter passes over, when nothing would be printed
-  // for them; returns the number of the next line. What is passed over is never looked at
-  // again: a line that is not read to its end yet is left to NextLine.
-  int64_t SkipAhead(InputFile& input, int64_t number) const {
+  // for them, counting them into number. What is passed over is never looked at again: a
+  // line that is not read to its end yet is left to NextLine. Returns where the filter saw
+  // the anchor of a stretch in the next line (see Prefilter::Skip), or npos.
+  size_t SkipAhead(InputFile& input, int64_t& number) const {
     for (;;) {
-      const std::string_view ahead = input.Ahead();
-      if (ahead.empty() && !input.ReadMore()) return number;
+      if (input.Ahead().empty() && !input.ReadMore()) return std::string_view::npos;
       const Prefilter::Skip skip = run_.prefilter->Skippable(input.Ahead());
-      if (skip.bytes == 0) return number;
       number += static_cast<int64_t>(skip.lines);
       input.Skip(skip.bytes);
+      if (skip.stopped) return skip.anchor;
+      if (skip.bytes == 0) return std::string_view::npos;
     }
   }
 
@@ -335,8 +336,8 @@ class FileSearch {
   // The matcher's answer for a line, into found_. A line too long to hold or to search is cut
   // short by its limit without being decoded. Where invalidNoted, a line that is not UTF-8 is
   // decoded, so that it is noted. Where only the selection counts, a line that the filter
-  // knows to match is not searched: found_ then has no matches.
-  Examined Examine(const Line& line, bool invalidNoted) {
+  // knows to match is not searched: found_ then has no matches. anchor is SkipAhead's.
+  Examined Examine(const Line& line, bool invalidNoted, size_t anchor) {
     found_.matches.clear();
     found_.replacements.clear();
     found_.limit.reset();
@@ -352,7 +353,7 @@ class FileSearch {
       return {};
     }
     if (run_.prefilter) {
-      switch (run_.prefilter->Judge(line.text, invalidNoted)) {
+      switch (run_.prefilter->Judge(line.text, invalidNoted, anchor)) {
         case Prefilter::Verdict::kNo:
           return {};
         case Prefilter::Verdict::kYes:
@@ -382,11 +383,11 @@ class FileSearch {
     int64_t number = first;
     for (;; ++number) {
       if (ending && !printer_->WantsAfterContext()) break;
-      if (skips) number = SkipAhead(input, number);
+      const size_t anchor = skips ? SkipAhead(input, number) : std::string_view::npos;
       if (!input.NextLine(line, run_.limits.longestHeld)) break;
       if (Cancelled()) break;
       // The notes of a binary file are dropped: its lines need not be decoded to be noted.
-      const Examined examined = Examine(line, !Binary(input));
+      const Examined examined = Examine(line, !Binary(input), anchor);
       const bool decided = Searched(notes, number, examined.decoded);
       if (line.tooLong) continue;  // it cannot be printed, even as context
       if (run_.printsLines) {

@@ -148,12 +148,24 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
     // Skippable passes over whole lines that MayMatch passes over, and stops at one it does
     // not (or at the end of the whole lines); it counts the lines it passes over.
     for (size_t start = 0; start < text.size();) {
-      const auto [skip, lines] = filter.Skippable(std::string_view(text).substr(start));
+      const Prefilter::Skip found = filter.Skippable(std::string_view(text).substr(start));
+      const auto [skip, lines] = std::pair(found.bytes, found.lines);
       // SSE2 alone passes over the same (where the processor has wider vectors).
       const Prefilter::Skip narrowSkip = narrow.Skippable(std::string_view(text).substr(start));
       EXPECT_EQ(narrowSkip.bytes, skip);
       EXPECT_EQ(narrowSkip.lines, lines);
+      EXPECT_EQ(narrowSkip.stopped, found.stopped);
+      EXPECT_EQ(narrowSkip.anchor, found.anchor);
       ASSERT_TRUE(skip == 0 || text[start + skip - 1] == '\n');
+      // It runs to the end of the text only when no line is left.
+      EXPECT_EQ(found.stopped, start + skip < text.size());
+      if (found.anchor != std::string_view::npos) {
+        // The place it stopped at tells Judge what looking for the stretches would.
+        const size_t lf = text.find('\n', start + skip);
+        std::string_view next = std::string_view(text).substr(start + skip, lf - start - skip);
+        if (!next.empty() && next.back() == '\r') next.remove_suffix(1);
+        EXPECT_EQ(filter.Judge(next, true, found.anchor), filter.Judge(next)) << next;
+      }
       EXPECT_EQ(lines, static_cast<size_t>(
                            std::count(text.begin() + static_cast<ptrdiff_t>(start),
                                       text.begin() + static_cast<ptrdiff_t>(start + skip), '\n')));
