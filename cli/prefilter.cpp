@@ -210,6 +210,10 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, uint64_t 
     }
   }
   if (longest == 0 || stretches.empty()) return;
+  selects_ = decides_ && std::none_of(stretches.begin(), stretches.end(), [](const Stretch& s) {
+               return std::any_of(s.sets.begin(), s.sets.end(),
+                                  [](const Set& set) { return set.Has('\n') || set.Has('\r'); });
+             });
   stretches_ = std::move(stretches);
   required_ = std::move(requireds);
   const auto exact = [](const Stretch& stretch) { return stretch.exact; };
@@ -403,7 +407,7 @@ bool TakeBreaks(Prefilter::Skip& skip, size_t longest, size_t base, uint64_t bre
 
 }  // namespace
 
-Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
+Prefilter::Skip Prefilter::Skippable(std::string_view text, bool select) const {
   const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
   const size_t size = text.size();
   Skip skip;
@@ -427,9 +431,11 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
   if (blockScan_ && longest_ >= kStep) {
     if (stepTo(std::min(size, reachBack_))) return skip;
 #ifdef QUARN_CLI_AVX2
-    if (avx2_ ? StepAvx2(bytes, size, i, skip) : StepSse2(bytes, size, i, skip)) return skip;
+    if (avx2_ ? StepAvx2(bytes, size, i, select, skip) : StepSse2(bytes, size, i, select, skip)) {
+      return skip;
+    }
 #else
-    if (StepSse2(bytes, size, i, skip)) return skip;
+    if (StepSse2(bytes, size, i, select, skip)) return skip;
 #endif
   }
 #endif
@@ -437,31 +443,56 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text) const {
   return skip;
 }
 
+bool Prefilter::PassSelected(const unsigned char* bytes, size_t size, Skip& skip) const {
+  if (!selects_) return false;
+  const size_t at = skip.bytes + skip.anchor;
+  const void* lf = std::memchr(bytes + at, '\n', size - at);
+  if (!lf) return false;
+  const auto end = static_cast<size_t>(static_cast<const unsigned char*>(lf) - bytes);
+  const size_t cr = bytes[end - 1] == '\r';
+  const std::string_view line(reinterpret_cast<const char*>(bytes) + skip.bytes,
+                              end - cr - skip.bytes);
+  // The scan saw only ASCII before the stretch.
+  if (line.size() > longest_ || !Ascii(line.substr(skip.anchor)) || !WithinBudget(line, true)) {
+    return false;
+  }
+  ++skip.lines;
+  ++skip.selected;
+  skip.bytes = end + 1;
+  skip.anchor = std::string_view::npos;
+  return true;
+}
+
 #ifdef __SSE2__
-inline bool Prefilter::StopsIn(const unsigned char* bytes, size_t size, size_t base, uint64_t hits,
-                               uint64_t breaks, Skip& skip) const {
+inline Prefilter::Next Prefilter::StopsIn(const unsigned char* bytes, size_t size, size_t base,
+                                          uint64_t hits, uint64_t breaks, bool select,
+                                          Skip& skip) const {
   for (; hits != 0; hits &= hits - 1) {
     const auto bit = static_cast<size_t>(std::countr_zero(hits));
     const bool stretch = bytes[base + bit] < 0x80;
     if (!stretch || StretchAt(bytes, size, base + bit)) {
       const bool inLine = TakeBreaks(skip, longest_, base, breaks & ((uint64_t{1} << bit) - 1));
+      if (stretch && inLine) {
+        skip.anchor = base + bit - skip.bytes;
+        if (select && PassSelected(bytes, size, skip)) return Next::kResume;
+      }
       skip.stopped = true;
-      if (stretch && inLine) skip.anchor = base + bit - skip.bytes;
-      return true;
+      return Next::kStop;
     }
   }
-  if (breaks == 0) return false;
+  if (breaks == 0) return Next::kStep;
   if (base + static_cast<size_t>(std::countr_zero(breaks)) - skip.bytes > longest_) {
     skip.stopped = true;
-    return true;
+    return Next::kStop;
   }
   skip.bytes = base + kStep - static_cast<size_t>(std::countl_zero(breaks));
-  return false;
+  return Next::kStep;
 }
 
 // Four blocks of 16 bytes a step. Each byte of sums counts the line breaks in its lane, for at
 // most 255 blocks before they are added up.
-bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const {
+bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, bool select,
+                         Skip& skip) const {
   // The members to compare with: the rare anchors, then each probe's anchor and second.
   __m128i members[kMostCompared];
   size_t count = 0;
@@ -505,7 +536,7 @@ bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, Ski
     }
     return static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(hits)));
   };
-  for (; i + kStep + reachAhead_ <= size; i += kStep) {
+  while (i + kStep + reachAhead_ <= size) {
     const uint64_t hits =
         hitsAt(i) | hitsAt(i + 16) << 16 | hitsAt(i + 32) << 32 | hitsAt(i + 48) << 48;
     __m128i lfs[4];
@@ -515,10 +546,16 @@ bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, Ski
           _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k)), lf);
       breaks |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lfs[k]))) << (16 * k);
     }
-    if (StopsIn(bytes, size, i, hits, breaks, skip)) {
+    const Next next = StopsIn(bytes, size, i, hits, breaks, select, skip);
+    if (next == Next::kStop) {
       addSums();
       return true;
     }
+    if (next == Next::kResume) {
+      i = skip.bytes;
+      continue;
+    }
+    i += kStep;
     if (breaks == 0) continue;
     for (const __m128i& found : lfs)
       sums = _mm_sub_epi8(sums, found);
@@ -533,7 +570,7 @@ bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, Ski
 // Two blocks of 32 bytes a step, the line breaks counted with the processor's popcnt. No
 // lambda here: it would not have this function's target.
 __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned char* bytes,
-                                                                size_t size, size_t& i,
+                                                                size_t size, size_t& i, bool select,
                                                                 Skip& skip) const {
   __m256i members[kMostCompared];
   size_t count = 0;
@@ -547,7 +584,7 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned c
   }
   const size_t rareCount = rareAnchors_.size();
   const __m256i lf = _mm256_set1_epi8('\n');
-  for (; i + kStep + reachAhead_ <= size; i += kStep) {
+  while (i + kStep + reachAhead_ <= size) {
     uint64_t hits = 0, breaks = 0;
     for (size_t half = 0; half < 2; ++half) {
       const size_t at = i + 32 * half;
@@ -572,8 +609,14 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned c
                     static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf))))
                 << (32 * half);
     }
-    if (StopsIn(bytes, size, i, hits, breaks, skip)) return true;
+    const Next next = StopsIn(bytes, size, i, hits, breaks, select, skip);
+    if (next == Next::kStop) return true;
+    if (next == Next::kResume) {
+      i = skip.bytes;
+      continue;
+    }
     skip.lines += static_cast<size_t>(__builtin_popcountll(breaks));
+    i += kStep;
   }
   return false;
 }

@@ -60,16 +60,19 @@ class Prefilter {
   // The whole lines at the start of text (which may end in a part of a line) that MayMatch
   // would pass over, one line after another: the lines up to the first that holds a stretch,
   // a byte that is not ASCII or too many bytes. One pass over the bytes finds where that
-  // line begins and counts the line breaks before it.
+  // line begins and counts the line breaks before it. Where select, it passes over lines that
+  // Judge finds kYes as well, where it can tell them by the stretch it stopped at, and counts
+  // them apart too: then only how many lines are selected counts.
   struct Skip {
     size_t bytes = 0;
     size_t lines = 0;
-    bool stopped = false;  // at such a line, not at the end of text
+    size_t selected = 0;   // of the lines
+    bool stopped = false;  // at a line it does not pass over, not at the end of text
     // Where in that line the scan stopped at the anchor of a stretch, for Judge; npos when it
     // stopped for another reason.
     size_t anchor = std::string_view::npos;
   };
-  Skip Skippable(std::string_view text) const;
+  Skip Skippable(std::string_view text, bool select = false) const;
 
   // A set of ASCII characters, one bit each.
   struct Set {
@@ -111,6 +114,9 @@ class Prefilter {
   // Whether every pattern is decisive, so that a line may be judged kYes; then the step
   // budget of a line's search, and the most steps a search of a line may take at a start.
   bool decides_ = false;
+  // Whether, besides, no stretch holds a line break or a carriage return: a stretch found
+  // before a line's end lies in its text.
+  bool selects_ = false;
   uint64_t maxSteps_ = 0;
   uint64_t stepsPerStart_ = 0;
   bool WithinBudget(std::string_view line, bool ascii) const;
@@ -147,17 +153,25 @@ class Prefilter {
   // probe's second position lies in the bytes too: a byte that is not ASCII has its top bit
   // set, as has the anchor of a probe whose anchor and second position both hold a member
   // after the comparisons. Whether it stopped; i is where the steps ended.
-  bool StepSse2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const;
+  bool StepSse2(const unsigned char* bytes, size_t size, size_t& i, bool select, Skip& skip) const;
 #ifdef QUARN_CLI_AVX2
-  bool StepAvx2(const unsigned char* bytes, size_t size, size_t& i, Skip& skip) const;
+  bool StepAvx2(const unsigned char* bytes, size_t size, size_t& i, bool select, Skip& skip) const;
 #endif
+  // How the scan goes on after a step.
+  enum class Next {
+    kStep,    // with the next step; skip takes the step's whole lines but for their count
+    kStop,    // it stops: skip ends before the line of the stop, or before a line too long
+    kResume,  // from skip.bytes, after a selected line
+  };
   // The end of a step at base whose bytes that may stop the scan and line breaks are the
-  // bits of hits and breaks: whether the scan stops there (skip then ends before the line of
-  // the stop, or before a line too long); if not, skip takes the step's whole lines but for
-  // their count.
-  [[gnu::always_inline]] inline bool StopsIn(const unsigned char* bytes, size_t size, size_t base,
-                                             uint64_t hits, uint64_t breaks, Skip& skip) const;
+  // bits of hits and breaks.
+  [[gnu::always_inline]] inline Next StopsIn(const unsigned char* bytes, size_t size, size_t base,
+                                             uint64_t hits, uint64_t breaks, bool select,
+                                             Skip& skip) const;
 #endif
+  // Passes skip over the line it ends before, where Judge would find kYes by the stretch at
+  // skip.anchor in it and the line ends in bytes[0, size); whether it did.
+  bool PassSelected(const unsigned char* bytes, size_t size, Skip& skip) const;
 };
 
 }  // namespace quarn::cli

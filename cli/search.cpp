@@ -314,14 +314,19 @@ class FileSearch {
   }
 
   // Passes over the lines ahead that the filter passes over, when nothing would be printed
-  // for them, counting them into number. What is passed over is never looked at again: a
-  // line that is not read to its end yet is left to NextLine. Returns where the filter saw
-  // the anchor of a stretch in the next line (see Prefilter::Skip), or npos.
-  size_t SkipAhead(InputFile& input, int64_t& number) const {
+  // for them, counting them into number. Where counting, the lines it knows to be selected
+  // are passed over too, and counted into selected. What is passed over is never looked at
+  // again: a line that is not read to its end yet is left to NextLine. Returns where the
+  // filter saw the anchor of a stretch in the next line (see Prefilter::Skip), or npos.
+  size_t SkipAhead(InputFile& input, int64_t& number, bool counting, int64_t& selected) {
     for (;;) {
       if (input.Ahead().empty() && !input.ReadMore()) return std::string_view::npos;
-      const Prefilter::Skip skip = run_.prefilter->Skippable(input.Ahead());
+      const Prefilter::Skip skip = run_.prefilter->Skippable(input.Ahead(), counting);
       number += static_cast<int64_t>(skip.lines);
+      if (skip.selected > 0) {
+        selected += static_cast<int64_t>(skip.selected);
+        outcome_.selected = true;
+      }
       input.Skip(skip.bytes);
       if (skip.stopped) return skip.anchor;
       if (skip.bytes == 0) return std::string_view::npos;
@@ -379,11 +384,16 @@ class FileSearch {
     bool ending = false;  // -m is reached: only the context after the last selected line is left
     // Lines that are not selected print nothing unless they are context or -v selects them.
     const bool skips = run_.prefilter && !options_.invert && !options_.before && !options_.after;
+    // Where only the count of selected lines is shown, selecting one has no other effect.
+    const bool counting = !run_.printsLines && !run_.wantsEvery && options_.count &&
+                          options_.fileList == FileList::None && !options_.quiet &&
+                          !options_.maxCount;
     Line line;
     int64_t number = first;
     for (;; ++number) {
       if (ending && !printer_->WantsAfterContext()) break;
-      const size_t anchor = skips ? SkipAhead(input, number) : std::string_view::npos;
+      const size_t anchor =
+          skips ? SkipAhead(input, number, counting, selected) : std::string_view::npos;
       if (!input.NextLine(line, run_.limits.longestHeld)) break;
       if (Cancelled()) break;
       // The notes of a binary file are dropped: its lines need not be decoded to be noted.

@@ -6,6 +6,7 @@
 // that several threads search in pieces prints what one search of it prints.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -148,6 +149,45 @@ INSTANTIATE_TEST_SUITE_P(
                    "1:zz zzzzzzzzzzzz\n2:zz zzzzzzzzzzzz\n3:x\n"},
         BufferCase{"NoMatch", {"-c", "License"}, FillerUpTo(3) + "Licens\ne\n", 1, "0\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+TEST(BufferSearch, CountsTheLinesItWouldPrint) {
+  // Lines that hold the text counted beside filler, and among them lines the engine must see:
+  // ones with bytes that are not UTF-8 (to be noted) or not ASCII, CR LF, and runs before the
+  // text that a small step budget cannot search to its end.
+  std::mt19937 rng(20261211);
+  static const char* const kLines[] = {"the",
+                                       "x the y",
+                                       "the \xFF",
+                                       "the caf\xC3\xA9",
+                                       "a The\r",
+                                       "then the",
+                                       "zz z",
+                                       "th e he",
+                                       "THE",
+                                       "",
+                                       "aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa the"};
+  std::string file;
+  while (file.size() < 3 * kBlock) {
+    file += rng() % 3 == 0 ? kLines[rng() % std::size(kLines)] : Filler(1).substr(0, 15);
+    file += "\n";
+  }
+  const ScratchDir dir;
+  const std::string input = dir.Write("input", file);
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {"the"}, {"-i", "the"}, {"-e", "the", "-e", "zz z"}, {"--max-steps", "60", "the"}}) {
+    std::vector<std::string> counting = {"-c"};
+    counting.insert(counting.end(), args.begin(), args.end());
+    counting.push_back(input);
+    std::vector<std::string> printing = args;
+    printing.push_back(input);
+    const RunResult count = RunQuarn(counting), lines = RunQuarn(printing);
+    const auto printed = std::count(lines.out.begin(), lines.out.end(), '\n');
+    EXPECT_GT(printed, 1000);
+    EXPECT_EQ(count.out, std::to_string(printed) + "\n") << args.back();
+    EXPECT_EQ(count.err, lines.err) << args.back();
+    EXPECT_EQ(count.status, lines.status) << args.back();
+  }
+}
 
 TEST(PiecesSearch, ALargeFileInPiecesPrintsWhatOneSearchPrints) {
   // Pieces of 8 MiB: lines of words and CR LF over three pieces and more; past the first

@@ -8,6 +8,7 @@
 #include <quarn/utf.h>
 
 #include <algorithm>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -95,7 +96,7 @@ std::string RandomLine(std::mt19937& rng, size_t longest) {
 TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
   std::mt19937 rng(20261209);
   RandomPattern patterns(rng);
-  size_t passedOver = 0, selected = 0;
+  size_t passedOver = 0, selected = 0, countedOver = 0;
   for (int round = 0; round < 600; ++round) {
     MatchSettings settings;
     // A third of the rounds with plain choices of texts, which the filter may select by.
@@ -145,6 +146,17 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
           << Utf16ToUtf8(settings.patterns.back()) << " (of " << settings.patterns.size()
           << ") on '" << line << "': " << (yes ? "selected" : "passed over");
     }
+    // The verdicts on the lines of text[from, to), which ends with a line's end.
+    const auto verdicts = [&](size_t from, size_t to) {
+      std::map<Prefilter::Verdict, size_t> counts;
+      for (size_t at = from; at < to;) {
+        const size_t lf = text.find('\n', at);
+        const size_t end = lf > at && text[lf - 1] == '\r' ? lf - 1 : lf;
+        ++counts[filter.Judge(std::string_view(text).substr(at, end - at))];
+        at = lf + 1;
+      }
+      return counts;
+    };
     // Skippable passes over whole lines that MayMatch passes over, and stops at one it does
     // not (or at the end of the whole lines); it counts the lines it passes over.
     for (size_t start = 0; start < text.size();) {
@@ -169,12 +181,19 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
       EXPECT_EQ(lines, static_cast<size_t>(
                            std::count(text.begin() + static_cast<ptrdiff_t>(start),
                                       text.begin() + static_cast<ptrdiff_t>(start + skip), '\n')));
-      for (size_t at = start; at < start + skip;) {
-        const size_t lf = text.find('\n', at);
-        const size_t end = lf > at && text[lf - 1] == '\r' ? lf - 1 : lf;
-        EXPECT_FALSE(filter.MayMatch(std::string_view(text).substr(at, end - at)));
-        at = lf + 1;
-      }
+      EXPECT_EQ(verdicts(start, start + skip)[Prefilter::Verdict::kNo], lines);
+      // Counting, it passes over lines that Judge selects too, and counts them apart.
+      const Prefilter::Skip counted = filter.Skippable(std::string_view(text).substr(start), true);
+      const Prefilter::Skip narrowCounted =
+          narrow.Skippable(std::string_view(text).substr(start), true);
+      EXPECT_EQ(narrowCounted.bytes, counted.bytes);
+      EXPECT_EQ(narrowCounted.selected, counted.selected);
+      ASSERT_GE(counted.bytes, skip);
+      ASSERT_TRUE(counted.bytes == 0 || text[start + counted.bytes - 1] == '\n');
+      auto passed = verdicts(start, start + counted.bytes);
+      EXPECT_EQ(passed[Prefilter::Verdict::kYes], counted.selected);
+      EXPECT_EQ(passed[Prefilter::Verdict::kNo] + counted.selected, counted.lines);
+      countedOver += counted.selected;
       start += skip;
       if (start == text.size()) break;
       start = text.find('\n', start) + 1;  // a line that may match is searched
@@ -182,6 +201,7 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
   }
   EXPECT_GT(passedOver, 10000u);
   EXPECT_GT(selected, 1000u);
+  EXPECT_GT(countedOver, 1000u);
 }
 
 struct FilterCase {
