@@ -249,6 +249,11 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, uint64_t 
           __builtin_cpu_supports("popcnt");
 #endif
   rareAnchors_ = MembersOf(rare);
+  compared_ = rareAnchors_;
+  for (const Probe& probe : probes_) {
+    compared_.insert(compared_.end(), probe.anchor.begin(), probe.anchor.end());
+    compared_.insert(compared_.end(), probe.second.begin(), probe.second.end());
+  }
   compared += rareAnchors_.size();
   blockScan_ = compared <= kMostCompared;
   longest_ = static_cast<size_t>(std::min<uint64_t>(longest, std::numeric_limits<size_t>::max()));
@@ -493,17 +498,9 @@ inline Prefilter::Next Prefilter::StopsIn(const unsigned char* bytes, size_t siz
 // most 255 blocks before they are added up.
 bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, bool select,
                          Skip& skip) const {
-  // The members to compare with: the rare anchors, then each probe's anchor and second.
   __m128i members[kMostCompared];
-  size_t count = 0;
-  for (const unsigned char c : rareAnchors_)
-    members[count++] = _mm_set1_epi8(static_cast<char>(c));
-  for (const Probe& probe : probes_) {
-    for (const unsigned char c : probe.anchor)
-      members[count++] = _mm_set1_epi8(static_cast<char>(c));
-    for (const unsigned char c : probe.second)
-      members[count++] = _mm_set1_epi8(static_cast<char>(c));
-  }
+  for (size_t k = 0; k < compared_.size(); ++k)
+    members[k] = _mm_set1_epi8(static_cast<char>(compared_[k]));
   const size_t rareCount = rareAnchors_.size();
   const __m128i lf = _mm_set1_epi8('\n');
   __m128i sums = _mm_setzero_si128();
@@ -573,15 +570,8 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned c
                                                                 size_t size, size_t& i, bool select,
                                                                 Skip& skip) const {
   __m256i members[kMostCompared];
-  size_t count = 0;
-  for (const unsigned char c : rareAnchors_)
-    members[count++] = _mm256_set1_epi8(static_cast<char>(c));
-  for (const Probe& probe : probes_) {
-    for (const unsigned char c : probe.anchor)
-      members[count++] = _mm256_set1_epi8(static_cast<char>(c));
-    for (const unsigned char c : probe.second)
-      members[count++] = _mm256_set1_epi8(static_cast<char>(c));
-  }
+  for (size_t k = 0; k < compared_.size(); ++k)
+    members[k] = _mm256_set1_epi8(static_cast<char>(compared_[k]));
   const size_t rareCount = rareAnchors_.size();
   const __m256i lf = _mm256_set1_epi8('\n');
   while (i + kStep + reachAhead_ <= size) {

@@ -133,6 +133,7 @@ class Prefilter {
   };
   std::vector<unsigned char> rareAnchors_;
   std::vector<Probe> probes_;
+  std::vector<unsigned char> compared_;  // the members above, one after another
   bool blockScan_ = false;  // whether they take few enough comparisons, and lines are long
 #ifdef QUARN_CLI_AVX2
   bool avx2_ = false;  // the processor has AVX2
