@@ -1,6 +1,8 @@
 // The stretches to look for come from each pattern's facts. A line is tested by looking for
 // each stretch's rarest character first, a few bytes at a time where its members are few; a
-// block of lines is scanned once for all stretches at a time, 64 bytes a step.
+// block of lines is scanned once for all stretches at a time, 64 bytes a step, comparing
+// bytes with their anchors or, for several stretches with AVX2, looking their first bytes up
+// in a fingerprint.
 #include "prefilter.h"
 
 #include <quarn/analysis.h>
@@ -44,6 +46,8 @@ constexpr size_t kMostCompared = 24;
 constexpr size_t kStep = 64;
 // Stretches that Skippable can tell by the byte at their anchor, one bit each.
 constexpr size_t kMostIndexed = 64;
+// The first positions of stretches that a fingerprint holds.
+constexpr size_t kMostFingerprinted = 3;
 // An anchor at least this common (see Commonness) is looked for together with a second
 // position of its stretch.
 constexpr int kCommonAnchor = 32;
@@ -244,10 +248,6 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, uint64_t 
                            static_cast<std::ptrdiff_t>(stretch.anchor)});
     compared += probes_.back().anchor.size() + probes_.back().second.size();
   }
-#ifdef QUARN_CLI_AVX2
-  avx2_ = vectors == Vectors::Widest && __builtin_cpu_supports("avx2") &&
-          __builtin_cpu_supports("popcnt");
-#endif
   rareAnchors_ = MembersOf(rare);
   compared_ = rareAnchors_;
   for (const Probe& probe : probes_) {
@@ -257,7 +257,38 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, uint64_t 
   compared += rareAnchors_.size();
   blockScan_ = compared <= kMostCompared;
   longest_ = static_cast<size_t>(std::min<uint64_t>(longest, std::numeric_limits<size_t>::max()));
+#ifdef QUARN_CLI_AVX2
+  avx2_ = vectors == Vectors::Widest && __builtin_cpu_supports("avx2") &&
+          __builtin_cpu_supports("popcnt");
+  // A fingerprint costs about as much as comparing with a few members: it pays where the
+  // anchors are common or many.
+  if (avx2_ && (!probes_.empty() || compared_.size() > kFewMembers)) TakeFingerprint();
+#endif
 }
+
+#ifdef QUARN_CLI_AVX2
+void Prefilter::TakeFingerprint() {
+  const auto shortest = std::min_element(
+      stretches_.begin(), stretches_.end(),
+      [](const Stretch& a, const Stretch& b) { return a.sets.size() < b.sets.size(); });
+  if (stretches_.size() < 2 || stretches_.size() > kMostIndexed || shortest->sets.size() < 2) {
+    return;
+  }
+  fingerprint_.resize(std::min(kMostFingerprinted, shortest->sets.size()));
+  for (size_t i = 0; i < stretches_.size(); ++i) {
+    const auto bucket = static_cast<uint8_t>(1u << (i % 8));
+    for (size_t at = 0; at < fingerprint_.size(); ++at) {
+      for (const unsigned char c : MembersOf(stretches_[i].sets[at])) {
+        fingerprint_[at].low[c & 15] |= bucket;
+        fingerprint_[at].high[c >> 4] |= bucket;
+      }
+    }
+    for (const unsigned char c : MembersOf(stretches_[i].sets[0]))
+      startedBy_[c] |= uint64_t{1} << i;
+  }
+  reachAhead_ = std::max(reachAhead_, fingerprint_.size() - 1);
+}
+#endif
 
 size_t Prefilter::NextAnchor(const unsigned char* bytes, size_t from, size_t end,
                              const Stretch& stretch) {
@@ -433,13 +464,17 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text, bool select) const {
     return false;
   };
 #ifdef __SSE2__
-  if (blockScan_ && longest_ >= kStep) {
-    if (stepTo(std::min(size, reachBack_))) return skip;
 #ifdef QUARN_CLI_AVX2
+  if ((blockScan_ || !fingerprint_.empty()) && longest_ >= kStep) {
+    // Stretches are found where they begin from the first byte, or by their anchors after
+    // the first other positions.
+    if (fingerprint_.empty() && stepTo(std::min(size, reachBack_))) return skip;
     if (avx2_ ? StepAvx2(bytes, size, i, select, skip) : StepSse2(bytes, size, i, select, skip)) {
       return skip;
     }
 #else
+  if (blockScan_ && longest_ >= kStep) {
+    if (stepTo(std::min(size, reachBack_))) return skip;
     if (StepSse2(bytes, size, i, select, skip)) return skip;
 #endif
   }
@@ -470,15 +505,20 @@ bool Prefilter::PassSelected(const unsigned char* bytes, size_t size, Skip& skip
 
 #ifdef __SSE2__
 inline Prefilter::Next Prefilter::StopsIn(const unsigned char* bytes, size_t size, size_t base,
-                                          uint64_t hits, uint64_t breaks, bool select,
+                                          uint64_t hits, uint64_t breaks, bool select, bool byStart,
                                           Skip& skip) const {
   for (; hits != 0; hits &= hits - 1) {
     const auto bit = static_cast<size_t>(std::countr_zero(hits));
     const bool stretch = bytes[base + bit] < 0x80;
-    if (!stretch || StretchAt(bytes, size, base + bit)) {
+    size_t anchor = std::string_view::npos;
+#ifdef QUARN_CLI_AVX2
+    if (stretch && byStart) anchor = StretchFrom(bytes, size, base + bit);
+#endif
+    if (stretch && !byStart && StretchAt(bytes, size, base + bit)) anchor = base + bit;
+    if (!stretch || anchor != std::string_view::npos) {
       const bool inLine = TakeBreaks(skip, longest_, base, breaks & ((uint64_t{1} << bit) - 1));
       if (stretch && inLine) {
-        skip.anchor = base + bit - skip.bytes;
+        skip.anchor = anchor - skip.bytes;
         if (select && PassSelected(bytes, size, skip)) return Next::kResume;
       }
       skip.stopped = true;
@@ -543,7 +583,7 @@ bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, boo
           _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k)), lf);
       breaks |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lfs[k]))) << (16 * k);
     }
-    const Next next = StopsIn(bytes, size, i, hits, breaks, select, skip);
+    const Next next = StopsIn(bytes, size, i, hits, breaks, select, false, skip);
     if (next == Next::kStop) {
       addSums();
       return true;
@@ -564,22 +604,63 @@ bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, boo
 #endif
 
 #ifdef QUARN_CLI_AVX2
+size_t Prefilter::StretchFrom(const unsigned char* bytes, size_t size, size_t at) const {
+  for (uint64_t which = startedBy_[bytes[at]]; which != 0; which &= which - 1) {
+    const Stretch& stretch = stretches_[static_cast<size_t>(std::countr_zero(which))];
+    const size_t length = stretch.sets.size();
+    if (at + length > size) continue;
+    size_t i = 0;
+    while (i < length && stretch.sets[i].Has(bytes[at + i]))
+      ++i;
+    if (i == length) return at + stretch.anchor;
+  }
+  return std::string_view::npos;
+}
+
 // Two blocks of 32 bytes a step, the line breaks counted with the processor's popcnt. No
 // lambda here: it would not have this function's target.
 __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned char* bytes,
                                                                 size_t size, size_t& i, bool select,
                                                                 Skip& skip) const {
   __m256i members[kMostCompared];
-  for (size_t k = 0; k < compared_.size(); ++k)
+  for (size_t k = 0; k < compared_.size() && fingerprint_.empty(); ++k)
     members[k] = _mm256_set1_epi8(static_cast<char>(compared_[k]));
   const size_t rareCount = rareAnchors_.size();
   const __m256i lf = _mm256_set1_epi8('\n');
+  const size_t positions = fingerprint_.size();
+  __m256i low[kMostFingerprinted], high[kMostFingerprinted];
+  for (size_t at = 0; at < positions; ++at) {
+    low[at] = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(fingerprint_[at].low.data())));
+    high[at] = _mm256_broadcastsi128_si256(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(fingerprint_[at].high.data())));
+  }
+  const __m256i nibble = _mm256_set1_epi8(0x0F);
   while (i + kStep + reachAhead_ <= size) {
     uint64_t hits = 0, breaks = 0;
     for (size_t half = 0; half < 2; ++half) {
       const size_t at = i + 32 * half;
       const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at));
       __m256i found = chunk;
+      if (positions > 0) {
+        __m256i all = _mm256_set1_epi8(-1);
+        for (size_t j = 0; j < positions; ++j) {
+          const __m256i c =
+              j == 0 ? chunk : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at + j));
+          const __m256i l = _mm256_shuffle_epi8(low[j], _mm256_and_si256(c, nibble));
+          const __m256i h =
+              _mm256_shuffle_epi8(high[j], _mm256_and_si256(_mm256_srli_epi16(c, 4), nibble));
+          all = _mm256_and_si256(all, _mm256_and_si256(l, h));
+        }
+        const __m256i none = _mm256_cmpeq_epi8(all, _mm256_setzero_si256());
+        hits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(chunk)) |
+                                      ~static_cast<uint32_t>(_mm256_movemask_epi8(none)))
+                << (32 * half);
+        breaks |= static_cast<uint64_t>(
+                      static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf))))
+                  << (32 * half);
+        continue;
+      }
       size_t k = 0;
       for (; k < rareCount; ++k)
         found = _mm256_or_si256(found, _mm256_cmpeq_epi8(chunk, members[k]));
@@ -599,7 +680,7 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned c
                     static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf))))
                 << (32 * half);
     }
-    const Next next = StopsIn(bytes, size, i, hits, breaks, select, skip);
+    const Next next = StopsIn(bytes, size, i, hits, breaks, select, positions > 0, skip);
     if (next == Next::kStop) return true;
     if (next == Next::kResume) {
       i = skip.bytes;

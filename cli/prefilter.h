@@ -137,6 +137,20 @@ class Prefilter {
   bool blockScan_ = false;  // whether they take few enough comparisons, and lines are long
 #ifdef QUARN_CLI_AVX2
   bool avx2_ = false;  // the processor has AVX2
+  // With AVX2, several stretches of two characters or more are looked for by the first
+  // characters of all at once, in the manner of the Teddy algorithm: for each of the first
+  // two or three positions, a table by the low four bits of a byte and one by its high four
+  // give the stretches (bit i % 8 for stretches_[i]) whose set there may hold the byte.
+  struct Fingerprint {
+    std::array<uint8_t, 16> low{}, high{};
+  };
+  std::vector<Fingerprint> fingerprint_;  // empty when not used
+  void TakeFingerprint();
+  // For each ASCII character, the stretches that begin with it (bit i: stretches_[i]).
+  std::array<uint64_t, 128> startedBy_{};
+  // The place of the anchor of a stretch that begins at bytes[at] and lies in bytes[0, size),
+  // or npos.
+  size_t StretchFrom(const unsigned char* bytes, size_t size, size_t at) const;
 #endif
   size_t reachBack_ = 0;   // the most bytes a second position lies before its anchor
   size_t reachAhead_ = 0;  // or after it
@@ -166,9 +180,10 @@ class Prefilter {
   };
   // The end of a step at base whose bytes that may stop the scan and line breaks are the
   // bits of hits and breaks.
+  // Where byStart, a hit is where a stretch may begin, else where its anchor may be.
   [[gnu::always_inline]] inline Next StopsIn(const unsigned char* bytes, size_t size, size_t base,
                                              uint64_t hits, uint64_t breaks, bool select,
-                                             Skip& skip) const;
+                                             bool byStart, Skip& skip) const;
 #endif
   // Passes skip over the line it ends before, where Judge would find kYes by the stretch at
   // skip.anchor in it and the line ends in bytes[0, size); whether it did.
