@@ -617,19 +617,31 @@ size_t Prefilter::StretchFrom(const unsigned char* bytes, size_t size, size_t at
   return std::string_view::npos;
 }
 
+bool Prefilter::StepAvx2(const unsigned char* bytes, size_t size, size_t& i, bool select,
+                         Skip& skip) const {
+  switch (fingerprint_.size()) {
+    case 2:
+      return StepAvx2With<2>(bytes, size, i, select, skip);
+    case 3:
+      return StepAvx2With<3>(bytes, size, i, select, skip);
+    default:
+      return StepAvx2With<0>(bytes, size, i, select, skip);
+  }
+}
+
 // Two blocks of 32 bytes a step, the line breaks counted with the processor's popcnt. No
 // lambda here: it would not have this function's target.
-__attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned char* bytes,
-                                                                size_t size, size_t& i, bool select,
-                                                                Skip& skip) const {
+template <size_t kPositions>
+__attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2With(const unsigned char* bytes,
+                                                                    size_t size, size_t& i,
+                                                                    bool select, Skip& skip) const {
   __m256i members[kMostCompared];
-  for (size_t k = 0; k < compared_.size() && fingerprint_.empty(); ++k)
+  for (size_t k = 0; k < compared_.size() && kPositions == 0; ++k)
     members[k] = _mm256_set1_epi8(static_cast<char>(compared_[k]));
   const size_t rareCount = rareAnchors_.size();
   const __m256i lf = _mm256_set1_epi8('\n');
-  const size_t positions = fingerprint_.size();
   __m256i low[kMostFingerprinted], high[kMostFingerprinted];
-  for (size_t at = 0; at < positions; ++at) {
+  for (size_t at = 0; at < kPositions; ++at) {
     low[at] = _mm256_broadcastsi128_si256(
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(fingerprint_[at].low.data())));
     high[at] = _mm256_broadcastsi128_si256(
@@ -642,9 +654,9 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned c
       const size_t at = i + 32 * half;
       const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at));
       __m256i found = chunk;
-      if (positions > 0) {
+      if constexpr (kPositions > 0) {
         __m256i all = _mm256_set1_epi8(-1);
-        for (size_t j = 0; j < positions; ++j) {
+        for (size_t j = 0; j < kPositions; ++j) {
           const __m256i c =
               j == 0 ? chunk : _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at + j));
           const __m256i l = _mm256_shuffle_epi8(low[j], _mm256_and_si256(c, nibble));
@@ -680,7 +692,7 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2(const unsigned c
                     static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf))))
                 << (32 * half);
     }
-    const Next next = StopsIn(bytes, size, i, hits, breaks, select, positions > 0, skip);
+    const Next next = StopsIn(bytes, size, i, hits, breaks, select, kPositions > 0, skip);
     if (next == Next::kStop) return true;
     if (next == Next::kResume) {
       i = skip.bytes;

@@ -171,6 +171,10 @@ class Prefilter {
   bool StepSse2(const unsigned char* bytes, size_t size, size_t& i, bool select, Skip& skip) const;
 #ifdef QUARN_CLI_AVX2
   bool StepAvx2(const unsigned char* bytes, size_t size, size_t& i, bool select, Skip& skip) const;
+  template <size_t kPositions>  // of the fingerprint; 0: none
+  __attribute__((target("avx2,popcnt"))) bool StepAvx2With(const unsigned char* bytes, size_t size,
+                                                           size_t& i, bool select,
+                                                           Skip& skip) const;
 #endif
   // How the scan goes on after a step.
   enum class Next {
