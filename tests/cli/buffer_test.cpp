@@ -150,6 +150,34 @@ INSTANTIATE_TEST_SUITE_P(
         BufferCase{"NoMatch", {"-c", "License"}, FillerUpTo(3) + "Licens\ne\n", 1, "0\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(BufferSearch, ANulInLinesPassedOverMakesTheFileBinary) {
+  // A NUL among lines the scan passes over marks the file binary from the block that holds
+  // it on, before or after a match in that block; a match in an earlier block is printed. Read
+  // and mapped (a file of 1 MiB or more) alike.
+  struct Case {
+    std::string file;
+    std::string out, err;
+  };
+  for (const size_t lines : {size_t{20'000}, size_t{100'000}}) {
+    const std::string far = Filler(lines), near = Filler(100), nul("x\0y\n", 4);
+    const Case cases[] = {
+        {"License one\n" + far + nul + near + "License two\n", "1:License one\n",
+         "quarn: input: binary file matches\n"},
+        {near + nul + near + "License one\n" + far, "", "quarn: input: binary file matches\n"},
+        {near + "License one\n" + near + nul + far, "", "quarn: input: binary file matches\n"},
+        {near + "License one\n" + far + "License two\n" + near,
+         "101:License one\n" + std::to_string(lines + 102) + ":License two\n", ""},
+    };
+    for (const Case& c : cases) {
+      const ScratchDir dir;
+      dir.Write("input", c.file);
+      const RunResult result = RunQuarn({"-n", "License", "input"}, "", dir.path());
+      EXPECT_EQ(result.out, c.out) << lines;
+      EXPECT_EQ(result.err, c.err) << lines;
+    }
+  }
+}
+
 TEST(BufferSearch, CountsTheLinesItWouldPrint) {
   // Lines that hold the text counted beside filler, and among them lines the engine must see:
   // ones with bytes that are not UTF-8 (to be noted) or not ASCII, CR LF, and runs before the

@@ -137,6 +137,8 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
       // Now and then a run of one letter, where a start may take the most steps.
       if (i % 17 == 3) line += std::string(rng() % 400, i % 2 ? 'a' : 'A') + "b";
       // Now and then a character that is not ASCII, or a byte that is not UTF-8.
+      // Now and then a NUL.
+      if (i % 23 == 11) line.insert(rng() % (line.size() + 1), 1, '\0');
       if (i % 13 == 5) line.insert(rng() % (line.size() + 1), i % 2 ? "\xC3\xA9" : "\xFF");
       text += line + (i % 7 == 0 ? "\r\n" : "\n");
       // Half the lines as a binary file's, whose lines that are not UTF-8 need not be noted.
