@@ -183,8 +183,8 @@ class Prefilter {
     kResume,  // from skip.bytes, after a selected line
   };
   // The end of a step at base whose bytes that may stop the scan and line breaks are the
-  // bits of hits and breaks.
-  // Where byStart, a hit is where a stretch may begin, else where its anchor may be.
+  // bits of hits and breaks. Where byStart, a hit is where a stretch may begin, else where
+  // its anchor may be.
   [[gnu::always_inline]] inline Next StopsIn(const unsigned char* bytes, size_t size, size_t base,
                                              uint64_t hits, uint64_t breaks, bool select,
                                              bool byStart, Skip& skip) const;
