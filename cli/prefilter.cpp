@@ -629,6 +629,18 @@ bool Prefilter::StepAvx2(const unsigned char* bytes, size_t size, size_t& i, boo
   }
 }
 
+namespace {
+
+// Takes the whole lines before end into skip, whose line breaks are counted already.
+void PassLinesBefore(const unsigned char* bytes, size_t end, Prefilter::Skip& skip) {
+  if (end <= skip.bytes) return;
+  if (const void* lf = memrchr(bytes + skip.bytes, '\n', end - skip.bytes)) {
+    skip.bytes = static_cast<size_t>(static_cast<const unsigned char*>(lf) - bytes) + 1;
+  }
+}
+
+}  // namespace
+
 // Two blocks of 32 bytes a step, the line breaks counted with the processor's popcnt. No
 // lambda here: it would not have this function's target.
 template <size_t kPositions>
@@ -648,6 +660,9 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2With(const unsign
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(fingerprint_[at].high.data())));
   }
   const __m256i nibble = _mm256_set1_epi8(0x0F);
+  // Where no line of the text can be too long, a step where nothing stops the scan only
+  // counts its line breaks; where the last of them lies is looked for when a step does stop.
+  const bool quick = longest_ >= size;
   while (i + kStep + reachAhead_ <= size) {
     uint64_t hits = 0, breaks = 0;
     for (size_t half = 0; half < 2; ++half) {
@@ -692,6 +707,14 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2With(const unsign
                     static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf))))
                 << (32 * half);
     }
+    if (quick) {
+      if (hits == 0) {
+        skip.lines += static_cast<size_t>(__builtin_popcountll(breaks));
+        i += kStep;
+        continue;
+      }
+      PassLinesBefore(bytes, i, skip);
+    }
     const Next next = StopsIn(bytes, size, i, hits, breaks, select, kPositions > 0, skip);
     if (next == Next::kStop) return true;
     if (next == Next::kResume) {
@@ -701,6 +724,7 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2With(const unsign
     skip.lines += static_cast<size_t>(__builtin_popcountll(breaks));
     i += kStep;
   }
+  if (quick) PassLinesBefore(bytes, i, skip);
   return false;
 }
 #endif
