@@ -274,7 +274,12 @@ void Prefilter::TakeFingerprint() {
   if (stretches_.size() < 2 || stretches_.size() > kMostIndexed || shortest->sets.size() < 2) {
     return;
   }
-  fingerprint_.resize(std::min(kMostFingerprinted, shortest->sets.size()));
+  // Where every stretch begins with a rare character, two positions tell them well enough: a
+  // third costs more than the stops it would spare.
+  const bool rareStarts = std::all_of(stretches_.begin(), stretches_.end(), [](const Stretch& s) {
+    return Commonness(s.sets[0]) < kCommonAnchor;
+  });
+  fingerprint_.resize(std::min(rareStarts ? 2 : kMostFingerprinted, shortest->sets.size()));
   for (size_t i = 0; i < stretches_.size(); ++i) {
     const auto bucket = static_cast<uint8_t>(1u << (i % 8));
     for (size_t at = 0; at < fingerprint_.size(); ++at) {
