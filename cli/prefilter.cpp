@@ -260,9 +260,9 @@ Prefilter::Prefilter(const LineMatcher& matcher, const Limits& limits, uint64_t 
 #ifdef QUARN_CLI_AVX2
   avx2_ = vectors == Vectors::Widest && __builtin_cpu_supports("avx2") &&
           __builtin_cpu_supports("popcnt");
-  // A fingerprint costs about as much as comparing with a few members: it pays where the
-  // anchors are common or many.
-  if (avx2_ && (!probes_.empty() || compared_.size() > kFewMembers)) TakeFingerprint();
+  // Comparing with a few rare anchors costs a little less than a fingerprint where they are
+  // as rare as they seem, and far more where they are not (the capitals of a licence text).
+  if (avx2_) TakeFingerprint();
 #endif
 }
 
