@@ -124,6 +124,7 @@ InputFile::InputFile(const std::string& path, ByteBuffer& buffer, char terminato
     : InputFile(path, buffer, terminator) {
   range_ = range;
   if (fd_ < 0) return;
+  checked_ = range.from;
   if (map_) {
     begin_ = end_ = static_cast<size_t>(std::min<uint64_t>(range.from, mapped_));
   } else if (lseek(fd_, static_cast<off_t>(range.from), SEEK_SET) < 0) {
@@ -192,14 +193,7 @@ bool InputFile::FillMapped() {
     }
     return Fill();
   }
-  const size_t got = std::min(kBlock, last - end_);
-  if (!sawNul_) {
-    if (const void* nul = std::memchr(map_ + end_, '\0', got)) {
-      sawNul_ = true;
-      firstNul_ = static_cast<uint64_t>(static_cast<const char*>(nul) - map_);
-    }
-  }
-  end_ += got;
+  end_ += std::min(kBlock, last - end_);
   DropPassed(kDropEvery);
   return true;
 }
@@ -222,7 +216,22 @@ void InputFile::Discard() {
   begin_ = 0;
 }
 
+void InputFile::LookForNul(uint64_t to) const {
+  if (sawNul_) return;
+  const uint64_t from = std::max(checked_, base_);
+  to = std::min(to, base_ + end_);
+  if (from >= to) return;
+  const char* bytes = Data() + (from - base_);
+  if (const void* nul = std::memchr(bytes, '\0', to - from)) {
+    sawNul_ = true;
+    firstNul_ = from + static_cast<uint64_t>(static_cast<const char*>(nul) - bytes);
+  }
+  checked_ = to;
+}
+
 bool InputFile::Fill() {
+  // What is read so far is looked through before any of it can be dropped.
+  LookForNul(base_ + end_);
   if (atEnd_ || error_ != 0 || fd_ < 0) return false;
   if (map_) return FillMapped();
   // The unread bytes move to the front when that frees as much as they take, or before the
@@ -241,12 +250,6 @@ bool InputFile::Fill() {
   if (got == 0) {
     atEnd_ = true;
     return false;
-  }
-  if (!sawNul_) {
-    if (const void* nul = std::memchr(buffer_.data() + end_, '\0', static_cast<size_t>(got))) {
-      sawNul_ = true;
-      firstNul_ = base_ + static_cast<uint64_t>(static_cast<const char*>(nul) - buffer_.data());
-    }
   }
   end_ += static_cast<size_t>(got);
   return true;
@@ -276,6 +279,8 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
         line.text = std::string_view(data + begin_, at - cr - begin_);
         line.end = std::string_view(data + at - cr, cr + 1);
       }
+      // A line handed out is looked through as it is, while no byte before it is left to.
+      if (checked_ >= base_ + begin_ - passed) LookForNul(base_ + at + 1);
       begin_ = at + 1;
       return !map_ || Hold(line);
     }
@@ -439,6 +444,20 @@ size_t Utf8SequenceLength(const unsigned char* in, size_t size) {
     if ((in[k] & 0xC0) != 0x80) return 0;
   }
   return length;
+}
+
+bool IsAscii(std::string_view bytes) {
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  size_t i = 0;
+#ifdef __SSE2__
+  for (; i + 16 <= bytes.size(); i += 16) {
+    if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)))) return false;
+  }
+#endif
+  for (; i < bytes.size(); ++i) {
+    if (in[i] >= 0x80) return false;
+  }
+  return true;
 }
 
 bool IsUtf8(std::string_view bytes) {

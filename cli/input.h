@@ -10,6 +10,7 @@
 
 #include <quarn/pattern.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -82,16 +83,28 @@ class InputFile {
 
   // The bytes read but not yet handed out, valid until the next call that reads.
   std::string_view Ahead() const { return {Data() + begin_, end_ - begin_}; }
-  // Passes over the first bytes of Ahead(), which end with a line's end.
-  void Skip(size_t bytes) { begin_ += bytes; }
+  // Passes over the first bytes of Ahead(), which end with a line's end; where nulFree, they
+  // are known to hold no NUL, which spares looking through them.
+  void Skip(size_t bytes, bool nulFree = false) {
+    if (nulFree && checked_ >= base_ + begin_)
+      checked_ = std::max(checked_, base_ + begin_ + bytes);
+    begin_ += bytes;
+  }
   // Reads another block onto Ahead(); false at the end or on an error.
   bool ReadMore() { return Fill(); }
 
   // Whether a block read so far held a NUL byte, grep's sign of a binary file, and the
   // offset of the first. A line is handed out only after its whole block is read, so a NUL
-  // marks the lines around it too.
-  bool SawNul() const { return sawNul_; }
-  uint64_t FirstNul() const { return firstNul_; }
+  // marks the lines around it too. The bytes are looked through when this is asked, or
+  // before they can be dropped, unless Skip knew them or they were handed out in a line.
+  bool SawNul() const {
+    LookForNul(base_ + end_);
+    return sawNul_;
+  }
+  uint64_t FirstNul() const {
+    LookForNul(base_ + end_);
+    return firstNul_;
+  }
   // The bytes read so far (from the start of the range).
   uint64_t BytesRead() const { return base_ + end_ - range_.from; }
 
@@ -100,8 +113,11 @@ class InputFile {
   bool ownsFd_ = false;
   int error_ = 0;
   bool atEnd_ = false;
-  bool sawNul_ = false;
-  uint64_t firstNul_ = 0;
+  mutable bool sawNul_ = false;
+  mutable uint64_t firstNul_ = 0;
+  mutable uint64_t checked_ = 0;  // the bytes before this offset were looked through for a NUL
+  // Looks through the bytes read from checked_ to the offset to (no further than end_).
+  void LookForNul(uint64_t to) const;
   char terminator_;
   ByteBuffer& buffer_;
   // The file's pages while it is mapped; the bytes are then map_ rather than buffer_, and
@@ -142,8 +158,9 @@ std::optional<Pieces> SplitIntoPieces(const std::string& path, char terminator, 
 // it is not one: overlong forms, surrogates, values above U+10FFFF and cut-off sequences are
 // ill-formed.
 size_t Utf8SequenceLength(const unsigned char* in, size_t size);
-// Whether bytes are well-formed UTF-8.
+// Whether bytes are well-formed UTF-8; whether they are ASCII.
 bool IsUtf8(std::string_view bytes);
+bool IsAscii(std::string_view bytes);
 
 // The engine's text of a line (or a whole file) and the way back to the bytes it came from.
 // This is the one place that turns input bytes into what the engine searches.

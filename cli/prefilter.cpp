@@ -341,33 +341,6 @@ bool Prefilter::Holds(std::string_view line, const Stretch& stretch) {
          line.size();
 }
 
-namespace {
-
-// The place of the first byte of text that is not ASCII, or its size.
-size_t FirstNonAscii(std::string_view text) {
-  const auto* bytes = reinterpret_cast<const unsigned char*>(text.data());
-  size_t i = 0;
-#ifdef __SSE2__
-  for (; i + 16 <= text.size(); i += 16) {
-    if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i)))) break;
-  }
-#endif
-  for (; i + 8 <= text.size(); i += 8) {
-    uint64_t word;
-    std::memcpy(&word, bytes + i, 8);
-    if (word & 0x8080808080808080u) break;
-  }
-  while (i < text.size() && bytes[i] < 0x80)
-    ++i;
-  return i;
-}
-
-bool Ascii(std::string_view line) {
-  return FirstNonAscii(line) == line.size();
-}
-
-}  // namespace
-
 bool Prefilter::WithinBudget(std::string_view line, bool ascii) const {
   if (maxSteps_ == 0) return true;
   // A line of n bytes has from n / 3 (n when ASCII) to n UTF-16 units; every pattern may be
@@ -381,7 +354,7 @@ bool Prefilter::WithinBudget(std::string_view line, bool ascii) const {
 Prefilter::Verdict Prefilter::Judge(std::string_view line, bool invalidNoted, size_t anchor) const {
   // No line holds more UTF-16 units than bytes.
   if (line.size() > longest_) return Verdict::kMaybe;
-  const bool ascii = Ascii(line);
+  const bool ascii = IsAscii(line);
   if (!ascii && ((!anyExact_ && !decides_) || (invalidNoted && !IsUtf8(line)))) {
     return Verdict::kMaybe;
   }
@@ -456,6 +429,7 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text, bool select) const {
   size_t i = 0;
   const auto stepTo = [&](size_t end) {
     for (; i < end; ++i) {
+      skip.nulFree = skip.nulFree && bytes[i] != 0;
       if (bytes[i] >= 0x80 || (bytes[i] == '\n' && !TakeBreaks(skip, longest_, i, 1))) {
         skip.stopped = true;
         return true;
@@ -497,8 +471,10 @@ bool Prefilter::PassSelected(const unsigned char* bytes, size_t size, Skip& skip
   const size_t cr = bytes[end - 1] == '\r';
   const std::string_view line(reinterpret_cast<const char*>(bytes) + skip.bytes,
                               end - cr - skip.bytes);
-  // The scan saw only ASCII before the stretch.
-  if (line.size() > longest_ || !Ascii(line.substr(skip.anchor)) || !WithinBudget(line, true)) {
+  // The scan saw only ASCII before the stretch, and told of any NUL there.
+  const std::string_view rest = line.substr(skip.anchor);
+  if (line.size() > longest_ || !IsAscii(rest) || rest.find('\0') != rest.npos ||
+      !WithinBudget(line, true)) {
     return false;
   }
   ++skip.lines;
@@ -550,6 +526,7 @@ bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, boo
   const __m128i lf = _mm_set1_epi8('\n');
   __m128i sums = _mm_setzero_si128();
   int summed = 0;
+  __m128i nuls = _mm_setzero_si128();  // the NUL bytes seen
   const auto addSums = [&] {
     const __m128i total = _mm_sad_epu8(sums, _mm_setzero_si128());
     skip.lines += static_cast<size_t>(_mm_cvtsi128_si32(total) + _mm_extract_epi16(total, 4));
@@ -584,13 +561,15 @@ bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, boo
     __m128i lfs[4];
     uint64_t breaks = 0;
     for (size_t k = 0; k < 4; ++k) {
-      lfs[k] =
-          _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k)), lf);
+      const __m128i block = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 16 * k));
+      lfs[k] = _mm_cmpeq_epi8(block, lf);
+      nuls = _mm_or_si128(nuls, _mm_cmpeq_epi8(block, _mm_setzero_si128()));
       breaks |= static_cast<uint64_t>(static_cast<uint32_t>(_mm_movemask_epi8(lfs[k]))) << (16 * k);
     }
     const Next next = StopsIn(bytes, size, i, hits, breaks, select, false, skip);
     if (next == Next::kStop) {
       addSums();
+      skip.nulFree = skip.nulFree && _mm_movemask_epi8(nuls) == 0;
       return true;
     }
     if (next == Next::kResume) {
@@ -604,6 +583,7 @@ bool Prefilter::StepSse2(const unsigned char* bytes, size_t size, size_t& i, boo
     if (++summed == 255 / 4) addSums();
   }
   addSums();
+  skip.nulFree = skip.nulFree && _mm_movemask_epi8(nuls) == 0;
   return false;
 }
 #endif
@@ -668,11 +648,13 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2With(const unsign
   // Where no line of the text can be too long, a step where nothing stops the scan only
   // counts its line breaks; where the last of them lies is looked for when a step does stop.
   const bool quick = longest_ >= size;
+  __m256i nuls = _mm256_setzero_si256();  // the NUL bytes seen
   while (i + kStep + reachAhead_ <= size) {
     uint64_t hits = 0, breaks = 0;
     for (size_t half = 0; half < 2; ++half) {
       const size_t at = i + 32 * half;
       const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at));
+      nuls = _mm256_or_si256(nuls, _mm256_cmpeq_epi8(chunk, _mm256_setzero_si256()));
       __m256i found = chunk;
       if constexpr (kPositions > 0) {
         __m256i all = _mm256_set1_epi8(-1);
@@ -721,7 +703,10 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2With(const unsign
       PassLinesBefore(bytes, i, skip);
     }
     const Next next = StopsIn(bytes, size, i, hits, breaks, select, kPositions > 0, skip);
-    if (next == Next::kStop) return true;
+    if (next == Next::kStop) {
+      skip.nulFree = skip.nulFree && _mm256_testz_si256(nuls, nuls);
+      return true;
+    }
     if (next == Next::kResume) {
       i = skip.bytes;
       continue;
@@ -730,6 +715,7 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2With(const unsign
     i += kStep;
   }
   if (quick) PassLinesBefore(bytes, i, skip);
+  skip.nulFree = skip.nulFree && _mm256_testz_si256(nuls, nuls);
   return false;
 }
 #endif

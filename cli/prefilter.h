@@ -68,6 +68,7 @@ class Prefilter {
     size_t lines = 0;
     size_t selected = 0;   // of the lines
     bool stopped = false;  // at a line it does not pass over, not at the end of text
+    bool nulFree = true;   // no byte passed over is NUL
     // Where in that line the scan stopped at the anchor of a stretch, for Judge; npos when it
     // stopped for another reason.
     size_t anchor = std::string_view::npos;

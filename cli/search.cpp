@@ -327,7 +327,7 @@ class FileSearch {
         selected += static_cast<int64_t>(skip.selected);
         outcome_.selected = true;
       }
-      input.Skip(skip.bytes);
+      input.Skip(skip.bytes, skip.nulFree);
       if (skip.stopped) return skip.anchor;
       if (skip.bytes == 0) return std::string_view::npos;
     }
@@ -397,7 +397,9 @@ class FileSearch {
       if (!input.NextLine(line, run_.limits.longestHeld)) break;
       if (Cancelled()) break;
       // The notes of a binary file are dropped: its lines need not be decoded to be noted.
-      const Examined examined = Examine(line, !Binary(input), anchor);
+      // Only a line that is not UTF-8 would be, so the others do not ask whether it is one.
+      const bool text = IsAscii(line.text) || IsUtf8(line.text);
+      const Examined examined = Examine(line, text || !Binary(input), anchor);
       const bool decided = Searched(notes, number, examined.decoded);
       if (line.tooLong) continue;  // it cannot be printed, even as context
       if (run_.printsLines) {

@@ -96,7 +96,7 @@ std::string RandomLine(std::mt19937& rng, size_t longest) {
 TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
   std::mt19937 rng(20261209);
   RandomPattern patterns(rng);
-  size_t passedOver = 0, selected = 0, countedOver = 0;
+  size_t passedOver = 0, selected = 0, countedOver = 0, nulFree = 0;
   for (int round = 0; round < 600; ++round) {
     MatchSettings settings;
     // A third of the rounds with plain choices of texts, which the filter may select by.
@@ -137,7 +137,7 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
       // Now and then a run of one letter, where a start may take the most steps.
       if (i % 17 == 3) line += std::string(rng() % 400, i % 2 ? 'a' : 'A') + "b";
       // Now and then a character that is not ASCII, or a byte that is not UTF-8.
-      // Now and then a NUL.
+      // Now and then a NUL, which the scan tells of.
       if (i % 23 == 11) line.insert(rng() % (line.size() + 1), 1, '\0');
       if (i % 13 == 5) line.insert(rng() % (line.size() + 1), i % 2 ? "\xC3\xA9" : "\xFF");
       text += line + (i % 7 == 0 ? "\r\n" : "\n");
@@ -173,6 +173,11 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
       EXPECT_EQ(narrowSkip.bytes, skip);
       EXPECT_EQ(narrowSkip.lines, lines);
       EXPECT_EQ(narrowSkip.stopped, found.stopped);
+      // Where it tells of no NUL among the bytes it passes over, there is none.
+      for (const Prefilter::Skip& scan : {found, narrowSkip}) {
+        EXPECT_TRUE(!scan.nulFree || text.find('\0', start) >= start + scan.bytes);
+      }
+      nulFree += found.nulFree && found.bytes > 0;
       ASSERT_TRUE(skip == 0 || text[start + skip - 1] == '\n');
       // It runs to the end of the text only when no line is left.
       EXPECT_EQ(found.stopped, start + skip < text.size());
@@ -199,6 +204,7 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
         auto passed = verdicts(start, start + counted.bytes);
         EXPECT_EQ(passed[Prefilter::Verdict::kYes], counted.selected);
         EXPECT_EQ(passed[Prefilter::Verdict::kNo] + counted.selected, counted.lines);
+        EXPECT_TRUE(!counted.nulFree || text.find('\0', start) >= start + counted.bytes);
         countedOver += counted.selected;
       }
       start += skip;
@@ -209,6 +215,7 @@ TEST(Prefilter, PassesOverOnlyLinesTheEngineFindsNothingIn) {
   EXPECT_GT(passedOver, 10000u);
   EXPECT_GT(selected, 1000u);
   EXPECT_GT(countedOver, 1000u);
+  EXPECT_GT(nulFree, 1000u);
 }
 
 TEST(Prefilter, FindsEachOfManyWordsOnItsOwn) {
