@@ -446,34 +446,6 @@ size_t Utf8SequenceLength(const unsigned char* in, size_t size) {
   return length;
 }
 
-bool IsAscii(std::string_view bytes) {
-  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-  size_t i = 0;
-#ifdef __SSE2__
-  for (; i + 16 <= bytes.size(); i += 16) {
-    if (_mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(in + i)))) return false;
-  }
-#endif
-  for (; i < bytes.size(); ++i) {
-    if (in[i] >= 0x80) return false;
-  }
-  return true;
-}
-
-bool IsUtf8(std::string_view bytes) {
-  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
-  for (size_t i = 0; i < bytes.size();) {
-    if (in[i] < 0x80) {
-      ++i;
-      continue;
-    }
-    const size_t length = Utf8SequenceLength(in + i, bytes.size() - i);
-    if (length == 0) return false;
-    i += length;
-  }
-  return true;
-}
-
 namespace {
 
 // The length of the run of ASCII bytes at the start of in[0, n).
@@ -491,6 +463,22 @@ size_t AsciiPrefix(const unsigned char* in, size_t n) {
 }
 
 }  // namespace
+
+bool IsAscii(std::string_view bytes) {
+  return AsciiPrefix(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size()) ==
+         bytes.size();
+}
+
+bool IsUtf8(std::string_view bytes) {
+  const auto* in = reinterpret_cast<const unsigned char*>(bytes.data());
+  for (size_t i = AsciiPrefix(in, bytes.size()); i < bytes.size();) {
+    const size_t length = Utf8SequenceLength(in + i, bytes.size() - i);
+    if (length == 0) return false;
+    i += length;
+    i += AsciiPrefix(in + i, bytes.size() - i);
+  }
+  return true;
+}
 
 void Subject::Decode(std::string_view bytes, bool latin1, bool crlf) {
   bytes_ = bytes;

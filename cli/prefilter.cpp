@@ -444,18 +444,21 @@ Prefilter::Skip Prefilter::Skippable(std::string_view text, bool select) const {
   };
 #ifdef __SSE2__
 #ifdef QUARN_CLI_AVX2
-  if ((blockScan_ || !fingerprint_.empty()) && longest_ >= kStep) {
+  const bool fingerprinted = !fingerprint_.empty();
+#else
+  const bool fingerprinted = false;
+#endif
+  if ((blockScan_ || fingerprinted) && longest_ >= kStep) {
     // Stretches are found where they begin from the first byte, or by their anchors after
     // the first other positions.
-    if (fingerprint_.empty() && stepTo(std::min(size, reachBack_))) return skip;
-    if (avx2_ ? StepAvx2(bytes, size, i, select, skip) : StepSse2(bytes, size, i, select, skip)) {
-      return skip;
-    }
+    if (!fingerprinted && stepTo(std::min(size, reachBack_))) return skip;
+#ifdef QUARN_CLI_AVX2
+    const bool stopped =
+        avx2_ ? StepAvx2(bytes, size, i, select, skip) : StepSse2(bytes, size, i, select, skip);
 #else
-  if (blockScan_ && longest_ >= kStep) {
-    if (stepTo(std::min(size, reachBack_))) return skip;
-    if (StepSse2(bytes, size, i, select, skip)) return skip;
+    const bool stopped = StepSse2(bytes, size, i, select, skip);
 #endif
+    if (stopped) return skip;
   }
 #endif
   stepTo(size);
@@ -666,27 +669,24 @@ __attribute__((target("avx2,popcnt"))) bool Prefilter::StepAvx2With(const unsign
               _mm256_shuffle_epi8(high[j], _mm256_and_si256(_mm256_srli_epi16(c, 4), nibble));
           all = _mm256_and_si256(all, _mm256_and_si256(l, h));
         }
-        const __m256i none = _mm256_cmpeq_epi8(all, _mm256_setzero_si256());
-        hits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(chunk)) |
-                                      ~static_cast<uint32_t>(_mm256_movemask_epi8(none)))
-                << (32 * half);
-        breaks |= static_cast<uint64_t>(
-                      static_cast<uint32_t>(_mm256_movemask_epi8(_mm256_cmpeq_epi8(chunk, lf))))
-                  << (32 * half);
-        continue;
-      }
-      size_t k = 0;
-      for (; k < rareCount; ++k)
-        found = _mm256_or_si256(found, _mm256_cmpeq_epi8(chunk, members[k]));
-      for (const Probe& probe : probes_) {
-        __m256i anchor = _mm256_setzero_si256(), second = _mm256_setzero_si256();
-        for (const size_t end = k + probe.anchor.size(); k < end; ++k)
-          anchor = _mm256_or_si256(anchor, _mm256_cmpeq_epi8(chunk, members[k]));
-        const __m256i other =
-            _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at + probe.apart));
-        for (const size_t end = k + probe.second.size(); k < end; ++k)
-          second = _mm256_or_si256(second, _mm256_cmpeq_epi8(other, members[k]));
-        found = _mm256_or_si256(found, _mm256_and_si256(anchor, second));
+        // A byte where some stretch may begin has its top bit set.
+        found = _mm256_or_si256(found,
+                                _mm256_andnot_si256(_mm256_cmpeq_epi8(all, _mm256_setzero_si256()),
+                                                    _mm256_set1_epi8(-1)));
+      } else {
+        size_t k = 0;
+        for (; k < rareCount; ++k)
+          found = _mm256_or_si256(found, _mm256_cmpeq_epi8(chunk, members[k]));
+        for (const Probe& probe : probes_) {
+          __m256i anchor = _mm256_setzero_si256(), second = _mm256_setzero_si256();
+          for (const size_t end = k + probe.anchor.size(); k < end; ++k)
+            anchor = _mm256_or_si256(anchor, _mm256_cmpeq_epi8(chunk, members[k]));
+          const __m256i other =
+              _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + at + probe.apart));
+          for (const size_t end = k + probe.second.size(); k < end; ++k)
+            second = _mm256_or_si256(second, _mm256_cmpeq_epi8(other, members[k]));
+          found = _mm256_or_si256(found, _mm256_and_si256(anchor, second));
+        }
       }
       hits |= static_cast<uint64_t>(static_cast<uint32_t>(_mm256_movemask_epi8(found)))
               << (32 * half);

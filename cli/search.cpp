@@ -398,8 +398,7 @@ class FileSearch {
       if (Cancelled()) break;
       // The notes of a binary file are dropped: its lines need not be decoded to be noted.
       // Only a line that is not UTF-8 would be, so the others do not ask whether it is one.
-      const bool text = IsAscii(line.text) || IsUtf8(line.text);
-      const Examined examined = Examine(line, text || !Binary(input), anchor);
+      const Examined examined = Examine(line, IsUtf8(line.text) || !Binary(input), anchor);
       const bool decided = Searched(notes, number, examined.decoded);
       if (line.tooLong) continue;  // it cannot be printed, even as context
       if (run_.printsLines) {
