@@ -100,6 +100,25 @@ struct Loop {
   ~Loop();
 };
 
+// A plan's note of the plan of the text that its step goes on with first (the rest after an
+// atom or a marker, the first attempt, the rest after a loop, a lookahead's inside), set by
+// the first search that looks it up: later steps then go from plan to plan without reading
+// the node in between. Plans are moved only before they are published.
+class PlanLink {
+ public:
+  PlanLink() = default;
+  PlanLink(PlanLink&& other) noexcept : plan_(other.Get()) {}
+  PlanLink& operator=(PlanLink&& other) noexcept {
+    plan_.store(other.Get(), std::memory_order_relaxed);
+    return *this;
+  }
+  const Plan* Get() const { return plan_.load(std::memory_order_acquire); }
+  void Set(const Plan* plan) const { plan_.store(plan, std::memory_order_release); }
+
+ private:
+  mutable std::atomic<const Plan*> plan_{nullptr};
+};
+
 struct Plan {
   PlanKind kind = PlanKind::kError;
   bool positive = false;  // kLookahead: "(?=" rather than "(?!"
@@ -121,6 +140,8 @@ struct Plan {
   uint32_t atomLength = 0;
   const Piece* atomPiece = nullptr;
   const Piece* quantifier = nullptr;
+
+  PlanLink first;  // see PlanLink
 };
 
 class Graph {
@@ -141,6 +162,15 @@ class Graph {
   const Plan& PlanOf(const Node* node) const {
     if (const Plan* plan = node->plan.load(std::memory_order_acquire)) return *plan;
     return MakePlan(node);
+  }
+  // The plan of node, the text that a step of from goes on with first, kept in from's link;
+  // none for the empty text, which has no plan.
+  const Plan* PlanAfter(const Plan& from, const Node* node) const {
+    if (const Plan* plan = from.first.Get()) return plan;
+    if (node->length == 0) return nullptr;
+    const Plan* plan = &PlanOf(node);
+    from.first.Set(plan);
+    return plan;
   }
 
   // The characters that a plan may look at: see the note at the top.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <utility>
 
 #include "analysis.h"
 #include "first.h"
@@ -280,7 +281,7 @@ inline int MatchState::TakeLiteral(char16_t literal, uint64_t pos) const {
   return (subject.ignoreCase ? LowerCase(s[pos]) : s[pos]) == literal ? 1 : kNoMatch;
 }
 
-// The atom of a loop: a literal, a bracket expression or ".".
+// The atom of a loop: a literal, a bracket expression or ".", the common cases inline.
 template <typename Unit>
 inline int MatchState::Take(const AtomTest& atom, uint64_t pos) const {
   switch (atom.kind) {
@@ -288,6 +289,12 @@ inline int MatchState::Take(const AtomTest& atom, uint64_t pos) const {
       return TakeLiteral<Unit>(atom.literal, pos);
     case AtomKind::kBracket:
       return atom.bracket->Match(SubjectOf<Unit>(), pos);
+    case AtomKind::kDot: {
+      // Characters above CR are never part of a line break: "." takes them in any mode.
+      const Units<Unit> s = SubjectOf<Unit>().text;
+      if (pos < s.size() && s[pos] > u'\r') return 1;
+      return TestAtom<Unit>(atom, pos);
+    }
     default:
       return TestAtom<Unit>(atom, pos);
   }
@@ -384,19 +391,23 @@ SearchStatus MatchState::Explore(const Node* root, uint64_t start) {
   const Node* target = root;
   uint64_t at = start;
   uint32_t depth = 1;
-  uint32_t reached = 0;  // the deepest depth of a step on the path that just ended
-  int taken = 0;
+  uint32_t reached = 0;         // the deepest depth of a step on the path that just ended
+  const Plan* known = nullptr;  // the plan of target, when the step before found it
 
 enter:
   for (;;) {
-    if (target->length == 0) goto succeeded;  // an empty text matches at once, taking no step
+    if (known == nullptr) {
+      if (target->length == 0) goto succeeded;  // an empty text matches at once, taking no step
+      known = &graph_->PlanOf(target);
+    }
+    const Plan& plan = *std::exchange(known, nullptr);
     if (depth > limit) return FailDeep();
     if (++steps_ > nextCheck_) {
       if (Interrupted()) return Stop();
       remember_ = remember_ || steps_ > rememberAfter_;
       nextCheck_ = NextCheck();
     }
-    const Plan& plan = graph_->PlanOf(target);
+    int taken = 0;  // by an atom: its length, or kNoMatch
     switch (plan.kind) {
       case PlanKind::kLiteral:
         taken = TakeLiteral<Unit>(plan.atom.literal, at);
@@ -428,12 +439,17 @@ enter:
             reached = DropFailedFrame();
             goto failed;
           }
+          at = RestAt(stack_.Back());
+          depth = RestDepth(stack_.Back());
           target = plan.loop->rest;
+          known = graph_->PlanAfter(plan, target);
           continue;
         }
         if (plan.kind == PlanKind::kLookahead) {
           stack_.Push({&plan, target, at, depth, depth, static_cast<uint32_t>(trail_.size()), 0});
+          stack_.Back().probing = true;
           target = plan.probe;
+          known = graph_->PlanAfter(plan, target);
           ++depth;
           continue;
         }
@@ -444,6 +460,7 @@ enter:
           goto failed;
         }
         target = plan.attempts[0];
+        known = graph_->PlanAfter(plan, target);
         ++depth;
         continue;
     }
@@ -454,6 +471,7 @@ enter:
     }
     at += static_cast<uint64_t>(taken);
     target = plan.rest;
+    known = graph_->PlanAfter(plan, target);
     ++depth;
   }
 
@@ -479,11 +497,16 @@ failed:
       }
       if (plan.error) return Fail(*plan.error);
     } else if (plan.kind == PlanKind::kLoop) {
-      const SearchStatus status = NextInLoop<Unit>(f, target, at, depth);
+      const SearchStatus status = NextInLoop<Unit>(f);
       if (status == SearchStatus::kError) return status;
-      if (status == SearchStatus::kMatched) goto enter;  // another attempt of the rest
-    } else if (f.next == 0 && !plan.positive) {
-      f.next = 1;  // the inside of a negative lookahead failed: go on with the rest
+      if (status == SearchStatus::kMatched) {  // another attempt of the rest
+        target = plan.loop->rest;
+        at = RestAt(f);
+        depth = RestDepth(f);
+        goto enter;
+      }
+    } else if (f.probing && !plan.positive) {
+      f.probing = false;  // the inside of a negative lookahead failed: go on with the rest
       target = plan.rest;
       at = f.pos;
       depth = f.depth + 1;
@@ -503,6 +526,9 @@ succeeded:
     goto failed;
   }
   deepest_ = std::max(deepest_, reached);
+  // With no lookahead waiting, the frames have nothing left to do: every depth they reached
+  // is in deepest_ already.
+  if (!stack_.HasProbe()) stack_.Clear();
   for (;;) {
     if (stack_.Empty()) {
       matchEnd_ = at;
@@ -510,8 +536,8 @@ succeeded:
     }
     Frame& f = stack_.Back();
     f.deepest = std::max(f.deepest, reached);
-    if (f.plan->kind == PlanKind::kLookahead && f.next == 0) {
-      f.next = 1;
+    if (f.probing) {
+      f.probing = false;
       if (!f.plan->positive) goto failed;  // reached already counts the inside
       target = f.plan->rest;
       at = f.pos;
@@ -603,14 +629,15 @@ bool MatchState::LoopTakes(const Loop& loop, uint64_t pos, uint32_t depth, Searc
 // + 2j, and the rest R is tried at depth + 2j + 1. Greedy: take X while it holds, then try R
 // from the last position back to the first. Lazy: try R, and take one more X each time it
 // fails. The frame's next is the j whose R is being tried. kMatched when R is to be entered
-// (at and depth set), kNoMatch when the loop has failed at once, kError on an error.
+// (where the frame's RestAt and RestDepth say), kNoMatch when the loop has failed at once,
+// kError on an error.
 template <typename Unit>
-SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t& at,
-                                   uint32_t& depth) {
+SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t at,
+                                   uint32_t depth) {
   const Loop& loop = *plan.loop;
   stack_.Push({&plan, node, at, depth, depth, static_cast<uint32_t>(trail_.size()), 0});
   Frame& f = stack_.Back();
-  if (loop.lazy) return LazyRest<Unit>(f, at, depth);
+  if (loop.lazy) return LazyRest<Unit>(f);
   const uint64_t start = at;
   const uint64_t base = depth;
   const uint64_t limit = limits_.depth;
@@ -629,13 +656,13 @@ SearchStatus MatchState::EnterLoop(const Plan& plan, const Node* node, uint64_t&
   f.next = static_cast<uint32_t>(j);
   f.deepest = static_cast<uint32_t>(base + 2 * j + 1);
   deepest_ = std::max(deepest_, f.deepest);
-  return GreedyRest<Unit>(f, at, depth);
+  return GreedyRest<Unit>(f);
 }
 
 // Tries the rest of a greedy loop at repetition f.next or, where the rest is proven to fail,
 // at the repetitions before it.
 template <typename Unit>
-SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
+SearchStatus MatchState::GreedyRest(Frame& f) {
   const RestFilter& filter = RestFilterOf(*graph_, *f.plan->loop);
   // Once the rest has failed at the last repetition, giving back characters that it can
   // never begin with is pointless, if that is proven within the depth limit (and, while
@@ -643,9 +670,7 @@ SearchStatus MatchState::GreedyRest(Frame& f, uint64_t& at, uint32_t& depth) {
   const bool possessive = filter.possessive && f.next > 0 && (filter.exactDepth || !remember_) &&
                           f.depth + 2 * (f.next - 1) + filter.levels <= limits_.depth;
   for (;;) {
-    if (!RestFails<Unit>(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
-      at = f.pos + f.next;
-      depth = f.depth + 2 * f.next + 1;
+    if (!RestFails<Unit>(filter, f, RestAt(f), RestDepth(f))) {
       f.possessive = possessive;
       return SearchStatus::kMatched;
     }
@@ -672,14 +697,10 @@ SearchStatus MatchState::GiveNothingBack(Frame& f, const RestFilter& filter) {
 // Tries the rest of a lazy loop at repetition f.next, taking one more character each time
 // the rest is proven to fail.
 template <typename Unit>
-SearchStatus MatchState::LazyRest(Frame& f, uint64_t& at, uint32_t& depth) {
+SearchStatus MatchState::LazyRest(Frame& f) {
   const RestFilter& filter = RestFilterOf(*graph_, *f.plan->loop);
   for (;;) {
-    if (!RestFails<Unit>(filter, f, f.pos + f.next, f.depth + 2 * f.next + 1)) {
-      at = f.pos + f.next;
-      depth = f.depth + 2 * f.next + 1;
-      return SearchStatus::kMatched;
-    }
+    if (!RestFails<Unit>(filter, f, RestAt(f), RestDepth(f))) return SearchStatus::kMatched;
     if (const SearchStatus status = TakeOneMore<Unit>(f); status != SearchStatus::kMatched) {
       return status;
     }
@@ -692,7 +713,7 @@ template <typename Unit>
 SearchStatus MatchState::TakeOneMore(Frame& f) {
   const Loop& loop = *f.plan->loop;
   SearchStatus status = SearchStatus::kMatched;
-  if (!LoopTakes<Unit>(loop, f.pos + f.next, f.depth + 2 * f.next + 1, status)) {
+  if (!LoopTakes<Unit>(loop, RestAt(f), RestDepth(f), status)) {
     return status == SearchStatus::kError ? status : SearchStatus::kNoMatch;
   }
   if (f.depth + 2 * f.next + 2 > limits_.depth) return FailDeep();
@@ -724,22 +745,21 @@ bool MatchState::RestFails(const RestFilter& filter, Frame& f, uint64_t pos, uin
 }
 
 // The rest of a loop failed at repetition f.next: greedy gives back one character, lazy
-// takes one more. kMatched when the rest is to be tried again (at, depth set), kNoMatch when
-// the loop has failed, kError when taking a character met an error.
+// takes one more. kMatched when the rest is to be tried again (where RestAt and RestDepth
+// say), kNoMatch when the loop has failed, kError when taking a character met an error.
 template <typename Unit>
-SearchStatus MatchState::NextInLoop(Frame& f, const Node*& target, uint64_t& at, uint32_t& depth) {
+SearchStatus MatchState::NextInLoop(Frame& f) {
   const Loop& loop = *f.plan->loop;
-  target = loop.rest;
   if (loop.lazy) {
     if (const SearchStatus status = TakeOneMore<Unit>(f); status != SearchStatus::kMatched) {
       return status;
     }
-    return LazyRest<Unit>(f, at, depth);
+    return LazyRest<Unit>(f);
   }
   if (f.possessive) return GiveNothingBack(f, RestFilterOf(*graph_, loop));
   if (f.next == 0) return SearchStatus::kNoMatch;
   --f.next;
-  return GreedyRest<Unit>(f, at, depth);
+  return GreedyRest<Unit>(f);
 }
 
 }  // namespace quarn

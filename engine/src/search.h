@@ -115,13 +115,14 @@ class MatchState {
     uint32_t depth;           // the depth of this step
     uint32_t deepest;         // the greatest depth reached by this step and those below it
     uint32_t trail;           // the trail's size when the step began
-    uint32_t next;            // the attempt to make next; for a lookahead, 0 while its inside runs;
-                              // for a loop, the repetition whose rest is being tried
+    uint32_t next;            // the attempt to make next; for a loop, the repetition whose
+                              // rest is being tried
     bool possessive = false;  // a greedy loop that gives nothing back
     // deepest is what the rewriting would reach: false once a step below was skipped as
     // proven to fail, and such a frame is not remembered.
     bool exact = true;
     bool inProbe = false;  // the step stands inside a lookahead's inside (set by Push)
+    bool probing = false;  // a lookahead whose inside runs
   };
   // The frames of the steps in progress; the depth limit bounds it, not the C++ stack.
   class FrameStack {
@@ -135,7 +136,7 @@ class MatchState {
     bool HasProbe() const {
       if (size_ == 0) return false;
       const Frame& top = frames_[size_ - 1];
-      return top.inProbe || (top.plan->kind == PlanKind::kLookahead && top.next == 0);
+      return top.inProbe || top.probing;
     }
     void Pop() { --size_; }
     size_t HeldBytes() const { return frames_.capacity() * sizeof(Frame); }
@@ -193,6 +194,10 @@ class MatchState {
     size_t used_ = 0;
   };
 
+  // Where a loop's frame tries its rest: after repetition next, at two levels a repetition.
+  static uint64_t RestAt(const Frame& f) { return f.pos + f.next; }
+  static uint32_t RestDepth(const Frame& f) { return f.depth + 2 * f.next + 1; }
+
   // The search over one kind of units; the functions that read the subject are instantiated
   // for each kind.
   template <typename Unit>
@@ -225,13 +230,13 @@ class MatchState {
   uint32_t PopFrame();
   void PopInto();
   template <typename Unit>
-  SearchStatus EnterLoop(const Plan& plan, const Node* node, uint64_t& at, uint32_t& depth);
+  SearchStatus EnterLoop(const Plan& plan, const Node* node, uint64_t at, uint32_t depth);
   template <typename Unit>
-  SearchStatus NextInLoop(Frame& f, const Node*& target, uint64_t& at, uint32_t& depth);
+  SearchStatus NextInLoop(Frame& f);
   template <typename Unit>
-  SearchStatus GreedyRest(Frame& f, uint64_t& at, uint32_t& depth);
+  SearchStatus GreedyRest(Frame& f);
   template <typename Unit>
-  SearchStatus LazyRest(Frame& f, uint64_t& at, uint32_t& depth);
+  SearchStatus LazyRest(Frame& f);
   template <typename Unit>
   SearchStatus TakeOneMore(Frame& f);
   SearchStatus GiveNothingBack(Frame& f, const RestFilter& filter);
