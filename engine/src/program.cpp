@@ -66,8 +66,93 @@ StartFilter StartFilter::For(const Graph& graph, bool folded) {
     for (const char16_t c : units) {
       if (c < 256) filter.bytes_[filter.byteCount_++] = static_cast<uint8_t>(c);
     }
+  } else if (!folded && !first->ranges.empty() && first->ranges.size() <= 3) {
+    for (const auto& [lo, hi] : first->ranges) {
+      filter.rangeLow_[filter.rangeCount_] = lo;
+      filter.rangeSpan_[filter.rangeCount_++] = static_cast<char16_t>(hi - lo);
+    }
   }
   return filter;
+}
+
+namespace {
+
+// Whether c lies in one of count ranges, each of the units low to low + span.
+template <typename Unit>
+bool InRanges(Unit c, int count, const char16_t* low, const char16_t* span) {
+  for (int k = 0; k < count; ++k) {
+    if (static_cast<char16_t>(c - low[k]) <= span[k]) return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// A unit lies in a range when its distance above the range's low unit, wrapped around,
+// is at most the span: the saturating subtraction of the span then leaves zero.
+template <>
+size_t StartFilter::FindInRanges(Units<char16_t> text, size_t from) const {
+  const char16_t* p = text.data();
+  const size_t n = text.size();
+#ifdef __SSE2__
+  __m128i low[3];
+  __m128i span[3];
+  for (int k = 0; k < 3; ++k) {
+    const int r = std::min(k, rangeCount_ - 1);  // the last range again, where there are fewer
+    low[k] = _mm_set1_epi16(static_cast<short>(rangeLow_[r]));
+    span[k] = _mm_set1_epi16(static_cast<short>(rangeSpan_[r]));
+  }
+  const __m128i zero = _mm_setzero_si128();
+  auto in = [&](__m128i v, int k) {
+    return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, low[k]), span[k]), zero);
+  };
+  for (; from + 8 <= n; from += 8) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(in(v, 0), in(v, 1)), in(v, 2));
+    if (const int mask = _mm_movemask_epi8(hit)) return from + __builtin_ctz(mask) / 2;
+  }
+#endif
+  while (from < n && !InRanges(p[from], rangeCount_, rangeLow_, rangeSpan_))
+    ++from;
+  return from;
+}
+
+// The same over bytes: a range that reaches above 255 is cut at 255, and one that begins
+// there admits no byte (its last byte range then stands for it again, or nothing does).
+template <>
+size_t StartFilter::FindInRanges(Units<uint8_t> text, size_t from) const {
+  const uint8_t* p = text.data();
+  const size_t n = text.size();
+#ifdef __SSE2__
+  uint8_t lows[3];
+  uint8_t spans[3];
+  int count = 0;
+  for (int k = 0; k < rangeCount_; ++k) {
+    if (rangeLow_[k] > 255) continue;
+    lows[count] = static_cast<uint8_t>(rangeLow_[k]);
+    spans[count++] = static_cast<uint8_t>(std::min(rangeSpan_[k], char16_t(255 - rangeLow_[k])));
+  }
+  if (count == 0) return n;
+  __m128i low[3];
+  __m128i span[3];
+  for (int k = 0; k < 3; ++k) {
+    const int r = std::min(k, count - 1);
+    low[k] = _mm_set1_epi8(static_cast<char>(lows[r]));
+    span[k] = _mm_set1_epi8(static_cast<char>(spans[r]));
+  }
+  const __m128i zero = _mm_setzero_si128();
+  auto in = [&](__m128i v, int k) {
+    return _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, low[k]), span[k]), zero);
+  };
+  for (; from + 16 <= n; from += 16) {
+    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
+    const __m128i hit = _mm_or_si128(_mm_or_si128(in(v, 0), in(v, 1)), in(v, 2));
+    if (const int mask = _mm_movemask_epi8(hit)) return from + __builtin_ctz(mask);
+  }
+#endif
+  while (from < n && !InRanges(p[from], rangeCount_, rangeLow_, rangeSpan_))
+    ++from;
+  return from;
 }
 
 template <>

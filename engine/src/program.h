@@ -46,6 +46,7 @@ class StartFilter {
   template <typename Unit>
   size_t Next(Units<Unit> text, size_t from) const {
     if (needleCount_ > 0) return FindNeedle(text, from);
+    if (rangeCount_ > 0) return FindInRanges(text, from);
     while (from < text.size() && !Admits(text[from]))
       ++from;
     return from;
@@ -56,6 +57,8 @@ class StartFilter {
  private:
   template <typename Unit>
   size_t FindNeedle(Units<Unit> text, size_t from) const;
+  template <typename Unit>
+  size_t FindInRanges(Units<Unit> text, size_t from) const;
 
   bool active_ = false;
   uint32_t levels_ = 0;
@@ -65,6 +68,11 @@ class StartFilter {
   char16_t needles_[3] = {};
   int byteCount_ = 0;  // those of them below 256, for 8-bit subjects
   uint8_t bytes_[3] = {};
+  // Otherwise, when they are at most three ranges (not folded), so are the ranges: each is
+  // the units from its low one to low + span.
+  int rangeCount_ = 0;
+  char16_t rangeLow_[3] = {};
+  char16_t rangeSpan_[3] = {};
 };
 
 template <>
