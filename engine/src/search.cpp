@@ -162,7 +162,6 @@ uint64_t MatchState::LastOfRun(const AtomTest& atom, uint64_t pos) const {
 template <typename Unit>
 SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t from,
                               const SearchLimits& limits) {
-  SearchOutcome outcome;
   program_ = &program;
   graph_ = &program.Nodes();
   // Set field by field: copying a whole Subject built on the stack stalls on its byte fields.
@@ -183,13 +182,10 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
   closings_ = 0;
   deepest_ = 0;
   error_.reset();
-  auto finish = [&](SearchStatus status) {
-    outcome.status = status;
-    outcome.deepest = deepest_;
-    outcome.steps = steps_;
-    outcome.error = std::move(error_);
+  // Made in one go, field by field: an outcome made first and filled in later is zeroed whole.
+  auto finish = [&](SearchStatus status, uint64_t matchStart = 0, uint64_t matchEnd = 0) {
     program.NoteSteps(steps_);
-    return outcome;
+    return SearchOutcome{status, matchStart, matchEnd, std::move(error_), deepest_, steps_};
   };
 
   if (limits.cancel != nullptr && Interrupted()) return finish(SearchStatus::kError);
@@ -230,10 +226,7 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
         start = LastOfRun<Unit>(*run, start);
       continue;
     }
-    if (status == SearchStatus::kMatched) {
-      outcome.matchStart = start;
-      outcome.matchEnd = matchEnd_;
-    }
+    if (status == SearchStatus::kMatched) return finish(status, start, matchEnd_);
     return finish(status);
   }
   // Only the scan over every start position counts them in 16 bits.
