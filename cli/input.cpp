@@ -279,8 +279,9 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
         line.text = std::string_view(data + begin_, at - cr - begin_);
         line.end = std::string_view(data + at - cr, cr + 1);
       }
-      // A line handed out is looked through as it is, while no byte before it is left to.
-      if (checked_ >= base_ + begin_ - passed) LookForNul(base_ + at + 1);
+      // A line handed out is looked through as it is, while no byte before it is left to; a
+      // mapped one, in the copy that Hold makes.
+      if (!map_ && checked_ >= base_ + begin_ - passed) LookForNul(base_ + at + 1);
       begin_ = at + 1;
       return !map_ || Hold(line);
     }
@@ -307,17 +308,21 @@ bool InputFile::NextLine(Line& line, uint64_t longest) {
 // A mapped line is copied when handed out, so that what is searched is what is printed even
 // when the file changes meanwhile. A file cut short reads as NUL bytes past its new end: a
 // line with a NUL is cut where the file now ends, and the input ends there; false when the
-// line began past that end.
+// line began past that end. A copy without a NUL is what the file held when it was made, so
+// the line's bytes need no other look for one.
 bool InputFile::Hold(Line& line) {
   held_.assign(line.text);
   held_.append(line.end);
   line.text = std::string_view(held_).substr(0, line.text.size());
   line.end = std::string_view(held_).substr(line.text.size());
   if (held_.size() >= kDropEvery) DropPassed(0);  // a long line is held once, not twice
-  if (held_.find('\0') == std::string::npos) return true;
+  const uint64_t end = line.offset + held_.size();
+  if (held_.find('\0') == std::string::npos) {
+    if (!line.tooLong && checked_ >= line.offset) checked_ = std::max(checked_, end);
+    return true;
+  }
   struct stat status {};
   const uint64_t now = fstat(fd_, &status) == 0 ? static_cast<uint64_t>(status.st_size) : 0;
-  const uint64_t end = line.offset + held_.size();
   if (now >= end) return true;
   atEnd_ = true;
   begin_ = end_;
