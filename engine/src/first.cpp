@@ -52,7 +52,8 @@ struct Proof {
         first.ranges.emplace_back(u'\r', u'\r');
         return true;
       case AtomKind::kEndOnly:
-        return true;  // it matches nothing but the end of the subject, where nothing is skipped
+        first.atEnd = true;  // it matches nothing but the end of the subject
+        return true;
       case AtomKind::kCaret:
       case AtomKind::kDollar:
       case AtomKind::kTextStart:

@@ -29,6 +29,10 @@ struct FirstCharacters {
   // Whether an assertion stands among the first steps. Without one, such a search reaches
   // exactly levels: it tries every way through the first steps, as the proof did.
   bool assertions = false;
+  // Whether a search at the end of the subject, where there is no character, may get past
+  // the first steps: one of them is "\" alone, which matches only there. Otherwise every way
+  // through them takes a character, and such a search fails within levels too.
+  bool atEnd = false;
 };
 
 // A set of characters (folded under ignore case), as a bitmap below 256 and ranges above.

@@ -36,6 +36,7 @@ StartFilter StartFilter::For(const Graph& graph, bool folded) {
   std::optional<FirstCharacters> first = FindFirstCharacters(graph, graph.Root());
   if (!first) return filter;
   filter.active_ = true;
+  filter.atEnd_ = first->atEnd;
   filter.levels_ = first->levels;
   filter.first_ = CharacterSet(first->ranges, folded);
   // The code units of the subject that the filter admits, when they are few: those in the

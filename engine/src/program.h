@@ -41,6 +41,8 @@ class StartFilter {
   // The deepest step the proof looked at: the filter holds for depth limits at least that.
   uint32_t Levels() const { return levels_; }
   bool Admits(char16_t c) const { return first_.Contains(c); }
+  // Whether a search at the end of the subject, which has no character, may match there.
+  bool AdmitsEnd() const { return atEnd_; }
 
   // The first position at or after from whose character is admitted, or text.size().
   template <typename Unit>
@@ -61,6 +63,7 @@ class StartFilter {
   size_t FindInRanges(Units<Unit> text, size_t from) const;
 
   bool active_ = false;
+  bool atEnd_ = true;
   uint32_t levels_ = 0;
   CharacterSet first_;
   // When at most three code units are admitted, they are searched for directly.

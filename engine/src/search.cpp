@@ -215,7 +215,10 @@ SearchOutcome MatchState::Run(const Program& program, Units<Unit> text, uint64_t
       start = byFacts.Next(text, start);
       if (start > text.size()) break;
     }
-    if (skip) start = filter.Next(text, start);
+    if (skip) {
+      start = filter.Next(text, start);
+      if (start == text.size() && !filter.AdmitsEnd()) break;
+    }
     if (limits.anchor != Anchor::kNone && start != from) break;
     // Backtracking that does far more steps than there are positions is worth remembering.
     rememberAfter_ = steps_ + 4096 + 16 * (start - from);
