@@ -37,8 +37,18 @@ StartFilter StartFilter::For(const Graph& graph, bool folded) {
   if (!first) return filter;
   filter.active_ = true;
   filter.atEnd_ = first->atEnd;
+  filter.folded_ = folded;
   filter.levels_ = first->levels;
   filter.first_ = CharacterSet(first->ranges, folded);
+  const Plan& root = graph.PlanOf(graph.Root());
+  filter.wordStart_ =
+      root.kind == PlanKind::kAtom && root.atom.kind == AtomKind::kWordBoundary &&
+      std::all_of(first->ranges.begin(), first->ranges.end(), [&](const auto& range) {
+        for (unsigned c = range.first; c <= range.second; ++c) {
+          if (!IsWordCharacter(static_cast<char16_t>(c), folded)) return false;
+        }
+        return true;
+      });
   // The code units of the subject that the filter admits, when they are few: those in the
   // ranges or, folded, those whose lower case is.
   std::vector<char16_t> units;

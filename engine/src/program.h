@@ -41,22 +41,41 @@ class StartFilter {
   // The deepest step the proof looked at: the filter holds for depth limits at least that.
   uint32_t Levels() const { return levels_; }
   bool Admits(char16_t c) const { return first_.Contains(c); }
+  // Whether a match may begin at pos, short of the end: its character is admitted and, for a
+  // pattern that begins with "\b" before word characters only, the one before is no word
+  // character (or there is none), since that "\b" fails at once otherwise.
+  template <typename Unit>
+  bool AdmitsAt(Units<Unit> text, size_t pos) const {
+    return Admits(text[pos]) && !AfterWordCharacter(text, pos);
+  }
   // Whether a search at the end of the subject, which has no character, may match there.
   bool AdmitsEnd() const { return atEnd_; }
 
-  // The first position at or after from whose character is admitted, or text.size().
+  // The first position at or after from where a match may begin (AdmitsAt), or text.size().
   template <typename Unit>
   size_t Next(Units<Unit> text, size_t from) const {
+    for (;; ++from) {
+      from = NextAdmitted(text, from);
+      if (from == text.size() || !AfterWordCharacter(text, from)) return from;
+    }
+  }
+
+  static StartFilter For(const Graph& graph, bool folded);
+
+ private:
+  // The first position at or after from whose character is admitted, or text.size().
+  template <typename Unit>
+  size_t NextAdmitted(Units<Unit> text, size_t from) const {
     if (needleCount_ > 0) return FindNeedle(text, from);
     if (rangeCount_ > 0) return FindInRanges(text, from);
     while (from < text.size() && !Admits(text[from]))
       ++from;
     return from;
   }
-
-  static StartFilter For(const Graph& graph, bool folded);
-
- private:
+  template <typename Unit>
+  bool AfterWordCharacter(Units<Unit> text, size_t pos) const {
+    return wordStart_ && pos > 0 && IsWordCharacter(text[pos - 1], folded_);
+  }
   template <typename Unit>
   size_t FindNeedle(Units<Unit> text, size_t from) const;
   template <typename Unit>
@@ -64,6 +83,8 @@ class StartFilter {
 
   bool active_ = false;
   bool atEnd_ = true;
+  bool folded_ = false;
+  bool wordStart_ = false;  // the pattern begins with "\b", and every first character is a word one
   uint32_t levels_ = 0;
   CharacterSet first_;
   // When at most three code units are admitted, they are searched for directly.

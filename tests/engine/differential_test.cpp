@@ -666,6 +666,30 @@ TEST(Differential, StartsInsideALeadingRunAnswerLikeTheReference) {
   EXPECT_GT(SearchEveryPair(patterns, subjects), 1500);
 }
 
+// A pattern that begins with "\b" before word characters cannot match from inside a word,
+// so the start scan passes over such positions; around them are words that fail and then
+// match, a word character or none before the first start, and folded word characters.
+TEST(Differential, StartsInsideWordsAnswerLikeTheReference) {
+  const std::vector<std::u16string> patterns = {
+      u"\\b\\w+(?=ing\\b)", u"\\b[a-z]+x",     u"\\bab",        u"\\b(\\w+)\\s+\\1\\b",
+      u"\\b[A-Z]{2}[a-z]+", u"\\b\\d+\\b",     u"\\b[k_]\\w*y", u"\\bk+e",
+      u"\\b[a-c]+$",        u"\\b[ab]+(?!a)c", u"\\b\\w\\b",    u"\\b[\\x80\\xff]a"};
+  const std::vector<std::u16string> subjects = {u"kingdom singing ring",
+                                                u"aab ab abx",
+                                                u"xab ab",
+                                                u"the the cat cat",
+                                                u"ENjoy WRiting LIke THIS",
+                                                u"a1 22 x33 4",
+                                                u"_ky k_y kky",
+                                                u"\u212ake Ke kke",
+                                                u"abc ca cab",
+                                                u"aabac ac bc",
+                                                u"ab c d",
+                                                u"\u0080a \u00ffa a\u0080a",
+                                                u""};
+  EXPECT_GT(SearchEveryPair(patterns, subjects), 900);
+}
+
 // A match holds its first required text and takes only the characters its facts name, so the
 // starts before the run of them that reaches the next place of that text are passed over:
 // before, inside and after such runs, at depths that let the facts speak or not.
