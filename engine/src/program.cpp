@@ -6,6 +6,7 @@
 #endif
 
 #include <algorithm>
+#include <type_traits>
 
 #include "analysis.h"
 #include "first.h"
@@ -99,28 +100,49 @@ bool InRanges(Unit c, int count, const char16_t* low, const char16_t* span) {
 
 }  // namespace
 
-// A unit lies in a range when its distance above the range's low unit, wrapped around,
-// is at most the span: the saturating subtraction of the span then leaves zero.
-template <>
-size_t StartFilter::FindInRanges(Units<char16_t> text, size_t from) const {
-  const char16_t* p = text.data();
+// A unit lies in a range when its distance above the range's low unit, wrapped around, is at
+// most the span: the saturating subtraction of the span then leaves zero. Bytes see a range
+// cut at 255, and none of one that begins above it.
+template <typename Unit>
+size_t StartFilter::FindInRanges(Units<Unit> text, size_t from) const {
+  const Unit* p = text.data();
   const size_t n = text.size();
 #ifdef __SSE2__
+  constexpr bool kWide = std::is_same_v<Unit, char16_t>;
+  Unit lows[3];
+  Unit spans[3];
+  int count = 0;
+  for (int k = 0; k < rangeCount_; ++k) {
+    if (!kWide && rangeLow_[k] > 255) continue;
+    lows[count] = static_cast<Unit>(rangeLow_[k]);
+    spans[count++] =
+        static_cast<Unit>(kWide ? rangeSpan_[k] : std::min<int>(rangeSpan_[k], 255 - rangeLow_[k]));
+  }
+  if (count == 0) return n;
+  const auto splat = [](Unit unit) {
+    return kWide ? _mm_set1_epi16(static_cast<short>(unit))
+                 : _mm_set1_epi8(static_cast<char>(unit));
+  };
   __m128i low[3];
   __m128i span[3];
   for (int k = 0; k < 3; ++k) {
-    const int r = std::min(k, rangeCount_ - 1);  // the last range again, where there are fewer
-    low[k] = _mm_set1_epi16(static_cast<short>(rangeLow_[r]));
-    span[k] = _mm_set1_epi16(static_cast<short>(rangeSpan_[r]));
+    const int r = std::min(k, count - 1);  // the last range again, where there are fewer
+    low[k] = splat(lows[r]);
+    span[k] = splat(spans[r]);
   }
   const __m128i zero = _mm_setzero_si128();
-  auto in = [&](__m128i v, int k) {
-    return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, low[k]), span[k]), zero);
+  const auto in = [&](__m128i v, int k) {
+    if constexpr (kWide) {
+      return _mm_cmpeq_epi16(_mm_subs_epu16(_mm_sub_epi16(v, low[k]), span[k]), zero);
+    } else {
+      return _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, low[k]), span[k]), zero);
+    }
   };
-  for (; from + 8 <= n; from += 8) {
+  constexpr size_t kLanes = 16 / sizeof(Unit);
+  for (; from + kLanes <= n; from += kLanes) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
     const __m128i hit = _mm_or_si128(_mm_or_si128(in(v, 0), in(v, 1)), in(v, 2));
-    if (const int mask = _mm_movemask_epi8(hit)) return from + __builtin_ctz(mask) / 2;
+    if (const int mask = _mm_movemask_epi8(hit)) return from + __builtin_ctz(mask) / sizeof(Unit);
   }
 #endif
   while (from < n && !InRanges(p[from], rangeCount_, rangeLow_, rangeSpan_))
@@ -128,43 +150,8 @@ size_t StartFilter::FindInRanges(Units<char16_t> text, size_t from) const {
   return from;
 }
 
-// The same over bytes: a range that reaches above 255 is cut at 255, and one that begins
-// there admits no byte (its last byte range then stands for it again, or nothing does).
-template <>
-size_t StartFilter::FindInRanges(Units<uint8_t> text, size_t from) const {
-  const uint8_t* p = text.data();
-  const size_t n = text.size();
-#ifdef __SSE2__
-  uint8_t lows[3];
-  uint8_t spans[3];
-  int count = 0;
-  for (int k = 0; k < rangeCount_; ++k) {
-    if (rangeLow_[k] > 255) continue;
-    lows[count] = static_cast<uint8_t>(rangeLow_[k]);
-    spans[count++] = static_cast<uint8_t>(std::min(rangeSpan_[k], char16_t(255 - rangeLow_[k])));
-  }
-  if (count == 0) return n;
-  __m128i low[3];
-  __m128i span[3];
-  for (int k = 0; k < 3; ++k) {
-    const int r = std::min(k, count - 1);
-    low[k] = _mm_set1_epi8(static_cast<char>(lows[r]));
-    span[k] = _mm_set1_epi8(static_cast<char>(spans[r]));
-  }
-  const __m128i zero = _mm_setzero_si128();
-  auto in = [&](__m128i v, int k) {
-    return _mm_cmpeq_epi8(_mm_subs_epu8(_mm_sub_epi8(v, low[k]), span[k]), zero);
-  };
-  for (; from + 16 <= n; from += 16) {
-    const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + from));
-    const __m128i hit = _mm_or_si128(_mm_or_si128(in(v, 0), in(v, 1)), in(v, 2));
-    if (const int mask = _mm_movemask_epi8(hit)) return from + __builtin_ctz(mask);
-  }
-#endif
-  while (from < n && !InRanges(p[from], rangeCount_, rangeLow_, rangeSpan_))
-    ++from;
-  return from;
-}
+template size_t StartFilter::FindInRanges(Units<char16_t> text, size_t from) const;
+template size_t StartFilter::FindInRanges(Units<uint8_t> text, size_t from) const;
 
 template <>
 size_t StartFilter::FindNeedle(Units<char16_t> text, size_t from) const {
