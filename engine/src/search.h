@@ -143,9 +143,13 @@ class MatchState {
     void Release() {
       std::vector<Frame>().swap(frames_);
       size_ = 0;
+      capacity_ = 0;
     }
     void Push(const Frame& frame) {
-      if (size_ == frames_.size()) frames_.resize(std::max<size_t>(64, 2 * size_));
+      if (size_ == capacity_) {
+        frames_.resize(std::max<size_t>(64, 2 * size_));
+        capacity_ = frames_.size();
+      }
       const bool inProbe = HasProbe();
       frames_[size_] = frame;
       frames_[size_++].inProbe = inProbe;
@@ -154,6 +158,7 @@ class MatchState {
    private:
     std::vector<Frame> frames_;
     size_t size_ = 0;
+    size_t capacity_ = 0;  // frames_.size(), kept: the vector's size is a division away
   };
   struct Change {
     uint8_t group;
