@@ -18,8 +18,10 @@
 //
 // Thread safety: a Graph is shared by every search of its pattern. Nodes are immutable once
 // made; a node's plan is published once through an atomic pointer, and everything that makes
-// nodes and plans runs under the graph's mutex. Covered by the engine tests, the
-// differential test against the rewriting reference, and the threads test.
+// nodes and plans runs under the graph's mutex. A plan's link to the next plan (PlanLink) is
+// set without it, through an atomic pointer: every search that sets it stores the same plan.
+// Covered by the engine tests, the differential test against the rewriting reference, and the
+// threads test.
 #pragma once
 
 #include <array>

@@ -56,7 +56,7 @@ class StartFilter {
   size_t Next(Units<Unit> text, size_t from) const {
     for (;; ++from) {
       from = NextAdmitted(text, from);
-      if (from == text.size() || !AfterWordCharacter(text, from)) return from;
+      if (from >= text.size() || !AfterWordCharacter(text, from)) return from;
     }
   }
 

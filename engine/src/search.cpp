@@ -497,6 +497,7 @@ failed:
       if (status == SearchStatus::kError) return status;
       if (status == SearchStatus::kMatched) {  // another attempt of the rest
         target = plan.loop->rest;
+        known = graph_->PlanAfter(plan, target);
         at = RestAt(f);
         depth = RestDepth(f);
         goto enter;
