@@ -170,10 +170,4 @@ AtomTest AtomTest::Read(std::u16string_view atom, bool ignoreCase, int16_t group
   }
 }
 
-bool IsWordCharacter(char16_t c, bool ignoreCase) {
-  const char16_t w = ignoreCase ? LowerCase(c) : c;
-  return (w >= u'a' && w <= u'z') || (w >= u'A' && w <= u'Z') || (w >= u'0' && w <= u'9') ||
-         w == u'_' || w == 0x80 || w == 0xFF;
-}
-
 }  // namespace quarn

@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "quarn/errors.h"
+#include "text.h"
 
 namespace quarn {
 
@@ -147,6 +148,11 @@ struct AtomTest {
 
 // Word characters are those of the "\w" class: a-z, A-Z, 0-9, "_", U+0080 and U+00FF,
 // folded first under ignore case.
-bool IsWordCharacter(char16_t c, bool ignoreCase);
+inline bool IsWordCharacter(char16_t c, bool ignoreCase) {
+  // Folding changes no ASCII character's kind: only the rest is folded first.
+  const char16_t w = ignoreCase && c >= 0x80 ? LowerCase(c) : c;
+  return (w >= u'a' && w <= u'z') || (w >= u'A' && w <= u'Z') || (w >= u'0' && w <= u'9') ||
+         w == u'_' || w == 0x80 || w == 0xFF;
+}
 
 }  // namespace quarn
