@@ -41,6 +41,7 @@ class CharacterSet {
   CharacterSet() = default;
   CharacterSet(CharacterRanges ranges, bool folded);
 
+  bool Folded() const { return folded_; }
   bool Contains(char16_t c) const {
     if (folded_) c = LowerCase(c);
     if (c < 256) return (low_[c >> 6] >> (c & 63)) & 1;

@@ -38,7 +38,6 @@ StartFilter StartFilter::For(const Graph& graph, bool folded) {
   if (!first) return filter;
   filter.active_ = true;
   filter.atEnd_ = first->atEnd;
-  filter.folded_ = folded;
   filter.levels_ = first->levels;
   filter.first_ = CharacterSet(first->ranges, folded);
   const Plan& root = graph.PlanOf(graph.Root());

@@ -74,7 +74,7 @@ class StartFilter {
   }
   template <typename Unit>
   bool AfterWordCharacter(Units<Unit> text, size_t pos) const {
-    return wordStart_ && pos > 0 && IsWordCharacter(text[pos - 1], folded_);
+    return wordStart_ && pos > 0 && IsWordCharacter(text[pos - 1], first_.Folded());
   }
   template <typename Unit>
   size_t FindNeedle(Units<Unit> text, size_t from) const;
@@ -83,7 +83,6 @@ class StartFilter {
 
   bool active_ = false;
   bool atEnd_ = true;
-  bool folded_ = false;
   bool wordStart_ = false;  // the pattern begins with "\b", and every first character is a word one
   uint32_t levels_ = 0;
   CharacterSet first_;
